@@ -1,0 +1,70 @@
+#pragma once
+// What the job needs from its window: progress, estimate, preview, the size
+// boxes, the templates and the loading window. The desktop window implements
+// it with widgets; brennix-cli and the tests use THeadlessHost.
+
+#include <functional>
+#include <string>
+
+class QImage;
+
+// The six command templates, each as its memo shows it (lines joined by CR LF).
+struct TTemplates {
+  std::string LaserOn = "G4 P0\r\nM106 S?\r\nG4 P0";
+  std::string LaserOff = "G4 P0\r\nM106 S0\r\nG4 P10";
+  std::string GcodePrefix = "M106 S0\r\nG90\r\nG28 X0 Y0\r\nG21";
+  std::string GcodeSuffix = "G1 F3000\r\nG1 X0 Y0\r\nM84";
+  std::string HeadSpeed = "G1 F?";
+  std::string HeadMove = "G1 X? Y?";
+};
+
+class TJobHost {
+public:
+  virtual ~TJobHost() = default;
+
+  // The worker has queued a hand-over: the main thread should call
+  // TLevels::RunHandOvers soon. May be called from any thread.
+  virtual void WakeMainThread() {}
+
+  // The CalcProgress bar and the CalcResult label.
+  virtual void SetCalcProgress(int value, int maximum) = 0;
+  virtual int CalcProgressValue() const = 0;
+  virtual int CalcProgressMax() const = 0;
+  virtual void ShowCalcProgress(bool visible) = 0;
+  virtual void SetCalcResult(const std::string &text) = 0;
+  virtual void ShowCalcResult(bool visible) = 0;
+
+  // Copies the finished part of the preview into the window and lets pending
+  // window messages through.
+  virtual void PresentPreview(const QImage &preview) = 0;
+
+  // The size boxes (millimetres and per cent) that loading fills.
+  virtual double ScaleX() const = 0;
+  virtual double ScaleY() const = 0;
+  virtual void SetScale(double x, double y) = 0;
+  virtual void SetOriginalSize(double x, double y) = 0;
+  virtual void SetPrintSize(double x, double y) = 0;
+
+  virtual void SetCaption(const std::string &caption) = 0;
+  virtual void EnableRightPanel(bool enabled) = 0;
+  virtual void UpdateGrid() {}
+
+  // Job-wide settings the G-code writer reads.
+  virtual TTemplates Templates() const = 0;
+  virtual double IdleSpeed() const = 0;
+  virtual double OffsetX() const = 0;
+  virtual double OffsetY() const = 0;
+  virtual bool OffsetCenter() const = 0;
+
+  // The loading window: shown during a load or save, its bar mirrored into
+  // CalcProgress, pending window messages processed at every step.
+  virtual void BeginProgress(const std::string &caption) = 0;
+  virtual void SetProgressMax(int maximum) = 0;
+  virtual void Progress(bool cycle) = 0;
+  virtual void EndProgress() = 0;
+
+  // A message box the reader shows by itself (not an error).
+  virtual void ShowMessage(const std::string &text) = 0;
+  // Runs proc on the main thread after the current event.
+  virtual void ExecuteInIdle(std::function<void()> proc) = 0;
+};

@@ -1,0 +1,42 @@
+#pragma once
+// What a drawing reader is given and what it hands back to file intake.
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include <QImage>
+
+#include "Geometry.h"
+#include "Level.h"
+
+// A bad drawing: what() is the exact message the user sees.
+class TReadError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+struct TReadOptions {
+  double UnitsPerMM = 100;
+  // Spot diameter in internal units.
+  std::int32_t Focus = 20;
+  // The open dialog's filter index (the STL reader tells binary from text by it).
+  int FilterIndex = 1;
+  // The loading window: set the number of steps, advance by one.
+  std::function<void(int)> SetProgressMax;
+  std::function<void()> Progress;
+  // A message box the reader shows by itself (not an error).
+  std::function<void(const std::string &)> ShowMessage;
+};
+
+struct TReadResult {
+  std::vector<std::unique_ptr<TLevel>> Levels;
+  TIntSize Size;
+  // The picture of a raster drawing (raster mode).
+  std::optional<QImage> Raster;
+  // Set by the Gerber reader.
+  bool Gerber = false;
+};
