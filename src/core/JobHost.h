@@ -67,4 +67,7 @@ public:
   virtual void ShowMessage(const std::string &text) = 0;
   // Runs proc on the main thread after the current event.
   virtual void ExecuteInIdle(std::function<void()> proc) = 0;
+  // After a newly opened Gerber file: the board-outline options window
+  // (modal, RightPanel disabled meanwhile). Without a window: nothing.
+  virtual void ShowGerberOutlineOptions() {}
 };
