@@ -1,0 +1,43 @@
+#include "BrennixSettings.h"
+
+namespace {
+
+std::string ReplaceAll(const std::string &text, const std::string &from, const std::string &to) {
+  std::string result;
+  std::size_t start = 0;
+  for (auto found = text.find(from); found != std::string::npos;
+       found = text.find(from, start)) {
+    result.append(text, start, found - start);
+    result += to;
+    start = found + from.size();
+  }
+  result.append(text, start);
+  return result;
+}
+
+} // namespace
+
+TBrennixSettings::TBrennixSettings()
+    : IdleTravel(new TZelConfigurationFloatRange("IdleTravel", 100.0, 0.1, 1000.0, &Configuration)),
+      LaserOn(new TZelConfigurationString("LaserOn", "G4 P0~\\~M106 S?~\\~G4 P0", &Configuration)),
+      LaserOff(new TZelConfigurationString("LaserOff", "G4 P0~\\~M106 S0~\\~G4 P10", &Configuration)),
+      GcodePrefix(new TZelConfigurationString("GcodePrefix", "M106 S0~\\~G90~\\~G28 X0 Y0~\\~G21",
+                                              &Configuration)),
+      GcodeSuffix(new TZelConfigurationString("GcodeSuffix", "G1 F3000~\\~G1 X0 Y0~\\~M84",
+                                              &Configuration)),
+      HeadSpeed(new TZelConfigurationString("HeadSpeed", "G1 F?", &Configuration)),
+      HeadMove(new TZelConfigurationString("HeadMove", "G1 X? Y?", &Configuration)),
+      MicroFocusSize(new TZelConfigurationIntegerRange("MicroFocusSize", 200, 4, 2500, &Configuration)),
+      ShowTravel(new TZelConfigurationBoolean("ShowTravel", false, &Configuration)),
+      OffsetX(new TZelConfigurationFloatRange("OffsetX", 0.0, 0.0, 1000.0, &Configuration)),
+      OffsetY(new TZelConfigurationFloatRange("OffsetY", 0.0, 0.0, 1000.0, &Configuration)),
+      OffsetCenter(new TZelConfigurationBoolean("OffsetCenter", false, &Configuration)) {}
+
+void TBrennixSettings::ResetAll() const {
+  for (TZelConfigurationValue *value : Configuration.GetChildren())
+    value->Reset();
+}
+
+std::string StoredToMemo(const std::string &stored) { return ReplaceAll(stored, "~\\~", "\r\n"); }
+
+std::string MemoToStored(const std::string &memo) { return ReplaceAll(memo, "\r\n", "~\\~"); }

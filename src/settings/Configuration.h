@@ -1,0 +1,177 @@
+#pragma once
+// The per-user settings store: typed values under one name per program, and
+// descriptors that give each setting its identifier, default and range.
+
+#include <cstdint>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+// Days since 30 December 1899; the fraction is the time of day.
+using TDateTime = double;
+
+// A write the store refused: "Failed to set data for 'Name'".
+class TSettingsError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+class TZelConfiguration;
+
+class TZelConfigurationValue {
+public:
+  explicit TZelConfigurationValue(std::string identifier = {},
+                                  TZelConfiguration *parent = nullptr);
+  virtual ~TZelConfigurationValue();
+  TZelConfigurationValue(const TZelConfigurationValue &) = delete;
+  TZelConfigurationValue &operator=(const TZelConfigurationValue &) = delete;
+
+  const std::string &Identifier() const { return FIdentifier; }
+  void SetIdentifier(std::string value) { FIdentifier = std::move(value); }
+
+  TZelConfiguration *GetParentComponent() const { return FParent; }
+  bool HasParent() const { return FParent != nullptr; }
+  // Moves the descriptor from its old owner's list to the end of the new one's.
+  void SetParentComponent(TZelConfiguration *parent);
+  bool IsSubComponent() const { return FSubComponent; }
+
+  // Writes the default, also when the stored value already equals it.
+  virtual void Reset() = 0;
+
+private:
+  TZelConfiguration *FParent = nullptr;
+  std::string FIdentifier;
+  bool FSubComponent = false;
+};
+
+class TZelConfigurationInteger : public TZelConfigurationValue {
+public:
+  TZelConfigurationInteger(std::string identifier, std::int32_t defaultValue,
+                           TZelConfiguration *parent = nullptr);
+  std::int32_t Default() const { return FDefault; }
+  void SetDefault(std::int32_t value) { FDefault = value; }
+  virtual std::int32_t Value() const;
+  void SetValue(std::int32_t value);
+  void Reset() override;
+
+private:
+  std::int32_t FDefault;
+};
+
+// Clamps what it reads; writes are stored as given.
+class TZelConfigurationIntegerRange : public TZelConfigurationInteger {
+public:
+  TZelConfigurationIntegerRange(std::string identifier, std::int32_t defaultValue,
+                                std::int32_t minimum, std::int32_t maximum,
+                                TZelConfiguration *parent = nullptr);
+  std::int32_t Minimum() const { return FMinimum; }
+  std::int32_t Maximum() const { return FMaximum; }
+  std::int32_t Value() const override;
+
+private:
+  std::int32_t FMaximum, FMinimum;
+};
+
+class TZelConfigurationFloat : public TZelConfigurationValue {
+public:
+  TZelConfigurationFloat(std::string identifier, double defaultValue,
+                         TZelConfiguration *parent = nullptr);
+  double Default() const { return FDefault; }
+  void SetDefault(double value) { FDefault = value; }
+  virtual double Value() const;
+  void SetValue(double value);
+  void Reset() override;
+
+private:
+  double FDefault;
+};
+
+// Clamps what it reads (NaN reads as Minimum); writes are stored as given.
+class TZelConfigurationFloatRange : public TZelConfigurationFloat {
+public:
+  TZelConfigurationFloatRange(std::string identifier, double defaultValue, double minimum,
+                              double maximum, TZelConfiguration *parent = nullptr);
+  double Minimum() const { return FMinimum; }
+  double Maximum() const { return FMaximum; }
+  double Value() const override;
+
+private:
+  double FMaximum, FMinimum;
+};
+
+class TZelConfigurationBoolean : public TZelConfigurationValue {
+public:
+  TZelConfigurationBoolean(std::string identifier, bool defaultValue,
+                           TZelConfiguration *parent = nullptr);
+  bool Default() const { return FDefault; }
+  bool Value() const;
+  void SetValue(bool value);
+  void Reset() override;
+
+private:
+  bool FDefault;
+};
+
+class TZelConfigurationString : public TZelConfigurationValue {
+public:
+  TZelConfigurationString(std::string identifier, std::string defaultValue,
+                          TZelConfiguration *parent = nullptr);
+  const std::string &Default() const { return FDefault; }
+  std::string Value() const;
+  void SetValue(const std::string &value);
+  void Reset() override;
+
+private:
+  std::string FDefault;
+};
+
+// Owns its descriptors; the class-level operations address the one store of
+// this program. Used from one thread at a time.
+class TZelConfiguration {
+public:
+  TZelConfiguration();
+  ~TZelConfiguration();
+  TZelConfiguration(const TZelConfiguration &) = delete;
+  TZelConfiguration &operator=(const TZelConfiguration &) = delete;
+
+  // The descriptors in the order they were attached.
+  const std::vector<TZelConfigurationValue *> &GetChildren() const { return FValues; }
+
+  static std::int32_t ReadInteger(const std::string &ident, std::int32_t defaultValue);
+  static bool ReadBool(const std::string &ident, bool defaultValue);
+  static std::string ReadString(const std::string &ident, const std::string &defaultValue);
+  static double ReadFloat(const std::string &ident, double defaultValue);
+  static TDateTime ReadDateTime(const std::string &ident, TDateTime defaultValue);
+  static TDateTime ReadDate(const std::string &ident, TDateTime defaultValue);
+  static TDateTime ReadTime(const std::string &ident, TDateTime defaultValue);
+
+  // Each throws TSettingsError when the store refuses the write.
+  static void WriteInteger(const std::string &ident, std::int32_t value);
+  static void WriteBool(const std::string &ident, bool value);
+  static void WriteString(const std::string &ident, const std::string &value);
+  // A string the store marks as expandable; read back as stored, unexpanded.
+  static void WriteExpandString(const std::string &ident, const std::string &value);
+  static void WriteFloat(const std::string &ident, double value);
+  static void WriteDateTime(const std::string &ident, TDateTime value);
+  static void WriteDate(const std::string &ident, TDateTime value);
+  static void WriteTime(const std::string &ident, TDateTime value);
+  // Raw binary data of any length (other programs, older versions).
+  static void WriteBinary(const std::string &ident, const std::string &bytes);
+  // Deletes the named value; a missing one is not an error.
+  static void DeleteKey(const std::string &ident);
+
+  // The store's name: the executable's file name up to its first full stop.
+  static std::string KeyNameFromExecutable(const std::string &fileName);
+  // Uses this name instead of the executable's (brennix-cli shares the
+  // window's store as "brennix"). Takes effect at the next open.
+  static void SetKeyName(const std::string &name);
+  // The file that holds the store: $XDG_CONFIG_HOME (else ~/.config) / name.conf;
+  // empty when no folder can be found.
+  static std::string StorePath();
+  // Forgets the opened store, so the next access looks up its place again.
+  static void CloseStore();
+
+private:
+  friend class TZelConfigurationValue;
+  std::vector<TZelConfigurationValue *> FValues;
+};
