@@ -1,10 +1,49 @@
 #pragma once
 // Writing the job as G-code through the six command templates.
 
+#include <functional>
 #include <string>
+#include <vector>
+
+#include "core/Geometry.h"
+#include "core/JobHost.h"
 
 class TLevels;
 
 // Writes the printed levels' burn paths to fileName (atomically: a failed
-// save leaves no partial file). Errors propagate with their message.
+// save leaves no partial file and keeps an existing one). Errors propagate
+// with their message after the window state was restored.
 void SaveToGcode(TLevels &levels, const std::string &fileName);
+
+// What the writer needs of the job, taken from the levels as they stand.
+struct TGcodeLevel {
+  TPaths Paths;
+  std::int32_t Speed = 1, Power = 0, Passes = 0;
+  bool Outline = false;
+};
+
+struct TGcodeJob {
+  std::vector<TGcodeLevel> Levels;
+  TTemplates Templates;
+  double IdleSpeed = 100;
+  TIntPoint Offset{0, 0};
+  std::int32_t Focus = 20;
+  double UnitsPerMM = 100;
+  bool OutlineOnly = false;
+};
+
+enum TPieceSearch : std::uint8_t { psIndexed, psLinear };
+
+// The job as the writer sees it: printed levels, offsets and templates.
+TGcodeJob GcodeJobFromLevels(const TLevels &levels);
+// The file's lines (without line ends). progress(maximum) sets the bar's
+// maximum when not negative and advances it by one.
+std::vector<std::string> GcodeLines(const TGcodeJob &job, TPieceSearch search = psIndexed,
+                                    const std::function<void(int maximum)> &progress = {});
+// Parts of burn paths with negative coordinates are not burnt: keeps what
+// lies in the quadrant, axes included, in the paths' own direction.
+TPaths ClipToQuadrant(const TPaths &paths);
+// Millimetres as head moves write them: shortest form, 15 significant digits.
+std::string FormatMillimetres(double value);
+// ASCII bytes with CR LF line ends; other characters become "?".
+std::string GcodeFileText(const std::vector<std::string> &lines);

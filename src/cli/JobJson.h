@@ -1,0 +1,9 @@
+#pragma once
+// The processed job as JSON, the converter's stable machine-readable dump.
+
+#include <string>
+
+class TLevels;
+class THeadlessHost;
+
+std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std::string &fileName);

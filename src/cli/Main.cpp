@@ -1,0 +1,346 @@
+// brennix-cli: the window's load, processing cycle and save, without a display.
+
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include <QCoreApplication>
+
+#include "JobJson.h"
+#include "core/HeadlessHost.h"
+#include "core/Levels.h"
+#include "core/PathUtils.h"
+#include "io/FileIntake.h"
+#include "io/GcodeWriter.h"
+
+namespace {
+
+const char *const Usage =
+    "usage: brennix-cli [options] DRAWING\n"
+    "  -o, --output FILE      write the G-code to FILE\n"
+    "  --json FILE            write the processed job as JSON (\"-\": standard output)\n"
+    "  --filter-index N       open-dialog filter index passed to the readers (default 1)\n"
+    "  --focus MM             focus point size in millimetres (default: stored setting, 0.2)\n"
+    "  --scale SX[,SY]        scale in percent, as the Scale boxes do (SY defaults to SX)\n"
+    "  --size W[,H]           print size in millimetres, as the Print boxes do\n"
+    "  --mirror               Mirror Output\n"
+    "  --outline-only         Outline Only\n"
+    "  --idle-speed MMS       idle travel speed, mm/s\n"
+    "  --offset X,Y           offsets in millimetres\n"
+    "  --center               Print from Center\n"
+    "  --level I:KEY=V[,KEY=V...]   change level I (0-based index in the level list\n"
+    "                         itself, not a grid row) through its setters; KEY is\n"
+    "                         print (0/1), speed (mm/s), passes, power (0..255),\n"
+    "                         height, style (0..3)\n"
+    "  --template NAME=TEXT   use TEXT for template NAME (LaserOn, LaserOff,\n"
+    "                         GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove), lines\n"
+    "                         separated by \"~\\~\" as in the stored form\n"
+    "  --gerber-outline none|offset:MM|mechanical:FILE\n"
+    "  -h, --help             usage\n";
+
+// Bad usage: exit status 2 with the usage text.
+class TUsageError : public std::runtime_error {
+public:
+  using std::runtime_error::runtime_error;
+};
+
+double ParseNumber(const std::string &text, const std::string &what) {
+  double value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+    throw TUsageError("'" + text + "' is not a valid number for " + what);
+  return value;
+}
+
+long long ParseInteger(const std::string &text, const std::string &what) {
+  long long value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (result.ec != std::errc() || result.ptr != text.data() + text.size())
+    throw TUsageError("'" + text + "' is not a valid integer for " + what);
+  return value;
+}
+
+std::vector<std::string> Split(const std::string &text, char separator) {
+  std::vector<std::string> parts;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = text.find(separator, start);
+    parts.push_back(text.substr(start, at - start));
+    if (at == std::string::npos)
+      return parts;
+    start = at + 1;
+  }
+}
+
+std::pair<double, double> ParsePair(const std::string &text, const std::string &what, bool secondOptional) {
+  const auto parts = Split(text, ',');
+  if (parts.size() == 1 && secondOptional) {
+    const double value = ParseNumber(parts[0], what);
+    return {value, value};
+  }
+  if (parts.size() != 2)
+    throw TUsageError(what + " takes two numbers separated by a comma");
+  return {ParseNumber(parts[0], what), ParseNumber(parts[1], what)};
+}
+
+// Stored templates keep their lines on one line, separated by "~\~".
+std::string StoredToLines(const std::string &stored) {
+  std::string text;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t at = stored.find("~\\~", start);
+    if (at == std::string::npos) {
+      text += stored.substr(start);
+      return text;
+    }
+    text += stored.substr(start, at - start) + "\r\n";
+    start = at + 3;
+  }
+}
+
+struct TLevelChange {
+  long long Index;
+  std::string Key;
+  std::string Value;
+};
+
+struct TOptions {
+  std::string Drawing, Output, Json;
+  int FilterIndex = 1;
+  std::optional<double> Focus;
+  std::optional<std::pair<double, double>> Scale, Size;
+  bool Mirror = false, OutlineOnly = false;
+  std::optional<double> IdleSpeed;
+  std::optional<std::pair<double, double>> Offset;
+  bool Center = false;
+  std::vector<TLevelChange> Levels;
+  std::vector<std::pair<std::string, std::string>> Templates;
+  std::optional<std::string> GerberOutline;
+};
+
+TOptions ParseArguments(int argc, char **argv) {
+  TOptions options;
+  auto value = [&](int &i) -> std::string {
+    if (i + 1 >= argc)
+      throw TUsageError(std::string(argv[i]) + " needs a value");
+    return argv[++i];
+  };
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "-h" || arg == "--help") {
+      std::cout << Usage;
+      std::exit(0);
+    } else if (arg == "-o" || arg == "--output") {
+      options.Output = value(i);
+    } else if (arg == "--json") {
+      options.Json = value(i);
+    } else if (arg == "--filter-index") {
+      options.FilterIndex = static_cast<int>(ParseInteger(value(i), arg));
+    } else if (arg == "--focus") {
+      options.Focus = ParseNumber(value(i), arg);
+      if (*options.Focus < 0.004 || *options.Focus > 2.5)
+        throw TUsageError("--focus takes 0.004 to 2.5 mm");
+    } else if (arg == "--scale") {
+      options.Scale = ParsePair(value(i), arg, true);
+    } else if (arg == "--size") {
+      options.Size = ParsePair(value(i), arg, true);
+    } else if (arg == "--mirror") {
+      options.Mirror = true;
+    } else if (arg == "--outline-only") {
+      options.OutlineOnly = true;
+    } else if (arg == "--idle-speed") {
+      options.IdleSpeed = std::clamp(ParseNumber(value(i), arg), 0.1, 1000.0);
+    } else if (arg == "--offset") {
+      options.Offset = ParsePair(value(i), arg, false);
+    } else if (arg == "--center") {
+      options.Center = true;
+    } else if (arg == "--level") {
+      const std::string text = value(i);
+      const auto colon = text.find(':');
+      if (colon == std::string::npos)
+        throw TUsageError("--level takes I:KEY=V[,KEY=V...]");
+      const long long index = ParseInteger(text.substr(0, colon), arg);
+      for (const auto &pair : Split(text.substr(colon + 1), ',')) {
+        const auto equals = pair.find('=');
+        if (equals == std::string::npos)
+          throw TUsageError("--level takes I:KEY=V[,KEY=V...]");
+        const std::string key = pair.substr(0, equals);
+        if (key != "print" && key != "speed" && key != "passes" && key != "power" && key != "height" &&
+            key != "style")
+          throw TUsageError("unknown level setting '" + key + "'");
+        options.Levels.push_back({index, key, pair.substr(equals + 1)});
+      }
+    } else if (arg == "--template") {
+      const std::string text = value(i);
+      const auto equals = text.find('=');
+      const std::string name = text.substr(0, equals);
+      if (equals == std::string::npos ||
+          (name != "LaserOn" && name != "LaserOff" && name != "GcodePrefix" && name != "GcodeSuffix" &&
+           name != "HeadSpeed" && name != "HeadMove"))
+        throw TUsageError("--template takes NAME=TEXT with NAME one of LaserOn, LaserOff, "
+                          "GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove");
+      options.Templates.emplace_back(name, text.substr(equals + 1));
+    } else if (arg == "--gerber-outline") {
+      options.GerberOutline = value(i);
+    } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
+      throw TUsageError("unknown option " + arg);
+    } else if (options.Drawing.empty()) {
+      options.Drawing = arg;
+    } else {
+      throw TUsageError("only one drawing can be converted at a time");
+    }
+  }
+  if (options.Drawing.empty())
+    throw TUsageError("no drawing given");
+  return options;
+}
+
+void ApplyLevelChange(TLevels &levels, const TLevelChange &change) {
+  if (change.Index < 0 || change.Index >= levels.Count())
+    throw TUsageError("--level " + std::to_string(change.Index) + ": the job has " +
+                      std::to_string(levels.Count()) + " levels");
+  TLevel &level = *levels.Item(static_cast<int>(change.Index));
+  const std::string what = "--level " + change.Key;
+  if (change.Key == "print")
+    level.SetPrint(ParseInteger(change.Value, what) != 0);
+  else if (change.Key == "speed")
+    level.SetSpeed(static_cast<std::int32_t>(RoundUnit(std::clamp(ParseNumber(change.Value, what), 0.0, 1e6) * 100)));
+  else if (change.Key == "passes")
+    level.SetPasses(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 1000)));
+  else if (change.Key == "power")
+    level.SetPower(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 255)));
+  else if (change.Key == "height")
+    level.SetHeight(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), -1000000, 1000000)));
+  else if (change.Key == "style") {
+    const long long style = ParseInteger(change.Value, what);
+    if (style < 0 || style > 3)
+      throw TUsageError("--level style takes 0 to 3");
+    level.SetStyle(static_cast<TLevelStyle>(style));
+  }
+}
+
+// The Scale and Print boxes: each clamps what is written into it and the
+// output follows the print size.
+void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &options) {
+  if (!options.Scale && !options.Size)
+    return;
+  const double u = UnitsPerMM();
+  const TIntSize size = levels.Size();
+  double printX = host.PrintX, printY = host.PrintY;
+  if (options.Scale) {
+    host.SetScale(std::clamp(options.Scale->first, 1.0, 1000.0), std::clamp(options.Scale->second, 1.0, 1000.0));
+    printX = host.ScaleXValue * size.cx / 100 / u;
+    printY = host.ScaleYValue * size.cy / 100 / u;
+  }
+  if (options.Size) {
+    printX = options.Size->first;
+    printY = options.Size->second;
+  }
+  printX = std::clamp(printX, 1.0, 100000.0);
+  printY = std::clamp(printY, 1.0, 100000.0);
+  host.SetPrintSize(printX, printY);
+  if (options.Size && size.cx > 0 && size.cy > 0)
+    host.SetScale(std::clamp(printX * 100 * u / size.cx, 1.0, 1000.0),
+                  std::clamp(printY * 100 * u / size.cy, 1.0, 1000.0));
+  levels.SetOutput({static_cast<std::int32_t>(RoundUnit(printX * u)),
+                    static_cast<std::int32_t>(RoundUnit(printY * u))});
+}
+
+void ShowTerminalProgress(int value, int maximum) {
+  constexpr int Width = 40;
+  const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
+  std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+               std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
+  std::fflush(stderr);
+}
+
+int Run(int argc, char **argv) {
+  const TOptions options = ParseArguments(argc, argv);
+
+  THeadlessHost host;
+  if (options.IdleSpeed)
+    host.IdleSpeedValue = *options.IdleSpeed;
+  if (options.Offset) {
+    host.OffsetXValue = std::clamp(options.Offset->first, 0.0, 1000.0);
+    host.OffsetYValue = std::clamp(options.Offset->second, 0.0, 1000.0);
+  }
+  if (options.Center)
+    host.OffsetCenterValue = true;
+  for (const auto &[name, text] : options.Templates) {
+    const std::string lines = StoredToLines(text);
+    TTemplates &t = host.TemplateTexts;
+    (name == "LaserOn" ? t.LaserOn : name == "LaserOff" ? t.LaserOff : name == "GcodePrefix" ? t.GcodePrefix
+     : name == "GcodeSuffix" ? t.GcodeSuffix : name == "HeadSpeed" ? t.HeadSpeed : t.HeadMove) = lines;
+  }
+  const bool terminal = isatty(STDERR_FILENO) != 0;
+  if (terminal)
+    host.OnProgress = ShowTerminalProgress;
+
+  TLevels levels(host, false);
+  levels.SetView({30, 30});
+  levels.SetFocus(static_cast<std::int32_t>(RoundUnit(options.Focus.value_or(0.2) * 1000)));
+
+  try {
+    LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  } catch (const std::exception &error) {
+    if (terminal)
+      std::fputs("\n", stderr);
+    std::cerr << error.what() << '\n';
+    return 1;
+  }
+  if (terminal)
+    std::fputs("\n", stderr);
+  for (const auto &message : host.Messages)
+    std::cerr << message << '\n';
+  host.RunIdle();
+
+  ApplyPrintSize(levels, host, options);
+  levels.SetMirror(options.Mirror);
+  levels.SetOutline(options.OutlineOnly);
+  for (const auto &change : options.Levels)
+    ApplyLevelChange(levels, change);
+  levels.RunCycles();
+  std::cout << host.Result << '\n';
+
+  if (!options.Json.empty()) {
+    const std::string json = JobJson(levels, host, LoadedFile().FileName);
+    if (options.Json == "-") {
+      std::cout << json;
+    } else {
+      std::ofstream out(options.Json, std::ios::binary);
+      out << json;
+      if (!out)
+        throw std::runtime_error("Cannot write file \"" + options.Json + "\"");
+    }
+  }
+  if (!options.Output.empty()) {
+    SaveToGcode(levels, options.Output);
+    if (terminal)
+      std::fputs("\n", stderr);
+  }
+  return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+  // QtCore only: image decoding and file saving need an application object,
+  // never a display.
+  QCoreApplication application(argc, argv);
+  try {
+    return Run(argc, argv);
+  } catch (const TUsageError &error) {
+    std::cerr << "brennix-cli: " << error.what() << "\n\n" << Usage;
+    return 2;
+  } catch (const std::exception &error) {
+    std::cerr << error.what() << '\n';
+    return 1;
+  }
+}

@@ -1,0 +1,312 @@
+#include "GcodeWriter.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstdlib>
+#include <stdexcept>
+
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include "PieceSearch.h"
+#include "core/Levels.h"
+#include "core/PathUtils.h"
+
+namespace {
+
+std::vector<std::string> TemplateLines(const std::string &text) {
+  std::vector<std::string> lines;
+  if (text.empty())
+    return lines;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find("\r\n", start);
+    if (end == std::string::npos) {
+      lines.push_back(text.substr(start));
+      return lines;
+    }
+    lines.push_back(text.substr(start, end - start));
+    start = end + 2;
+  }
+}
+
+std::string ReplaceAll(const std::string &text, const std::string &value) {
+  std::string result;
+  for (char c : text) {
+    if (c == '?')
+      result += value;
+    else
+      result += c;
+  }
+  return result;
+}
+
+void ReplaceFirst(std::string &text, const std::string &value) {
+  const std::size_t at = text.find('?');
+  if (at != std::string::npos)
+    text.replace(at, 1, value);
+}
+
+// One side of the half-plane clip: keeps the part of each path where the
+// chosen coordinate is not negative, split where it crosses zero.
+TPaths ClipHalfPlane(const TPaths &paths, bool alongX) {
+  auto coord = [alongX](const TIntPoint &p) { return alongX ? p.X : p.Y; };
+  auto crossing = [alongX](const TIntPoint &a, const TIntPoint &b) {
+    const double ca = static_cast<double>(alongX ? a.X : a.Y);
+    const double cb = static_cast<double>(alongX ? b.X : b.Y);
+    const double t = ca / (ca - cb);
+    const double otherA = static_cast<double>(alongX ? a.Y : a.X);
+    const double otherB = static_cast<double>(alongX ? b.Y : b.X);
+    const auto other = static_cast<ClipperLib::cInt>(std::nearbyint(otherA + (otherB - otherA) * t));
+    return alongX ? TIntPoint(0, other) : TIntPoint(other, 0);
+  };
+  TPaths result;
+  for (const auto &path : paths) {
+    TPath current;
+    auto push = [&current](const TIntPoint &p) {
+      if (current.empty() || current.back() != p)
+        current.push_back(p);
+    };
+    auto flush = [&]() {
+      if (current.size() >= 2)
+        result.push_back(current);
+      current.clear();
+    };
+    for (std::size_t i = 0; i < path.size(); ++i) {
+      const TIntPoint &p = path[i];
+      const bool inside = coord(p) >= 0;
+      if (i > 0) {
+        const TIntPoint &q = path[i - 1];
+        const bool wasInside = coord(q) >= 0;
+        if (wasInside && !inside) {
+          push(crossing(q, p));
+          flush();
+        } else if (!wasInside && inside && coord(p) > 0) {
+          push(crossing(q, p));
+        }
+      }
+      if (inside)
+        push(p);
+    }
+    flush();
+  }
+  return result;
+}
+
+struct TEntry {
+  TIntPoint Point;
+  std::int32_t Level;
+};
+
+template <typename TSearch> class TWalk {
+public:
+  TWalk(const TGcodeJob &job, std::vector<std::string> &out) : FJob(job), FOut(out) {
+    FLaserOn = job.Templates.LaserOn;
+    FLaserOffLines = TemplateLines(job.Templates.LaserOff);
+  }
+
+  void Move(std::int64_t feedSource, std::int32_t power, const TIntPoint &p) {
+    const std::int64_t near = FJob.Focus / 8;
+    if (std::llabs(p.X - FPosition.X) <= near && std::llabs(p.Y - FPosition.Y) <= near)
+      return;
+    if (power != FPower) {
+      FPower = power;
+      if (power > 0)
+        FOut.push_back(ReplaceAll(FLaserOn, std::to_string(power)));
+      else
+        FOut.insert(FOut.end(), FLaserOffLines.begin(), FLaserOffLines.end());
+    }
+    const std::int64_t feed = std::max<std::int64_t>(feedSource * 3 / 5, 1);
+    if (feed != FFeed) {
+      FFeed = feed;
+      FOut.push_back(ReplaceAll(FJob.Templates.HeadSpeed, std::to_string(feed)));
+    }
+    FPosition = p;
+    std::string move = FJob.Templates.HeadMove;
+    ReplaceFirst(move, FormatMillimetres(static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM));
+    ReplaceFirst(move, FormatMillimetres(static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM));
+    FOut.push_back(std::move(move));
+  }
+
+  void Run(const std::vector<TEntry> &entries, int sweeps,
+           const std::function<void(int)> &progress) {
+    std::vector<TIntPoint> points;
+    points.reserve(entries.size());
+    for (const auto &e : entries)
+      points.push_back(e.Point);
+    const auto idleFeed = static_cast<std::int64_t>(RoundUnit(FJob.IdleSpeed * 100));
+    const double focus2 = static_cast<double>(FJob.Focus) * FJob.Focus;
+    for (; sweeps > 0; --sweeps) {
+      FPosition = TIntPoint(0, 0);
+      TSearch search(points);
+      std::int64_t pieces = 0;
+      for (std::size_t left = entries.size(); left > 0; left -= 2) {
+        std::int64_t index = search.Nearest(FPosition);
+        const TEntry &entry = entries[static_cast<std::size_t>(index)];
+        const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(entry.Level)];
+        const bool far = WalkDistance(FPosition, entry.Point) > focus2;
+        Move(idleFeed, far ? 0 : level.Power, entry.Point);
+        const std::int32_t passes = FJob.OutlineOnly ? 1 : level.Passes;
+        for (std::int32_t pass = 0; pass < passes; ++pass) {
+          index ^= 1;
+          Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
+        }
+        search.Remove(index);
+        search.Remove(index ^ 1);
+        if (++pieces % 32 == 0 && progress)
+          progress(-1);
+      }
+    }
+  }
+
+private:
+  const TGcodeJob &FJob;
+  std::vector<std::string> &FOut;
+  std::string FLaserOn;
+  std::vector<std::string> FLaserOffLines;
+  TIntPoint FPosition{0, 0};
+  std::int32_t FPower = 0;
+  std::int64_t FFeed = 0;
+};
+
+} // namespace
+
+TPaths ClipToQuadrant(const TPaths &paths) { return ClipHalfPlane(ClipHalfPlane(paths, true), false); }
+
+std::string FormatMillimetres(double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  return std::string(buffer, result.ptr);
+}
+
+std::string GcodeFileText(const std::vector<std::string> &lines) {
+  std::string text;
+  for (const auto &line : lines) {
+    for (unsigned char c : line) {
+      if (c < 0x80)
+        text += static_cast<char>(c);
+      else if ((c & 0xC0) != 0x80) // one "?" per character, not per byte
+        text += '?';
+    }
+    text += "\r\n";
+  }
+  return text;
+}
+
+TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
+  TGcodeJob job;
+  const TJobHost &host = levels.Host();
+  job.Templates = host.Templates();
+  job.IdleSpeed = host.IdleSpeed();
+  job.UnitsPerMM = UnitsPerMM();
+  job.Focus = levels.Focus();
+  job.OutlineOnly = levels.Outline();
+  job.Offset = TIntPoint(RoundUnit(host.OffsetX() * job.UnitsPerMM), RoundUnit(host.OffsetY() * job.UnitsPerMM));
+  if (host.OffsetCenter()) {
+    job.Offset.X -= levels.Output().cx / 2;
+    job.Offset.Y -= levels.Output().cy / 2;
+  }
+  for (int i = 0; i < levels.Count(); ++i) {
+    const TLevel &level = *levels.Item(i);
+    TGcodeLevel out;
+    out.Speed = level.Speed();
+    out.Power = level.Power();
+    out.Passes = level.Passes();
+    out.Outline = level.Kind() == lkOutline;
+    if (level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly)
+      out.Paths = level.Output();
+    job.Levels.push_back(std::move(out));
+  }
+  return job;
+}
+
+std::vector<std::string> GcodeLines(const TGcodeJob &job, TPieceSearch search,
+                                    const std::function<void(int)> &progress) {
+  std::vector<std::string> lines;
+  lines.push_back(job.Templates.LaserOff);
+  for (auto &line : TemplateLines(job.Templates.GcodePrefix))
+    lines.push_back(std::move(line));
+
+  // Cut every printed burn path into pieces shorter than 2 mm, running from
+  // each segment's end towards its start.
+  std::vector<TEntry> entries;
+  int sweeps = 1;
+  const std::int64_t step = std::max<std::int64_t>(2 * RoundUnit(job.UnitsPerMM), 1);
+  for (std::size_t l = 0; l < job.Levels.size(); ++l) {
+    const TGcodeLevel &level = job.Levels[l];
+    if (level.Passes < 1 || level.Power < 1 || level.Outline != job.OutlineOnly || level.Paths.empty())
+      continue;
+    if (level.Outline)
+      sweeps = level.Passes;
+    for (const auto &path : ClipToQuadrant(level.Paths))
+      for (std::size_t i = 1; i < path.size(); ++i) {
+        const TIntPoint &a = path[i - 1], &b = path[i];
+        const std::int64_t length = RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
+        const std::int64_t n = length / step + 1;
+        const std::int64_t dx = a.X - b.X, dy = a.Y - b.Y;
+        for (std::int64_t j = 0; j < n; ++j) {
+          const auto level32 = static_cast<std::int32_t>(l);
+          entries.push_back({TIntPoint(b.X + dx * j / n, b.Y + dy * j / n), level32});
+          entries.push_back({TIntPoint(b.X + dx * (j + 1) / n, b.Y + dy * (j + 1) / n), level32});
+        }
+      }
+  }
+  const auto count = static_cast<std::int64_t>(entries.size());
+  const auto maximum = job.OutlineOnly ? count / 64 * sweeps + 4 : count / 64 + 4;
+  if (progress)
+    progress(static_cast<int>(std::min<std::int64_t>(maximum, 1 << 30)));
+
+  if (search == psLinear) {
+    TWalk<TLinearPieceSearch> walk(job, lines);
+    walk.Run(entries, sweeps, progress);
+  } else {
+    TWalk<TPieceIndex> walk(job, lines);
+    walk.Run(entries, sweeps, progress);
+  }
+
+  for (auto &line : TemplateLines(job.Templates.LaserOff))
+    lines.push_back(std::move(line));
+  for (auto &line : TemplateLines(job.Templates.GcodeSuffix))
+    lines.push_back(std::move(line));
+  return lines;
+}
+
+void SaveToGcode(TLevels &levels, const std::string &fileName) {
+  TJobHost &host = levels.Host();
+  struct TRestore {
+    TJobHost &Host;
+    ~TRestore() {
+      Host.EnableRightPanel(true);
+      Host.EndProgress();
+    }
+  };
+  host.ShowCalcResult(false);
+  host.ShowCalcProgress(true);
+  host.EnableRightPanel(false);
+  TRestore restore{host};
+  host.BeginProgress("Saving...");
+  host.SetProgressMax(100000);
+  host.Progress(false);
+
+  const TGcodeJob job = GcodeJobFromLevels(levels);
+  const auto lines = GcodeLines(job, psIndexed, [&host](int maximum) {
+    if (maximum >= 0)
+      host.SetProgressMax(maximum);
+    host.Progress(false);
+  });
+  const std::string text = GcodeFileText(lines);
+
+  // Written beside the target and renamed over it only when complete, so a
+  // failed save never leaves a partial job that a laser could run.
+  QSaveFile file(QString::fromStdString(fileName));
+  if (!file.open(QIODevice::WriteOnly))
+    throw std::runtime_error("Cannot create file \"" + fileName + "\". " +
+                             file.errorString().toStdString());
+  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+      !file.commit())
+    throw std::runtime_error("Cannot write file \"" + fileName + "\". " +
+                             file.errorString().toStdString());
+
+  host.ShowCalcProgress(false);
+  host.ShowCalcResult(true);
+}
