@@ -1,5 +1,300 @@
 #include "StlReader.h"
 
-TReadResult LoadStereolithographyFile(const std::string &, const TReadOptions &) {
-  throw TReadError("STL models are not supported yet");
+#include <algorithm>
+#include <bit>
+#include <charconv>
+#include <cmath>
+#include <fstream>
+#include <limits>
+#include <optional>
+
+#include "StlLevels.h"
+#include "core/PathUtils.h"
+
+namespace {
+
+constexpr std::int32_t HeightTable[StlHeightCount] = {
+    0,      10,     20,     30,     40,     50,     60,     70,     80,     90,
+    100,    110,    120,    130,    150,    160,    180,    200,    220,    250,
+    270,    300,    330,    370,    400,    450,    500,    550,    600,    650,
+    750,    800,    900,    1000,   1100,   1200,   1300,   1500,   1600,   1800,
+    2000,   2200,   2500,   2700,   3000,   3300,   3700,   4000,   4500,   5000,
+    5500,   6000,   6700,   7400,   8000,   9000,   10000,  11000,  12000,  13500,
+    15000,  16500,  18000,  20000,  22000,  24500,  27000,  30000,  33000,  36500,
+    40000,  45000,  50000,  55000,  60000,  66000,  73000,  81000,  90000,  100000,
+    110000, 120000, 135000, 150000, 165000, 180000, 200000, 220000, 245000, 270000,
+    300000, 330000, 365000, 400000, 450000, 500000, 550000, 600000, 650000, 750000};
+
+// One facet as the file gives it: three corners of X, Y, Z in millimetres.
+// The normal and the attribute word are never used, so they are not kept.
+struct TRawFacet {
+  std::array<float, 9> V;
+};
+
+constexpr std::size_t BinaryHeaderSize = 84;
+constexpr std::size_t BinaryRecordSize = 50;
+constexpr std::size_t BinaryVertexOffset = 12;
+
+const char *const ReadErrorText = "Stream read error";
+const char *const NoEndsolidText = "No \"endsolid\" suffix";
+const char *const FacetFormatText = "Invalid facet format";
+
+float LittleEndianFloat(const char *p) {
+  std::uint32_t bits = 0;
+  for (int i = 3; i >= 0; --i)
+    bits = (bits << 8) | static_cast<unsigned char>(p[i]);
+  return std::bit_cast<float>(bits);
+}
+
+std::vector<TRawFacet> ReadBinary(std::string_view bytes) {
+  // The facet count in the header is not used: exporters often leave it 0
+  // or wrong. Only the bytes present size the list, so a header claiming
+  // billions of facets in a small file allocates nothing.
+  if (bytes.size() < BinaryHeaderSize || (bytes.size() - BinaryHeaderSize) % BinaryRecordSize != 0)
+    throw TReadError(ReadErrorText);
+  const std::size_t count = (bytes.size() - BinaryHeaderSize) / BinaryRecordSize;
+  std::vector<TRawFacet> facets(count);
+  const char *record = bytes.data() + BinaryHeaderSize;
+  for (auto &facet : facets) {
+    for (std::size_t i = 0; i < facet.V.size(); ++i)
+      facet.V[i] = LittleEndianFloat(record + BinaryVertexOffset + 4 * i);
+    record += BinaryRecordSize;
+  }
+  return facets;
+}
+
+// Walks the text token by token, so a huge file never becomes a huge token list.
+class TTokens {
+public:
+  explicit TTokens(std::string_view text) : FText(text) {}
+  // The next token, or an empty one when none is left.
+  std::string_view Next() {
+    while (FPos < FText.size() && IsSeparator(FText[FPos]))
+      ++FPos;
+    const std::size_t start = FPos;
+    while (FPos < FText.size() && !IsSeparator(FText[FPos]))
+      ++FPos;
+    return FText.substr(start, FPos - start);
+  }
+
+private:
+  static bool IsSeparator(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
+  std::string_view FText;
+  std::size_t FPos = 0;
+};
+
+// The file is 8-bit text; the user sees the token in a UTF-8 message.
+std::string Latin1ToUtf8(std::string_view text) {
+  // A token of megabytes would make an unreadable message box.
+  constexpr std::size_t MaxShown = 100;
+  const bool cut = text.size() > MaxShown;
+  if (cut)
+    text = text.substr(0, MaxShown);
+  std::string result;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x80) {
+      result += c;
+    } else {
+      result += static_cast<char>(0xC0 | (byte >> 6));
+      result += static_cast<char>(0x80 | (byte & 0x3F));
+    }
+  }
+  if (cut)
+    result += "...";
+  return result;
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// A decimal number with "." whatever the locale: optional sign, digits with
+// an optional fraction, optional exponent. Words such as "nan" or "inf" and
+// values beyond the range of a 32-bit float are not numbers here.
+std::optional<float> ParseSingle(std::string_view token) {
+  std::size_t i = 0;
+  if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+    ++i;
+  const std::size_t numberStart = !token.empty() && token[0] == '+' ? 1 : 0;
+  std::size_t digits = 0;
+  while (i < token.size() && IsDigit(token[i]))
+    ++i, ++digits;
+  if (i < token.size() && token[i] == '.') {
+    ++i;
+    while (i < token.size() && IsDigit(token[i]))
+      ++i, ++digits;
+  }
+  if (digits == 0)
+    return std::nullopt;
+  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
+    ++i;
+    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
+      ++i;
+    std::size_t exponentDigits = 0;
+    while (i < token.size() && IsDigit(token[i]))
+      ++i, ++exponentDigits;
+    if (exponentDigits == 0)
+      return std::nullopt;
+  }
+  if (i != token.size())
+    return std::nullopt;
+  const char *first = token.data() + numberStart;
+  const char *last = token.data() + token.size();
+  float value = 0;
+  auto [end, error] = std::from_chars(first, last, value);
+  if (error == std::errc() && end == last)
+    return value;
+  if (error != std::errc::result_out_of_range)
+    return std::nullopt;
+  // Too small for a float is zero (or a denormal); too large is an error.
+  double wide = 0;
+  auto [wideEnd, wideError] = std::from_chars(first, last, wide);
+  if (wideError != std::errc() || wideEnd != last ||
+      std::fabs(wide) > std::numeric_limits<float>::max())
+    return std::nullopt;
+  return static_cast<float>(wide);
+}
+
+// Returns the message to show when the text is not laid out as expected;
+// facets then holds what was read before, which the caller discards.
+std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
+  TTokens tokens(bytes);
+  tokens.Next();
+  std::string_view token = tokens.Next();
+  // The solid's name is either absent or one token.
+  if (token != "facet")
+    token = tokens.Next();
+  constexpr int FacetTokens = 21;
+  std::array<std::string_view, FacetTokens> facet;
+  for (;;) {
+    if (token != "facet")
+      return token == "endsolid" ? std::string() : NoEndsolidText;
+    facet[0] = token;
+    // A file cut short inside a facet leaves empty tokens, which fail the
+    // keyword checks below like any other malformed facet.
+    for (int i = 1; i < FacetTokens; ++i)
+      facet[static_cast<std::size_t>(i)] = tokens.Next();
+    if (facet[1] != "normal" || facet[5] != "outer" || facet[6] != "loop" ||
+        facet[7] != "vertex" || facet[11] != "vertex" || facet[15] != "vertex" ||
+        facet[19] != "endloop" || facet[20] != "endfacet")
+      return FacetFormatText;
+    TRawFacet raw;
+    for (std::size_t corner = 0; corner < 3; ++corner)
+      for (std::size_t axis = 0; axis < 3; ++axis) {
+        const std::string_view text = facet[8 + 4 * corner + axis];
+        const std::optional<float> value = ParseSingle(text);
+        if (!value)
+          throw TReadError("'" + Latin1ToUtf8(text) +
+                           "' is not a valid floating point value for Single type");
+        raw.V[3 * corner + axis] = *value;
+      }
+    facets.push_back(raw);
+    token = tokens.Next();
+  }
+}
+
+TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
+  TStlModel model;
+  float minimum[3] = {2147483647.0f, 2147483647.0f, 2147483647.0f};
+  for (std::size_t f = 0; f < facets.size(); ++f)
+    for (std::size_t i = 0; i < 9; ++i) {
+      const float value = facets[f].V[i];
+      // NaN would slip through every comparison and turn into an undefined
+      // integer; infinity would move the origin to infinity.
+      if (!std::isfinite(value))
+        throw TReadError("Invalid vertex coordinate in facet " + std::to_string(f + 1));
+      minimum[i % 3] = std::min(minimum[i % 3], value);
+    }
+  const std::int64_t unit = RoundUnit(unitsPerMM);
+  std::int64_t maxX = unit;
+  std::int64_t maxY = unit;
+  // The drawing size is 32 bits wide; a larger model cannot be laid out.
+  constexpr double Largest = std::numeric_limits<std::int32_t>::max();
+  auto toUnits = [&](float value, float origin) {
+    const double units =
+        std::nearbyint((static_cast<double>(value) - static_cast<double>(origin)) * unitsPerMM);
+    if (units > Largest)
+      throw TReadError("The model is too large");
+    return static_cast<std::int64_t>(units);
+  };
+  for (const auto &facet : facets) {
+    int heights[3];
+    for (std::size_t corner = 0; corner < 3; ++corner) {
+      const double z = static_cast<double>(facet.V[3 * corner + 2]) - static_cast<double>(minimum[2]);
+      heights[corner] = StlHeightIndex(std::nearbyint(z * 100));
+    }
+    if (heights[0] != heights[1] || heights[1] != heights[2])
+      continue;
+    THorizontalFacet horizontal;
+    horizontal.Height = heights[0];
+    for (std::size_t corner = 0; corner < 3; ++corner) {
+      TIntPoint &p = horizontal.Corners[corner];
+      p.X = toUnits(facet.V[3 * corner], minimum[0]);
+      p.Y = toUnits(facet.V[3 * corner + 1], minimum[1]);
+      maxX = std::max<std::int64_t>(maxX, p.X);
+      maxY = std::max<std::int64_t>(maxY, p.Y);
+    }
+    model.Facets.push_back(horizontal);
+  }
+  model.Size = {static_cast<std::int32_t>(maxX), static_cast<std::int32_t>(maxY)};
+  return model;
+}
+
+} // namespace
+
+std::int32_t StlHeight(int index) { return HeightTable[std::clamp(index, 0, StlHeightCount - 1)]; }
+
+int StlHeightIndex(double hundredths) {
+  for (int i = 0; i + 1 < StlHeightCount; ++i)
+    if (2 * hundredths < HeightTable[i] + HeightTable[i + 1])
+      return i;
+  return StlHeightCount - 1;
+}
+
+TStlModel ReadStlModel(std::string_view bytes, const TReadOptions &options) {
+  // A binary file whose header happens to start with "solid" needs the
+  // binary filter; the text filter forces text.
+  const bool ascii =
+      options.FilterIndex == 3 || (options.FilterIndex != 2 && bytes.substr(0, 5) == "solid");
+  std::vector<TRawFacet> facets;
+  if (ascii) {
+    const std::string message = ReadAscii(bytes, facets);
+    if (!message.empty()) {
+      if (options.ShowMessage)
+        options.ShowMessage(message);
+      facets.clear();
+    }
+  } else {
+    facets = ReadBinary(bytes);
+  }
+  return Normalise(facets, options.UnitsPerMM);
+}
+
+TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &options) {
+  TStlModel model = ReadStlModel(bytes, options);
+  TReadResult result;
+  result.Size = model.Size;
+  TStlLevelOptions levelOptions;
+  levelOptions.UnitsPerMM = options.UnitsPerMM;
+  levelOptions.Focus = options.Focus;
+  levelOptions.SetProgressMax = options.SetProgressMax;
+  levelOptions.Progress = options.Progress;
+  result.Levels = BuildStlLevels(model.Facets, levelOptions);
+  return result;
+}
+
+TReadResult LoadStereolithographyFile(const std::string &fileName, const TReadOptions &options) {
+  std::ifstream file(fileName, std::ios::binary);
+  if (!file)
+    throw TReadError("Cannot open file \"" + fileName + "\"");
+  std::string bytes;
+  file.seekg(0, std::ios::end);
+  const std::streamoff size = file.tellg();
+  file.seekg(0, std::ios::beg);
+  if (size < 0 || !file)
+    throw TReadError("Cannot read file \"" + fileName + "\"");
+  bytes.resize(static_cast<std::size_t>(size));
+  file.read(bytes.data(), size);
+  if (file.gcount() != size)
+    throw TReadError("Cannot read file \"" + fileName + "\"");
+  return ReadStereolithography(bytes, options);
 }

@@ -1,0 +1,432 @@
+#include "StlLevels.h"
+
+#include <algorithm>
+#include <cmath>
+#include <optional>
+#include <numeric>
+
+#include "core/PathUtils.h"
+
+using namespace ClipperLib;
+
+namespace {
+
+constexpr std::uint32_t LevelColors[] = {0xFFEF3030, 0xFFEFEF30, 0xFF30EF30, 0xFF30EFEF, 0xFFEF30EF,
+                                         0xFF3030EF, 0xFF909090, 0xFFBF0000, 0xFFBF6F00, 0xFF00BF00,
+                                         0xFF00BFBF, 0xFFBF00BF, 0xFF0000BF, 0xFFBFBF00, 0xFFCFCFCF};
+constexpr std::size_t LevelColorCount = sizeof(LevelColors) / sizeof(LevelColors[0]);
+
+// A level while the list is being built; turned into TLevel at the end, so
+// the many insertions and removals move no atomics or locks.
+struct TWork {
+  TLevelKind Kind = lkLines;
+  std::int32_t Height = 0;
+  std::vector<TPaths> Input;
+  bool Removed = false;
+};
+using TWorkList = std::vector<TWork>;
+
+TPaths AllPaths(const TWork &work) {
+  TPaths all;
+  for (const auto &set : work.Input)
+    all.insert(all.end(), set.begin(), set.end());
+  return all;
+}
+
+std::int64_t LinesLength(const TWork &work) {
+  std::int64_t length = 0;
+  for (const auto &set : work.Input)
+    length += PathsLength(set, true, 0);
+  return length;
+}
+
+void RemoveMarked(TWorkList &list) {
+  std::erase_if(list, [](const TWork &work) { return work.Removed; });
+}
+
+class TProgress {
+public:
+  explicit TProgress(const TStlLevelOptions &options) : FOptions(options) {}
+  void SetMax(int value) const {
+    if (FOptions.SetProgressMax)
+      FOptions.SetProgressMax(value);
+  }
+  void Step() const {
+    if (FOptions.Progress)
+      FOptions.Progress();
+  }
+
+private:
+  const TStlLevelOptions &FOptions;
+};
+
+// Name pattern of both kinds: the table height as millimetres with one
+// decimal, cut rather than rounded.
+std::string HeightName(std::int32_t index, const char *symbol) {
+  const std::int32_t h = StlHeight(index);
+  return std::to_string(h / 100) + "." + std::to_string((h % 100) / 10) + " mm " + symbol;
+}
+
+TPaths OffsetClosed(const TPaths &paths, double delta) {
+  TOffsetter offsetter;
+  offsetter.Add(paths, jtRound, etClosedPolygon);
+  return offsetter.Execute(delta);
+}
+
+bool Overlap(const IntRect &a, const IntRect &b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+IntRect Grow(const IntRect &box, cInt by) {
+  return {box.left - by, box.top - by, box.right + by, box.bottom + by};
+}
+
+// Finds which outlines can matter when a path is clipped against the zone
+// around many outlines. Outlines whose zones could touch each other form a
+// group; a group none of whose zones reaches the clipped path is left out.
+// Leaving out whole groups keeps the result exact: the zones that remain
+// are the very polygons the full union would give, since nothing left out
+// touched them, and polygons away from the path neither cross it nor
+// contain any of its points.
+class TNearby {
+public:
+  // boxes: the zone's bounding box for every level of the list (the
+  // outline's box grown by the zone's reach); sets: the levels that can be
+  // clip candidates together.
+  TNearby(std::vector<IntRect> boxes, const std::vector<std::vector<int>> &sets)
+      : FBoxes(std::move(boxes)), FGroup(FBoxes.size()), FMarked(FBoxes.size(), 0) {
+    std::iota(FGroup.begin(), FGroup.end(), 0);
+    for (const auto &set : sets) {
+      std::vector<int> byLeft = set;
+      std::sort(byLeft.begin(), byLeft.end(), [this](int a, int b) { return Box(a).left < Box(b).left; });
+      for (std::size_t i = 0; i < byLeft.size(); ++i) {
+        const IntRect &a = Box(byLeft[i]);
+        for (std::size_t j = i + 1; j < byLeft.size() && Box(byLeft[j]).left <= a.right; ++j)
+          if (Overlap(a, Box(byLeft[j])))
+            Unite(byLeft[i], byLeft[j]);
+      }
+    }
+  }
+
+  // The candidates, in their order, that belong to a group reaching target.
+  std::vector<int> Select(const std::vector<int> &candidates, const IntRect &target) {
+    std::vector<int> selected;
+    bool any = false;
+    for (const int c : candidates)
+      if (Overlap(Box(c), target)) {
+        FMarked[Find(c)] = 1;
+        any = true;
+      }
+    if (!any)
+      return selected;
+    for (const int c : candidates)
+      if (FMarked[Find(c)])
+        selected.push_back(c);
+    for (const int c : candidates)
+      FMarked[Find(c)] = 0;
+    return selected;
+  }
+
+private:
+  const IntRect &Box(int level) const { return FBoxes[static_cast<std::size_t>(level)]; }
+  std::size_t Find(int level) {
+    auto i = static_cast<std::size_t>(level);
+    while (FGroup[i] != i) {
+      FGroup[i] = FGroup[FGroup[i]];
+      i = FGroup[i];
+    }
+    return i;
+  }
+  void Unite(int a, int b) { FGroup[Find(a)] = Find(b); }
+
+  std::vector<IntRect> FBoxes;
+  std::vector<std::size_t> FGroup;
+  std::vector<char> FMarked;
+};
+
+// The zone's reach beyond the outline's box: the offset distance plus the
+// rounding of the offset polygon's vertices.
+cInt Reach(double distance) { return static_cast<cInt>(std::ceil(distance)) + 2; }
+
+TPaths CollectPaths(const TWorkList &list, const std::vector<int> &levels) {
+  TPaths paths;
+  for (const int i : levels) {
+    const auto &input = list[static_cast<std::size_t>(i)].Input;
+    for (const auto &set : input)
+      paths.insert(paths.end(), set.begin(), set.end());
+  }
+  return paths;
+}
+
+// The pieces of path left outside the zone around the outlines.
+TPaths OutsideZone(const TPaths &path, const TPaths &outlines, double distance) {
+  return ClipOpenPaths(path, outlines.empty() ? TPaths() : StrokeZone(outlines, distance),
+                       ctDifference);
+}
+
+// 1. The visible faces of each height, before trimming by higher ones.
+TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TStlLevelOptions &options) {
+  std::vector<std::vector<const THorizontalFacet *>> byHeight(StlHeightCount);
+  for (const auto &facet : facets)
+    byHeight[static_cast<std::size_t>(std::clamp(facet.Height, 0, StlHeightCount - 1))].push_back(
+        &facet);
+  const double gap = options.UnitsPerMM / 20;
+  const double minimumArea = static_cast<double>(options.Focus) * options.Focus;
+  TWorkList list;
+  for (int k = StlHeightCount - 1; k >= 0; --k) {
+    const auto &group = byHeight[static_cast<std::size_t>(k)];
+    if (group.empty())
+      continue;
+    // Even-odd: a face lying on another at the same height (a block standing
+    // on a plate) cancels it, which is what one sees from above.
+    TClipper clipper;
+    for (const auto *facet : group)
+      clipper.AddSubject(TPath(facet->Corners.begin(), facet->Corners.end()));
+    TPaths area = OffsetClosed(OffsetClosed(clipper.Execute(ctUnion), gap), -gap);
+    if (std::fabs(PathsArea(area)) > minimumArea)
+      list.push_back({lkArea, k, {std::move(area)}});
+  }
+  return list;
+}
+
+// 2.1 One lines level per outline, lowest heights first.
+void AddOutlineLevels(TWorkList &list) {
+  TWorkList outlines;
+  for (std::size_t i = list.size(); i-- > 0;)
+    for (const auto &path : list[i].Input.front())
+      outlines.push_back({lkLines, list[i].Height, {{ClosePath(path)}}});
+  for (auto &outline : outlines)
+    list.push_back(std::move(outline));
+}
+
+// 2.2 The wall below each outline: the highest lower outline that it runs
+// along for most of its length.
+void FindWallHeights(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+  const double distance = 0.6 * options.Focus;
+  // Levels before the one being searched still have their outline heights;
+  // the search only changes levels it has finished with.
+  std::vector<std::vector<int>> byHeight(StlHeightCount);
+  std::vector<IntRect> boxes(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    if (list[i].Kind != lkLines)
+      continue;
+    byHeight[static_cast<std::size_t>(std::clamp(list[i].Height, 0, StlHeightCount - 1))]
+        .push_back(static_cast<int>(i));
+    boxes[i] = Grow(PathsBounds(AllPaths(list[i])), Reach(distance));
+  }
+  // Only outlines of the same height are ever clipped against together.
+  std::optional<TNearby> nearby;
+  if (options.Search == ssIndexed)
+    nearby.emplace(std::move(boxes), byHeight);
+
+  for (std::size_t i = list.size(); i-- > 0;) {
+    progress.Step();
+    TWork &level = list[i];
+    if (level.Kind != lkLines)
+      continue;
+    const TPaths path = AllPaths(level);
+    const IntRect target = PathsBounds(path);
+    const std::int32_t d = level.Height;
+    const double limit = 0.2 * static_cast<double>(PathsLength(path, true, 0));
+    std::optional<TPaths> unclipped;
+    std::int32_t r = d;
+    for (; r >= 1; --r) {
+      const auto &group = byHeight[static_cast<std::size_t>(std::min(r, StlHeightCount - 1))];
+      std::vector<int> candidates;
+      for (const int j : group)
+        if (j < static_cast<int>(i))
+          candidates.push_back(j);
+      if (nearby)
+        candidates = nearby->Select(candidates, target);
+      TPaths rest;
+      if (candidates.empty()) {
+        if (!unclipped)
+          unclipped = OutsideZone(path, {}, distance);
+        rest = *unclipped;
+      } else {
+        rest = OutsideZone(path, CollectPaths(list, candidates), distance);
+      }
+      if (rest.empty() || static_cast<double>(PathsLength(rest, true, 0)) < limit)
+        break;
+    }
+    level.Height = d - std::max(r, 0);
+  }
+}
+
+// 2.3 An outline that runs along an outline listed later is drawn by that one.
+void RemoveDuplicates(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+  if (list.size() < 2)
+    return;
+  const double distance = 0.5 * options.Focus;
+  std::vector<IntRect> boxes(list.size());
+  std::vector<int> lines;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (list[i].Kind == lkLines) {
+      lines.push_back(static_cast<int>(i));
+      // Trimming only shortens an outline, so its first box stays an upper bound.
+      boxes[i] = Grow(PathsBounds(AllPaths(list[i])), Reach(distance));
+    }
+  std::optional<TNearby> nearby;
+  if (options.Search == ssIndexed)
+    nearby.emplace(std::move(boxes), std::vector<std::vector<int>>{lines});
+  for (std::size_t i = list.size() - 1; i-- > 0;) {
+    progress.Step();
+    TWork &level = list[i];
+    if (level.Kind != lkLines)
+      continue;
+    std::vector<int> later;
+    for (std::size_t j = i + 1; j < list.size(); ++j)
+      if (list[j].Kind == lkLines && !list[j].Removed)
+        later.push_back(static_cast<int>(j));
+    const TPaths path = AllPaths(level);
+    if (nearby)
+      later = nearby->Select(later, PathsBounds(path));
+    TPaths kept;
+    for (auto &piece : OutsideZone(path, CollectPaths(list, later), distance))
+      if (PathLength(piece, true) > options.Focus)
+        kept.push_back(std::move(piece));
+    if (kept.empty())
+      level.Removed = true;
+    else
+      level.Input = {std::move(kept)};
+  }
+  RemoveMarked(list);
+}
+
+void AppendInto(TWork &target, const TWork &source) {
+  TPaths joined = AllPaths(source);
+  for (const auto &set : target.Input)
+    joined.insert(joined.end(), set.begin(), set.end());
+  target.Input = {std::move(joined)};
+}
+
+// 2.4 One level per wall height.
+void MergeEqualWalls(TWorkList &list) {
+  for (std::size_t i = list.size(); i-- > 0;) {
+    if (list[i].Kind != lkLines)
+      continue;
+    for (std::size_t j = 0; j < i; ++j)
+      if (list[j].Kind == lkLines && !list[j].Removed && list[j].Height == list[i].Height) {
+        AppendInto(list[j], list[i]);
+        list[i].Removed = true;
+        break;
+      }
+  }
+  RemoveMarked(list);
+}
+
+// 2.6 A wall too short to be worth its own level joins the nearest height.
+void AbsorbShortWalls(TWorkList &list) {
+  std::int64_t longest = 0;
+  for (const auto &work : list)
+    if (work.Kind == lkLines)
+      longest = std::max(longest, LinesLength(work));
+  if (longest <= 0)
+    return;
+  for (std::size_t i = list.size(); i-- > 0;) {
+    TWork &level = list[i];
+    if (level.Kind != lkLines || level.Removed ||
+        static_cast<double>(LinesLength(level)) / static_cast<double>(longest) >= 0.005)
+      continue;
+    std::int64_t nearest = -1;
+    std::size_t target = 0;
+    for (std::size_t j = 0; j < list.size(); ++j) {
+      if (j == i || list[j].Kind != lkLines || list[j].Removed)
+        continue;
+      const std::int64_t distance = std::llabs(std::int64_t{list[j].Height} - level.Height);
+      // The last level at the smallest distance takes it.
+      if (nearest < 0 || distance <= nearest) {
+        nearest = distance;
+        target = j;
+      }
+    }
+    if (nearest < 0)
+      continue;
+    AppendInto(list[target], level);
+    level.Removed = true;
+  }
+  RemoveMarked(list);
+}
+
+void CreateContours(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+  AddOutlineLevels(list);
+  progress.SetMax(2 * static_cast<int>(list.size()) + 3);
+  progress.Step();
+  FindWallHeights(list, options, progress);
+  RemoveDuplicates(list, options, progress);
+  MergeEqualWalls(list);
+  // Stable, so equal heights keep the area level before the lines level.
+  std::stable_sort(list.begin(), list.end(),
+                   [](const TWork &a, const TWork &b) { return a.Height > b.Height; });
+  AbsorbShortWalls(list);
+}
+
+// Islands of a tree: each outer polygon with its holes; islands standing in
+// a hole come before the island around them.
+void CollectIslands(const PolyNode &outer, std::vector<TPaths> &islands) {
+  TPaths island{outer.Contour};
+  for (const PolyNode *hole : outer.Childs) {
+    for (const PolyNode *inner : hole->Childs)
+      CollectIslands(*inner, islands);
+    island.push_back(hole->Contour);
+  }
+  islands.push_back(std::move(island));
+}
+
+// 3. What higher faces leave visible, split into islands.
+void TrimAreas(TWorkList &list, const TStlLevelOptions &options) {
+  const double opening = options.UnitsPerMM / 10;
+  const double minimumArea = static_cast<double>(options.Focus) * options.Focus;
+  for (std::size_t i = list.size(); i-- > 0;) {
+    TWork &level = list[i];
+    if (level.Kind != lkArea)
+      continue;
+    TClipper clipper;
+    clipper.AddSubject(level.Input.front());
+    // Levels before this one are not trimmed yet, as the cut needs.
+    for (std::size_t j = 0; j < i; ++j)
+      if (list[j].Kind == lkArea)
+        clipper.AddClip(list[j].Input.front());
+    // Non-zero rather than even-odd filling: where two higher faces overlap
+    // (the top and the underside of an overhang), the face below is still
+    // hidden. Each face set is a clean union with holes turned the other
+    // way, so both fillings agree wherever nothing overlaps.
+    const TPaths visible = clipper.Execute(ctDifference, pftNonZero);
+    TOffsetter grow;
+    grow.Add(OffsetClosed(visible, -opening), jtRound, etClosedPolygon);
+    PolyTree tree;
+    grow.Execute(tree, opening);
+    std::vector<TPaths> islands;
+    for (const PolyNode *outer : tree.Childs)
+      CollectIslands(*outer, islands);
+    std::erase_if(islands,
+                  [&](const TPaths &island) { return std::fabs(PathsArea(island)) <= minimumArea; });
+    if (islands.empty())
+      level.Removed = true;
+    else
+      level.Input = std::move(islands);
+  }
+  RemoveMarked(list);
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizontalFacet> &facets,
+                                                    const TStlLevelOptions &options) {
+  const TProgress progress(options);
+  TWorkList list = AreaLevels(facets, options);
+  CreateContours(list, options, progress);
+  TrimAreas(list, options);
+  std::vector<std::unique_ptr<TLevel>> levels;
+  levels.reserve(list.size());
+  for (std::size_t i = 0; i < list.size(); ++i) {
+    TWork &work = list[i];
+    auto level = std::make_unique<TLevel>(work.Kind);
+    level->SetHeight(work.Height);
+    level->SetName(HeightName(work.Height, work.Kind == lkArea ? "\u25A6" : "\u25A2"));
+    level->SetColor(LevelColors[i % LevelColorCount]);
+    *level->Input() = std::move(work.Input);
+    levels.push_back(std::move(level));
+  }
+  return levels;
+}
