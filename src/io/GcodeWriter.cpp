@@ -137,11 +137,13 @@ public:
     const auto idleFeed = static_cast<std::int64_t>(RoundUnit(FJob.IdleSpeed * 100));
     const double focus2 = static_cast<double>(FJob.Focus) * FJob.Focus;
     for (; sweeps > 0; --sweeps) {
-      FPosition = TIntPoint(0, 0);
+      // Each sweep starts its walk at the origin, while the head stays where
+      // the last sweep left it: moves are measured from where it really is.
+      TIntPoint from(0, 0);
       TSearch search(points);
       std::int64_t pieces = 0;
       for (std::size_t left = entries.size(); left > 0; left -= 2) {
-        std::int64_t index = search.Nearest(FPosition);
+        std::int64_t index = search.Nearest(from);
         const TEntry &entry = entries[static_cast<std::size_t>(index)];
         const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(entry.Level)];
         const bool far = WalkDistance(FPosition, entry.Point) > focus2;
@@ -153,6 +155,7 @@ public:
         }
         search.Remove(index);
         search.Remove(index ^ 1);
+        from = FPosition;
         if (++pieces % 32 == 0 && progress)
           progress(-1);
       }

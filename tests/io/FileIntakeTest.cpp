@@ -1,0 +1,136 @@
+#include <gtest/gtest.h>
+
+#include "core/HeadlessHost.h"
+#include "core/Levels.h"
+#include "io/FileIntake.h"
+
+TEST(FileIntake, ExtensionChoosesTheReader) {
+  struct TCase {
+    const char *Name;
+    const char *Extension;
+  };
+  const TCase cases[] = {{"/tmp/photo.PNG", "png"}, {"board.GTL", "gtl"}, {"/tmp/folder.d/board", "gbr"},
+                         {"plot.hpgl", "hpgl"}, {"a.b.svg", "svg"}, {"trailing.", ""}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    EXPECT_EQ(ReaderExtension(c.Name), c.Extension);
+  }
+}
+
+namespace {
+
+TLevel *AddLevel(TLevels &levels, TLevelKind kind, std::int32_t height) {
+  auto level = std::make_unique<TLevel>(kind);
+  level->SetHeight(height);
+  level->SetName("level " + std::to_string(height));
+  level->SetColor(0xFF112233u);
+  return levels.Add(std::move(level));
+}
+
+} // namespace
+
+TEST(FileIntake, DefaultsFromHeight) {
+  struct TCase {
+    std::int32_t Height, Passes, Speed;
+  };
+  const TCase cases[] = {{-20, 1, 1000}, {0, 1, 1000}, {1, 1, 1000}, {3, 1, 660},
+                         {5, 1, 400},    {7, 1, 280},  {30, 3, 110}, {99, 7, 50}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Height);
+    THeadlessHost host;
+    TLevels levels(host, false);
+    levels.SetFocus(200);
+    levels.SetReading(true);
+    AddLevel(levels, lkLines, c.Height);
+    ApplyLevelDefaults(levels);
+    const TLevel &level = *levels.Item(0);
+    EXPECT_EQ(level.Passes(), c.Passes);
+    EXPECT_EQ(level.Speed(), c.Speed);
+    EXPECT_EQ(level.Power(), 255);
+  }
+}
+
+TEST(FileIntake, PerimeterAfterAreaAndOutlineLast) {
+  THeadlessHost host;
+  host.IdleSpeedValue = 80.5;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  levels.SetReading(true);
+  AddLevel(levels, lkArea, 5);
+  AddLevel(levels, lkOutline, 0)->SetName("Reader outline");
+  AddLevel(levels, lkLines, 0);
+  AddLevel(levels, lkArea, 0);
+  AddLevel(levels, lkPerimeter, 4);
+  levels.SetSize({2000, 1000});
+  ApplyLevelDefaults(levels);
+
+  const TLevelKind kinds[] = {lkArea, lkPerimeter, lkLines, lkArea, lkPerimeter, lkOutline};
+  ASSERT_EQ(levels.Count(), 6);
+  for (int i = 0; i < 6; ++i)
+    EXPECT_EQ(levels.Item(i)->Kind(), kinds[i]) << i;
+  const TLevel &perimeter = *levels.Item(1);
+  EXPECT_EQ(perimeter.Height(), 1);
+  EXPECT_EQ(perimeter.Name(), "level 5");
+  EXPECT_EQ(perimeter.Color(), 0xFF112233u);
+  EXPECT_EQ(perimeter.Speed(), 400);
+  EXPECT_EQ(perimeter.Passes(), 1);
+  EXPECT_EQ(perimeter.Power(), 255);
+  EXPECT_EQ(levels.Item(4)->Height(), 4); // the reader's own perimeter is kept
+  EXPECT_EQ(levels.Item(5)->Name(), "Reader outline");
+
+  EXPECT_DOUBLE_EQ(host.OriginalX, 20);
+  EXPECT_DOUBLE_EQ(host.PrintY, 10);
+  EXPECT_EQ(levels.Output(), (TIntSize{2000, 1000}));
+  EXPECT_FALSE(levels.Reading());
+  EXPECT_EQ(host.GridUpdates, 1);
+}
+
+TEST(FileIntake, OutlineLevelAppendedWithTravelSpeed) {
+  THeadlessHost host;
+  host.IdleSpeedValue = 80.5;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  levels.SetReading(true);
+  AddLevel(levels, lkLines, 1);
+  ApplyLevelDefaults(levels);
+  ASSERT_EQ(levels.Count(), 2);
+  const TLevel &outline = *levels.Item(1);
+  EXPECT_EQ(outline.Kind(), lkOutline);
+  EXPECT_EQ(outline.Name(), "Outline");
+  EXPECT_EQ(outline.Color(), 0xFF000000u);
+  EXPECT_EQ(outline.Speed(), 8050);
+  EXPECT_EQ(outline.Power(), 3);
+  EXPECT_EQ(outline.Passes(), 2);
+  EXPECT_EQ(outline.Height(), 3);
+}
+
+TEST(FileIntake, ReadingAgainKeepsTheUsersScale) {
+  // After a focus change the drawing is read again with the scale boxes as
+  // they were: the output must follow them, not fall back to 100 %.
+  THeadlessHost host;
+  host.ScaleXValue = 50;
+  host.ScaleYValue = 200;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  levels.SetReading(true);
+  AddLevel(levels, lkLines, 1);
+  levels.SetSize({20000, 1000});
+  ApplyLevelDefaults(levels);
+  EXPECT_DOUBLE_EQ(host.PrintX, 100);
+  EXPECT_DOUBLE_EQ(host.PrintY, 20);
+  EXPECT_EQ(levels.Output(), (TIntSize{10000, 2000}));
+}
+
+TEST(FileIntake, FailedLoadRestoresTheWindowAndKeepsTheCaption) {
+  THeadlessHost host;
+  host.Caption = "before";
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  EXPECT_THROW(LoadFromFile(levels, "/nonexistent/folder/drawing.plt", 1), std::exception);
+  EXPECT_TRUE(host.RightPanelEnabled);
+  EXPECT_FALSE(host.LoadingVisible);
+  EXPECT_EQ(host.Caption, "before");
+  EXPECT_TRUE(levels.Reading());
+  EXPECT_EQ(LoadedFile().FileName, "/nonexistent/folder/drawing.plt");
+  EXPECT_EQ(host.ScaleXValue, 100);
+}

@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "core/HeadlessHost.h"
+#include "core/Levels.h"
+#include "io/GcodeWriter.h"
+
+namespace {
+
+TGcodeJob LinesJob(TPaths paths, std::int32_t passes = 2, std::int32_t speed = 1000) {
+  TGcodeJob job;
+  job.UnitsPerMM = 100;
+  job.Focus = 20;
+  TGcodeLevel level;
+  level.Paths = std::move(paths);
+  level.Speed = speed;
+  level.Power = 255;
+  level.Passes = passes;
+  job.Levels.push_back(level);
+  return job;
+}
+
+const std::vector<std::string> Prefix = {"G4 P0\r\nM106 S0\r\nG4 P10", "M106 S0", "G90", "G28 X0 Y0", "G21"};
+const std::vector<std::string> Suffix = {"G4 P0", "M106 S0", "G4 P10", "G1 F3000", "G1 X0 Y0", "M84"};
+
+std::vector<std::string> Framed(std::vector<std::string> body) {
+  std::vector<std::string> lines = Prefix;
+  lines.insert(lines.end(), body.begin(), body.end());
+  lines.insert(lines.end(), Suffix.begin(), Suffix.end());
+  return lines;
+}
+
+} // namespace
+
+TEST(GcodeWriter, WorkedExampleLineForLine) {
+  const auto lines = GcodeLines(LinesJob({{{0, 0}, {100, 0}}}));
+  EXPECT_EQ(lines, Framed({"G4 P0\r\nM106 S255\r\nG4 P0", "G1 F600", "G1 X1 Y0", "G1 X0 Y0"}));
+  EXPECT_EQ(GcodeFileText(lines).substr(0, 31), "G4 P0\r\nM106 S0\r\nG4 P10\r\nM106 S0");
+}
+
+TEST(GcodeWriter, NothingPrintedGivesFrameOnly) {
+  TGcodeJob job = LinesJob({{{0, 0}, {100, 0}}});
+  job.Levels[0].Power = 0;
+  EXPECT_EQ(GcodeLines(job), Framed({}));
+  job.Levels[0].Power = 255;
+  job.Levels[0].Passes = 0;
+  EXPECT_EQ(GcodeLines(job), Framed({}));
+}
+
+TEST(GcodeWriter, PiecesShorterThanTwoMillimetresRunFromEndToStart) {
+  // 5 mm at 100 units/mm: n = 500 div 200 + 1 = 3 pieces, cut from the end.
+  const auto lines = GcodeLines(LinesJob({{{0, 0}, {500, 0}}}, 1));
+  // The walk starts at the origin: the piece ending there is burnt first.
+  // Pieces meet, so each is joined to the last without an approach move.
+  EXPECT_EQ(lines, Framed({"G4 P0\r\nM106 S255\r\nG4 P0", "G1 F600", "G1 X1.67 Y0", "G1 X3.34 Y0",
+                           "G1 X5 Y0"}))
+      << GcodeFileText(lines);
+}
+
+TEST(GcodeWriter, NearMovesWriteNothingAndFarMovesTravelDark) {
+  // Two paths 2 units apart (within focus div 8) and one far away.
+  TGcodeJob job = LinesJob({{{0, 0}, {100, 0}}, {{102, 0}, {200, 0}}, {{1000, 1000}, {1100, 1000}}}, 1);
+  const auto lines = GcodeLines(job);
+  const std::string text = GcodeFileText(lines);
+  // The second path starts 2 units from where the first ended: no move, the
+  // laser stays on. The far one is approached with the laser off at idle feed.
+  EXPECT_EQ(lines, Framed({"G4 P0\r\nM106 S255\r\nG4 P0", "G1 F600", "G1 X1 Y0", "G1 X2 Y0",
+                           "G4 P0", "M106 S0", "G4 P10", "G1 F6000", "G1 X10 Y10",
+                           "G4 P0\r\nM106 S255\r\nG4 P0", "G1 F600", "G1 X11 Y10"}))
+      << text;
+}
+
+TEST(GcodeWriter, TemplatePlaceholders) {
+  struct TCase {
+    std::string HeadMove;
+    std::string Expected;
+  };
+  const TCase cases[] = {{"G1 X?", "G1 X1"}, {"G0 X? Y? Z?", "G0 X1 Y0 Z?"}, {"MOVE", "MOVE"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.HeadMove);
+    TGcodeJob job = LinesJob({{{0, 0}, {100, 0}}}, 1);
+    job.Templates.HeadMove = c.HeadMove;
+    job.Templates.LaserOn = "ON ? ?";
+    const auto lines = GcodeLines(job);
+    EXPECT_EQ(lines[5], "ON 255 255");
+    EXPECT_EQ(lines[7], c.Expected);
+  }
+}
+
+TEST(GcodeWriter, NumberFormatOfHeadMoves) {
+  EXPECT_EQ(FormatMillimetres(12.34), "12.34");
+  EXPECT_EQ(FormatMillimetres(1), "1");
+  EXPECT_EQ(FormatMillimetres(0), "0");
+  EXPECT_EQ(FormatMillimetres(-5.5), "-5.5");
+  EXPECT_EQ(FormatMillimetres(1.0 / 3), "0.333333333333333");
+}
+
+TEST(GcodeWriter, PrintFromCenterAndOffsets) {
+  THeadlessHost host;
+  host.OffsetCenterValue = true;
+  host.OffsetXValue = 5;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  levels.SetOutput({4000, 2000});
+  const TGcodeJob job = GcodeJobFromLevels(levels);
+  EXPECT_EQ(job.Offset, TIntPoint(500 - 2000, -1000));
+  // The left edge of a 40 mm wide job is written at X = -20 plus the offset.
+  TGcodeJob lines = LinesJob({{{0, 0}, {0, 100}}}, 1);
+  lines.Offset = job.Offset;
+  EXPECT_EQ(GcodeLines(lines)[7], "G1 X-15 Y-9");
+}
+
+TEST(GcodeWriter, OutlineOnlyWritesOutlineLevelsOncePerSweep) {
+  TGcodeJob job = LinesJob({{{0, 0}, {100, 0}}}, 2);
+  TGcodeLevel outline;
+  outline.Outline = true;
+  outline.Paths = {{{0, 0}, {0, 100}}};
+  outline.Speed = 10000;
+  outline.Power = 3;
+  outline.Passes = 2;
+  job.Levels.push_back(outline);
+  job.OutlineOnly = true;
+  // Every sweep starts its walk at the origin, but the head is where the
+  // last sweep left it: the way back is a dark travel move, not skipped.
+  EXPECT_EQ(GcodeLines(job),
+            Framed({"G4 P0\r\nM106 S3\r\nG4 P0", "G1 F6000", "G1 X0 Y1", "G4 P0", "M106 S0",
+                    "G4 P10", "G1 X0 Y0", "G4 P0\r\nM106 S3\r\nG4 P0", "G1 X0 Y1"}));
+  job.OutlineOnly = false;
+  EXPECT_EQ(GcodeLines(job)[6], "G1 F600"); // only the lines level
+}
+
+TEST(GcodeWriter, QuadrantClipKeepsAxesDropsNegativesKeepsDirection) {
+  const TPaths clipped = ClipToQuadrant({{{-100, 50}, {100, 50}},
+                                         {{300, 0}, {200, 0}},
+                                         {{-5, -5}, {-1, -9}},
+                                         {{50, 100}, {50, -100}, {60, -100}}});
+  const TPaths expected = {{{0, 50}, {100, 50}}, {{300, 0}, {200, 0}}, {{50, 100}, {50, 0}}};
+  EXPECT_EQ(clipped, expected);
+}
+
+TEST(GcodeWriter, NonAsciiBecomesOneQuestionMarkPerCharacter) {
+  EXPECT_EQ(GcodeFileText({"; Stärke 50 °"}), "; St?rke 50 ?\r\n");
+}
+
+TEST(GcodeWriter, SaveIsAtomicAndKeepsOldFileOnFailure) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  const auto folder = std::filesystem::temp_directory_path() / "brennix-save-test";
+  std::filesystem::remove_all(folder);
+  std::filesystem::create_directories(folder);
+  const auto target = folder / "job.gcode";
+  SaveToGcode(levels, target.string());
+  std::ifstream in(target, std::ios::binary);
+  const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(text, GcodeFileText(Framed({})));
+  EXPECT_TRUE(host.RightPanelEnabled);
+  EXPECT_FALSE(host.LoadingVisible);
+  EXPECT_EQ(host.ProgressCaption, "Saving...");
+
+  // A folder that does not exist: the error carries the file name, the
+  // window state is restored, nothing is left behind.
+  const auto missing = folder / "missing" / "job.gcode";
+  try {
+    SaveToGcode(levels, missing.string());
+    FAIL() << "saving into a missing folder succeeded";
+  } catch (const std::runtime_error &error) {
+    EXPECT_NE(std::string(error.what()).find(missing.string()), std::string::npos);
+  }
+  EXPECT_TRUE(host.RightPanelEnabled);
+  EXPECT_FALSE(std::filesystem::exists(missing));
+  std::filesystem::remove_all(folder);
+}
