@@ -4,6 +4,7 @@
 #include <cmath>
 #include <vector>
 
+#include "LabCache.h"
 #include "core/Level.h"
 
 namespace {
@@ -243,18 +244,23 @@ const std::vector<TNamedLab> &EnumeratedLab() {
 
 } // namespace
 
-TLabColor ColorToLab(std::uint32_t argb) {
-  float linear[3];
-  for (int i = 0; i < 3; ++i) {
-    const unsigned channel = (argb >> (16 - 8 * i)) & 0xFF;
-    linear[i] = static_cast<float>(std::pow(channel / 255.0, 1.0 / 0.45));
-  }
-  const float x = M[0][0] * linear[0] + M[0][1] * linear[1] + M[0][2] * linear[2];
-  const float y = M[1][0] * linear[0] + M[1][1] * linear[1] + M[1][2] * linear[2];
-  const float z = M[2][0] * linear[0] + M[2][1] * linear[1] + M[2][2] * linear[2];
+float ColorDetail::ChannelToLinear(unsigned channel) {
+  return static_cast<float>(std::pow(channel / 255.0, 1.0 / 0.45));
+}
+
+TLabColor ColorDetail::LinearToLab(float r, float g, float b) {
+  const float x = M[0][0] * r + M[0][1] * g + M[0][2] * b;
+  const float y = M[1][0] * r + M[1][1] * g + M[1][2] * b;
+  const float z = M[2][0] * r + M[2][1] * g + M[2][2] * b;
   const double fx = LabF(x / Xn), fy = LabF(y / Yn), fz = LabF(z / Zn);
   return {RoundClamp(116.0 * fy - 16.0, 0, 100), RoundClamp(500.0 * (fx - fy), -128, 127),
           RoundClamp(200.0 * (fy - fz), -128, 127)};
+}
+
+TLabColor ColorToLab(std::uint32_t argb) {
+  return ColorDetail::LinearToLab(ColorDetail::ChannelToLinear((argb >> 16) & 0xFF),
+                                  ColorDetail::ChannelToLinear((argb >> 8) & 0xFF),
+                                  ColorDetail::ChannelToLinear(argb & 0xFF));
 }
 
 std::uint32_t LabToColor(const TLabColor &lab) {

@@ -1,11 +1,47 @@
 #pragma once
-// Raster pictures (GIF, PNG, JPEG, BMP, TIFF).
+// Raster pictures (GIF, PNG, JPEG, BMP, TIFF): a few colour levels, burnt as
+// horizontal scan-line segments, one cell per focus spot.
 
+#include <cstdint>
 #include <string>
 
 #include "core/ReadResult.h"
 
-TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options);
-// Rebuilds the raster levels' burn input for the current output size.
+class QByteArray;
+class QImage;
 class TLevels;
+
+// Pictures above this many pixels are refused before they are decoded: the
+// decoded picture, its copies and the quantiser's samples cost about 16 bytes
+// a pixel.
+constexpr std::int64_t MaxRasterPixels = 50'000'000;
+// The scan-line grid is refused above this many cells (the scaled picture
+// alone takes 4 bytes a cell, the segments far more).
+constexpr std::int64_t MaxRasterCells = 40'000'000;
+
+// Decodes the picture, finds its colours and makes one lines level per colour
+// (named after it, printed unless it is light); the picture comes back in
+// Raster and each pixel is one focus spot of Size. The levels get their
+// segments from VectorizeRaster. Transparent parts read as white paper.
+TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options);
+// The same from the file's bytes (the format is found from the content).
+TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options);
+
+// Rebuilds every level's input from the list's picture for the current output
+// size, focus and mirroring: one segment per horizontal run of cells sharing
+// their nearest level, rows bottom to top. Runs on the worker at the start of
+// a cycle; returns early, leaving the inputs as they were, when a new cycle
+// is requested meanwhile.
 void VectorizeRaster(TLevels &levels);
+
+// The scan-line grid for an output size: one cell per focus spot, at least one.
+TIntSize RasterCells(TIntSize output, std::int32_t focus);
+
+// The picture smoothly scaled to the grid, as 32-bit pixels; null when it
+// cannot be allocated.
+QImage ScaleToCells(const QImage &picture, TIntSize cells);
+
+// The index of the lines level whose Lab colour is nearest to the colour of
+// cell (x, y) of the scaled picture (mirrored when the list is), the first on
+// ties; -1 when the list holds no lines level.
+int NearestLevel(const TLevels &levels, const QImage &cells, int x, int y);
