@@ -140,10 +140,10 @@ void TLevel::RecalcLine() {
     const TSizeF scale = list.Scale();
     const TIntSize output = list.Output();
     for (const auto &set : *FInput) {
-      if (raster)
-        AppendOutput(set);
-      else
-        AppendOutput(SimplifyPaths(ScaleToOutput(set, scale, list.Mirror(), output.cx), tolerance));
+      TPaths paths = raster ? set : SimplifyPaths(ScaleToOutput(set, scale, list.Mirror(), output.cx), tolerance);
+      // A burn path has at least two points; a lone point has nothing to trace.
+      std::erase_if(paths, [](const TPath &path) { return path.size() < 2; });
+      AppendOutput(paths);
       if (list.Clearing())
         break;
     }
