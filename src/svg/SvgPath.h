@@ -1,0 +1,40 @@
+#pragma once
+// SVG path data ("d" attributes) read into the shared float path builder,
+// with the operations only SVG needs.
+
+#include <cstddef>
+#include <string_view>
+
+#include "SvgMatrix.h"
+#include "hpgl/PathData.h"
+
+// Longest path one "d" attribute may build. Far beyond any drawing made by
+// hand or tool, and small enough that flattening and clipping it stays
+// within seconds and a few hundred megabytes.
+constexpr std::size_t MaxSvgPathEntries = std::size_t(1) << 22;
+
+class TSvgPath : public TPathData {
+public:
+  // Clears the path and reads SVG path data into it. Unknown text ends the
+  // reading quietly, keeping what came before; a malformed number throws
+  // TReadError "'<text>' is not a valid floating point value".
+  void SetData(std::string_view text);
+
+  void HLineTo(float x);
+  void HLineToRel(float dx);
+  void VLineTo(float y);
+  void VLineToRel(float dy);
+  // The first control point mirrors the entry before the last point through
+  // it (with fewer than three entries it equals the second control point).
+  void SmoothCurveTo(TPointF c2, TPointF e);
+  void SmoothCurveToRel(TPointF c2, TPointF e);
+  // The SVG elliptical arc from the last point to end; radii in user units,
+  // rotation in degrees.
+  void EllipticalArc(TPointF radii, float rotation, bool largeArc, bool sweep, TPointF end);
+
+  // Transforms every entry, the close entries with their figures.
+  void ApplyMatrix(const TSvgMatrix &m);
+  // No entries, or (far from the origin) a bounding box that single
+  // precision cannot tell from a point.
+  bool IsEmpty() const;
+};
