@@ -155,6 +155,22 @@ bool GifIsComplete(const QByteArray &bytes) {
   return false;
 }
 
+// The five formats are told by their signatures. Qt's own detection also
+// tries formats without one (TGA, WBMP), which take almost any bytes.
+QByteArray SniffFormat(const QByteArray &bytes) {
+  if (bytes.startsWith("\x89PNG\r\n\x1a\n"))
+    return "png";
+  if (bytes.startsWith("\xFF\xD8\xFF"))
+    return "jpeg";
+  if (bytes.startsWith("GIF87a") || bytes.startsWith("GIF89a"))
+    return "gif";
+  if (bytes.startsWith("BM"))
+    return "bmp";
+  if (bytes.startsWith(QByteArray("II*\0", 4)) || bytes.startsWith(QByteArray("MM\0*", 4)))
+    return "tiff";
+  return {};
+}
+
 // Transparent parts read as the white of the material, which is not burnt:
 // composite onto opaque white. Alpha never reaches the colour conversion.
 QImage FlattenOnWhite(const QImage &decoded) {
@@ -185,7 +201,12 @@ QImage Decode(const QByteArray &bytes) {
   QBuffer buffer;
   buffer.setData(bytes);
   buffer.open(QIODevice::ReadOnly);
-  QImageReader reader(&buffer);
+  const QByteArray format = SniffFormat(bytes);
+  if (format.isEmpty())
+    throw TReadError(
+        "The file is not a picture in a readable format (GIF, PNG, JPEG, BMP or TIFF)");
+  QImageReader reader(&buffer, format);
+  reader.setAutoDetectImageFormat(false);
   // Photos taken upright are often stored sideways with an orientation tag.
   reader.setAutoTransform(true);
   if (!reader.canRead())
@@ -197,10 +218,9 @@ QImage Decode(const QByteArray &bytes) {
     throw TReadError("The picture is too large: " + PixelsText(size.width(), size.height()) +
                      "; at most " + std::to_string(MaxRasterPixels / 1'000'000) +
                      " million pixels can be read");
-  if (reader.format() == "jpeg" && !JpegIsComplete(bytes))
+  if (format == "jpeg" && !JpegIsComplete(bytes))
     throw TReadError("The picture file is incomplete: its data ends too early");
-  if ((reader.format() == "bmp" && !BmpIsComplete(bytes)) ||
-      (reader.format() == "gif" && !GifIsComplete(bytes)))
+  if ((format == "bmp" && !BmpIsComplete(bytes)) || (format == "gif" && !GifIsComplete(bytes)))
     throw TReadError("The picture file is incomplete: its data ends too early");
   QImage image;
   if (!reader.read(&image))
