@@ -1,8 +1,42 @@
 #pragma once
-// Gerber RS-274X copper layers.
+// Gerber RS-274X copper layers: the command interpreter that turns a file
+// into one polygon set, and the reader that makes it the "Copper" level.
 
+#include <cstdint>
 #include <string>
+#include <string_view>
 
+#include "core/Geometry.h"
 #include "core/ReadResult.h"
+#include "GerberShapes.h"
 
+// Limits of one parse. Coordinates, steps and arc offsets beyond
+// GerberCoordinateLimit internal units (a kilometre at the finest unit) are
+// errors, which keeps every product far inside Clipper's range; one SR may
+// ask for at most GerberMaxRepeats copies (a panel of 100 x 100); and all the
+// geometry a file generates together may not exceed MaxPoints points.
+constexpr double GerberCoordinateLimit = 1e9;
+constexpr std::int64_t GerberMaxRepeats = 10000;
+constexpr std::int64_t GerberMaxPoints = 20'000'000;
+// Larger files are refused before they are read.
+constexpr std::int64_t GerberMaxFileBytes = 256LL << 20;
+
+struct TGerberOptions {
+  double UnitsPerMM = 100;
+  // Every draw becomes a 2 x 2 unit strip whatever the aperture (board outlines).
+  bool Hairline = false;
+  TMergeMode Merge = mmBatched;
+  std::int64_t MaxPoints = GerberMaxPoints;
+};
+
+// Interprets the text of a Gerber file and returns its image: everything dark
+// united, minus what clear objects removed after it. Throws TReadError
+// ("Invalid command: ..." naming the block).
+TPaths ParseGerber(std::string_view text, const TGerberOptions &options);
+
+// The file as text: a UTF-16 byte-order mark selects that encoding, anything
+// else is read byte by byte (the parser keeps only printable ASCII anyway).
+std::string ReadGerberText(const std::string &fileName);
+
+// One "Copper" area level holding the image; Size from its bounds.
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options);

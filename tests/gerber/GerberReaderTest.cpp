@@ -1,0 +1,271 @@
+#include <cmath>
+#include <numbers>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "GerberTestUtils.h"
+
+using namespace ClipperLib;
+
+namespace {
+
+const std::string Header = "%FSLAX25Y25*%%MOMM*%";
+
+TEST(GerberReader, DrawWithRoundApertureIsAStadium) {
+  const TPaths image =
+      Parse("%FSLAX25Y25*%\n%MOMM*%\n%ADD10C,0.5*%\nD10*\nX0Y0D02*\nX1000000Y0D01*\nM02*\n");
+  ASSERT_EQ(image.size(), 1u);
+  const IntRect b = PathsBounds(image);
+  EXPECT_EQ(b.left, -25);
+  EXPECT_EQ(b.right, 1025);
+  EXPECT_EQ(b.top, -25);
+  EXPECT_EQ(b.bottom, 25);
+  EXPECT_NEAR(PathsArea(image), 1000 * 50 + std::numbers::pi * 25 * 25, 60);
+}
+
+TEST(GerberReader, InchFlashIsScaled) {
+  const TPaths image = Parse("%FSLAX25Y25*%%MOIN*%%ADD10C,0.01*%D10*X500000Y0D03*M02*");
+  const IntRect b = PathsBounds(image);
+  EXPECT_EQ((b.left + b.right) / 2, 12700);
+  EXPECT_EQ((b.top + b.bottom) / 2, 0);
+}
+
+TEST(GerberReader, CoordinateBlockWithoutDCode) {
+  const std::string prefix = Header + "%ADD10C,0.5*%D10*X0Y0D02*";
+  EXPECT_TRUE(Parse(prefix + "X0Y0*M02*").empty());
+  EXPECT_TRUE(Parse(prefix + "X-100000Y0*M02*").empty());
+  const TPaths drawn = Parse(prefix + "X100000Y0*M02*");
+  EXPECT_EQ(PathsBounds(drawn).right, 125);
+}
+
+TEST(GerberReader, FormatStatement) {
+  for (const char *bad : {"FSLAX24Y25", "FSTAX24Y24", "FSLIX24Y24", "FSLAX25Y25X", "FSLAXabYab"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(ParseError(std::string("%") + bad + "*%M02*"), std::string("Invalid command: ") + bad);
+  }
+  // Six decimals: X1000000 is one millimetre.
+  const TPaths image = Parse("%FSLAX36Y36*%%MOMM*%%ADD10R,0.2X0.2*%D10*X1000000Y0D03*M02*");
+  const IntRect b = PathsBounds(image);
+  EXPECT_EQ(b.left, 90);
+  EXPECT_EQ(b.right, 110);
+}
+
+TEST(GerberReader, StepAndRepeat) {
+  EXPECT_EQ(ParseError(Header + "%SR*%M02*"), "Invalid command: SR");
+  EXPECT_EQ(ParseError(Header + "%SRX2Y*%M02*"), "Invalid command: SRX2Y");
+  const std::string flash = "%ADD10R,1X1*%D10*X0Y0D03*";
+  // Six copies 5 mm and 3 mm apart, then repetition off again.
+  const TPaths six = Parse(Header + "%SRX2Y3I5J3*%" + flash + "%SRX1Y1I0J0*%X1000000Y1000000D03*M02*");
+  EXPECT_EQ(six.size(), 7u);
+  EXPECT_NEAR(PathsArea(six), 7 * 100 * 100, 1);
+  const IntRect b = PathsBounds(six);
+  EXPECT_EQ(b.right, 1050);
+  EXPECT_EQ(b.bottom, 1050);
+  // Counts of zero add nothing.
+  EXPECT_TRUE(Parse(Header + "%SRX0Y3I5J3*%" + flash + "M02*").empty());
+}
+
+TEST(GerberReader, StepAndRepeatIsBounded) {
+  EXPECT_EQ(ParseError(Header + "%SRX1000000Y1000000I0.1J0.1*%M02*"),
+            "Invalid command: SRX1000000Y1000000I0.1J0.1");
+  EXPECT_EQ(ParseError(Header + "%SRX101Y100I0.1J0.1*%M02*"), "Invalid command: SRX101Y100I0.1J0.1");
+  EXPECT_EQ(ParseError(Header + "%SRX10000Y1I100000J0*%M02*"), "Invalid command: SRX10000Y1I100000J0");
+  EXPECT_EQ(ParseError(Header + "%SRX100Y100I0.1J0.1*%M02*"), "");
+}
+
+// A quarter of a circle of radius 100 mm around the origin, as a region.
+std::string QuarterRegion(const std::string &arc) {
+  return Header + "G36*X10000000Y0D02*" + arc + "X0Y0D01*X10000000Y0D01*G37*M02*";
+}
+
+TEST(GerberReader, SingleQuadrantFindsTheCentre) {
+  // Unsigned offsets: the centre is found among the four sign combinations.
+  const TPaths image = Parse(QuarterRegion("G74*G03X0Y10000000I10000000J0D01*"));
+  ASSERT_EQ(image.size(), 1u);
+  int onArc = 0;
+  for (const auto &p : image[0]) {
+    const double r = std::hypot(static_cast<double>(p.X), static_cast<double>(p.Y));
+    if (p.X > 0 && p.Y > 0) {
+      EXPECT_NEAR(r, 10000, 1);
+      ++onArc;
+    }
+  }
+  // 0.1 radian steps over a quarter turn.
+  EXPECT_EQ(onArc, 14);
+  EXPECT_NEAR(PathsArea(image), std::numbers::pi * 1e8 / 4, 0.003 * 1e8);
+}
+
+TEST(GerberReader, SingleQuadrantNeverSweepsMoreThan117Degrees) {
+  // A half circle has no candidate within 117 degrees: the arc is straight.
+  const TPaths image = Parse(Header + "G36*X10000000Y0D02*G74*G03X-10000000Y0I10000000J0D01*"
+                                      "X10000000Y0D01*G37*M02*");
+  for (const auto &path : image)
+    for (const auto &p : path)
+      EXPECT_EQ(p.Y, 0);
+  EXPECT_EQ(PathsArea(image), 0);
+}
+
+TEST(GerberReader, MultiQuadrantArcs) {
+  // Same start and end: no sweep, nothing drawn.
+  EXPECT_TRUE(Parse(Header + "%ADD10C,0.5*%D10*G75*X1000000Y0D02*G03X1000000Y0I-1000000J0D01*M02*").empty());
+  // A half circle counter-clockwise passes through (0, 100).
+  const TPaths half = Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G03X-1000000Y0I-1000000J0D01*M02*");
+  const IntRect b = PathsBounds(half);
+  EXPECT_NEAR(static_cast<double>(b.bottom), 1005, 1);
+  EXPECT_NEAR(static_cast<double>(b.top), -5, 1);
+  // Clockwise the same half goes below.
+  const TPaths below = Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G02X-1000000Y0I-1000000J0D01*M02*");
+  EXPECT_NEAR(static_cast<double>(PathsBounds(below).top), -1005, 1);
+}
+
+TEST(GerberReader, ShortSweepGivesTwoPoints) {
+  // 0.05 radian around the origin: the start-angle point and the end point.
+  const TPaths image =
+      Parse(Header + "G36*X10000000Y0D02*G75*G03X9987502Y499792I-10000000J0D01*G37*M02*");
+  ASSERT_EQ(image.size(), 1u);
+  EXPECT_EQ(image[0], (TPath{TIntPoint(10000, 0), TIntPoint(9988, 500)}));
+}
+
+TEST(GerberReader, IgnoredAndRejectedCodes) {
+  const std::string apertures = Header + "%ADD10C,0.5*%%ADD11R,1X1*%";
+  // G04 and G90 are ignored; G55D10 as a whole, so D11 stays selected.
+  const TPaths image = Parse(apertures + "G04 comment X100000Y100000D03*G90*D11*G55D10*X0Y0D03*M02*");
+  EXPECT_EQ(PathsBounds(image).right, 50);
+  // G54D10 does select.
+  EXPECT_EQ(PathsBounds(Parse(apertures + "D11*G54D10*X0Y0D03*M02*")).right, 25);
+  EXPECT_EQ(ParseError(apertures + "G91*M02*"), "Invalid command: G91");
+  for (const char *bad : {"LMXY", "LR45", "LSX2", "LPX", "MOCM", "ABD10", "MI", "M03"}) {
+    SCOPED_TRACE(bad);
+    EXPECT_EQ(ParseError(Header + "%" + bad + "*%M02*"), std::string("Invalid command: ") + bad);
+  }
+  EXPECT_EQ(ParseError(Header + "%LNtop*%%ASAXBY*%%IPPOS*%%OFA0B0*%M01*M02*"), "");
+}
+
+TEST(GerberReader, DrawNeedsABrush) {
+  EXPECT_EQ(ParseError(Header + "%ADD10C,0*%D10*X0Y0D02*X100000Y0D01*M02*"),
+            "Invalid command: X100000Y0D01");
+  EXPECT_EQ(ParseError(Header + "X0Y0D02*X100000Y0D01*M02*"), "Invalid command: X100000Y0D01");
+  EXPECT_EQ(ParseError(Header + "D10*M02*"), "Invalid command: D10");
+  // Flashing an empty aperture adds nothing.
+  EXPECT_TRUE(Parse(Header + "%ADD10C,0*%D10*X0Y0D03*M02*").empty());
+}
+
+TEST(GerberReader, UndefinedApertureFallsBack) {
+  const std::string defs = Header + "%ADD10C,0.5*%%ADD12C,1*%%ADD13C,2*%";
+  EXPECT_EQ(PathsBounds(Parse(defs + "D11*X0Y0D03*M02*")).right, 25);
+  // Without D10 the lowest D code stands in.
+  EXPECT_EQ(PathsBounds(Parse(Header + "%ADD13C,2*%%ADD12C,1*%D11*X0Y0D03*M02*")).right, 50);
+}
+
+TEST(GerberReader, Polarity) {
+  const std::string defs = Header + "%ADD10R,2X2*%%ADD11R,1X1*%";
+  EXPECT_TRUE(Parse(defs + "%LPC*%D11*X0Y0D03*M02*").empty());
+  const TPaths holed = Parse(defs + "D10*X0Y0D03*%LPC*%D11*X0Y0D03*%LPD*%X1000000Y0D03*M02*");
+  EXPECT_NEAR(PathsArea(holed), 200 * 200 - 100 * 100 + 100 * 100, 1);
+  EXPECT_FALSE(Inside(holed, TIntPoint(0, 0)));
+  EXPECT_TRUE(Inside(holed, TIntPoint(75, 75)));
+  EXPECT_TRUE(Inside(holed, TIntPoint(90, 0)));
+}
+
+TEST(GerberReader, Regions) {
+  // D02 inside a region closes the first contour; G37 the second.
+  const TPaths two = Parse(Header + "G36*X0Y0D02*X100000Y0D01*X100000Y100000D01*X0Y100000D01*"
+                                    "X200000Y0D02*X300000Y0D01*X300000Y100000D01*G37*M02*");
+  EXPECT_EQ(two.size(), 2u);
+  EXPECT_NEAR(std::fabs(PathsArea(two)), 100 * 100 + 100 * 100 / 2.0, 1);
+  // No D01: nothing to emit; an open region at the end is lost.
+  EXPECT_TRUE(Parse(Header + "G36*X0Y0D02*G37*M02*").empty());
+  EXPECT_TRUE(Parse(Header + "G36*X0Y0D02*X100000Y0D01*X100000Y100000D01*M02*").empty());
+  // Regions need no aperture, and flashes inside them still flash.
+  EXPECT_EQ(Parse(Header + "%ADD10C,1*%D10*G36*X500000Y500000D03*G37*M02*").size(), 1u);
+}
+
+TEST(GerberReader, BlockSplitting) {
+  // Blanks, line breaks and non-ASCII bytes never separate anything.
+  EXPECT_EQ(PathsBounds(Parse("%FS LA X25\tY25*%\r\n%MO\xC3\xA9MM*%%ADD1 0R,1X1*%D1\n0*X0Y0D0 3*M02*")).right, 50);
+  // Text after M02 is never read, even without "*".
+  EXPECT_EQ(ParseError(Header + "M02*G91*X1"), "");
+  EXPECT_EQ(ParseError(Header + "G04 ok*X100"), "Invalid command: G04ok");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1"), "Invalid command: ADD10C,1");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1%M02*"), "Invalid command: ADD10C,1");
+  EXPECT_EQ(ParseError(Header + "%%M02*"), "Invalid command: ");
+  EXPECT_EQ(ParseError(Header + "XabcD01*M02*"), "Invalid command: XabcD01");
+  // Without M02 the text simply ends.
+  EXPECT_EQ(Parse(Header + "%ADD10C,1*%D10*X0Y0D03*").size(), 1u);
+}
+
+TEST(GerberReader, AttributesDrawNothing) {
+  // Component names such as Y1 or D3 must not read as coordinates or D codes.
+  const std::string defs = Header + "%ADD10C,1*%%ADD12C,3*%D10*X0Y0D03*";
+  const TPaths expected = Parse(defs + "M02*");
+  const TPaths image = Parse(defs + "%TO.C,Y1*%%TO.C,D3*%%TO.C,D12*%%TF.FileFunction,Copper,L1,Top*%"
+                                    "%TA.AperFunction,SMDPad,CuDef*%%TD*%X0Y0D03*M02*");
+  EXPECT_EQ(XorArea(image, expected), 0);
+}
+
+TEST(GerberReader, HugeValuesAreErrors) {
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*X99999999999999999999Y0D03*M02*"),
+            "Invalid command: X99999999999999999999Y0D03");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1e12*%M02*"), "Invalid command: ADD10C,1e12");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*G75*G03X100Y0I99999999999999999J0D01*M02*"),
+            "Invalid command: G03X100Y0I99999999999999999J0D01");
+}
+
+TEST(GerberReader, WorkIsBounded) {
+  TGerberOptions options;
+  options.MaxPoints = 100000;
+  // Ten thousand copies of a circle pass the SR check but not the budget.
+  const std::string text = Header + "%SRX100Y100I1J1*%%ADD10C,0.5*%D10*X0Y0D03*M02*";
+  try {
+    ParseGerber(text, options);
+    FAIL() << "no limit";
+  } catch (const TGerberLimitError &e) {
+    EXPECT_STREQ(e.what(), "The Gerber image is too complex: it needs more than 100000 points");
+  }
+  // Macros with thousands of primitives are bounded in the same way.
+  std::string macro = "%AMMANY*";
+  for (int i = 0; i < 5000; ++i)
+    macro += "1,1,0.5," + std::to_string(i) + ",0*";
+  macro += "%";
+  EXPECT_THROW(ParseGerber(Header + macro + "%ADD10MANY*%M02*", options), TGerberLimitError);
+}
+
+// A small board of pads, tracks, a clear region and more copper above it.
+std::string MixedBoard() {
+  std::string text = Header + "%ADD10C,0.6*%%ADD11R,1.2X0.8*%%AMTH*7,0,0,1.6,1,0.3,45*%%ADD12TH*%";
+  for (int i = 0; i < 12; ++i) {
+    const std::string x = std::to_string(i * 150000), y = std::to_string((i % 3) * 170000);
+    text += "D11*X" + x + "Y" + y + "D03*D10*X" + x + "Y" + y + "D02*X" + std::to_string(i * 150000 + 300000) +
+            "Y" + std::to_string(((i + 1) % 3) * 170000) + "D01*";
+  }
+  text += "%LPC*%G36*X200000Y-100000D02*X900000Y-100000D01*X900000Y400000D01*X200000Y-100000D01*G37*";
+  text += "%LPD*%D12*X500000Y100000D03*G75*G03X700000Y300000I200000J0D01*%LPC*%D10*X0Y0D03*M02*";
+  return text;
+}
+
+TEST(GerberReader, BatchedMergeMatchesOneByOne) {
+  for (const std::string &text :
+       {MixedBoard(), Header + "%ADD10C,1*%%LPC*%D10*X0Y0D03*%LPD*%X500000Y0D03*%LPC*%X700000Y0D03*M02*"}) {
+    const TPaths reference = Parse(text, 100, mmOneByOne);
+    const TPaths batched = Parse(text, 100, mmBatched);
+    EXPECT_GT(PathsArea(reference), 0);
+    // Intersections are rounded to whole units, so edges may shift by up
+    // to one unit depending on the order of the operations.
+    const double rounding = static_cast<double>(PathsLength(reference, true, 0));
+    EXPECT_LT(XorArea(reference, batched), rounding);
+    EXPECT_LT(XorArea(reference, batched), 0.002 * PathsArea(reference));
+  }
+}
+
+TEST(GerberReader, HairlineDrawsIgnoreTheAperture) {
+  TGerberOptions options;
+  options.Hairline = true;
+  const TPaths thin = ParseGerber(Header + "%ADD10C,2*%D10*X0Y0D02*X1000000Y0D01*M02*", options);
+  EXPECT_EQ(PathsBounds(thin).top, -1);
+  EXPECT_EQ(PathsBounds(thin).bottom, 1);
+  // Draws need no aperture at all then.
+  EXPECT_FALSE(ParseGerber(Header + "X0Y0D02*X1000000Y0D01*M02*", options).empty());
+}
+
+} // namespace
