@@ -1,0 +1,156 @@
+// The power grid's handlers: rows are the level list seen through ByIndex.
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <optional>
+
+#include <QGroupBox>
+
+#include "MainWindow.h"
+#include "PowerGrid.h"
+#include "core/Level.h"
+#include "core/Levels.h"
+
+namespace {
+
+std::string Trimmed(const QString &text) { return text.trimmed().toStdString(); }
+
+std::optional<std::int32_t> ParseInteger(const QString &text) {
+  const std::string s = Trimmed(text);
+  std::int32_t value = 0;
+  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (error != std::errc() || end != s.data() + s.size() || s.empty())
+    return std::nullopt;
+  return value;
+}
+
+std::optional<double> ParseNumber(const QString &text) {
+  const std::string s = Trimmed(text);
+  double value = 0;
+  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
+  if (error != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
+std::int32_t RoundClamped(double value, std::int32_t minimum, std::int32_t maximum) {
+  // Clamped before the conversion, so a huge entry cannot overflow it.
+  return static_cast<std::int32_t>(
+      std::clamp(std::nearbyint(value), static_cast<double>(minimum), static_cast<double>(maximum)));
+}
+
+QString SpeedText(std::int32_t speed) { return QLocale::c().toString(speed / 100.0, 'f', 1); }
+
+} // namespace
+
+void TMainWindow::UpdateGrid() {
+  TLevels &levels = *FLevels;
+  PowerGrid->setRowCount(levels.Count());
+  PowerGrid->setColumnWidth(ColumnPower, 50);
+  int row = 0;
+  for (; const TLevel *level = levels.ByIndex(row); ++row) {
+    QString print;
+    if (level->Kind() == lkPerimeter)
+      print = QString::number(level->Style());
+    else if (level->Kind() != lkOutline)
+      print = level->Print() ? "5" : "4";
+    PowerGrid->SetCellText(row, ColumnPrint, print);
+    PowerGrid->SetCellText(row, ColumnLayer, QString::number(level->Height()));
+    PowerGrid->SetCellText(row, ColumnSpeed, SpeedText(level->Speed()));
+    PowerGrid->SetCellText(row, ColumnPasses, QString::number(level->Passes()));
+    PowerGrid->SetCellText(row, ColumnPower,
+                           QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
+    for (int column = ColumnPrint; column <= ColumnPower; ++column) {
+      Qt::ItemFlags flags = Qt::ItemIsEnabled;
+      if (PowerGridSelectCell(column, row))
+        flags |= Qt::ItemIsSelectable;
+      if (column != ColumnPrint && PowerGridSelectCell(column, row))
+        flags |= Qt::ItemIsEditable;
+      PowerGrid->item(row, column)->setFlags(flags);
+    }
+  }
+  PowerGrid->setRowCount(row);
+  PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (row + 1) + 58);
+  PowerGrid->viewport()->update();
+}
+
+bool TMainWindow::PowerGridSelectCell(int column, int row) const {
+  if (column != ColumnLayer)
+    return true;
+  const TLevel *level = FLevels->ByIndex(row);
+  return level && level->Kind() == lkPerimeter;
+}
+
+void TMainWindow::PowerGridEditingDone(int column, int row) {
+  TLevel *level = FLevels->ByIndex(row);
+  if (!level)
+    return;
+  const QTableWidgetItem *cell = PowerGrid->item(row, column);
+  const QString text = cell ? cell->text() : QString();
+  switch (column) {
+  case ColumnLayer:
+    level->SetHeight(std::clamp(ParseInteger(text).value_or(level->Height()), 0, 1000));
+    break;
+  case ColumnPasses:
+    level->SetPasses(std::clamp(ParseInteger(text).value_or(level->Passes()), 0, 100));
+    break;
+  case ColumnSpeed: {
+    const double v = ParseNumber(text).value_or(level->Speed() / 100.0);
+    level->SetSpeed(RoundClamped(v * 100, 1, 20000));
+    break;
+  }
+  case ColumnPower: {
+    // p × 255 / 100 rather than p × 2.55: 50 % must give 127.5 and so 128.
+    const double p = ParseNumber(text).value_or(level->Power() * 100 / 255.0);
+    level->SetPower(RoundClamped(p * 255 / 100, 0, 255));
+    break;
+  }
+  default:
+    break;
+  }
+  UpdateGrid();
+}
+
+void TMainWindow::PowerGridCellClick(int column, int row) {
+  if (column != ColumnPrint)
+    return;
+  TLevels &levels = *FLevels;
+  TLevel *level = levels.ByIndex(row);
+  if (!level || level->Kind() == lkOutline)
+    return;
+  const int index = levels.IndexOf(level);
+  if (level->Kind() == lkPerimeter) {
+    const auto style = static_cast<TLevelStyle>((level->Style() + 1) % 4);
+    level->SetStyle(style);
+    if (index > 0)
+      levels.Item(index - 1)->SetStyle(style);
+  } else {
+    level->SetPrint(!level->Print());
+    if (level->Kind() == lkArea && index + 1 < levels.Count())
+      levels.Item(index + 1)->SetPrint(level->Print());
+  }
+  UpdateGrid();
+}
+
+QString TMainWindow::PowerGridCellText(int column, int row, const QString &value, QColor *fill) const {
+  const TLevel *level = FLevels->ByIndex(row);
+  if (!level)
+    return QString();
+  const bool outline = FLevels->Outline();
+  switch (column) {
+  case ColumnLayer:
+    if (outline)
+      return "Outline";
+    if (level->Kind() == lkPerimeter)
+      return level->Height() == 1 ? QString("1 shell") : value + " shells";
+    *fill = QColor::fromRgb(level->Color() | 0xff000000u);
+    return QString::fromStdString(level->Name());
+  case ColumnSpeed:
+    return value + " mm/s";
+  case ColumnPower:
+    return value + " %";
+  default:
+    return value.isNull() ? QString("") : value;
+  }
+}

@@ -1,0 +1,29 @@
+#pragma once
+// The small window that shows how far a load or a save is.
+
+#include <functional>
+
+#include <QDialog>
+
+class QProgressBar;
+
+class TLoadingWindow : public QDialog {
+public:
+  // mirror receives (value, maximum) after every step: the main window's
+  // CalcProgress bar.
+  TLoadingWindow(QWidget *owner, std::function<void(int, int)> mirror);
+
+  QProgressBar *Bar() const { return FBar; }
+  // Advances by one; with cycle the end moves away too, so the bar never fills.
+  // Lets pending input and repaints through before it returns.
+  void Progress(bool cycle);
+
+protected:
+  // The window is closed only by the code that opened it.
+  void closeEvent(QCloseEvent *event) override;
+  void reject() override {}
+
+private:
+  QProgressBar *FBar;
+  std::function<void(int, int)> FMirror;
+};

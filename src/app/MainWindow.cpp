@@ -1,0 +1,787 @@
+#include "MainWindow.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QFontDatabase>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPropertyAnimation>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QTimer>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "LoadingWindow.h"
+#include "PowerGrid.h"
+#include "ZelUtils.h"
+#include "core/Geometry.h"
+#include "core/Levels.h"
+#include "io/FileIntake.h"
+#include "io/GcodeWriter.h"
+
+const char *const OpenDialogFilter =
+    "All Supported Files (*.stl, *.gif, *.png, *.jpg, *.tiff, gerber, *.svg, *.plt)|*.stl;*.gif;"
+    "*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff;*.gbl;*.gbs;*.gbo;*.gbp;*.gbr;*.gko;*.gml;*.gpb;*.gpt;"
+    "*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;*.sst;*.stc;*.sts;*.top;*.bot;"
+    "*.cmp;*.svg;*.plt;*.hgl;*.hpgl|STereoLithography Binary Files (*.stl)|*.stl|"
+    "STereoLithography Text Files (*.stl)|*.stl|Raster Graphics Files (*.gif, *.png, *.jpg, "
+    "*.jpeg, *.bmp, *.tif, *.tiff)|*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff|Gerber RS-274X "
+    "Files (*.gbl, *.gbs, *.gml, *.gtl, *.gts and others)|*.gbl;*.gbs;*.gbo;*.gbp;*.gko;*.gml;"
+    "*.gpb;*.gbr;*.gpt;*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;*.sst;*.stc;"
+    "*.sts;*.top;*.bot;*.cmp|Scalable Vector Graphics Files (*.svg)|*.svg|HP-GL Plotter Files "
+    "(*.plt;*.hgl;*.hpgl)|*.plt;*.hgl;*.hpgl|Other Gerber RS-274X Files (*.*)|*.*";
+const char *const SaveDialogFilter = "All Files (*.*)|*.*|G-code Files (*.gcode)|*.gcode";
+const char *const MakerPage = "https://kelvanor.com/brennix";
+
+namespace {
+
+constexpr int GcodeOpenHeight = 378;
+
+QStringList SplitFilter(const char *filter) { return QString(filter).split('|'); }
+
+// The memo shows lines; the job and the store see them joined by CR LF.
+QString MemoText(const QPlainTextEdit *memo) {
+  return memo->toPlainText().replace("\n", "\r\n");
+}
+
+QDoubleSpinBox *NumberBox(QWidget *parent, double minimum, double maximum, int decimals,
+                          double step, double value) {
+  auto *box = new QDoubleSpinBox(parent);
+  box->setLocale(QLocale::c());
+  box->setDecimals(decimals);
+  box->setRange(minimum, maximum);
+  box->setSingleStep(step);
+  box->setValue(value);
+  box->setKeyboardTracking(true); // change events while typing, as the store expects
+  box->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  box->setAlignment(Qt::AlignRight);
+  return box;
+}
+
+QLabel *Label(const QString &text, QWidget *buddy = nullptr) {
+  auto *label = new QLabel(text);
+  if (buddy)
+    label->setBuddy(buddy);
+  return label;
+}
+
+std::int32_t RoundToInt(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
+
+QPixmap Logo(int size) {
+  // A flame over a beam: drawn here, no picture files to ship.
+  QPixmap pixmap(size, size);
+  pixmap.fill(Qt::transparent);
+  QPainter painter(&pixmap);
+  painter.setRenderHint(QPainter::Antialiasing);
+  painter.scale(size / 64.0, size / 64.0);
+  painter.setPen(Qt::NoPen);
+  painter.setBrush(QColor(38, 42, 51));
+  painter.drawRoundedRect(QRectF(2, 2, 60, 60), 12, 12);
+  painter.setBrush(QColor(230, 57, 40));
+  painter.drawRect(QRectF(29, 8, 6, 30));
+  QPainterPath flame;
+  flame.moveTo(32, 34);
+  flame.cubicTo(44, 40, 44, 54, 32, 56);
+  flame.cubicTo(20, 54, 20, 40, 32, 34);
+  painter.setBrush(QColor(255, 170, 40));
+  painter.drawPath(flame);
+  painter.setBrush(QColor(255, 236, 160));
+  painter.drawEllipse(QPointF(32, 48), 4.5, 5);
+  painter.setBrush(QColor(200, 205, 215));
+  painter.drawRect(QRectF(12, 56, 40, 3));
+  return pixmap;
+}
+
+} // namespace
+
+QStringList NameFilters(const char *filter) {
+  // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
+  // hides the masks, so the user reads the descriptions as written.
+  const QStringList parts = SplitFilter(filter);
+  QStringList result;
+  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
+    result << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
+  return result;
+}
+
+TMainWindow::TMainWindow(const QString &fileArgument) {
+  // One number format for every conversion, whatever the user's locale.
+  QLocale::setDefault(QLocale::c());
+  setWindowTitle("Kelvanor \u2013 Brennix");
+  setWindowIcon(QIcon(Logo(64)));
+
+  auto *central = new QWidget(this);
+  auto *mainLayout = new QHBoxLayout(central);
+  mainLayout->setContentsMargins(0, 0, 0, 0);
+  mainLayout->setSpacing(0);
+  Preview = new TPreviewImage(central);
+  mainLayout->addWidget(Preview, 1);
+
+  RightPanel = new QWidget(central);
+  RightPanel->setFixedWidth(353);
+  auto *rightLayout = new QVBoxLayout(RightPanel);
+  rightLayout->setContentsMargins(0, 0, 0, 0);
+  rightLayout->setSpacing(0);
+  auto *scroller = new QScrollArea(RightPanel);
+  scroller->setObjectName("RightScroller");
+  scroller->setWidgetResizable(true);
+  scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  scroller->setFrameShape(QFrame::NoFrame);
+  auto *stack = new QWidget;
+  auto *stackLayout = new QVBoxLayout(stack);
+  stackLayout->setContentsMargins(4, 4, 4, 4);
+  stackLayout->setSpacing(6);
+  BuildInputGroup(stack);
+  BuildPowerGroup(stack);
+  BuildGcodeGroup(stack);
+  stackLayout->addWidget(InputGroup);
+  stackLayout->addWidget(PowerGroup);
+  stackLayout->addWidget(SettingsLayout);
+  stackLayout->addStretch(1);
+  scroller->setWidget(stack);
+  rightLayout->addWidget(scroller, 1);
+  BuildBottomPanel(RightPanel);
+  mainLayout->addWidget(RightPanel);
+  setCentralWidget(central);
+  resize(900, 600);
+
+  Connect();
+
+  PowerGrid->setRowCount(0);
+  FLevels = std::make_unique<TLevels>(*this);
+  FLevels->SetView({Preview->width(), Preview->height()});
+
+  // The G-code block starts closed.
+  SettingsOpacity->setOpacity(0);
+  SettingsAniFinish();
+  ApplySettings();
+
+  if (!fileArgument.isEmpty()) {
+    // After the window is up, so the loading window has its owner on screen.
+    QTimer::singleShot(0, this, [this, fileArgument] { Guarded([&] { LoadFile(fileArgument, 1); }); });
+  }
+}
+
+TMainWindow::~TMainWindow() {
+  // The worker may still be handing steps over: stop it while the controls
+  // those steps touch still exist.
+  FLevels.reset();
+  FLoading.reset();
+}
+
+void TMainWindow::BuildInputGroup(QWidget *parent) {
+  InputGroup = new QGroupBox(" Layout Settings: ", parent);
+  InputGroup->setFixedHeight(213);
+  auto *grid = new QGridLayout(InputGroup);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(3);
+  grid->setVerticalSpacing(4);
+
+  OpenButton = new QPushButton("&Open Graphics...", InputGroup);
+  SaveButton = new QPushButton("&Generate G-code...", InputGroup);
+  auto *buttons = new QHBoxLayout;
+  buttons->addWidget(OpenButton);
+  buttons->addWidget(SaveButton);
+  grid->addLayout(buttons, 0, 0, 1, 5);
+
+  OriginalX = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
+  OriginalY = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
+  OriginalX->setEnabled(false);
+  OriginalY->setEnabled(false);
+  ScaleXBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
+  ScaleYBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
+  PrintX = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
+  PrintY = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
+  for (auto *box : {OriginalX, OriginalY, ScaleXBox, ScaleYBox, PrintX, PrintY})
+    box->setFixedWidth(64);
+  grid->addWidget(Label("Original shape size:"), 1, 0);
+  grid->addWidget(OriginalX, 1, 1);
+  grid->addWidget(Label("mm x"), 1, 2);
+  grid->addWidget(OriginalY, 1, 3);
+  grid->addWidget(Label("mm"), 1, 4);
+  grid->addWidget(Label("&Scale shape by:", ScaleXBox), 2, 0);
+  grid->addWidget(ScaleXBox, 2, 1);
+  grid->addWidget(Label("%  &x", ScaleYBox), 2, 2);
+  grid->addWidget(ScaleYBox, 2, 3);
+  grid->addWidget(Label("%"), 2, 4);
+  grid->addWidget(Label("&Print at size:", PrintX), 3, 0);
+  grid->addWidget(PrintX, 3, 1);
+  grid->addWidget(Label("mm x"), 3, 2);
+  grid->addWidget(PrintY, 3, 3);
+  grid->addWidget(Label("&mm", PrintY), 3, 4);
+
+  CheckTravel = new QCheckBox("Show Lines", InputGroup);
+  CheckMirror = new QCheckBox("Mirror Output", InputGroup);
+  CheckOutline = new QCheckBox("Outline Only", InputGroup);
+  auto *checks = new QHBoxLayout;
+  checks->setSpacing(2);
+  checks->addWidget(CheckTravel);
+  checks->addWidget(CheckMirror);
+  checks->addWidget(CheckOutline);
+  grid->addLayout(checks, 4, 0, 1, 5);
+
+  auto *line = new QFrame(InputGroup);
+  line->setObjectName("CalcLine");
+  line->setFrameShape(QFrame::HLine);
+  line->setFixedHeight(1);
+  line->setStyleSheet("background: palette(mid);");
+  grid->addWidget(line, 5, 0, 1, 5);
+  CalcProgress = new QProgressBar(InputGroup);
+  CalcProgress->setTextVisible(false);
+  CalcProgress->setRange(0, 1);
+  CalcProgress->setValue(0);
+  CalcResult = new QLabel("Estimated burning time: 0s", InputGroup);
+  CalcResult->setAlignment(Qt::AlignCenter);
+  grid->addWidget(CalcProgress, 6, 0, 1, 5);
+  grid->addWidget(CalcResult, 6, 0, 1, 5);
+  CalcProgress->hide();
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+}
+
+void TMainWindow::BuildPowerGroup(QWidget *parent) {
+  PowerGroup = new QGroupBox(" Power Settings: ", parent);
+  auto *layout = new QVBoxLayout(PowerGroup);
+  layout->setContentsMargins(6, 6, 6, 6);
+  PowerGrid = new TPowerGrid(PowerGroup);
+  layout->addWidget(PowerGrid);
+  PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) + 58);
+}
+
+void TMainWindow::BuildGcodeGroup(QWidget *parent) {
+  SettingsLayout = new QWidget(parent);
+  SettingsLayout->installEventFilter(this);
+  GcodeGroup = new QGroupBox(SettingsLayout);
+  ShowConfiguration = new QCheckBox("Co&nfigure G-code", SettingsLayout);
+  ShowConfiguration->setAutoFillBackground(true);
+  ShowConfiguration->adjustSize();
+  SettingsPanel = new QWidget(GcodeGroup);
+  SettingsOpacity = new QGraphicsOpacityEffect(SettingsPanel);
+  SettingsPanel->setGraphicsEffect(SettingsOpacity);
+  SettingsAni = new QPropertyAnimation(SettingsOpacity, "opacity", this);
+  SettingsAni->setDuration(300);
+
+  auto *grid = new QGridLayout(SettingsPanel);
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(2);
+  auto memo = [&](int lines) {
+    auto *edit = new QPlainTextEdit(SettingsPanel);
+    edit->setLineWrapMode(QPlainTextEdit::NoWrap);
+    edit->setTabChangesFocus(true);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    edit->setFont(font);
+    edit->setFixedHeight(QFontMetrics(font).lineSpacing() * lines + 10);
+    return edit;
+  };
+  LaserOnMemo = memo(3);
+  LaserOffMemo = memo(3);
+  GcodePrefixMemo = memo(4);
+  GcodeSuffixMemo = memo(4);
+  HeadSpeedMemo = memo(1);
+  HeadMoveMemo = memo(1);
+  int row = 0;
+  auto pair = [&](const char *leftCaption, QPlainTextEdit *left, const char *rightCaption,
+                  QPlainTextEdit *right) {
+    grid->addWidget(Label(leftCaption, left), row, 0, 1, 2);
+    grid->addWidget(Label(rightCaption, right), row, 2, 1, 2);
+    ++row;
+    grid->addWidget(left, row, 0, 1, 2);
+    grid->addWidget(right, row, 2, 1, 2);
+    ++row;
+  };
+  pair("&Laser on:", LaserOnMemo, "Laser o&ff:", LaserOffMemo);
+  pair("G-code pr&efix:", GcodePrefixMemo, "G-code s&uffix:", GcodeSuffixMemo);
+  pair("Head spee&d:", HeadSpeedMemo, "Move &head:", HeadMoveMemo);
+
+  OffsetXBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
+  OffsetYBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
+  grid->addWidget(Label("X offset (mm):", OffsetXBox), row, 0);
+  grid->addWidget(OffsetXBox, row, 1);
+  grid->addWidget(Label("Y offset (mm):", OffsetYBox), row, 2);
+  grid->addWidget(OffsetYBox, row, 3);
+  ++row;
+  OffsetCenterBox = new QCheckBox("Print from Center", SettingsPanel);
+  grid->addWidget(Label("Positioning mode:", OffsetCenterBox), row, 0, 1, 2);
+  grid->addWidget(OffsetCenterBox, row, 2, 1, 2);
+  ++row;
+  FocusSize = NumberBox(SettingsPanel, 0.004, 2.5, 3, 0.01, 0.2);
+  grid->addWidget(Label("Fo&cus point size (mm):", FocusSize), row, 0, 1, 3);
+  grid->addWidget(FocusSize, row, 3);
+  ++row;
+  IdleSpeedBox = NumberBox(SettingsPanel, 0.1, 1000, 1, 0.1, 100);
+  grid->addWidget(Label("Idle tra&vel speed (mm/s):", IdleSpeedBox), row, 0, 1, 3);
+  grid->addWidget(IdleSpeedBox, row, 3);
+  ++row;
+  ResetButton = new QPushButton("&Reset Configuration", SettingsPanel);
+  grid->addWidget(ResetButton, row, 0, 1, 4);
+  ++row;
+  grid->setRowStretch(row, 1);
+  FocusSize->installEventFilter(this);
+}
+
+void TMainWindow::BuildBottomPanel(QWidget *parent) {
+  auto *bottom = new QFrame(parent);
+  bottom->setObjectName("BottomPanel");
+  bottom->setFixedHeight(52);
+  bottom->setFrameShape(QFrame::StyledPanel);
+  auto *layout = new QHBoxLayout(bottom);
+  layout->setContentsMargins(8, 4, 8, 4);
+  auto *lines = new QVBoxLayout;
+  lines->setSpacing(0);
+  auto *maker = new QLabel("Brennix \u2013 made by Kelvanor", bottom);
+  maker->setObjectName("MakerLine");
+  QFont bold = maker->font();
+  bold.setBold(true);
+  maker->setFont(bold);
+  maker->setCursor(Qt::PointingHandCursor);
+  maker->installEventFilter(this);
+  auto *thanks = new QPushButton("Th&ank you for your support!", bottom);
+  thanks->setObjectName("ThanksLine");
+  thanks->setFlat(true);
+  thanks->setCursor(Qt::PointingHandCursor);
+  thanks->setStyleSheet("QPushButton { border: none; padding: 0; text-align: left; color: palette(link); }");
+  connect(thanks, &QPushButton::clicked, this, [this] { Guarded([&] { SiteImageClick(); }); });
+  lines->addWidget(maker);
+  lines->addWidget(thanks);
+  layout->addLayout(lines, 1);
+  auto *logo = new QLabel(bottom);
+  logo->setObjectName("SiteImage");
+  logo->setPixmap(Logo(40));
+  logo->setCursor(Qt::PointingHandCursor);
+  logo->installEventFilter(this);
+  layout->addWidget(logo);
+  parent->layout()->addWidget(bottom);
+}
+
+void TMainWindow::Connect() {
+  auto on = [this](auto *sender, auto signal, auto handler) {
+    connect(sender, signal, this, [this, handler](auto &&...) { Guarded([&] { (this->*handler)(); }); });
+  };
+  on(OpenButton, &QPushButton::clicked, &TMainWindow::OpenButtonClick);
+  on(SaveButton, &QPushButton::clicked, &TMainWindow::SaveButtonClick);
+  on(ResetButton, &QPushButton::clicked, &TMainWindow::ResetButtonClick);
+  auto guarded = [](auto handler) { return [handler](auto &&...) { Guarded(handler); }; };
+  connect(ScaleXBox, &QDoubleSpinBox::valueChanged, this, guarded([this] { ScaleChange(true); }));
+  connect(ScaleYBox, &QDoubleSpinBox::valueChanged, this, guarded([this] { ScaleChange(false); }));
+  connect(PrintX, &QDoubleSpinBox::valueChanged, this, guarded([this] { PrintChange(true); }));
+  connect(PrintY, &QDoubleSpinBox::valueChanged, this, guarded([this] { PrintChange(false); }));
+  on(FocusSize, &QDoubleSpinBox::valueChanged, &TMainWindow::FocusSizeChange);
+  // Setting echoes are held off while ApplySettings fills the controls: the
+  // store already holds those values.
+  connect(IdleSpeedBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FSettings.IdleTravel->SetValue(IdleSpeedBox->value());
+          }));
+  connect(OffsetXBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FSettings.OffsetX->SetValue(OffsetXBox->value());
+          }));
+  connect(OffsetYBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FSettings.OffsetY->SetValue(OffsetYBox->value());
+          }));
+  connect(OffsetCenterBox, &QCheckBox::toggled, this, guarded([this] {
+            if (!FCodeEdit)
+              FSettings.OffsetCenter->SetValue(OffsetCenterBox->isChecked());
+          }));
+  connect(CheckTravel, &QCheckBox::toggled, this, guarded([this] {
+            if (!FCodeEdit)
+              FSettings.ShowTravel->SetValue(CheckTravel->isChecked());
+            FLevels->SetTravel(CheckTravel->isChecked());
+          }));
+  connect(CheckMirror, &QCheckBox::toggled, this,
+          guarded([this] { FLevels->SetMirror(CheckMirror->isChecked()); }));
+  connect(CheckOutline, &QCheckBox::toggled, this, guarded([this] {
+            FLevels->SetOutline(CheckOutline->isChecked());
+            UpdateGrid();
+          }));
+  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
+      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
+      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix},
+      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove}};
+  for (auto [memo, setting] : memos)
+    connect(memo, &QPlainTextEdit::textChanged, this,
+            guarded([this, memo, setting] { TemplateChange(memo, setting); }));
+  on(ShowConfiguration, &QCheckBox::toggled, &TMainWindow::ShowConfigurationChange);
+  on(SettingsAni, &QPropertyAnimation::valueChanged, &TMainWindow::SettingsAniProcess);
+  on(SettingsAni, &QPropertyAnimation::finished, &TMainWindow::SettingsAniFinish);
+
+  Preview->OnResized = [this] { Guarded([&] { PreviewResize(); }); };
+  Preview->OnDropped = [this](const QString &file) { Guarded([&] { DropFileDropped(file); }); };
+  PowerGrid->OnCellClick = [this](int column, int row) {
+    Guarded([&] { PowerGridCellClick(column, row); });
+  };
+  PowerGrid->OnDrawCell = [this](int column, int row, const QString &value, QColor *fill) {
+    return PowerGridCellText(column, row, value, fill);
+  };
+  PowerGrid->OnEditingDone = [this](int column, int row) {
+    Guarded([&] { PowerGridEditingDone(column, row); });
+  };
+}
+
+// ---------------------------------------------------------------------------
+// Settings
+
+void TMainWindow::ApplySettings() {
+  FCodeEdit = true;
+  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
+      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
+      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove},
+      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix}};
+  for (auto [memo, setting] : memos)
+    memo->setPlainText(QString::fromStdString(StoredToMemo(setting->Value())).replace("\r\n", "\n"));
+  OffsetXBox->setValue(FSettings.OffsetX->Value());
+  OffsetYBox->setValue(FSettings.OffsetY->Value());
+  OffsetCenterBox->setChecked(FSettings.OffsetCenter->Value());
+  IdleSpeedBox->setValue(FSettings.IdleTravel->Value());
+  const std::int32_t focus = FSettings.MicroFocusSize->Value();
+  FocusSize->setValue(focus / 1000.0);
+  const bool travel = FSettings.ShowTravel->Value();
+  CheckTravel->setChecked(travel);
+  FLevels->SetFocus(std::max(focus, RoundToInt(FocusSize->minimum() * 1000)));
+  FLevels->SetTravel(travel);
+  // Mirroring is not a stored setting: a reset keeps it as the user left it.
+  CheckMirror->setChecked(FLevels->Mirror());
+  FCodeEdit = false;
+  FLevels->SetReading(false);
+}
+
+void TMainWindow::TemplateChange(QPlainTextEdit *memo, TZelConfigurationString *setting) {
+  if (FCodeEdit)
+    return;
+  setting->SetValue(MemoToStored(MemoText(memo).toStdString()));
+}
+
+void TMainWindow::FocusSizeChange() {
+  if (FCodeEdit)
+    return;
+  FFocusReload = true;
+  FSettings.MicroFocusSize->SetValue(RoundToInt(FocusSize->value() * 1000));
+}
+
+void TMainWindow::FocusSizeExit() {
+  if (!FFocusReload || LoadedFile().FileName.empty())
+    return;
+  FFocusReload = false;
+  FLevels->SetFocus(
+      std::max(FSettings.MicroFocusSize->Value(), RoundToInt(FocusSize->minimum() * 1000)));
+  LoadFromFile(*FLevels, "", 0);
+}
+
+void TMainWindow::ResetButtonClick() {
+  ScaleXBox->setValue(100);
+  ScaleYBox->setValue(100);
+  const std::int32_t focus = FLevels->Focus();
+  const double unitsPerMM = UnitsPerMM();
+  FSettings.ResetAll();
+  ApplySettings();
+  // A different focus changes the internal unit the drawing was read in;
+  // without a new read the job would be written at the wrong size.
+  if ((FLevels->Focus() != focus || UnitsPerMM() != unitsPerMM) &&
+      !LoadedFile().FileName.empty()) {
+    FFocusReload = false;
+    LoadFromFile(*FLevels, "", 0);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Scale and print size
+
+void TMainWindow::ScaleChange(bool x) {
+  if (FCodeEdit)
+    return;
+  const TIntSize size = FLevels->Size();
+  FCodeEdit = true;
+  if (x)
+    PrintX->setValue(ScaleXBox->value() * size.cx / 100 / UnitsPerMM());
+  else
+    PrintY->setValue(ScaleYBox->value() * size.cy / 100 / UnitsPerMM());
+  FCodeEdit = false;
+  OutputUpdate();
+}
+
+void TMainWindow::PrintChange(bool x) {
+  if (FCodeEdit)
+    return;
+  const TIntSize size = FLevels->Size();
+  FCodeEdit = true;
+  // Without a drawing there is no scale to derive: the box keeps its value.
+  if (x && size.cx > 0)
+    ScaleXBox->setValue(PrintX->value() * 100 * UnitsPerMM() / size.cx);
+  else if (!x && size.cy > 0)
+    ScaleYBox->setValue(PrintY->value() * 100 * UnitsPerMM() / size.cy);
+  FCodeEdit = false;
+  OutputUpdate();
+}
+
+void TMainWindow::OutputUpdate() {
+  FLevels->SetOutput({RoundToInt(PrintX->value() * UnitsPerMM()),
+                      RoundToInt(PrintY->value() * UnitsPerMM())});
+}
+
+// ---------------------------------------------------------------------------
+// The G-code block
+
+void TMainWindow::ShowConfigurationChange() {
+  const bool open = ShowConfiguration->isChecked();
+  ShowConfiguration->setText(open ? "Co&nfigure G-code:" : "Co&nfigure G-code");
+  ShowConfiguration->adjustSize();
+  if (open)
+    SettingsPanel->setVisible(true);
+  SettingsAni->stop();
+  SettingsAni->setStartValue(SettingsOpacity->opacity());
+  SettingsAni->setEndValue(open ? 1.0 : 0.0);
+  SettingsAni->start();
+}
+
+void TMainWindow::SettingsAniProcess() {
+  const double o = SettingsOpacity->opacity();
+  ShowConfiguration->move(static_cast<int>(std::min(o * 48, 24.0)) + 8, 0);
+  const int height = static_cast<int>(o * GcodeOpenHeight);
+  GcodeGroup->setFixedHeight(height);
+  // The block grows visibly: its holder follows while it opens or closes.
+  SettingsLayout->setFixedHeight(std::max(height, ShowConfiguration->height()));
+}
+
+void TMainWindow::SettingsAniFinish() {
+  const bool open = ShowConfiguration->isChecked();
+  GcodeGroup->setFixedHeight(open ? GcodeOpenHeight : 0);
+  ShowConfiguration->move(open ? 32 : 8, 0);
+  SettingsLayout->setFixedHeight(open ? GcodeGroup->height() : ShowConfiguration->height());
+  GcodeGroup->setVisible(open);
+  SettingsPanel->setVisible(open);
+}
+
+// ---------------------------------------------------------------------------
+// Files
+
+void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
+  LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+}
+
+void TMainWindow::OpenButtonClick() {
+  FFocusReload = false;
+  QString fileName;
+  int filterIndex = 1;
+  bool chosen = false;
+  if (OpenDialogHook) {
+    chosen = OpenDialogHook(fileName, filterIndex);
+  } else {
+    QFileDialog dialog(this, "Open");
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDefaultSuffix("stl");
+    const QStringList filters = NameFilters(OpenDialogFilter);
+    dialog.setNameFilters(filters);
+    if (!FOpenDialogFile.isEmpty())
+      dialog.setDirectory(QFileInfo(FOpenDialogFile).absolutePath());
+    chosen = dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty();
+    if (chosen) {
+      fileName = dialog.selectedFiles().front();
+      filterIndex = static_cast<int>(filters.indexOf(dialog.selectedNameFilter())) + 1;
+      filterIndex = std::max(filterIndex, 1);
+    }
+  }
+  if (!chosen)
+    return;
+  FOpenDialogFile = fileName;
+  LoadFile(fileName, filterIndex);
+}
+
+void TMainWindow::SaveButtonClick() {
+  QString folder, name;
+  if (!FOpenDialogFile.isEmpty()) {
+    const QFileInfo info(FOpenDialogFile);
+    folder = info.absolutePath();
+    name = info.completeBaseName() + (CheckOutline->isChecked() ? "-outline" : "") + ".gcode";
+  }
+  QString fileName;
+  if (SaveDialogHook) {
+    fileName = SaveDialogHook(folder, name);
+  } else {
+    QFileDialog dialog(this, "Save");
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setOption(QFileDialog::HideNameFilterDetails);
+    dialog.setDefaultSuffix("gcode");
+    const QStringList filters = NameFilters(SaveDialogFilter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters[1]);
+    if (!folder.isEmpty())
+      dialog.setDirectory(folder);
+    if (!name.isEmpty())
+      dialog.selectFile(name);
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      fileName = dialog.selectedFiles().front();
+  }
+  if (fileName.isEmpty())
+    return;
+  SaveToGcode(*FLevels, fileName.toStdString());
+}
+
+void TMainWindow::DropFileDropped(const QString &fileName) {
+  // A load or save in progress lets events through; it must not be re-entered.
+  if (!RightPanel->isEnabled())
+    return;
+  LoadFile(fileName, 1);
+}
+
+void TMainWindow::PreviewResize() {
+  if (FLevels)
+    FLevels->SetView({Preview->width(), Preview->height()});
+}
+
+void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
+
+void TMainWindow::closeEvent(QCloseEvent *event) {
+  event->accept();
+  QCoreApplication::quit();
+}
+
+bool TMainWindow::eventFilter(QObject *watched, QEvent *event) {
+  if (watched == FocusSize && event->type() == QEvent::FocusOut)
+    Guarded([&] { FocusSizeExit(); });
+  else if (watched == SettingsLayout && event->type() == QEvent::Resize)
+    GcodeGroup->setFixedWidth(SettingsLayout->width());
+  else if (event->type() == QEvent::MouseButtonRelease &&
+           (watched->objectName() == "MakerLine" || watched->objectName() == "SiteImage"))
+    Guarded([&] { SiteImageClick(); });
+  return QMainWindow::eventFilter(watched, event);
+}
+
+// ---------------------------------------------------------------------------
+// TJobHost
+
+void TMainWindow::WakeMainThread() {
+  QMetaObject::invokeMethod(
+      this, [this] { Guarded([&] { if (FLevels) FLevels->RunHandOvers(); }); },
+      Qt::QueuedConnection);
+}
+
+void TMainWindow::SetCalcProgress(int value, int maximum) {
+  FProgressValue = value;
+  FProgressMax = maximum;
+  CalcProgress->setRange(0, std::max(maximum, 1));
+  CalcProgress->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+}
+
+void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visible); }
+
+void TMainWindow::SetCalcResult(const std::string &text) {
+  CalcResult->setText(QString::fromStdString(text));
+}
+
+void TMainWindow::ShowCalcResult(bool visible) { CalcResult->setVisible(visible); }
+
+void TMainWindow::PresentPreview(const QImage &preview) {
+  // No event processing here: the worker waits on this step, and a handler
+  // that paused the worker now would wait for it in turn.
+  Preview->SetImage(preview);
+}
+
+double TMainWindow::ScaleX() const { return ScaleXBox->value(); }
+double TMainWindow::ScaleY() const { return ScaleYBox->value(); }
+
+void TMainWindow::SetScale(double x, double y) {
+  // A new drawing's print size is filled in after it is read; the old one's
+  // size must not be recomputed on the way.
+  const bool codeEdit = FCodeEdit;
+  FCodeEdit = true;
+  ScaleXBox->setValue(x);
+  ScaleYBox->setValue(y);
+  FCodeEdit = codeEdit;
+}
+
+void TMainWindow::SetOriginalSize(double x, double y) {
+  const bool codeEdit = FCodeEdit;
+  FCodeEdit = true;
+  OriginalX->setValue(x);
+  OriginalY->setValue(y);
+  FCodeEdit = codeEdit;
+}
+
+void TMainWindow::SetPrintSize(double x, double y) {
+  const bool codeEdit = FCodeEdit;
+  FCodeEdit = true;
+  PrintX->setValue(x);
+  PrintY->setValue(y);
+  FCodeEdit = codeEdit;
+}
+
+void TMainWindow::SetCaption(const std::string &caption) {
+  setWindowTitle(QString::fromStdString(caption));
+}
+
+void TMainWindow::EnableRightPanel(bool enabled) { RightPanel->setEnabled(enabled); }
+
+TTemplates TMainWindow::Templates() const {
+  TTemplates templates;
+  templates.LaserOn = MemoText(LaserOnMemo).toStdString();
+  templates.LaserOff = MemoText(LaserOffMemo).toStdString();
+  templates.GcodePrefix = MemoText(GcodePrefixMemo).toStdString();
+  templates.GcodeSuffix = MemoText(GcodeSuffixMemo).toStdString();
+  templates.HeadSpeed = MemoText(HeadSpeedMemo).toStdString();
+  templates.HeadMove = MemoText(HeadMoveMemo).toStdString();
+  return templates;
+}
+
+double TMainWindow::IdleSpeed() const { return IdleSpeedBox->value(); }
+double TMainWindow::OffsetX() const { return OffsetXBox->value(); }
+double TMainWindow::OffsetY() const { return OffsetYBox->value(); }
+bool TMainWindow::OffsetCenter() const { return OffsetCenterBox->isChecked(); }
+
+void TMainWindow::BeginProgress(const std::string &caption) {
+  FLoading = std::make_unique<TLoadingWindow>(
+      this, [this](int value, int maximum) { SetCalcProgress(value, maximum); });
+  FLoading->setWindowTitle(QString::fromStdString(caption));
+  FLoading->show();
+}
+
+void TMainWindow::SetProgressMax(int maximum) {
+  if (FLoading)
+    FLoading->Bar()->setMaximum(maximum);
+}
+
+void TMainWindow::Progress(bool cycle) {
+  if (FLoading)
+    FLoading->Progress(cycle);
+}
+
+void TMainWindow::EndProgress() {
+  if (!FLoading)
+    return;
+  FLoading->hide();
+  FLoading.reset();
+}
+
+void TMainWindow::ShowMessage(const std::string &text) {
+  // Not modal: this may run inside a hand-over while the worker waits.
+  ShownMessages << QString::fromStdString(text);
+  auto *box = new QMessageBox(QMessageBox::Information, QApplication::applicationDisplayName(),
+                              QString::fromStdString(text), QMessageBox::Ok, this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+void TMainWindow::ExecuteInIdle(std::function<void()> proc) { ::ExecuteInIdle(std::move(proc)); }

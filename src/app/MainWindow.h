@@ -1,0 +1,145 @@
+#pragma once
+// The program's one window: job-wide controls, the power grid, the preview
+// and the G-code settings; it is the job's host for loading, processing and saving.
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include <QMainWindow>
+
+#include "core/JobHost.h"
+#include "settings/BrennixSettings.h"
+
+class QCheckBox;
+class QDoubleSpinBox;
+class QGraphicsOpacityEffect;
+class QGroupBox;
+class QLabel;
+class QPlainTextEdit;
+class QProgressBar;
+class QPropertyAnimation;
+class QPushButton;
+class QScrollArea;
+class QTableWidget;
+class QWidget;
+class TLevels;
+class TLoadingWindow;
+class TPowerGrid;
+class TPreviewImage;
+
+// The open dialog's filter, as pairs of description and masks separated by "|".
+extern const char *const OpenDialogFilter;
+extern const char *const SaveDialogFilter;
+// The same filters as Qt name filters, one per pair, in order.
+QStringList NameFilters(const char *filter);
+// The web page the bottom strip opens.
+extern const char *const MakerPage;
+
+class TMainWindow : public QMainWindow, public TJobHost {
+public:
+  // fileArgument: the first command-line argument, opened at start-up when not empty.
+  explicit TMainWindow(const QString &fileArgument = {});
+  ~TMainWindow() override;
+
+  TLevels &Levels() const { return *FLevels; }
+  bool CodeEdit() const { return FCodeEdit; }
+  void SetCodeEdit(bool value) { FCodeEdit = value; }
+  void ApplySettings();
+  void UpdateGrid() override;
+
+  // The dialogs, replaceable so tests can answer them. The open hook returns
+  // false when cancelled; the save hook gets the proposed folder and name.
+  std::function<bool(QString &fileName, int &filterIndex)> OpenDialogHook;
+  std::function<QString(const QString &folder, const QString &name)> SaveDialogHook;
+
+  // Event handlers, public so tests can run them as the user would.
+  void OpenButtonClick();
+  void SaveButtonClick();
+  void ResetButtonClick();
+  void FocusSizeExit();
+  void DropFileDropped(const QString &fileName);
+  void PowerGridCellClick(int column, int row);
+  void PowerGridEditingDone(int column, int row);
+  bool PowerGridSelectCell(int column, int row) const;
+  // What a grid cell shows; fill receives the swatch colour. Null without a level.
+  QString PowerGridCellText(int column, int row, const QString &value, QColor *fill) const;
+  void SiteImageClick();
+
+  // The controls.
+  QWidget *RightPanel, *SettingsLayout, *SettingsPanel;
+  QGroupBox *InputGroup, *PowerGroup, *GcodeGroup;
+  QPushButton *OpenButton, *SaveButton, *ResetButton;
+  QDoubleSpinBox *OriginalX, *OriginalY, *ScaleXBox, *ScaleYBox, *PrintX, *PrintY;
+  QCheckBox *CheckTravel, *CheckMirror, *CheckOutline, *ShowConfiguration, *OffsetCenterBox;
+  QProgressBar *CalcProgress;
+  QLabel *CalcResult;
+  TPowerGrid *PowerGrid;
+  QPlainTextEdit *LaserOnMemo, *LaserOffMemo, *GcodePrefixMemo, *GcodeSuffixMemo, *HeadSpeedMemo,
+      *HeadMoveMemo;
+  QDoubleSpinBox *OffsetXBox, *OffsetYBox, *FocusSize, *IdleSpeedBox;
+  TPreviewImage *Preview;
+  QGraphicsOpacityEffect *SettingsOpacity;
+  QPropertyAnimation *SettingsAni;
+  TLoadingWindow *LoadingWindow() const { return FLoading.get(); }
+  // Messages a reader showed by itself, newest last.
+  QStringList ShownMessages;
+
+  // TJobHost
+  void WakeMainThread() override;
+  void SetCalcProgress(int value, int maximum) override;
+  int CalcProgressValue() const override { return FProgressValue; }
+  int CalcProgressMax() const override { return FProgressMax; }
+  void ShowCalcProgress(bool visible) override;
+  void SetCalcResult(const std::string &text) override;
+  void ShowCalcResult(bool visible) override;
+  void PresentPreview(const QImage &preview) override;
+  double ScaleX() const override;
+  double ScaleY() const override;
+  void SetScale(double x, double y) override;
+  void SetOriginalSize(double x, double y) override;
+  void SetPrintSize(double x, double y) override;
+  void SetCaption(const std::string &caption) override;
+  void EnableRightPanel(bool enabled) override;
+  TTemplates Templates() const override;
+  double IdleSpeed() const override;
+  double OffsetX() const override;
+  double OffsetY() const override;
+  bool OffsetCenter() const override;
+  void BeginProgress(const std::string &caption) override;
+  void SetProgressMax(int maximum) override;
+  void Progress(bool cycle) override;
+  void EndProgress() override;
+  void ShowMessage(const std::string &text) override;
+  void ExecuteInIdle(std::function<void()> proc) override;
+
+protected:
+  void closeEvent(QCloseEvent *event) override;
+  bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+  void BuildInputGroup(QWidget *parent);
+  void BuildPowerGroup(QWidget *parent);
+  void BuildGcodeGroup(QWidget *parent);
+  void BuildBottomPanel(QWidget *parent);
+  void Connect();
+
+  void ScaleChange(bool x);
+  void PrintChange(bool x);
+  void OutputUpdate();
+  void FocusSizeChange();
+  void TemplateChange(QPlainTextEdit *memo, TZelConfigurationString *setting);
+  void ShowConfigurationChange();
+  void SettingsAniProcess();
+  void SettingsAniFinish();
+  void PreviewResize();
+  void LoadFile(const QString &fileName, int filterIndex);
+
+  TBrennixSettings FSettings;
+  std::unique_ptr<TLevels> FLevels;
+  std::unique_ptr<TLoadingWindow> FLoading;
+  bool FCodeEdit = false;
+  bool FFocusReload = false;
+  QString FOpenDialogFile; // the last file chosen in the open dialog
+  int FProgressValue = 0, FProgressMax = 0;
+};

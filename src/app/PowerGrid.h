@@ -1,0 +1,63 @@
+#pragma once
+// The per-level settings grid and the preview image with its drop target.
+
+#include <functional>
+
+#include <QImage>
+#include <QStyledItemDelegate>
+#include <QTableWidget>
+#include <QWidget>
+
+class TLevels;
+
+enum TGridColumn : int { ColumnPrint, ColumnLayer, ColumnSpeed, ColumnPasses, ColumnPower };
+
+// Glyph 0 to 3: the hatch styles; 4 and 5: unchecked and checked boxes.
+QPixmap GridGlyph(int index, const QStyle *style);
+
+class TPowerGrid : public QTableWidget {
+public:
+  explicit TPowerGrid(QWidget *parent);
+
+  // Press and double click on a print cell, Enter and Space on one: the
+  // window toggles the level. A double click thus toggles twice.
+  std::function<void(int column, int row)> OnCellClick;
+  // The user finished editing a cell.
+  std::function<void(int column, int row)> OnEditingDone;
+  // The text a cell shows: value with its unit, the level's name, "1 shell" ...
+  std::function<QString(int column, int row, const QString &value, QColor *fill)> OnDrawCell;
+
+  // Fills the cells without calling the editing handler.
+  void SetCellText(int row, int column, const QString &text);
+  int RowHeight() const { return 22; }
+
+protected:
+  void mousePressEvent(QMouseEvent *event) override;
+  void mouseDoubleClickEvent(QMouseEvent *event) override;
+  void keyPressEvent(QKeyEvent *event) override;
+
+private:
+  friend class TPowerGridDelegate;
+  bool FFilling = false;
+};
+
+// Shows what the level list draws; dropping a file on it opens the file.
+class TPreviewImage : public QWidget {
+public:
+  explicit TPreviewImage(QWidget *parent);
+  void SetImage(const QImage &image);
+  const QImage &Image() const { return FImage; }
+
+  std::function<void(const QString &fileName)> OnDropped;
+  std::function<void()> OnResized;
+
+protected:
+  void paintEvent(QPaintEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
+  void dragEnterEvent(QDragEnterEvent *event) override;
+  void dragMoveEvent(QDragMoveEvent *event) override;
+  void dropEvent(QDropEvent *event) override;
+
+private:
+  QImage FImage;
+};
