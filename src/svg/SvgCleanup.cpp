@@ -39,6 +39,22 @@ TPaths OpenArea(const TPaths &paths) {
   return Offset(Offset(paths, -SliverDepth, etClosedPolygon), SliverDepth, etClosedPolygon);
 }
 
+// Clipper loses an open path made only of horizontal edges when nothing
+// else is in the operation, so with nothing to clip against the lines are
+// taken as they are.
+TPaths OpenDifference(const TPaths &lines, const TPaths &clip, PolyFillType fill) {
+  if (clip.empty())
+    return lines;
+  TClipper clipper;
+  clipper.AddSubject(lines, false);
+  clipper.AddClip(clip);
+  PolyTree tree;
+  clipper.Execute(ctDifference, tree, fill);
+  TPaths visible;
+  OpenPathsFromPolyTree(tree, visible);
+  return visible;
+}
+
 TPaths KeepLong(const TPaths &paths, std::int64_t minimum) {
   TPaths kept;
   for (const auto &path : paths)
@@ -223,7 +239,7 @@ void HideCoveredLinesReference(TLevelList &levels, std::int32_t focus) {
       cover = BooleanPaths(cover, Offset(FirstSet(level), -SliverDepth, etClosedPolygon), ctUnion);
     } else if (level.Kind() == lkLines) {
       const TPaths lines = FirstSet(level);
-      const TPaths visible = ClipOpenPaths(lines, cover, ctDifference);
+      const TPaths visible = OpenDifference(lines, cover, pftEvenOdd);
       cover = BooleanPaths(cover, Offset(lines, LineCoverShare * focus, etOpenRound), ctUnion);
       TPaths kept = KeepLong(visible, focus);
       if (kept.empty())
@@ -244,13 +260,7 @@ void HideCoveredLines(TLevelList &levels, std::int32_t focus) {
       cover.Add(Offset(FirstSet(level), -SliverDepth, etClosedPolygon));
     } else if (level.Kind() == lkLines) {
       const TPaths lines = FirstSet(level);
-      TClipper clipper;
-      clipper.AddSubject(lines, false);
-      clipper.AddClip(cover.Near(Bounds(lines)));
-      PolyTree tree;
-      clipper.Execute(ctDifference, tree, pftNonZero);
-      TPaths visible;
-      OpenPathsFromPolyTree(tree, visible);
+      const TPaths visible = OpenDifference(lines, cover.Near(Bounds(lines)), pftNonZero);
       cover.Add(Offset(lines, LineCoverShare * focus, etOpenRound));
       TPaths kept = KeepLong(visible, focus);
       if (kept.empty())

@@ -154,17 +154,23 @@ private:
 
 class TSvgDocumentReader {
 public:
-  TSvgDocumentReader(std::string_view bytes, const TReadOptions &options)
-      : FBytes(bytes), FOptions(options), FUnits(options.UnitsPerMM) {}
+  TSvgDocumentReader(std::string_view bytes, const TReadOptions &options, TCoverMethod method)
+      : FBytes(bytes), FOptions(options), FMethod(method), FUnits(options.UnitsPerMM) {}
 
   TReadResult Run() {
     if (FOptions.SetProgressMax)
       FOptions.SetProgressMax(4);
     Walk();
     Progress();
-    HideCoveredAreas(FResult.Levels);
+    if (FMethod == cmFast)
+      HideCoveredAreas(FResult.Levels);
+    else
+      HideCoveredAreasReference(FResult.Levels);
     Progress();
-    HideCoveredLines(FResult.Levels, FOptions.Focus);
+    if (FMethod == cmFast)
+      HideCoveredLines(FResult.Levels, FOptions.Focus);
+    else
+      HideCoveredLinesReference(FResult.Levels, FOptions.Focus);
     Progress();
     MergeEqualLevels(FResult.Levels);
     PlaceAtOrigin();
@@ -282,59 +288,6 @@ private:
     return true;
   }
 
-  static TSvgMatrix Transform(const std::string &text) {
-    const auto pieces = SplitSeparators(text);
-    TSvgMatrix result;
-    const auto isName = [](std::string_view piece) { return piece.front() >= 'a' && piece.front() <= 'z'; };
-    for (std::size_t i = 0; i < pieces.size();) {
-      if (!isName(pieces[i])) {
-        ++i;
-        continue;
-      }
-      const std::string_view name = pieces[i++];
-      std::vector<float> a;
-      while (i < pieces.size() && !isName(pieces[i]))
-        a.push_back(NumberOr(pieces[i++], 0));
-      TSvgMatrix t;
-      if (name == "matrix") {
-        if (a.size() != 6)
-          throw TReadError("Matrix transformation expects 6 arguments");
-        t.M[0][0] = a[0];
-        t.M[0][1] = a[1];
-        t.M[1][0] = a[2];
-        t.M[1][1] = a[3];
-        t.M[2][0] = a[4];
-        t.M[2][1] = a[5];
-      } else if (name == "translate") {
-        if (a.size() != 1 && a.size() != 2)
-          throw TReadError("Matrix translation expects 1 or 2 arguments");
-        t = TSvgMatrix::Translation(a[0], a.size() == 2 ? a[1] : 0);
-      } else if (name == "scale") {
-        if (a.size() != 1 && a.size() != 2)
-          throw TReadError("Matrix scaling expects 1 or 2 arguments");
-        t = TSvgMatrix::Scaling(a[0], a.size() == 2 ? a[1] : a[0]);
-      } else if (name == "rotate") {
-        if (a.size() == 1)
-          t = TSvgMatrix::Rotation(a[0]);
-        else if (a.size() == 3)
-          t = TSvgMatrix::Translation(-a[1], -a[2]) * TSvgMatrix::Rotation(a[0]) *
-              TSvgMatrix::Translation(a[1], a[2]);
-        else
-          throw TReadError("Matrix rotation expects 1 or 3 arguments");
-      } else if (name == "skewX" || name == "skewY") {
-        if (a.size() != 1)
-          throw TReadError("Matrix skewing expects 1 argument");
-        const auto tangent =
-            static_cast<float>(std::tan(static_cast<double>(a[0]) * std::numbers::pi / 180));
-        (name == "skewX" ? t.M[1][0] : t.M[0][1]) = tangent;
-      } else {
-        throw TReadError("Unknown transformation: " + std::string(name));
-      }
-      result = t * result;
-    }
-    return result;
-  }
-
   static void Style(const std::string &text, TSvgState &state) {
     std::size_t start = 0;
     while (start <= text.size()) {
@@ -423,7 +376,7 @@ private:
   TSvgState Element(const std::string &name, const TAttributes &attributes, const TSvgState &parent) {
     TSvgState state = parent;
     if (const std::string *transform = attributes.Find("transform"))
-      state.Matrix = Transform(*transform) * state.Matrix;
+      state.Matrix = ParseSvgTransform(*transform) * state.Matrix;
     if (const std::string *style = attributes.Find("style"))
       Style(*style, state);
     state.Opacity = attributes.Number("opacity", 1) * state.Opacity;
@@ -529,6 +482,7 @@ private:
 
   std::string_view FBytes;
   const TReadOptions &FOptions;
+  TCoverMethod FMethod;
   double FUnits;
   TReadResult FResult;
   std::size_t FCurveBudget = MaxSvgPoints;
@@ -578,8 +532,62 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM) {
   return {n, static_cast<std::int64_t>(std::nearbyint(clamped))};
 }
 
-TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options) {
-  return TSvgDocumentReader(bytes, options).Run();
+TSvgMatrix ParseSvgTransform(std::string_view text) {
+  const auto pieces = SplitSeparators(text);
+  TSvgMatrix result;
+  const auto isName = [](std::string_view piece) { return piece.front() >= 'a' && piece.front() <= 'z'; };
+  for (std::size_t i = 0; i < pieces.size();) {
+    if (!isName(pieces[i])) {
+      ++i;
+      continue;
+    }
+    const std::string_view name = pieces[i++];
+    std::vector<float> a;
+    while (i < pieces.size() && !isName(pieces[i]))
+      a.push_back(NumberOr(pieces[i++], 0));
+    TSvgMatrix t;
+    if (name == "matrix") {
+      if (a.size() != 6)
+        throw TReadError("Matrix transformation expects 6 arguments");
+      t.M[0][0] = a[0];
+      t.M[0][1] = a[1];
+      t.M[1][0] = a[2];
+      t.M[1][1] = a[3];
+      t.M[2][0] = a[4];
+      t.M[2][1] = a[5];
+    } else if (name == "translate") {
+      if (a.size() != 1 && a.size() != 2)
+        throw TReadError("Matrix translation expects 1 or 2 arguments");
+      t = TSvgMatrix::Translation(a[0], a.size() == 2 ? a[1] : 0);
+    } else if (name == "scale") {
+      if (a.size() != 1 && a.size() != 2)
+        throw TReadError("Matrix scaling expects 1 or 2 arguments");
+      t = TSvgMatrix::Scaling(a[0], a.size() == 2 ? a[1] : a[0]);
+    } else if (name == "rotate") {
+      if (a.size() == 1)
+        t = TSvgMatrix::Rotation(a[0]);
+      else if (a.size() == 3)
+        t = TSvgMatrix::Translation(-a[1], -a[2]) * TSvgMatrix::Rotation(a[0]) *
+            TSvgMatrix::Translation(a[1], a[2]);
+      else
+        throw TReadError("Matrix rotation expects 1 or 3 arguments");
+    } else if (name == "skewX" || name == "skewY") {
+      if (a.size() != 1)
+        throw TReadError("Matrix skewing expects 1 argument");
+      const auto tangent =
+          static_cast<float>(std::tan(static_cast<double>(a[0]) * std::numbers::pi / 180));
+      (name == "skewX" ? t.M[1][0] : t.M[0][1]) = tangent;
+    } else {
+      throw TReadError("Unknown transformation: " + std::string(name));
+    }
+    result = t * result;
+  }
+  return result;
+}
+
+
+TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options, TCoverMethod method) {
+  return TSvgDocumentReader(bytes, options, method).Run();
 }
 
 TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options) {

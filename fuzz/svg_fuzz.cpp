@@ -1,0 +1,20 @@
+// SVG documents from anywhere: the reader must end in a result or a
+// TReadError, within bounded time and memory.
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "svg/SvgReader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
+  if (size > 64 * 1024)
+    return 0;
+  TReadOptions options;
+  options.UnitsPerMM = 100;
+  options.Focus = 20;
+  try {
+    LoadSvg(std::string_view(reinterpret_cast<const char *>(data), size), options);
+  } catch (const TReadError &) {
+  }
+  return 0;
+}

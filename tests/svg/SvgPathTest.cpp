@@ -1,0 +1,179 @@
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "core/ReadResult.h"
+#include "svg/SvgPath.h"
+
+namespace {
+
+std::vector<TPathEntry> Read(const std::string &data) {
+  TSvgPath path;
+  path.SetData(data);
+  return path.Entries();
+}
+
+TPathEntry E(TPathCommand kind, float x, float y) { return {kind, {x, y}}; }
+
+std::string ConversionError(const std::string &data) {
+  try {
+    Read(data);
+  } catch (const TReadError &error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+struct TDataCase {
+  const char *Data;
+  std::vector<TPathEntry> Entries;
+};
+
+TEST(SvgPathData, ReadsCommandsAndNumbers) {
+  const std::vector<TDataCase> cases = {
+      {"M 10 10 20 20 30 10", {E(pcMove, 10, 10), E(pcLine, 20, 20), E(pcLine, 30, 10)}},
+      {"m 10 10 20 20", {E(pcMove, 10, 10), E(pcLine, 30, 30)}},
+      {"M0,0 H10 V10 Z", {E(pcMove, 0, 0), E(pcLine, 10, 0), E(pcLine, 10, 10), E(pcClose, 0, 0)}},
+      // A second number after H is not an argument: reading stops there.
+      {"M0 0 H 10 20 L 5 5", {E(pcMove, 0, 0), E(pcLine, 10, 0)}},
+      {"M1 2 h 3 v 4", {E(pcMove, 1, 2), E(pcLine, 4, 2), E(pcLine, 4, 6)}},
+      {"M0 0 L10-5", {E(pcMove, 0, 0), E(pcLine, 10, -5)}},
+      {"M0 0 L1e1 2", {E(pcMove, 0, 0), E(pcLine, 10, 2)}},
+      {"M0 0 L .5 .5", {E(pcMove, 0, 0), E(pcLine, 0.5f, 0.5f)}},
+      {"M0 0 L-1-2-3-4", {E(pcMove, 0, 0), E(pcLine, -1, -2), E(pcLine, -3, -4)}},
+      {"M0 0 L2E-1,3", {E(pcMove, 0, 0), E(pcLine, 0.2f, 3)}},
+      // A number starting with "." after a complete point ends the reading.
+      {"M0 0 L 1 1 .5 .5", {E(pcMove, 0, 0), E(pcLine, 1, 1)}},
+      {"M0\t0\nL\r3 4", {E(pcMove, 0, 0), E(pcLine, 3, 4)}},
+      {"M0 0 L 5 5 # rest", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
+      {"M 1 1 z l 2 0", {E(pcMove, 1, 1), E(pcClose, 1, 1), E(pcLine, 3, 1)}},
+      // Quadratic letters only step over their numbers.
+      {"M0 0 Q 1 1 2 2 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
+      {"M0 0 T 1 1 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
+      {"", {}},
+      {"10 10", {}},
+      {"M0 0 C 0 10 10 10 10 0 S 20 -10 20 0",
+       {E(pcMove, 0, 0), E(pcCurve, 0, 10), E(pcCurve, 10, 10), E(pcCurve, 10, 0),
+        E(pcCurve, 10, -10), E(pcCurve, 20, -10), E(pcCurve, 20, 0)}},
+      {"M0 0 C 0 10 10 10 10 0 s 10 -10 10 0",
+       {E(pcMove, 0, 0), E(pcCurve, 0, 10), E(pcCurve, 10, 10), E(pcCurve, 10, 0),
+        E(pcCurve, 10, -10), E(pcCurve, 20, -10), E(pcCurve, 20, 0)}},
+      // With fewer than three entries the first control point is the second.
+      {"M0 0 S 10 10 20 0", {E(pcMove, 0, 0), E(pcCurve, 10, 10), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
+      {"M1 1 c 1 2 3 4 5 6", {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
+      // An arc ending where it starts adds nothing; a zero radius draws a line.
+      {"M5 5 A 10 10 0 0 1 5 5", {E(pcMove, 5, 5)}},
+      {"M0 0 A 0 10 0 0 1 20 0", {E(pcMove, 0, 0), E(pcLine, 20, 0)}},
+      // A sliver of a huge circle is a straight line.
+      {"M0 0 A 1e30 1e30 0 0 1 20 0", {E(pcMove, 0, 0), E(pcLine, 20, 0)}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Data);
+    EXPECT_EQ(Read(c.Data), c.Entries);
+  }
+}
+
+TEST(SvgPathData, MalformedNumbersRaiseTheConversionError) {
+  EXPECT_EQ(ConversionError("M0 0 L 1.5.5 2"), "'1.5.5' is not a valid floating point value");
+  EXPECT_EQ(ConversionError("M0 0 L +1 2"), "'' is not a valid floating point value");
+  EXPECT_EQ(ConversionError("M0 0 L 1e 2"), "'1E' is not a valid floating point value");
+  EXPECT_EQ(ConversionError("M0 0 L 1e400 2"), "'1E400' is not a valid floating point value");
+  EXPECT_EQ(ConversionError("M0 0 L 1 3e+1"), "'3E' is not a valid floating point value");
+  EXPECT_EQ(ConversionError("M0 0 H -"), "'-' is not a valid floating point value");
+}
+
+// End points of the arc's pieces, which lie on the ellipse exactly.
+std::vector<TPointF> ArcPoints(const std::string &data) {
+  const auto entries = Read(data);
+  std::vector<TPointF> points;
+  for (std::size_t i = 1; i < entries.size(); ++i)
+    if (entries[i].Kind != pcCurve || i % 3 == 1)
+      points.push_back(entries[i].Point);
+  return points;
+}
+
+TEST(SvgPathData, ArcIsHalfEllipseAroundItsCentre) {
+  // Radii 1 are too small for the end points and grow to 10; negative radii
+  // count as positive.
+  for (const char *data : {"M0 0 A 10 10 0 0 1 20 0", "M0 0 A 1 1 0 0 1 20 0", "M0 0 A -10 -10 0 0 1 20 0"}) {
+    SCOPED_TRACE(data);
+    const auto entries = Read(data);
+    ASSERT_GE(entries.size(), 8u);
+    EXPECT_EQ(entries[1].Kind, pcLine); // the line to the arc's start lands on it
+    EXPECT_NEAR(entries[1].Point.X, 0, 1e-4);
+    EXPECT_NEAR(entries.back().Point.X, 20, 1e-4);
+    EXPECT_NEAR(entries.back().Point.Y, 0, 1e-4);
+    bool throughBottom = false;
+    for (const TPointF p : ArcPoints(data)) {
+      EXPECT_NEAR(std::hypot(p.X - 10, p.Y), 10, 1e-3);
+      EXPECT_LE(p.Y, 1e-3); // sweep 1 goes through negative y
+      throughBottom = throughBottom || (std::fabs(p.X - 10) < 1e-3 && std::fabs(p.Y + 10) < 1e-3);
+    }
+    EXPECT_TRUE(throughBottom);
+  }
+}
+
+TEST(SvgPathData, RotatedArcKeepsItsRadii) {
+  // Radius 20 turned onto the y axis: the chord of 40 is its full length, so
+  // the centre is (0, 20) and the arc reaches 10 to one side.
+  float widest = 0;
+  for (const TPointF p : ArcPoints("M0 0 A 20 10 90 0 1 0 40")) {
+    EXPECT_NEAR((p.Y - 20) * (p.Y - 20) / 400 + p.X * p.X / 100, 1, 1e-3);
+    widest = std::max(widest, std::fabs(p.X));
+  }
+  EXPECT_NEAR(widest, 10, 1e-3);
+  // On a shorter chord the large-arc flag picks the other centre.
+  const auto farthest = [](const std::string &data) {
+    TSvgPath path;
+    path.SetData(data);
+    float x = 0;
+    for (const TPointF p : path.FlattenToPolygon(0.1f))
+      if (std::fabs(p.X) > std::fabs(x))
+        x = p.X;
+    return x;
+  };
+  // The centre lies 8.66 to one side: the small arc bulges 1.34, the large 18.66.
+  const float small = farthest("M0 0 A 20 10 90 0 1 0 20");
+  const float large = farthest("M0 0 A 20 10 90 1 1 0 20");
+  EXPECT_NEAR(std::fabs(small), 10 - std::sqrt(75.0f), 0.01);
+  EXPECT_NEAR(std::fabs(large), 10 + std::sqrt(75.0f), 0.01);
+  EXPECT_GT(small * large, 0); // with the same sweep both bulge to the same side
+}
+
+TEST(SvgPathData, MatrixMovesEveryEntryIncludingCloses) {
+  TSvgPath path;
+  path.SetData("M0 0 L10 0 C 10 5 5 10 0 10 Z");
+  path.ApplyMatrix(TSvgMatrix::Translation(100, 200) * TSvgMatrix::Scaling(2, 2));
+  const std::vector<TPathEntry> expected = {E(pcMove, 200, 400),   E(pcLine, 220, 400),
+                                            E(pcCurve, 220, 410),  E(pcCurve, 210, 420),
+                                            E(pcCurve, 200, 420),  E(pcClose, 200, 400)};
+  EXPECT_EQ(path.Entries(), expected);
+  // The closing point is the moved figure start, not where it was before.
+  const TPolygonF polygon = path.FlattenToPolygon(1);
+  for (const TPointF p : polygon)
+    EXPECT_TRUE(p == PolygonSeparator || p.X >= 200) << p.X << " " << p.Y;
+}
+
+TEST(SvgPathData, EmptyMeansNoEntriesOrNoExtentInSinglePrecision) {
+  TSvgPath path;
+  EXPECT_TRUE(path.IsEmpty());
+  path.SetData("M0 0 L10 0");
+  EXPECT_FALSE(path.IsEmpty());
+  path.SetData("M 5 5");
+  EXPECT_FALSE(path.IsEmpty());
+  path.SetData("M 1e9 1e9 L 1e9 1e9");
+  EXPECT_TRUE(path.IsEmpty());
+}
+
+TEST(SvgPathData, RefusesPathsBeyondTheEntryLimit) {
+  std::string data = "M0 0";
+  data.reserve(MaxSvgPathEntries * 4 + 100);
+  for (std::size_t i = 0; i <= MaxSvgPathEntries; ++i)
+    data += "L1 1";
+  TSvgPath path;
+  EXPECT_THROW(path.SetData(data), TReadError);
+}
+
+} // namespace
