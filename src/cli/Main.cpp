@@ -19,6 +19,7 @@
 #include "core/PathUtils.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
+#include "settings/BrennixSettings.h"
 
 namespace {
 
@@ -88,21 +89,6 @@ std::pair<double, double> ParsePair(const std::string &text, const std::string &
   if (parts.size() != 2)
     throw TUsageError(what + " takes two numbers separated by a comma");
   return {ParseNumber(parts[0], what), ParseNumber(parts[1], what)};
-}
-
-// Stored templates keep their lines on one line, separated by "~\~".
-std::string StoredToLines(const std::string &stored) {
-  std::string text;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t at = stored.find("~\\~", start);
-    if (at == std::string::npos) {
-      text += stored.substr(start);
-      return text;
-    }
-    text += stored.substr(start, at - start) + "\r\n";
-    start = at + 3;
-  }
 }
 
 struct TLevelChange {
@@ -264,7 +250,18 @@ void ShowTerminalProgress(int value, int maximum) {
 int Run(int argc, char **argv) {
   const TOptions options = ParseArguments(argc, argv);
 
+  // The window's stored settings are the defaults; options override them for
+  // this run only, nothing is written back.
+  TZelConfiguration::SetKeyName(BrennixKeyName);
+  const TBrennixSettings settings;
   THeadlessHost host;
+  host.IdleSpeedValue = settings.IdleTravel->Value();
+  host.OffsetXValue = settings.OffsetX->Value();
+  host.OffsetYValue = settings.OffsetY->Value();
+  host.OffsetCenterValue = settings.OffsetCenter->Value();
+  host.TemplateTexts = {StoredToMemo(settings.LaserOn->Value()),     StoredToMemo(settings.LaserOff->Value()),
+                        StoredToMemo(settings.GcodePrefix->Value()), StoredToMemo(settings.GcodeSuffix->Value()),
+                        StoredToMemo(settings.HeadSpeed->Value()),   StoredToMemo(settings.HeadMove->Value())};
   if (options.IdleSpeed)
     host.IdleSpeedValue = *options.IdleSpeed;
   if (options.Offset) {
@@ -274,7 +271,7 @@ int Run(int argc, char **argv) {
   if (options.Center)
     host.OffsetCenterValue = true;
   for (const auto &[name, text] : options.Templates) {
-    const std::string lines = StoredToLines(text);
+    const std::string lines = StoredToMemo(text);
     TTemplates &t = host.TemplateTexts;
     (name == "LaserOn" ? t.LaserOn : name == "LaserOff" ? t.LaserOff : name == "GcodePrefix" ? t.GcodePrefix
      : name == "GcodeSuffix" ? t.GcodeSuffix : name == "HeadSpeed" ? t.HeadSpeed : t.HeadMove) = lines;
@@ -285,7 +282,8 @@ int Run(int argc, char **argv) {
 
   TLevels levels(host, false);
   levels.SetView({30, 30});
-  levels.SetFocus(static_cast<std::int32_t>(RoundUnit(options.Focus.value_or(0.2) * 1000)));
+  levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
+                                : settings.MicroFocusSize->Value());
 
   try {
     LoadFromFile(levels, options.Drawing, options.FilterIndex);
