@@ -1,0 +1,123 @@
+// brennix-cli end to end: real drawings from examples/, exit codes, outputs.
+#include <gtest/gtest.h>
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+
+#include <fstream>
+#include <iterator>
+
+namespace {
+
+struct TRun {
+  int Status;
+  std::string Out, Err;
+};
+
+TRun RunCli(const QStringList &arguments, const QString &configHome) {
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", configHome);
+  process.setProcessEnvironment(environment);
+  process.start(BRENNIX_CLI, arguments);
+  process.waitForFinished(300000);
+  return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
+          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+}
+
+std::string ReadFile(const QString &path) {
+  std::ifstream in(path.toStdString(), std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+QString Example(const char *name) { return QString(BRENNIX_SOURCE_DIR) + "/examples/" + name; }
+
+} // namespace
+
+TEST(Cli, ConvertsAnExampleToGcodeAndJson) {
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("relief.gcode"), json = dir.filePath("relief.json");
+  const TRun run = RunCli({"-o", gcode, "--json", json, "--mirror", Example("relief.stl")}, dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out.rfind("Estimated burning time:   ", 0), 0u) << run.Out;
+
+  const std::string text = ReadFile(gcode);
+  EXPECT_EQ(text.rfind("G4 P0\r\nM106 S0\r\nG4 P10\r\nM106 S0\r\nG90\r\n", 0), 0u);
+  EXPECT_NE(text.find("\r\nM106 S255\r\n"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 25), "G1 F3000\r\nG1 X0 Y0\r\nM84\r\n");
+
+  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  EXPECT_EQ(job["caption"].toString(), QString::fromUtf8("Kelvanor \u2013 Brennix \u2013 relief"));
+  EXPECT_EQ(job["unitsPerMM"].toDouble(), 100.0);
+  EXPECT_EQ(job["focus"].toInt(), 20);
+  EXPECT_TRUE(job["mirror"].toBool());
+  EXPECT_EQ(job["estimate"].toString().toStdString() + "\n", run.Out);
+  const QJsonArray levels = job["levels"].toArray();
+  ASSERT_GE(levels.size(), 3);
+  const QJsonObject last = levels.last().toObject();
+  EXPECT_EQ(last["kind"].toString(), "lkOutline");
+  EXPECT_EQ(last["color"].toString(), "#FF000000");
+  for (const auto &value : levels) {
+    const QJsonObject level = value.toObject();
+    if (level["kind"].toString() == "lkPerimeter")
+      EXPECT_TRUE(level["input"].isNull());
+    else
+      EXPECT_TRUE(level["input"].isArray());
+  }
+}
+
+TEST(Cli, OptionsChangeTheJob) {
+  QTemporaryDir dir;
+  const QString json = dir.filePath("job.json");
+  const TRun run = RunCli({"--json", json, "--scale", "50", "--focus", "0.1", "--level", "0:print=0,passes=3",
+                           "--outline-only", Example("relief.stl")},
+                          dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  EXPECT_EQ(job["focus"].toInt(), 10);
+  EXPECT_TRUE(job["outline"].toBool());
+  const QJsonArray size = job["size"].toArray(), output = job["output"].toArray();
+  EXPECT_EQ(output[0].toInt(), (size[0].toInt() + 1) / 2);
+  const QJsonObject first = job["levels"].toArray()[0].toObject();
+  EXPECT_FALSE(first["print"].toBool());
+  EXPECT_EQ(first["passes"].toInt(), 3);
+}
+
+TEST(Cli, FailuresExitWithoutWriting) {
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("out.gcode");
+  // A drawing that cannot be read: status 1, the reader's message, no file.
+  TRun run = RunCli({"-o", gcode, dir.filePath("missing.svg")}, dir.path());
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_FALSE(run.Err.empty());
+  EXPECT_FALSE(QFile::exists(gcode));
+
+  // Bad usage: status 2 and the usage text.
+  for (const QStringList &arguments :
+       {QStringList{}, QStringList{"--scale"}, QStringList{"--bogus", "x.plt"},
+        QStringList{"--level", "0:colour=1", "x.plt"}, QStringList{"--focus", "abc", "x.plt"}}) {
+    run = RunCli(arguments, dir.path());
+    EXPECT_EQ(run.Status, 2) << arguments.join(' ').toStdString();
+    EXPECT_NE(run.Err.find("usage: brennix-cli"), std::string::npos);
+  }
+}
+
+TEST(Cli, StoredSettingsAreDefaultsAndOptionsOverrideThem) {
+  QTemporaryDir dir;
+  {
+    // A corrupt settings file reads as defaults.
+    std::ofstream out((dir.path() + "/brennix.conf").toStdString(), std::ios::binary);
+    out << "\x01\x02garbage";
+  }
+  const QString gcode = dir.filePath("out.gcode");
+  const TRun run = RunCli({"-o", gcode, "--template", "HeadMove=MOVE ? ?~\\~; next", Example("relief.stl")},
+                          dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string text = ReadFile(gcode);
+  EXPECT_NE(text.find("\r\n; next\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nMOVE "), std::string::npos);
+  EXPECT_EQ(text.find("G1 X"), text.rfind("G1 X0 Y0")); // only the suffix's move
+}
