@@ -1,9 +1,683 @@
 #include "PlotterReader.h"
 
-TReadResult ReadPlotter(std::string_view, const TReadOptions &) {
-  throw TReadError("HP-GL files are not supported yet");
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <utility>
+
+#include "PathData.h"
+#include "PlotterAreas.h"
+#include "core/PathUtils.h"
+
+namespace {
+
+// ---------------------------------------------------------------------------
+// Reading the text
+
+constexpr char Etx = '\x03';
+
+bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
+
+bool IsKept(char c) {
+  return IsLetter(c) || (c >= '0' && c <= '9') || c == ',' || c == '-' || c == '.';
 }
 
-TReadResult LoadPlotterFile(const std::string &, const TReadOptions &) {
-  throw TReadError("HP-GL files are not supported yet");
+char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+
+// Only letters, digits, "," "-" and "." survive; blanks never separate
+// parameters. Label text and quoted text are dropped here, before any parsing,
+// so that a label can hold anything, commands included.
+std::string FilterPlotterText(std::string_view text) {
+  enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
+  std::string out;
+  out.reserve(text.size());
+  TState state = stNormal;
+  char terminator = Etx;
+  for (const char raw : text) {
+    const char c = ToUpper(raw);
+    switch (state) {
+    case stNormal:
+      if (c == '"') {
+        state = stQuoted;
+        break;
+      }
+      if (IsKept(c))
+        out.push_back(c);
+      state = c == 'B' ? stAfterB : c == 'D' ? stAfterD : c == 'L' ? stAfterL : stNormal;
+      break;
+    case stAfterD:
+      if (IsKept(c))
+        out.push_back(c);
+      state = c == 'T' ? stDefineTerminator : stNormal;
+      break;
+    case stAfterL:
+      if (IsKept(c))
+        out.push_back(c);
+      state = c == 'B' ? stLabel : stNormal;
+      break;
+    case stAfterB:
+      if (IsKept(c))
+        out.push_back(c);
+      state = c == 'L' ? stLabel : stNormal;
+      break;
+    case stDefineTerminator:
+      terminator = c == ';' ? Etx : c;
+      state = stNormal;
+      break;
+    case stLabel:
+      if (c == terminator)
+        state = stNormal;
+      break;
+    case stQuoted:
+      if (c == '"')
+        state = stNormal;
+      break;
+    }
+  }
+  return out;
+}
+
+// A piece that is not entirely a number (or does not fit a float) reads as 0.
+float ParseParameter(std::string_view piece) {
+  if (piece.empty())
+    return 0;
+  std::string text;
+  if (piece.front() == '.') {
+    text = "0";
+    text += piece;
+    piece = text;
+  }
+  float value = 0;
+  const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
+  if (error != std::errc() || end != piece.data() + piece.size())
+    return 0;
+  return value;
+}
+
+// ---------------------------------------------------------------------------
+// Executing the commands
+
+// Plotters address ±2^30 units. Every integer the reader derives from a
+// parameter is clamped to that range, so the user-scaling product of two
+// differences stays below 2^62 and nothing can approach Clipper's limit.
+constexpr double PlotterLimit = 1073741824.0;
+// Parameters are clamped to this magnitude as they are used: no plot reaches
+// that far, and it keeps sums and squares of coordinates far from overflow.
+constexpr float ParameterLimit = 1e15f;
+// Curves flatten to segments of about four plotter units (0.1 mm).
+constexpr float PlotterFlatness = 4.0f;
+// Unlimited input window.
+constexpr std::int64_t WindowUnlimited = 0x1FFFFFFF;
+// The default P2 (and the unit of IR): 12200 plotter units, 305 mm.
+constexpr std::int64_t DefaultP2 = 12200;
+
+std::int64_t RoundClamp(double value) {
+  if (std::isnan(value))
+    return 0;
+  return RoundUnit(std::clamp(value, -PlotterLimit, PlotterLimit));
+}
+
+std::uint32_t DefaultColor(std::int32_t pen, bool fill) {
+  static constexpr std::uint32_t lines[8] = {0xFF2F4F4F, 0xFF000000, 0xFF8B0000, 0xFF008000,
+                                             0xFFA52A2A, 0xFF00008B, 0xFF8B008B, 0xFF008B8B};
+  static constexpr std::uint32_t areas[8] = {0xFF808080, 0xFFA9A9A9, 0xFFFF0000, 0xFF00FF00,
+                                             0xFFFFFF00, 0xFF0000FF, 0xFFFF00FF, 0xFF00FFFF};
+  if (pen < 0 || pen > 7)
+    return 0xFF000000;
+  return fill ? areas[pen] : lines[pen];
+}
+
+enum TFlushMode : std::uint8_t { fmLines, fmEvenOdd, fmNonZero };
+
+struct TPlotterOutput {
+  std::int32_t Number = 0;
+  std::uint32_t Color = 0xFF000000;
+  bool Fill = false;
+  std::vector<TPaths> Data;
+  // What the pen has filled so far, for keeping its areas apart.
+  TFilledAreas Filled;
+};
+
+class TPlotterInterpreter {
+public:
+  explicit TPlotterInterpreter(const TReadOptions &options) : FOptions(options) {
+    FPen = 0;
+    FPolygonMode = false;
+    Initialize();
+  }
+
+  void Execute(const TPlotterCommand &command);
+  TReadResult Finish();
+
+private:
+  using TParams = std::vector<float>;
+
+  TPathData &Current() { return FPolygonMode ? FPolygonBuffer : FPenPath; }
+  TPathData &Other() { return FPolygonMode ? FPenPath : FPolygonBuffer; }
+  static float P(const TParams &p, std::size_t i) {
+    return std::clamp(p[i], -ParameterLimit, ParameterLimit);
+  }
+
+  void Defaults();
+  void Initialize();
+  void InputP1P2(const TParams &p, double factor);
+  void InputWindow(const TParams &p);
+  void Scale(const TParams &p);
+  void SetPenColor(const TParams &p);
+  void Plot(const TParams &p, bool down, bool absolute);
+  void Circle(const TParams &p);
+  void Arc(const TParams &p, bool relative);
+  void ThreePointArc(const TParams &p, bool relative);
+  void Beziers(const TParams &p, bool relative);
+  void Rectangle(const TParams &p, bool relative, bool filled);
+  void Wedge(const TParams &p, bool filled);
+  void PolygonMode(int n);
+
+  void Flush(TPathData &path, TFlushMode mode);
+  TIntPoint UserToPlotter(const TIntPoint &p) const;
+  TPlotterOutput &FindOrCreate(std::int32_t pen, bool fill);
+
+  const TReadOptions &FOptions;
+  std::int32_t FPen = 0;
+  bool FDown = false;
+  bool FAbsolute = true;
+  bool FPolygonMode = false;
+  TPathData FPenPath;
+  TPathData FPolygonBuffer;
+  TIntPoint FP1, FP2;
+  bool FUserScaling = false;
+  TIntPoint FUserMin, FUserMax;
+  TIntPoint FWindowMin{-WindowUnlimited, -WindowUnlimited};
+  TIntPoint FWindowMax{WindowUnlimited, WindowUnlimited};
+  std::vector<TPlotterOutput> FOutputs;
+  // Index into FOutputs by (pen, fill): a plot may select very many pens.
+  std::map<std::pair<std::int32_t, bool>, std::size_t> FOutputIndex;
+  std::size_t FCurvePointBudget = DefaultCurvePointBudget;
+};
+
+void TPlotterInterpreter::Defaults() {
+  FAbsolute = true;
+  FWindowMin = {-WindowUnlimited, -WindowUnlimited};
+  FWindowMax = {WindowUnlimited, WindowUnlimited};
+  FUserScaling = false;
+  PolygonMode(0);
+  PolygonMode(2);
+}
+
+void TPlotterInterpreter::Initialize() {
+  Defaults();
+  FP1 = {0, 0};
+  FP2 = {DefaultP2, DefaultP2};
+  FDown = false;
+  FPenPath.MoveTo({0, 0});
+}
+
+// IP and IR (factor 122: IR gives P1 and P2 in per cent of 12200 units).
+void TPlotterInterpreter::InputP1P2(const TParams &p, double factor) {
+  Flush(Current(), fmLines);
+  FUserScaling = false;
+  const std::size_t k = p.size();
+  if (k < 2) {
+    FP1 = {0, 0};
+    FP2 = {DefaultP2, DefaultP2};
+  } else if (k < 4) {
+    const double x = factor * P(p, 0), y = factor * P(p, 1);
+    FP2 = {RoundClamp(x + static_cast<double>(FP2.X - FP1.X)),
+           RoundClamp(y + static_cast<double>(FP2.Y - FP1.Y))};
+    FP1 = {RoundClamp(x), RoundClamp(y)};
+  } else {
+    FP1 = {RoundClamp(factor * P(p, 0)), RoundClamp(factor * P(p, 1))};
+    FP2 = {RoundClamp(factor * P(p, 2)), RoundClamp(factor * P(p, 3))};
+  }
+}
+
+void TPlotterInterpreter::InputWindow(const TParams &p) {
+  Flush(Current(), fmLines);
+  if (p.size() < 4) {
+    FWindowMin = {-WindowUnlimited, -WindowUnlimited};
+    FWindowMax = {WindowUnlimited, WindowUnlimited};
+    return;
+  }
+  TIntPoint a(RoundClamp(P(p, 0)), RoundClamp(P(p, 1)));
+  TIntPoint b(RoundClamp(P(p, 2)), RoundClamp(P(p, 3)));
+  if (FUserScaling) {
+    a = UserToPlotter(a);
+    b = UserToPlotter(b);
+  }
+  FWindowMin = a;
+  FWindowMax = b;
+}
+
+// A scaling that cannot map (a zero range on an axis, a zero factor) would
+// divide by zero: such an SC is ignored and the scaling in force stays.
+void TPlotterInterpreter::Scale(const TParams &p) {
+  Flush(Current(), fmLines);
+  const std::size_t k = p.size();
+  if (k < 4) {
+    FUserScaling = false;
+    return;
+  }
+  TIntPoint minimum, maximum;
+  if (k >= 5 && p[4] == 2) {
+    const double fx = P(p, 1), fy = P(p, 3);
+    if (fx == 0 || fy == 0)
+      return;
+    minimum = {RoundClamp(P(p, 0)), RoundClamp(P(p, 2))};
+    maximum = {RoundClamp(P(p, 0) + static_cast<double>(FP2.X - FP1.X) / fx),
+               RoundClamp(P(p, 2) + static_cast<double>(FP2.Y - FP1.Y) / fy)};
+  } else {
+    minimum = {RoundClamp(P(p, 0)), RoundClamp(P(p, 2))};
+    maximum = {RoundClamp(P(p, 1)), RoundClamp(P(p, 3))};
+  }
+  if (minimum.X == maximum.X || minimum.Y == maximum.Y)
+    return;
+  FUserMin = minimum;
+  FUserMax = maximum;
+  FUserScaling = true;
+}
+
+TIntPoint TPlotterInterpreter::UserToPlotter(const TIntPoint &p) const {
+  // Both differences are within 2^31, so the product fits 64 bits.
+  auto axis = [](std::int64_t v, std::int64_t umin, std::int64_t umax, std::int64_t p1,
+                 std::int64_t p2) {
+    const std::int64_t product = (v - umin) * (p2 - p1);
+    return RoundClamp(static_cast<double>(p1) +
+                      static_cast<double>(product) / static_cast<double>(umax - umin));
+  };
+  return {axis(p.X, FUserMin.X, FUserMax.X, FP1.X, FP2.X),
+          axis(p.Y, FUserMin.Y, FUserMax.Y, FP1.Y, FP2.Y)};
+}
+
+void TPlotterInterpreter::SetPenColor(const TParams &p) {
+  auto component = [&](std::size_t i) {
+    return static_cast<std::uint32_t>(std::clamp<std::int64_t>(RoundClamp(P(p, i)), 0, 255));
+  };
+  const std::uint32_t color = 0xFF000000u + component(1) * 65536 + component(2) * 256 + component(3);
+  const auto pen = static_cast<std::int32_t>(RoundClamp(P(p, 0)));
+  FindOrCreate(pen, false).Color = color;
+  FindOrCreate(pen, true).Color = color;
+}
+
+void TPlotterInterpreter::Plot(const TParams &p, bool down, bool absolute) {
+  TPathData &path = Current();
+  for (std::size_t i = 0; i + 1 < p.size(); i += 2) {
+    const TPointF q{P(p, i), P(p, i + 1)};
+    if (down) {
+      if (absolute)
+        path.LineTo(q);
+      else
+        path.LineToRel(q);
+    } else {
+      if (absolute)
+        path.MoveTo(q);
+      else
+        path.MoveToRel(q);
+    }
+  }
+}
+
+void TPlotterInterpreter::Circle(const TParams &p) {
+  const TPointF c = Current().LastPoint();
+  const float r = P(p, 0);
+  if (FPolygonMode)
+    PolygonMode(1);
+  else
+    Flush(Current(), fmLines);
+  Current().AddEllipse(c.X - r, c.Y - r, c.X + r, c.Y + r);
+  if (FPolygonMode)
+    PolygonMode(1);
+  else
+    Flush(Current(), fmLines);
+  Current().MoveTo(c);
+}
+
+void TPlotterInterpreter::Arc(const TParams &p, bool relative) {
+  TPathData &path = Current();
+  const TPointF c = path.LastPoint();
+  const double cx = relative ? static_cast<double>(c.X) + P(p, 0) : P(p, 0);
+  const double cy = relative ? static_cast<double>(c.Y) + P(p, 1) : P(p, 1);
+  const double sweep = P(p, 2);
+  const double r = std::hypot(c.X - cx, c.Y - cy);
+  const double start = std::atan2(c.Y - cy, c.X - cx) * 180 / std::numbers::pi;
+  const TPointF centre{static_cast<float>(cx), static_cast<float>(cy)};
+  if (FDown) {
+    path.AddArc(centre, {static_cast<float>(r), static_cast<float>(r)}, static_cast<float>(start),
+                static_cast<float>(sweep));
+  } else {
+    const double end = (start + sweep) * std::numbers::pi / 180;
+    path.MoveTo({static_cast<float>(cx + r * std::cos(end)), static_cast<float>(cy + r * std::sin(end))});
+  }
+}
+
+void TPlotterInterpreter::ThreePointArc(const TParams &p, bool relative) {
+  TPathData &path = Current();
+  const TPointF via{P(p, 0), P(p, 1)}, end{P(p, 2), P(p, 3)};
+  if (FDown) {
+    if (relative)
+      path.CurveToRel(via, via, end);
+    else
+      path.CurveTo(via, via, end);
+  } else {
+    if (relative)
+      path.MoveToRel(end);
+    else
+      path.MoveTo(end);
+  }
+}
+
+void TPlotterInterpreter::Beziers(const TParams &p, bool relative) {
+  TPathData &path = Current();
+  for (std::size_t i = 0; i + 5 < p.size(); i += 6) {
+    const TPointF c1{P(p, i), P(p, i + 1)}, c2{P(p, i + 2), P(p, i + 3)}, e{P(p, i + 4), P(p, i + 5)};
+    if (FDown) {
+      if (relative)
+        path.CurveToRel(c1, c2, e);
+      else
+        path.CurveTo(c1, c2, e);
+    } else {
+      if (relative)
+        path.MoveToRel(e);
+      else
+        path.MoveTo(e);
+    }
+  }
+}
+
+// Rectangles and wedges are built in the polygon buffer, which discards a
+// polygon under construction and leaves polygon mode.
+void TPlotterInterpreter::Rectangle(const TParams &p, bool relative, bool filled) {
+  const TPointF c = Current().LastPoint();
+  const TPointF corner = relative ? TPointF{c.X + P(p, 0), c.Y + P(p, 1)} : TPointF{P(p, 0), P(p, 1)};
+  PolygonMode(0);
+  TPathData &buffer = Current();
+  buffer.LineTo({corner.X, c.Y});
+  buffer.LineTo(corner);
+  buffer.LineTo({c.X, corner.Y});
+  buffer.ClosePath();
+  PolygonMode(2);
+  Flush(FPolygonBuffer, filled ? fmEvenOdd : fmLines);
+}
+
+void TPlotterInterpreter::Wedge(const TParams &p, bool filled) {
+  const TPointF c = Current().LastPoint();
+  const float radius = P(p, 0), start = P(p, 1), sweep = P(p, 2);
+  PolygonMode(0);
+  TPathData &buffer = Current();
+  // A full circle has no radius line to the centre.
+  if (std::fabs(sweep) > 359.999f)
+    buffer.Clear();
+  buffer.AddArc(c, {radius, radius}, start, sweep);
+  buffer.ClosePath();
+  PolygonMode(2);
+  Flush(FPolygonBuffer, filled ? fmEvenOdd : fmLines);
+}
+
+void TPlotterInterpreter::PolygonMode(int n) {
+  if ((n == 2) == FPolygonMode)
+    FPolygonMode = !FPolygonMode;
+  TPathData &current = Current();
+  if (n == 0) {
+    const TPointF pen = Other().LastPoint();
+    current.Clear();
+    current.MoveTo(pen);
+  } else if (n == 1) {
+    if (current.Entries().size() >= 2) {
+      const TPointF last = current.LastPoint();
+      current.ClosePath();
+      current.MoveTo(last);
+    }
+  } else if (n == 2) {
+    FPolygonBuffer.ClosePath();
+  }
+}
+
+TPlotterOutput &TPlotterInterpreter::FindOrCreate(std::int32_t pen, bool fill) {
+  const auto [it, added] = FOutputIndex.try_emplace({pen, fill}, FOutputs.size());
+  if (added) {
+    TPlotterOutput &output = FOutputs.emplace_back();
+    output.Number = pen;
+    output.Fill = fill;
+    output.Color = DefaultColor(pen, fill);
+  }
+  return FOutputs[it->second];
+}
+
+void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
+  const TPolygonF polygon = path.FlattenToPolygon(PlotterFlatness, FCurvePointBudget);
+  if (&path == &Current()) {
+    const TPointF last = path.LastPoint();
+    path.Clear();
+    path.MoveTo(last);
+  }
+  TPlotterOutput &output = FindOrCreate(FPen, mode != fmLines);
+  TPaths paths = PolygonToPaths(polygon);
+  if (paths.empty())
+    return;
+  for (TPath &q : paths)
+    for (TIntPoint &point : q) {
+      point = {RoundClamp(static_cast<double>(point.X)), RoundClamp(static_cast<double>(point.Y))};
+      if (FUserScaling)
+        point = UserToPlotter(point);
+    }
+  const TPath window = {{FWindowMin.X, FWindowMin.Y},
+                        {FWindowMin.X, FWindowMax.Y},
+                        {FWindowMax.X, FWindowMax.Y},
+                        {FWindowMax.X, FWindowMin.Y}};
+  if (mode == fmLines) {
+    output.Data.push_back(ClipLinesToWindow(paths, window));
+  } else {
+    TPaths simple;
+    ClipperLib::SimplifyPolygons(paths, simple,
+                                 mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+    TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
+    output.Data.push_back(output.Filled.Add(inside));
+  }
+}
+
+void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
+  const std::string &m = command.Mnemonic;
+  const TParams &p = command.Parameters;
+  const std::size_t k = p.size();
+  if (m.size() != 2)
+    return;
+  const int code = m[0] * 256 + m[1];
+  auto is = [&](const char *name) { return code == name[0] * 256 + name[1]; };
+
+  if (is("DF")) {
+    Defaults();
+  } else if (is("IN")) {
+    Initialize();
+  } else if (is("IP")) {
+    InputP1P2(p, 1);
+  } else if (is("IR")) {
+    InputP1P2(p, 122);
+  } else if (is("IW")) {
+    InputWindow(p);
+  } else if (is("SC")) {
+    Scale(p);
+  } else if (is("SP")) {
+    Flush(Current(), fmLines);
+    FPen = k == 0 ? 0 : static_cast<std::int32_t>(RoundClamp(P(p, 0)));
+  } else if (is("PC")) {
+    if (k >= 4)
+      SetPenColor(p);
+  } else if (is("PU")) {
+    FDown = false;
+    Plot(p, false, FAbsolute);
+  } else if (is("PD")) {
+    FDown = true;
+    Plot(p, true, FAbsolute);
+  } else if (is("PA")) {
+    FAbsolute = true;
+    Plot(p, FDown, true);
+  } else if (is("PR")) {
+    FAbsolute = false;
+    Plot(p, FDown, false);
+  } else if (is("CI")) {
+    if (k >= 1)
+      Circle(p);
+  } else if (is("AA") || is("AR")) {
+    if (k >= 3)
+      Arc(p, is("AR"));
+  } else if (is("AT") || is("RT")) {
+    if (k >= 4)
+      ThreePointArc(p, is("RT"));
+  } else if (is("BZ") || is("BR")) {
+    Beziers(p, is("BR"));
+  } else if (is("EA") || is("ER") || is("RA") || is("RR")) {
+    if (k >= 2)
+      Rectangle(p, is("ER") || is("RR"), is("RA") || is("RR"));
+  } else if (is("EW") || is("WG")) {
+    if (k >= 3)
+      Wedge(p, is("WG"));
+  } else if (is("PM")) {
+    PolygonMode(k == 0 ? 0 : static_cast<int>(RoundClamp(P(p, 0))));
+  } else if (is("EP")) {
+    Flush(Other(), fmLines);
+  } else if (is("FP")) {
+    const bool evenOdd = k == 0 || RoundClamp(P(p, 0)) == 0;
+    Flush(Other(), evenOdd ? fmEvenOdd : fmNonZero);
+  }
+}
+
+TReadResult TPlotterInterpreter::Finish() {
+  // A polygon that was never edged or filled is dropped.
+  Flush(Current(), fmLines);
+
+  ClipperLib::cInt minX = std::numeric_limits<ClipperLib::cInt>::max(), minY = minX;
+  ClipperLib::cInt maxX = std::numeric_limits<ClipperLib::cInt>::min(), maxY = maxX;
+  bool any = false;
+  for (const TPlotterOutput &output : FOutputs)
+    for (const TPaths &set : output.Data)
+      for (const TPath &path : set)
+        for (const TIntPoint &point : path) {
+          minX = std::min(minX, point.X);
+          minY = std::min(minY, point.Y);
+          maxX = std::max(maxX, point.X);
+          maxY = std::max(maxY, point.Y);
+          any = true;
+        }
+
+  TReadResult result;
+  // Nothing drawn: no levels and an empty drawing (file intake raises the
+  // output area to its one-millimetre minimum).
+  if (!any)
+    return result;
+
+  const double unitsPerMM = FOptions.UnitsPerMM;
+  const double factor = PlotterUnitScale(unitsPerMM);
+  const double width = std::nearbyint(static_cast<double>(maxX - minX) * factor);
+  const double height = std::nearbyint(static_cast<double>(maxY - minY) * factor);
+  constexpr double sizeLimit = std::numeric_limits<std::int32_t>::max();
+  if (width > sizeLimit || height > sizeLimit)
+    throw TReadError("The drawing is too large");
+  result.Size = {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
+
+  for (TPlotterOutput &output : FOutputs) {
+    double measure = 0;
+    for (TPaths &set : output.Data) {
+      for (TPath &path : set)
+        for (TIntPoint &point : path)
+          point = {RoundUnit(static_cast<double>(point.X - minX) * factor),
+                   RoundUnit(static_cast<double>(point.Y - minY) * factor)};
+      measure += output.Fill ? PathsArea(set) : static_cast<double>(PathsLength(set, false, 0));
+    }
+    if (!(measure > unitsPerMM))
+      continue;
+    auto level = std::make_unique<TLevel>(output.Fill ? lkArea : lkLines);
+    level->SetName((output.Fill ? "Fill " : "Pen ") + std::to_string(output.Number));
+    level->SetHeight(static_cast<std::int32_t>(std::llabs(9 - std::int64_t(output.Number)) + 1));
+    level->SetColor(output.Color);
+    for (TPaths &set : output.Data)
+      level->Input()->push_back(std::move(set));
+    result.Levels.push_back(std::move(level));
+  }
+  return result;
+}
+
+} // namespace
+
+void ParsePlotterCommands(std::string_view text,
+                          const std::function<void(const TPlotterCommand &)> &onCommand) {
+  const std::string filtered = FilterPlotterText(text);
+  const std::size_t n = filtered.size();
+  std::size_t pos = 0;
+  TPlotterCommand command;
+  while (pos < n) {
+    std::size_t end = pos;
+    while (end < n && IsLetter(filtered[end]))
+      ++end;
+    // Letters run together: every two of them make a command of their own.
+    while (end - pos > 2) {
+      command.Mnemonic.assign(filtered, pos, 2);
+      command.Parameters.clear();
+      onCommand(command);
+      pos += 2;
+    }
+    command.Mnemonic.assign(filtered, pos, end - pos);
+    command.Parameters.clear();
+    pos = end;
+    while (end < n && !IsLetter(filtered[end]))
+      ++end;
+    if (end > pos) {
+      std::string_view run(filtered.data() + pos, end - pos);
+      for (;;) {
+        const std::size_t comma = run.find(',');
+        command.Parameters.push_back(ParseParameter(run.substr(0, comma)));
+        if (comma == std::string_view::npos)
+          break;
+        run.remove_prefix(comma + 1);
+      }
+    }
+    pos = end;
+    onCommand(command);
+  }
+}
+
+std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text) {
+  std::vector<TPlotterCommand> commands;
+  ParsePlotterCommands(text, [&](const TPlotterCommand &c) { commands.push_back(c); });
+  return commands;
+}
+
+TReadResult ReadPlotter(std::string_view text, const TReadOptions &options) {
+  TPlotterInterpreter interpreter(options);
+  ParsePlotterCommands(text, [&](const TPlotterCommand &c) { interpreter.Execute(c); });
+  return interpreter.Finish();
+}
+
+std::string DecodePlotterText(std::string_view bytes) {
+  auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
+  if (starts("\xEF\xBB\xBF"))
+    return std::string(bytes.substr(3));
+  const bool little = starts("\xFF\xFE"), big = starts("\xFE\xFF");
+  if (!little && !big)
+    return std::string(bytes);
+  std::string text;
+  text.reserve(bytes.size() / 2);
+  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
+    const auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
+    const auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
+    // Beyond 8 bits a character can only be label text or a label terminator:
+    // substitute one that no plotter file uses as either.
+    text.push_back(hi == 0 ? static_cast<char>(lo) : '\x1A');
+  }
+  return text;
+}
+
+TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options) {
+  std::ifstream in(fileName, std::ios::binary);
+  if (!in)
+    throw TReadError("Cannot open file \"" + fileName + "\"");
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad())
+    throw TReadError("Cannot read file \"" + fileName + "\"");
+  return ReadPlotter(DecodePlotterText(bytes), options);
 }

@@ -1,10 +1,38 @@
 #pragma once
-// HP-GL plotter files.
+// HP-GL plotter files: one lines level per pen ("Pen n") and one area level
+// per pen for what it filled ("Fill n").
 
+#include <array>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/ReadResult.h"
 
+struct TPlotterCommand {
+  // Two letters at most; shorter at the end of a letter run ("ABC" gives AB and C).
+  std::string Mnemonic;
+  std::vector<float> Parameters;
+  friend bool operator==(const TPlotterCommand &, const TPlotterCommand &) = default;
+};
+
+// Label text (LB, BL up to the terminator set by DT) and quoted text never
+// reach the commands; malformed numbers read as 0.
+std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text);
+// The same, handing each command over as soon as it is read, so a large plot
+// is never held as a command list.
+void ParsePlotterCommands(std::string_view text,
+                          const std::function<void(const TPlotterCommand &)> &onCommand);
+
+// text is the file's bytes (8-bit text; see DecodePlotterText for other encodings).
 TReadResult ReadPlotter(std::string_view text, const TReadOptions &options);
+// Throws TReadError when the file cannot be read.
 TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options);
+
+// File bytes to 8-bit text: a UTF-8 byte-order mark is dropped, UTF-16 with a
+// byte-order mark is narrowed (characters beyond 8 bits can never be commands).
+std::string DecodePlotterText(std::string_view bytes);
+
+// The factor from plotter units (0.025 mm) to internal units.
+inline double PlotterUnitScale(double unitsPerMM) { return unitsPerMM / 40.0; }

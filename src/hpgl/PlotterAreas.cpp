@@ -1,0 +1,103 @@
+#include "PlotterAreas.h"
+
+#include <utility>
+
+#include "core/PathUtils.h"
+
+using namespace ClipperLib;
+
+namespace {
+
+// Patches meeting one new area beyond this count are merged into one.
+constexpr std::size_t MergeThreshold = 16;
+
+bool Meets(const IntRect &a, const IntRect &b) {
+  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
+}
+
+} // namespace
+
+// Clipping whole paths lets the clipper intersect every segment with every
+// other one, which a scribble of many thousand crossing strokes turns into
+// minutes. Only the segments that reach the window's edge need clipping, one
+// at a time; the rest keep their points and their drawn direction.
+TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window) {
+  const IntRect bounds = PathsBounds({window});
+  auto inside = [&](const IntPoint &p) {
+    return bounds.left < p.X && p.X < bounds.right && bounds.top < p.Y && p.Y < bounds.bottom;
+  };
+  auto distance2 = [](const IntPoint &a, const IntPoint &b) {
+    const double dx = static_cast<double>(a.X - b.X), dy = static_cast<double>(a.Y - b.Y);
+    return dx * dx + dy * dy;
+  };
+  TPaths result;
+  TPath run;
+  auto endRun = [&] {
+    if (run.size() >= 2)
+      result.push_back(std::move(run));
+    run.clear();
+  };
+  for (const TPath &path : paths) {
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      const IntPoint &a = path[i - 1], &b = path[i];
+      if (a == b)
+        continue;
+      if (inside(a) && inside(b)) {
+        if (run.empty())
+          run.push_back(a);
+        run.push_back(b);
+        continue;
+      }
+      // The window is convex: what is left of a segment is one piece at most.
+      const TPaths piece = ClipOpenPaths({{a, b}}, {window}, ctIntersection);
+      if (piece.empty() || piece.front().size() < 2) {
+        endRun();
+        continue;
+      }
+      IntPoint p = piece.front().front(), q = piece.front().back();
+      if (distance2(p, a) > distance2(q, a))
+        std::swap(p, q);
+      if (run.empty() || run.back() != p) {
+        endRun();
+        run.push_back(p);
+      }
+      run.push_back(q);
+      if (q != b)
+        endRun();
+    }
+    endRun();
+  }
+  return result;
+}
+
+TPaths TFilledAreas::Add(const TPaths &area) {
+  if (area.empty())
+    return {};
+  const IntRect bounds = PathsBounds(area);
+  std::vector<std::size_t> met;
+  TPaths clip;
+  for (std::size_t i = 0; i < FPatches.size(); ++i)
+    if (Meets(FPatches[i].Bounds, bounds)) {
+      met.push_back(i);
+      clip.insert(clip.end(), FPatches[i].Paths.begin(), FPatches[i].Paths.end());
+    }
+  TPaths result = BooleanPaths(area, clip, ctDifference);
+  if (met.size() > MergeThreshold) {
+    // The stored areas never overlap, so their even-odd union is their union.
+    TPaths merged = BooleanPaths(clip, result, ctUnion);
+    for (auto it = met.rbegin(); it != met.rend(); ++it)
+      FPatches.erase(FPatches.begin() + static_cast<std::ptrdiff_t>(*it));
+    if (!merged.empty())
+      FPatches.push_back({PathsBounds(merged), std::move(merged)});
+  } else if (!result.empty()) {
+    FPatches.push_back({PathsBounds(result), result});
+  }
+  return result;
+}
+
+TPaths SubtractAllFilled(const TPaths &area, const std::vector<TPaths> &stored) {
+  TPaths clip;
+  for (const TPaths &set : stored)
+    clip.insert(clip.end(), set.begin(), set.end());
+  return BooleanPaths(area, clip, ctDifference);
+}

@@ -1,0 +1,33 @@
+#pragma once
+// Clipping a flushed plotter path: lines against the input window, and the
+// areas of one pen against what that pen filled before.
+
+#include <vector>
+
+#include "core/Geometry.h"
+
+// Open paths clipped to the window rectangle (its four corners), in drawn
+// order and direction; repeated points are dropped.
+TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window);
+
+// The areas one pen has filled, so that a new area is stored minus all of
+// them and no spot is burned twice.
+class TFilledAreas {
+public:
+  // area minus everything added before; the result is remembered.
+  TPaths Add(const TPaths &area);
+
+private:
+  // Only stored areas whose bounds meet the new area's take part in the
+  // subtraction; patches that pile up in one place are merged, so a plot of
+  // many fills stays near linear instead of subtracting every fill from
+  // every later one.
+  struct TPatch {
+    ClipperLib::IntRect Bounds;
+    TPaths Paths;
+  };
+  std::vector<TPatch> FPatches;
+};
+
+// The plain method the above must match: subtract every stored set at once.
+TPaths SubtractAllFilled(const TPaths &area, const std::vector<TPaths> &stored);

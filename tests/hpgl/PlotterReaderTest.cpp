@@ -1,0 +1,515 @@
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <numbers>
+#include <random>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "core/PathUtils.h"
+#include "hpgl/PlotterAreas.h"
+#include "hpgl/PlotterReader.h"
+
+namespace {
+
+TReadResult Read(std::string_view text, double unitsPerMM = 100) {
+  TReadOptions options;
+  options.UnitsPerMM = unitsPerMM;
+  return ReadPlotter(text, options);
+}
+
+TPaths AllInput(const TLevel &level) {
+  TPaths all;
+  for (const TPaths &set : *level.Input())
+    all.insert(all.end(), set.begin(), set.end());
+  return all;
+}
+
+bool Less(const TIntPoint &a, const TIntPoint &b) { return a.X != b.X ? a.X < b.X : a.Y < b.Y; }
+
+bool Less(const TPath &a, const TPath &b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                      [](const TIntPoint &p, const TIntPoint &q) { return Less(p, q); });
+}
+
+// Lines in a canonical form: the clipper may hand paths back reversed or in
+// another order, and neither matters to a burn.
+TPaths Canonical(TPaths paths) {
+  for (TPath &path : paths) {
+    TPath reversed(path.rbegin(), path.rend());
+    if (Less(reversed, path))
+      path = reversed;
+  }
+  std::sort(paths.begin(), paths.end(), [](const TPath &a, const TPath &b) { return Less(a, b); });
+  return paths;
+}
+
+// Every segment as an ordered pair, sorted: the geometry of a set of lines
+// whatever their grouping into paths.
+std::vector<std::pair<TIntPoint, TIntPoint>> Segments(const TPaths &paths) {
+  std::vector<std::pair<TIntPoint, TIntPoint>> segments;
+  for (const TPath &path : paths)
+    for (std::size_t i = 1; i < path.size(); ++i) {
+      if (path[i - 1] == path[i])
+        continue;
+      auto segment = std::make_pair(path[i - 1], path[i]);
+      if (Less(segment.second, segment.first))
+        std::swap(segment.first, segment.second);
+      segments.push_back(segment);
+    }
+  std::sort(segments.begin(), segments.end(), [](const auto &a, const auto &b) {
+    return a.first != b.first ? Less(a.first, b.first) : Less(a.second, b.second);
+  });
+  return segments;
+}
+
+bool HasPoint(const TPaths &paths, TIntPoint p) {
+  for (const TPath &path : paths)
+    for (const TIntPoint &q : path)
+      if (q == p)
+        return true;
+  return false;
+}
+
+std::vector<std::string> Names(const TReadResult &r) {
+  std::vector<std::string> names;
+  for (const auto &level : r.Levels)
+    names.push_back(level->Name());
+  return names;
+}
+
+double DistanceToLine(const TIntPoint &p, const std::pair<TIntPoint, TIntPoint> &s) {
+  const double ax = static_cast<double>(s.first.X), ay = static_cast<double>(s.first.Y);
+  const double dx = static_cast<double>(s.second.X) - ax, dy = static_cast<double>(s.second.Y) - ay;
+  const double px = static_cast<double>(p.X) - ax, py = static_cast<double>(p.Y) - ay;
+  const double t = (px * dx + py * dy) / (dx * dx + dy * dy);
+  return std::hypot(px - t * dx, py - t * dy);
+}
+
+} // namespace
+
+// ---------------------------------------------------------------------------
+// Tokenizing
+
+TEST(PlotterParse, CommandsAndParameters) {
+  struct TCase {
+    const char *Text;
+    std::vector<TPlotterCommand> Expected;
+  };
+  const TCase cases[] = {
+      {"PUPD10,20", {{"PU", {}}, {"PD", {10, 20}}}},
+      // Blanks are dropped before parsing, so they never separate numbers.
+      {"PA 10 20", {{"PA", {1020}}}},
+      {"ABC", {{"AB", {}}, {"C", {}}}},
+      {"PD10,20,", {{"PD", {10, 20, 0}}}},
+      {"PD1E5", {{"PD", {1}}, {"E", {5}}}},
+      {"pd.5,-.25;sp+3", {{"PD", {0.5f, -0.25f}}, {"SP", {3}}}},
+      // Malformed or oversized pieces read as 0.
+      {"PD1.2.3,--4,5-,7", {{"PD", {0, 0, 0, 7}}}},
+      {"PD1000000000000000000000000000000000000000000,1", {{"PD", {0, 1}}}},
+      {"PD,,", {{"PD", {0, 0, 0}}}},
+      {"12PU", {{"", {12}}, {"PU", {}}}},
+      // Label text ends at ETX, and quoted text is skipped.
+      {"LBHELLO\x03PD1,2", {{"LB", {}}, {"PD", {1, 2}}}},
+      {"LBPD9,9", {{"LB", {}}}},
+      {"BLSECRET\x03PU", {{"BL", {}}, {"PU", {}}}},
+      {"PD1,2;\"PU5,6\"PA", {{"PD", {1, 2}}, {"PA", {}}}},
+      // Only in the plain state: a quote right after D, L or B is just
+      // dropped, and the second quote then opens a quoted text.
+      {"PD\"5,6\"1,2", {{"PD", {5, 6}}}},
+      // DT sets the label terminator for the rest of the file; DT; restores ETX.
+      {"DT#;LBA;B\x03#PD1,1;LBX#PD2,2", {{"DT", {}}, {"LB", {}}, {"PD", {1, 1}}, {"LB", {}},
+                                          {"PD", {2, 2}}}},
+      {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}}, {"PU", {}}}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(ParsePlotterCommands(c.Text), c.Expected);
+  }
+}
+
+TEST(PlotterParse, DecodesByteOrderMarks) {
+  EXPECT_EQ(DecodePlotterText("\xEF\xBB\xBFPD1"), "PD1");
+  EXPECT_EQ(DecodePlotterText(std::string("\xFF\xFEP\0D\0" "1\0", 8)), "PD1");
+  EXPECT_EQ(DecodePlotterText(std::string("\xFE\xFF\0P\0D\x04\x10", 8)), "PD\x1A");
+  EXPECT_EQ(DecodePlotterText("PD1"), "PD1");
+}
+
+// ---------------------------------------------------------------------------
+// Drawing
+
+TEST(PlotterReader, OneLineOfPenOne) {
+  const TReadResult r = Read("IN;SP1;PD100,0,100,100;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  const TLevel &level = *r.Levels[0];
+  EXPECT_EQ(level.Name(), "Pen 1");
+  EXPECT_EQ(level.Kind(), lkLines);
+  EXPECT_EQ(level.Color(), 0xFF000000u);
+  EXPECT_EQ(level.Height(), 9);
+  const std::vector<TPaths> expected = {{{{0, 0}, {250, 0}, {250, 250}}}};
+  EXPECT_EQ(*level.Input(), expected);
+  EXPECT_EQ(r.Size, (TIntSize{250, 250}));
+}
+
+TEST(PlotterReader, UnitsFollowTheFocus) {
+  // One plotter unit is 0.025 mm whatever the internal unit.
+  const TReadResult r = Read("PD400,0,400,400;", 1000);
+  EXPECT_EQ(r.Size, (TIntSize{10000, 10000}));
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_TRUE(HasPoint(AllInput(*r.Levels[0]), {10000, 10000}));
+}
+
+TEST(PlotterReader, PenMotion) {
+  // Relative pen-up moves add up: the line starts at (1020, 20).
+  TReadResult r = Read("PD1000,0;PR;PU10,10,10,10;PD100,0;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {2500, 0}}, {{2550, 50}, {2800, 50}}}));
+
+  // PA and PR draw while the pen is down and only move while it is up.
+  r = Read("PD;PA100,0;PR0,100;PU;PR100,0;PD0,-100;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])),
+            (TPaths{{{0, 0}, {250, 0}, {250, 250}}, {{500, 0}, {500, 250}}}));
+
+  // "PA 10 20" is PA with 1020: absolute mode, no point.
+  r = Read("PR;PA 10 20;PD100,0;");
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {250, 0}}}));
+}
+
+TEST(PlotterReader, ShortPensMakeNoLevelButCountForTheSize) {
+  // 40 plotter units are exactly one millimetre: not more than one.
+  TReadResult r = Read("SP1;PD40,0;SP2;PU0,100;PD41,100;");
+  EXPECT_EQ(Names(r), (std::vector<std::string>{"Pen 2"}));
+  EXPECT_EQ(r.Size, (TIntSize{102, 250})); // 102.5 rounds to even
+
+  // Nothing drawn at all: no levels and an empty drawing.
+  r = Read("IN;SP1;PU100,100;LBTEXT\x03;");
+  EXPECT_TRUE(r.Levels.empty());
+  EXPECT_EQ(r.Size, (TIntSize{0, 0}));
+  EXPECT_TRUE(Read("").Levels.empty());
+}
+
+TEST(PlotterReader, PolygonFilledAndEdged) {
+  const TReadResult r = Read("SP2;PU0,0;PM0;PD1000,0,1000,1000,0,1000;PM2;FP;EP;");
+  ASSERT_EQ(Names(r), (std::vector<std::string>{"Fill 2", "Pen 2"}));
+  const TLevel &fill = *r.Levels[0];
+  const TLevel &edge = *r.Levels[1];
+  EXPECT_EQ(fill.Kind(), lkArea);
+  EXPECT_EQ(fill.Color(), 0xFFFF0000u);
+  EXPECT_EQ(fill.Height(), 8);
+  EXPECT_DOUBLE_EQ(std::fabs(PathsArea(AllInput(fill))), 2500.0 * 2500.0);
+  EXPECT_EQ(edge.Kind(), lkLines);
+  EXPECT_EQ(edge.Color(), 0xFF8B0000u);
+  // The outline includes the closing edge.
+  EXPECT_EQ(PathsLength(AllInput(edge), false, 0), 4 * 2500);
+}
+
+TEST(PlotterReader, FillRule) {
+  // Two nested squares drawn the same way round: even-odd leaves a ring,
+  // non-zero fills the whole square.
+  const std::string polygon =
+      "PU0,0;PM0;PD1000,0,1000,1000,0,1000,0,0;PM1;PU250,250;PD750,250,750,750,250,750,250,250;PM2;";
+  const double outer = 2500.0 * 2500.0, inner = 1250.0 * 1250.0;
+  TReadResult r = Read(polygon + "FP;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_DOUBLE_EQ(PathsArea(AllInput(*r.Levels[0])), outer - inner);
+  r = Read(polygon + "FP1;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_DOUBLE_EQ(PathsArea(AllInput(*r.Levels[0])), outer);
+}
+
+TEST(PlotterReader, OverlappingFillsBurnOnce) {
+  const TReadResult r = Read("PU0,0;RA100,100;PU50,50;RA150,150;PU0,0;RR-100,-100;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  const TLevel &fill = *r.Levels[0];
+  EXPECT_EQ(fill.Name(), "Fill 0");
+  EXPECT_EQ(fill.Height(), 10);
+  const std::vector<TPaths> &sets = *fill.Input();
+  ASSERT_EQ(sets.size(), 3u);
+  EXPECT_DOUBLE_EQ(PathsArea(sets[0]), 250.0 * 250);
+  EXPECT_DOUBLE_EQ(PathsArea(sets[1]), 250.0 * 250 - 125.0 * 125);
+  EXPECT_DOUBLE_EQ(PathsArea(sets[2]), 250.0 * 250);
+  // The drawing starts at (-100, -100): everything is shifted by it.
+  EXPECT_EQ(r.Size, (TIntSize{625, 625}));
+}
+
+TEST(PlotterReader, PenColourIsClamped) {
+  const TReadResult r = Read("PC3,300,-5,128;SP3;PD1000,0;RA0,1000;PC;PC4,1,2;");
+  ASSERT_EQ(Names(r), (std::vector<std::string>{"Pen 3", "Fill 3"}));
+  for (const auto &level : r.Levels)
+    EXPECT_EQ(level->Color(), 0xFFFF0080u);
+}
+
+TEST(PlotterReader, DefaultColoursAndHeights) {
+  std::string text;
+  for (int pen = 0; pen <= 10; ++pen)
+    text += "SP" + std::to_string(pen) + ";PU0," + std::to_string(pen * 100) + ";PD1000," +
+            std::to_string(pen * 100) + ";";
+  const TReadResult r = Read(text);
+  const std::uint32_t colors[11] = {0xFF2F4F4F, 0xFF000000, 0xFF8B0000, 0xFF008000,
+                                    0xFFA52A2A, 0xFF00008B, 0xFF8B008B, 0xFF008B8B,
+                                    0xFF000000, 0xFF000000, 0xFF000000};
+  ASSERT_EQ(r.Levels.size(), 11u);
+  for (int pen = 0; pen <= 10; ++pen) {
+    SCOPED_TRACE(pen);
+    EXPECT_EQ(r.Levels[pen]->Name(), "Pen " + std::to_string(pen));
+    EXPECT_EQ(r.Levels[pen]->Color(), colors[pen]);
+    EXPECT_EQ(r.Levels[pen]->Height(), std::abs(9 - pen) + 1);
+  }
+}
+
+TEST(PlotterReader, LabelsAndQuotesDrawNothing) {
+  const TReadResult r = Read("DT#;LBPD4000,4000#PD1000,0;\"PD0,4000\"LBX#;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(r.Size, (TIntSize{2500, 0}));
+}
+
+TEST(PlotterReader, RectangleInPolygonModeDiscardsThePolygon) {
+  // The triangle under construction is dropped; the rectangle is built from
+  // the pen position at PM0 (0, 0) and the buffer's last point (1000, 1000).
+  const TReadResult r = Read("PM0;PD1000,0,1000,1000;EA500,500;PD2000,2000;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  const TPaths paths = AllInput(*r.Levels[0]);
+  EXPECT_FALSE(HasPoint(paths, {2500, 0}));
+  EXPECT_EQ(Canonical(paths), Canonical({{{0, 0}, {1250, 2500}, {1250, 1250}, {2500, 1250}, {0, 0}},
+                                         {{0, 0}, {5000, 5000}}}));
+}
+
+TEST(PlotterReader, CirclesArcsAndWedges) {
+  // A circle returns the pen to its centre.
+  TReadResult r = Read("PU1000,1000;CI100;PD1100,1000;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  TPaths paths = AllInput(*r.Levels[0]);
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_NEAR(static_cast<double>(PathLength(paths[0], false)), 2 * std::numbers::pi * 250, 5);
+  EXPECT_EQ(Canonical({paths[1]}), (TPaths{{{250, 250}, {500, 250}}}));
+
+  // A pen-up arc only moves to its end.
+  r = Read("PU100,0;AA0,0,90;PD0,0;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {0, 250}}}));
+
+  // A pen-down quarter arc, relative centre.
+  r = Read("PU100,0;PD;AR-100,0,90;");
+  paths = Canonical(AllInput(*r.Levels[0]));
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0].front(), (TIntPoint{0, 250}));
+  EXPECT_EQ(paths[0].back(), (TIntPoint{250, 0}));
+
+  // A full filled wedge is a disc; an outlined quarter wedge starts at its centre.
+  r = Read("PU500,500;WG100,0,360;EW100,0,90;");
+  ASSERT_EQ(Names(r), (std::vector<std::string>{"Fill 0", "Pen 0"}));
+  // Within the rounding of the outline to whole plotter units.
+  EXPECT_NEAR(PathsArea(AllInput(*r.Levels[0])), std::numbers::pi * 250 * 250, 1000);
+  paths = AllInput(*r.Levels[1]);
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0].front(), (TIntPoint{250, 250}));
+  EXPECT_EQ(paths[0].back(), (TIntPoint{250, 250}));
+  EXPECT_TRUE(paths[0][1] == (TIntPoint{500, 250}) || paths[0][paths[0].size() - 2] == (TIntPoint{500, 250}));
+}
+
+TEST(PlotterReader, BeziersAndThreePointArcs) {
+  // The curve ends at its end point; a pen-up group only moves.
+  TReadResult r = Read("PD;BZ0,100,100,100,100,0;PU;BR0,0,0,0,100,0;PD;BR0,100,100,100,100,0,1,2;");
+  TPaths paths = Canonical(AllInput(*r.Levels[0]));
+  ASSERT_EQ(paths.size(), 2u);
+  EXPECT_EQ(paths[0].front(), (TIntPoint{0, 0}));
+  EXPECT_EQ(paths[0].back(), (TIntPoint{250, 0}));
+  EXPECT_EQ(paths[1].front(), (TIntPoint{500, 0}));
+  EXPECT_EQ(paths[1].back(), (TIntPoint{750, 0}));
+  EXPECT_GT(paths[0].size(), 10u);
+
+  // Up to (100, 0) over the control point (50, 50), then on to (200, 0) over
+  // (150, -50); the lowest point sets the drawing's origin.
+  r = Read("PD;AT50,50,100,0;RT50,-50,100,0;");
+  paths = Canonical(AllInput(*r.Levels[0]));
+  ASSERT_EQ(paths.size(), 1u);
+  EXPECT_EQ(paths[0].front().X, 0);
+  EXPECT_EQ(paths[0].back().X, 500);
+  EXPECT_EQ(paths[0].front().Y, paths[0].back().Y);
+  EXPECT_EQ(r.Size.cx, 500);
+}
+
+TEST(PlotterReader, ScalingAndWindow) {
+  struct TCase {
+    const char *Text;
+    TIntSize Size;
+  };
+  const TCase cases[] = {
+      // 100 user units span P1..P2, 12200 plotter units.
+      {"SC0,100,0,100;PD100,100;", {30500, 30500}},
+      // Point factor 2: one user unit is two plotter units.
+      {"SC0,2,0,2,2;PD100,50;", {500, 250}},
+      {"IP0,0,1000,1000;SC0,10,0,10;PD10,10;", {2500, 2500}},
+      {"IR0,0,50,50;SC0,1,0,1;PD1,1;", {15250, 15250}},
+      // IP with two parameters moves P1 and keeps the P1..P2 span.
+      {"IP1000,1000;SC0,1,0,1;PD1,1;", {30500, 30500}},
+      // A zero range cannot map: that SC is ignored and the scaling in force stays.
+      {"SC0,0,0,100;PD100,100;", {250, 250}},
+      {"SC0,100,0,100;SC5,5,0,10;PD100,100;", {30500, 30500}},
+      {"SC0,0,0,0,2;PD100,100;", {250, 250}},
+      {"SC0,100,0,100;SC;PD100,100;", {250, 250}},
+      // The window clips; with user scaling on, its corners are user units.
+      {"IW0,0,500,500;PD1000,1000;", {1250, 1250}},
+      {"SC0,122,0,122;IW0,0,5,5;PD100,100;", {1250, 1250}},
+      {"IW0,0,500,500;IW;PD1000,1000;", {2500, 2500}},
+      // IN and DF take scaling off without flushing: the pending line is
+      // converted with the settings in force at its later flush.
+      {"SC0,100,0,100;PD1,1;DF;SP1;", {2, 2}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(Read(c.Text).Size, c.Size);
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Bad input: never a crash, hang or memory exhaustion
+
+TEST(PlotterReaderBadInput, HugeAndDegenerateValues) {
+  const std::string big(60, '9');
+  const std::string cases[] = {
+      "PD" + big + "," + big + ";",
+      "PU0,0;CI1" + std::string(30, '0') + ";",
+      "PU1" + std::string(30, '0') + ",0;CI1" + std::string(30, '0') + ";PD0,0;",
+      "PU100,0;PD;AA0,0,1000000000;AR0,0,-1000000000;",
+      "PR;PD" + std::string(20, '9') + ",1;" + "PD" + std::string(20, '9') + ",1;",
+      "SC0,1,0,1;PD1000000000,1000000000;",
+      "SC0,0.000001,0,0.000001,2;PD1000000,-1000000;",
+      "IP0,0,0,0;SC0,10,0,10;PD10,10;",
+      "IW500,500,0,0;PD1000,1000;IW0,0,0,0;PD0,0;",
+      "PU0,0;WG100000000000,0,720;EW-5,1000000000,1000000000;",
+      "PM0;PM0;PM1;PM1;PM2;PM2;PM5;EP;FP;FP1;",
+      "BZ1,2,3;BR;AT1,2,3;RT;CI;AA1,2;EA1;WG1,2;PC1,2,3;",
+      "SP" + big + ";PD100,100;SP-" + big + ";PD0,0;",
+  };
+  for (const auto &text : cases) {
+    SCOPED_TRACE(text);
+    try {
+      const TReadResult r = Read(text);
+      EXPECT_GE(r.Size.cx, 0);
+      EXPECT_GE(r.Size.cy, 0);
+    } catch (const TReadError &) {
+      // A clear refusal is fine; anything else escapes and fails the test.
+    }
+  }
+}
+
+TEST(PlotterReaderBadInput, ClearErrors) {
+  // Points across the whole plotter range do not fit the drawing size.
+  try {
+    Read("PU-500000000,0;PD500000000,0;");
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_STREQ(e.what(), "The drawing is too large");
+  }
+  // Thousands of large circles in one polygon: refused, not flattened to
+  // tens of millions of points.
+  std::string circles = "PM0;";
+  for (int i = 0; i < 2000; ++i)
+    circles += "CI100000;";
+  try {
+    Read(circles);
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_STREQ(e.what(), "The drawing has too many curve points");
+  }
+  EXPECT_THROW(LoadPlotterFile("/nonexistent/plot.plt", {}), TReadError);
+}
+
+TEST(PlotterReaderBadInput, ManyCommandsStayFast) {
+  // A million tiny segments, ten thousand pens and ten thousand fills of one
+  // pen side by side: each must finish in about linear time.
+  std::string segments = "PD";
+  for (int i = 0; i < 1000000; ++i)
+    segments += std::to_string(i % 2) + "," + std::to_string(i / 2 % 1000) + ",";
+  segments += "0;";
+  std::string pens, fills = "PR;";
+  for (int i = 0; i < 10000; ++i) {
+    pens += "SP" + std::to_string(i) + ";PD1,0;";
+    fills += "RR4,4;PU2,0;";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(Read(segments).Levels.size(), 1u);
+  EXPECT_EQ(Read(pens).Levels.size(), 0u);
+  const TReadResult r = Read(fills);
+  ASSERT_EQ(r.Levels.size(), 1u);
+  // Squares of 4 shifted by 2: each later one adds a 2 × 4 strip.
+  EXPECT_DOUBLE_EQ(PathsArea(AllInput(*r.Levels[0])), (16 + 9999 * 8) * 6.25);
+  // Generous: a quadratic method takes minutes here.
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
+}
+
+TEST(PlotterReaderBadInput, BinaryJunk) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 200; ++round) {
+    std::string text(2000, '\0');
+    for (char &c : text) {
+      // Mostly command characters, so the junk reaches the interpreter.
+      const char alphabet[] = "PDUAMRCIWGSEBZ0123456789,.-;\"\x03";
+      c = random() % 3 == 0 ? static_cast<char>(random())
+                            : alphabet[random() % (sizeof(alphabet) - 1)];
+    }
+    try {
+      Read(text);
+    } catch (const TReadError &) {
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Clipping lines segment by segment against clipping whole paths
+
+TEST(LinesWindow, MatchesClippingWholePaths) {
+  std::mt19937 random(5);
+  const TPath window = {{-300, -200}, {-300, 400}, {500, 400}, {500, -200}};
+  for (int round = 0; round < 200; ++round) {
+    SCOPED_TRACE(round);
+    TPaths paths(1 + random() % 3);
+    for (TPath &path : paths) {
+      const int n = 2 + static_cast<int>(random() % 12);
+      for (int i = 0; i < n; ++i) // now and then a repeated point
+        path.push_back(i > 0 && random() % 8 == 0
+                           ? path.back()
+                           : TIntPoint(static_cast<int>(random() % 1400) - 700,
+                                       static_cast<int>(random() % 1400) - 700));
+    }
+    const auto fast = Segments(ClipLinesToWindow(paths, window));
+    const auto plain = Segments(ClipOpenPaths(paths, {window}, ClipperLib::ctIntersection));
+    // The same pieces on the same lines; where a segment crosses the window's
+    // edge the clipper may round the crossing differently (along a steep
+    // segment by several units).
+    ASSERT_EQ(fast.size(), plain.size());
+    for (std::size_t i = 0; i < fast.size(); ++i) {
+      EXPECT_LE(DistanceToLine(fast[i].first, plain[i]), 1.5);
+      EXPECT_LE(DistanceToLine(fast[i].second, plain[i]), 1.5);
+    }
+  }
+  // Inside the window nothing changes, not even the direction.
+  const TPaths inside = {{{0, 0}, {100, 0}, {100, 0}, {50, 50}}};
+  EXPECT_EQ(ClipLinesToWindow(inside, window), (TPaths{{{0, 0}, {100, 0}, {50, 50}}}));
+}
+
+// ---------------------------------------------------------------------------
+// The indexed subtraction of filled areas against the plain one
+
+TEST(FilledAreas, MatchesSubtractingEverything) {
+  std::mt19937 random(11);
+  TFilledAreas filled;
+  std::vector<TPaths> stored;
+  for (int i = 0; i < 300; ++i) {
+    SCOPED_TRACE(i);
+    const ClipperLib::cInt x = random() % 2000, y = random() % 2000;
+    const ClipperLib::cInt w = 1 + random() % 300, h = 1 + random() % 300;
+    TPaths area = {{{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}}};
+    if (i % 3 == 0) // a hole now and then
+      area.push_back({{x + w / 4, y + h / 4}, {x + w / 4, y + h / 2}, {x + w / 2, y + h / 2},
+                      {x + w / 2, y + h / 4}});
+    const TPaths fast = filled.Add(area);
+    const TPaths plain = SubtractAllFilled(area, stored);
+    EXPECT_DOUBLE_EQ(PathsArea(fast), PathsArea(plain));
+    EXPECT_DOUBLE_EQ(PathsArea(BooleanPaths(fast, plain, ClipperLib::ctXor)), 0);
+    stored.push_back(plain);
+  }
+}
