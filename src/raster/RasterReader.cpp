@@ -195,7 +195,12 @@ QImage FlattenOnWhite(const QImage &decoded) {
   return flat;
 }
 
-QImage Decode(const QByteArray &bytes) {
+TReadError TooLarge(qint64 w, qint64 h, std::int64_t maxPixels) {
+  return TReadError("The picture is too large: " + PixelsText(w, h) + "; at most " +
+                    std::to_string(maxPixels / 1'000'000) + " million pixels can be read");
+}
+
+QImage Decode(const QByteArray &bytes, std::int64_t maxPixels) {
   // Process-wide in Qt; every picture decoded here is held to it.
   QImageReader::setAllocationLimit(AllocationLimitMB);
   QBuffer buffer;
@@ -214,10 +219,8 @@ QImage Decode(const QByteArray &bytes) {
         "The file is not a picture in a readable format (GIF, PNG, JPEG, BMP or TIFF)");
   // Refuse a decompression bomb before anything is allocated for it.
   const QSize size = reader.size();
-  if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > MaxRasterPixels)
-    throw TReadError("The picture is too large: " + PixelsText(size.width(), size.height()) +
-                     "; at most " + std::to_string(MaxRasterPixels / 1'000'000) +
-                     " million pixels can be read");
+  if (size.isValid() && static_cast<qint64>(size.width()) * size.height() > maxPixels)
+    throw TooLarge(size.width(), size.height(), maxPixels);
   if (format == "jpeg" && !JpegIsComplete(bytes))
     throw TReadError("The picture file is incomplete: its data ends too early");
   if ((format == "bmp" && !BmpIsComplete(bytes)) || (format == "gif" && !GifIsComplete(bytes)))
@@ -228,10 +231,8 @@ QImage Decode(const QByteArray &bytes) {
   if (image.isNull() || image.width() <= 0 || image.height() <= 0)
     throw TReadError("The picture has no pixels");
   // The header may understate what the decoder produced.
-  if (static_cast<qint64>(image.width()) * image.height() > MaxRasterPixels)
-    throw TReadError("The picture is too large: " + PixelsText(image.width(), image.height()) +
-                     "; at most " + std::to_string(MaxRasterPixels / 1'000'000) +
-                     " million pixels can be read");
+  if (static_cast<qint64>(image.width()) * image.height() > maxPixels)
+    throw TooLarge(image.width(), image.height(), maxPixels);
   return FlattenOnWhite(image);
 }
 
@@ -315,8 +316,9 @@ std::uint32_t CellPixel(const QImage &cells, int x, int y) {
 
 } // namespace
 
-TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options) {
-  return MakeLevels(Decode(bytes), options);
+TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options,
+                            std::int64_t maxPixels) {
+  return MakeLevels(Decode(bytes, std::min(maxPixels, MaxRasterPixels)), options);
 }
 
 TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options) {

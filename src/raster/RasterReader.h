@@ -24,8 +24,10 @@ constexpr std::int64_t MaxRasterCells = 40'000'000;
 // Raster and each pixel is one focus spot of Size. The levels get their
 // segments from VectorizeRaster. Transparent parts read as white paper.
 TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options);
-// The same from the file's bytes (the format is found from the content).
-TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options);
+// The same from the file's bytes (the format is found from the content);
+// maxPixels lowers the size limit (the fuzz target keeps its runs short).
+TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options,
+                            std::int64_t maxPixels = MaxRasterPixels);
 
 // Rebuilds every level's input from the list's picture for the current output
 // size, focus and mirroring: one segment per horizontal run of cells sharing

@@ -1,0 +1,170 @@
+// The raster reader on a 12-megapixel photo-like picture: the colour
+// quantiser (prepared samples against the plain per-round conversion), the
+// whole load from JPEG bytes, and the scan-line vectoriser for a
+// 300 mm x 200 mm engraving at a 0.1 mm focus.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <random>
+#include <vector>
+
+#include <QBuffer>
+#include <QByteArray>
+#include <QImage>
+
+#include <benchmark/benchmark.h>
+
+#include "core/HeadlessHost.h"
+#include "core/Levels.h"
+#include "raster/ColorUnit.h"
+#include "raster/LabCache.h"
+#include "raster/Quantizer.h"
+#include "raster/RasterReader.h"
+
+namespace {
+
+// Sky and ground gradients, a sun, a few objects of flat colour, soft
+// shading and sensor noise: a million or more distinct colours, like a photo.
+QImage MakePhoto(int w, int h) {
+  QImage image(w, h, QImage::Format_RGB32);
+  std::mt19937 random(2024);
+  std::normal_distribution<float> noise(0.0f, 3.0f);
+  auto clamp = [](float v) { return std::clamp(static_cast<int>(std::lround(v)), 0, 255); };
+  for (int y = 0; y < h; ++y) {
+    auto *row = reinterpret_cast<QRgb *>(image.scanLine(y));
+    const float fy = static_cast<float>(y) / static_cast<float>(h);
+    for (int x = 0; x < w; ++x) {
+      const float fx = static_cast<float>(x) / static_cast<float>(w);
+      float r, g, b;
+      if (fy < 0.55f) { // sky
+        r = 110 + 120 * fy;
+        g = 160 + 70 * fy;
+        b = 240 - 30 * fy;
+        const float sx = fx - 0.75f, sy = fy - 0.2f;
+        if (sx * sx + sy * sy < 0.004f)
+          r = 255, g = 240, b = 190;
+      } else { // ground with a field pattern
+        r = 70 + 40 * std::sin(fx * 40) + 30 * fy;
+        g = 120 + 30 * std::sin(fx * 13 + fy * 20);
+        b = 40 + 20 * fy;
+      }
+      const float hx = fx - 0.3f, hy = fy - 0.6f;
+      if (std::abs(hx) < 0.12f && std::abs(hy) < 0.15f) { // a red house
+        r = 170 + 40 * hy;
+        g = 40;
+        b = 35;
+      }
+      if (fx > 0.55f && fx < 0.62f && fy > 0.35f) { // a dark tree trunk
+        r = g = b = 35 + 20 * fx;
+      }
+      row[x] = qRgb(clamp(r + noise(random)), clamp(g + noise(random)), clamp(b + noise(random)));
+    }
+  }
+  return image;
+}
+
+const QImage &Photo() {
+  static const QImage photo = MakePhoto(4000, 3000);
+  return photo;
+}
+
+const QByteArray &PhotoJpeg() {
+  static const QByteArray bytes = [] {
+    QByteArray data;
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::WriteOnly);
+    Photo().save(&buffer, "jpg", 90);
+    return data;
+  }();
+  return bytes;
+}
+
+void Quantize(benchmark::State &state, bool fast) {
+  const QImage &photo = Photo();
+  int rounds = 0;
+  std::size_t colours = 0;
+  for (auto _ : state) {
+    rounds = 0;
+    const auto result = fast ? QuantizeColors(photo, [&] { ++rounds; })
+                             : QuantizeColorsReference(photo, [&] { ++rounds; });
+    colours = result.size();
+    benchmark::DoNotOptimize(result.data());
+  }
+  state.counters["rounds"] = rounds;
+  state.counters["colours"] = static_cast<double>(colours);
+  state.counters["megapixels"] = photo.width() * photo.height() / 1e6;
+}
+
+void BM_QuantizeColors(benchmark::State &state) { Quantize(state, true); }
+void BM_QuantizeColorsReference(benchmark::State &state) { Quantize(state, false); }
+BENCHMARK(BM_QuantizeColors)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_QuantizeColorsReference)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Lab conversion of every pixel: plain ColorToLab against the cached one.
+void BM_ColorToLabPlain(benchmark::State &state) {
+  const QImage &photo = Photo();
+  for (auto _ : state) {
+    std::uint64_t sum = 0;
+    for (int y = 0; y < photo.height(); ++y) {
+      const auto *row = reinterpret_cast<const QRgb *>(photo.constScanLine(y));
+      for (int x = 0; x < photo.width(); ++x)
+        sum += static_cast<std::uint64_t>(ColorToLab(row[x]).L);
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+}
+void BM_ColorToLabCached(benchmark::State &state) {
+  const QImage &photo = Photo();
+  for (auto _ : state) {
+    TLabCache cache;
+    std::uint64_t sum = 0;
+    for (int y = 0; y < photo.height(); ++y) {
+      const auto *row = reinterpret_cast<const QRgb *>(photo.constScanLine(y));
+      for (int x = 0; x < photo.width(); ++x)
+        sum += cache.Packed(row[x]) & 0xFF;
+    }
+    benchmark::DoNotOptimize(sum);
+  }
+}
+BENCHMARK(BM_ColorToLabPlain)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ColorToLabCached)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Decoding, flattening, quantising and naming, as opening the file does.
+void BM_LoadJpeg(benchmark::State &state) {
+  const QByteArray &bytes = PhotoJpeg();
+  for (auto _ : state) {
+    const TReadResult result = ReadRasterBytes(bytes, {});
+    benchmark::DoNotOptimize(result.Levels.data());
+  }
+  state.counters["jpeg_MB"] = static_cast<double>(bytes.size()) / 1e6;
+}
+BENCHMARK(BM_LoadJpeg)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 300 mm x 200 mm at 0.1 mm: 3000 x 2000 cells from the 12-megapixel picture.
+void BM_VectorizeRaster(benchmark::State &state) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(100); // 10 units of 0.01 mm
+  // Nine levels, as many as a busy photo gives, spread over the picture's colours.
+  for (const QRgb colour : {0xFFFFFFFFu, 0xFF87CEEBu, 0xFF6FA0E8u, 0xFFA0B8E0u, 0xFF7A7A40u,
+                            0xFF508030u, 0xFFA03028u, 0xFF303030u, 0xFFFFF0C0u}) {
+    auto level = std::make_unique<TLevel>(lkLines);
+    GenerateName(*level, ColorToLab(colour));
+    levels.Add(std::move(level));
+  }
+  levels.SetRaster(&Photo());
+  levels.SetOutput({30000, 20000});
+  levels.RunCycles(); // settles the requested cycle, so nothing cuts the rebuild short
+  std::size_t segments = 0;
+  for (auto _ : state) {
+    VectorizeRaster(levels);
+    segments = 0;
+    for (int i = 0; i < levels.Count(); ++i)
+      segments += levels.Item(i)->Input()->front().size();
+  }
+  state.counters["segments"] = static_cast<double>(segments);
+  state.counters["levels"] = levels.Count();
+}
+BENCHMARK(BM_VectorizeRaster)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+} // namespace
