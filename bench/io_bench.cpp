@@ -5,6 +5,7 @@
 #include <random>
 
 #include "io/GcodeWriter.h"
+#include "io/PieceSearch.h"
 
 namespace {
 
@@ -54,3 +55,41 @@ BENCHMARK(IndexedWalk)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::k
 // The scan is quadratic: 1 000 000 pieces would take the better part of an hour.
 BENCHMARK(LinearWalk)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SameGcode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+namespace {
+
+// The search alone, without writing any G-code: the walk's own cost.
+void SearchOnly(benchmark::State &state, bool indexed) {
+  const TGcodeJob job = ScatteredJob(state.range(0));
+  std::vector<TIntPoint> points;
+  for (const auto &path : job.Levels[0].Paths) {
+    points.push_back(path[1]);
+    points.push_back(path[0]);
+  }
+  for (auto _ : state) {
+    TIntPoint from(0, 0);
+    auto walk = [&](auto &search) {
+      for (std::size_t left = points.size(); left > 0; left -= 2) {
+        const std::int64_t index = search.Nearest(from);
+        from = points[static_cast<std::size_t>(index ^ 1)];
+        search.Remove(index);
+        search.Remove(index ^ 1);
+      }
+    };
+    if (indexed) {
+      TPieceIndex search(points);
+      walk(search);
+    } else {
+      TLinearPieceSearch search(points);
+      walk(search);
+    }
+  }
+}
+
+void IndexedSearchOnly(benchmark::State &state) { SearchOnly(state, true); }
+void LinearSearchOnly(benchmark::State &state) { SearchOnly(state, false); }
+
+} // namespace
+
+BENCHMARK(IndexedSearchOnly)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(LinearSearchOnly)->Arg(10000)->Unit(benchmark::kMillisecond)->Iterations(1);

@@ -30,53 +30,9 @@ void TLinearPieceSearch::Remove(std::int64_t index) {
 
 namespace {
 constexpr std::int32_t LeafSize = 8;
-}
+constexpr ClipperLib::cInt Highest = std::numeric_limits<ClipperLib::cInt>::max();
+constexpr ClipperLib::cInt Lowest = std::numeric_limits<ClipperLib::cInt>::min();
 
-TPieceIndex::TPieceIndex(const std::vector<TIntPoint> &points)
-    : FPoints(points), FOrder(points.size()), FLeafOf(points.size()), FAlive(points.size(), true) {
-  std::iota(FOrder.begin(), FOrder.end(), 0);
-  if (!points.empty()) {
-    FNodes.reserve(points.size() / LeafSize * 2 + 2);
-    Build(0, static_cast<std::int32_t>(points.size()), -1, 0);
-  }
-}
-
-std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32_t parent,
-                                int depth) {
-  const auto id = static_cast<std::int32_t>(FNodes.size());
-  TNode node{std::numeric_limits<ClipperLib::cInt>::max(), std::numeric_limits<ClipperLib::cInt>::max(),
-             std::numeric_limits<ClipperLib::cInt>::min(), std::numeric_limits<ClipperLib::cInt>::min(),
-             begin, end, -1, -1, parent, end - begin};
-  for (std::int32_t i = begin; i < end; ++i) {
-    const TIntPoint &p = FPoints[static_cast<std::size_t>(FOrder[static_cast<std::size_t>(i)])];
-    node.MinX = std::min(node.MinX, p.X);
-    node.MinY = std::min(node.MinY, p.Y);
-    node.MaxX = std::max(node.MaxX, p.X);
-    node.MaxY = std::max(node.MaxY, p.Y);
-  }
-  FNodes.push_back(node);
-  if (end - begin <= LeafSize) {
-    for (std::int32_t i = begin; i < end; ++i)
-      FLeafOf[static_cast<std::size_t>(FOrder[static_cast<std::size_t>(i)])] = id;
-    return id;
-  }
-  // Split the wider side at the median.
-  const bool alongX = node.MaxX - node.MinX >= node.MaxY - node.MinY;
-  const std::int32_t middle = begin + (end - begin) / 2;
-  std::nth_element(FOrder.begin() + begin, FOrder.begin() + middle, FOrder.begin() + end,
-                   [&](std::int32_t a, std::int32_t b) {
-                     const TIntPoint &p = FPoints[static_cast<std::size_t>(a)];
-                     const TIntPoint &q = FPoints[static_cast<std::size_t>(b)];
-                     return alongX ? p.X < q.X : p.Y < q.Y;
-                   });
-  const std::int32_t low = Build(begin, middle, id, depth + 1);
-  const std::int32_t high = Build(middle, end, id, depth + 1);
-  FNodes[static_cast<std::size_t>(id)].Low = low;
-  FNodes[static_cast<std::size_t>(id)].High = high;
-  return id;
-}
-
-namespace {
 // A lower bound of WalkDistance to any point of the box, computed the same
 // way so the comparison with real distances stays exact.
 template <typename TNodeT> double BoxDistance(const TNodeT &node, const TIntPoint &from) {
@@ -85,23 +41,60 @@ template <typename TNodeT> double BoxDistance(const TNodeT &node, const TIntPoin
   const double x = static_cast<double>(dx), y = static_cast<double>(dy);
   return x * x + y * y;
 }
+template <typename TNodeT> bool Empty(const TNodeT &node) { return node.MinX > node.MaxX; }
 } // namespace
+
+TPieceIndex::TPieceIndex(const std::vector<TIntPoint> &points)
+    : FLeafOf(points.size()), FItemOf(points.size()) {
+  FItems.reserve(points.size());
+  for (std::size_t i = 0; i < points.size(); ++i)
+    FItems.push_back({points[i].X, points[i].Y, static_cast<std::int32_t>(i), true});
+  if (!points.empty()) {
+    FNodes.reserve(points.size() / LeafSize * 2 + 2);
+    Build(0, static_cast<std::int32_t>(points.size()), -1);
+  }
+  for (std::size_t i = 0; i < FItems.size(); ++i)
+    FItemOf[static_cast<std::size_t>(FItems[i].Index)] = static_cast<std::int32_t>(i);
+}
+
+std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32_t parent) {
+  const auto id = static_cast<std::int32_t>(FNodes.size());
+  FNodes.push_back({Highest, Highest, Lowest, Lowest, begin, end, -1, -1, parent});
+  TNode node = FNodes.back();
+  for (std::int32_t i = begin; i < end; ++i) {
+    const TItem &item = FItems[static_cast<std::size_t>(i)];
+    node.MinX = std::min(node.MinX, item.X);
+    node.MinY = std::min(node.MinY, item.Y);
+    node.MaxX = std::max(node.MaxX, item.X);
+    node.MaxY = std::max(node.MaxY, item.Y);
+  }
+  if (end - begin <= LeafSize) {
+    for (std::int32_t i = begin; i < end; ++i)
+      FLeafOf[static_cast<std::size_t>(FItems[static_cast<std::size_t>(i)].Index)] = id;
+  } else {
+    // Split the wider side at the median.
+    const bool alongX = node.MaxX - node.MinX >= node.MaxY - node.MinY;
+    const std::int32_t middle = begin + (end - begin) / 2;
+    std::nth_element(FItems.begin() + begin, FItems.begin() + middle, FItems.begin() + end,
+                     [alongX](const TItem &a, const TItem &b) { return alongX ? a.X < b.X : a.Y < b.Y; });
+    node.Low = Build(begin, middle, id);
+    node.High = Build(middle, end, id);
+  }
+  FNodes[static_cast<std::size_t>(id)] = node;
+  return id;
+}
 
 void TPieceIndex::Search(std::int32_t id, const TIntPoint &from, double &bestDistance,
                          std::int64_t &best) const {
   const TNode &node = FNodes[static_cast<std::size_t>(id)];
-  if (node.Alive == 0)
-    return;
-  if (best >= 0 && BoxDistance(node, from) > bestDistance)
-    return;
   if (node.Low < 0) {
     for (std::int32_t i = node.Begin; i < node.End; ++i) {
-      const std::int32_t index = FOrder[static_cast<std::size_t>(i)];
-      if (!FAlive[static_cast<std::size_t>(index)])
+      const TItem &item = FItems[static_cast<std::size_t>(i)];
+      if (!item.Alive)
         continue;
-      const double distance = WalkDistance(from, FPoints[static_cast<std::size_t>(index)]);
-      if (best < 0 || distance < bestDistance || (distance == bestDistance && index < best)) {
-        best = index;
+      const double distance = WalkDistance(from, TIntPoint(item.X, item.Y));
+      if (best < 0 || distance < bestDistance || (distance == bestDistance && item.Index < best)) {
+        best = item.Index;
         bestDistance = distance;
       }
     }
@@ -109,28 +102,67 @@ void TPieceIndex::Search(std::int32_t id, const TIntPoint &from, double &bestDis
   }
   const TNode &low = FNodes[static_cast<std::size_t>(node.Low)];
   const TNode &high = FNodes[static_cast<std::size_t>(node.High)];
-  if (BoxDistance(low, from) <= BoxDistance(high, from)) {
-    Search(node.Low, from, bestDistance, best);
-    Search(node.High, from, bestDistance, best);
+  const double lowDistance = Empty(low) ? -1 : BoxDistance(low, from);
+  const double highDistance = Empty(high) ? -1 : BoxDistance(high, from);
+  auto visit = [&](std::int32_t child, double distance) {
+    if (distance >= 0 && (best < 0 || distance <= bestDistance))
+      Search(child, from, bestDistance, best);
+  };
+  if (highDistance < 0 || (lowDistance >= 0 && lowDistance <= highDistance)) {
+    visit(node.Low, lowDistance);
+    visit(node.High, highDistance);
   } else {
-    Search(node.High, from, bestDistance, best);
-    Search(node.Low, from, bestDistance, best);
+    visit(node.High, highDistance);
+    visit(node.Low, lowDistance);
   }
 }
 
 std::int64_t TPieceIndex::Nearest(const TIntPoint &from) const {
   std::int64_t best = -1;
   double bestDistance = 0;
-  if (!FNodes.empty())
+  if (!FNodes.empty() && !Empty(FNodes[0]))
     Search(0, from, bestDistance, best);
   return best;
 }
 
+bool TPieceIndex::Refit(TNode &node) {
+  const TNode before = node;
+  node.MinX = node.MinY = Highest;
+  node.MaxX = node.MaxY = Lowest;
+  auto include = [&node](ClipperLib::cInt minX, ClipperLib::cInt minY, ClipperLib::cInt maxX, ClipperLib::cInt maxY) {
+    node.MinX = std::min(node.MinX, minX);
+    node.MinY = std::min(node.MinY, minY);
+    node.MaxX = std::max(node.MaxX, maxX);
+    node.MaxY = std::max(node.MaxY, maxY);
+  };
+  if (node.Low < 0) {
+    for (std::int32_t i = node.Begin; i < node.End; ++i) {
+      const TItem &item = FItems[static_cast<std::size_t>(i)];
+      if (item.Alive)
+        include(item.X, item.Y, item.X, item.Y);
+    }
+  } else {
+    for (std::int32_t child : {node.Low, node.High}) {
+      const TNode &c = FNodes[static_cast<std::size_t>(child)];
+      if (!Empty(c))
+        include(c.MinX, c.MinY, c.MaxX, c.MaxY);
+    }
+  }
+  return node.MinX != before.MinX || node.MinY != before.MinY || node.MaxX != before.MaxX ||
+         node.MaxY != before.MaxY;
+}
+
 void TPieceIndex::Remove(std::int64_t index) {
-  if (!FAlive[static_cast<std::size_t>(index)])
+  TItem &item = FItems[static_cast<std::size_t>(FItemOf[static_cast<std::size_t>(index)])];
+  if (!item.Alive)
     return;
-  FAlive[static_cast<std::size_t>(index)] = false;
-  for (std::int32_t id = FLeafOf[static_cast<std::size_t>(index)]; id >= 0;
-       id = FNodes[static_cast<std::size_t>(id)].Parent)
-    --FNodes[static_cast<std::size_t>(id)].Alive;
+  item.Alive = false;
+  // Boxes shrink to what is left, so the search keeps pruning well as the
+  // walk empties the job; a node with nothing left has an empty box.
+  for (std::int32_t id = FLeafOf[static_cast<std::size_t>(index)]; id >= 0;) {
+    TNode &node = FNodes[static_cast<std::size_t>(id)];
+    if (!Refit(node))
+      break;
+    id = node.Parent;
+  }
 }

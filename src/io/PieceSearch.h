@@ -36,20 +36,26 @@ public:
   void Remove(std::int64_t index);
 
 private:
+  // Entries in tree order, so a leaf's entries lie together in memory.
+  struct TItem {
+    ClipperLib::cInt X, Y;
+    std::int32_t Index;
+    bool Alive;
+  };
+  // Boxes hold only what is still in the walk.
   struct TNode {
     ClipperLib::cInt MinX, MinY, MaxX, MaxY;
-    std::int32_t Begin, End;  // range in FOrder
+    std::int32_t Begin, End;  // range in FItems
     std::int32_t Low, High;   // children, -1 for a leaf
     std::int32_t Parent;
-    std::int32_t Alive;       // entries still in the walk below this node
   };
-  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent, int depth);
+  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent);
   void Search(std::int32_t node, const TIntPoint &from, double &bestDistance,
               std::int64_t &best) const;
+  // Recomputes a node's box from its entries (leaf) or children.
+  bool Refit(TNode &node);
 
-  const std::vector<TIntPoint> &FPoints;
-  std::vector<std::int32_t> FOrder;
+  std::vector<TItem> FItems;
   std::vector<TNode> FNodes;
-  std::vector<std::int32_t> FLeafOf;
-  std::vector<bool> FAlive;
+  std::vector<std::int32_t> FLeafOf, FItemOf;
 };
