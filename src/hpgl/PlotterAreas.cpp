@@ -48,6 +48,12 @@ TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window) {
         run.push_back(b);
         continue;
       }
+      // Wholly beyond one edge (a huge circle around the drawing): nothing left.
+      if ((a.X < bounds.left && b.X < bounds.left) || (a.X > bounds.right && b.X > bounds.right) ||
+          (a.Y < bounds.top && b.Y < bounds.top) || (a.Y > bounds.bottom && b.Y > bounds.bottom)) {
+        endRun();
+        continue;
+      }
       // The window is convex: what is left of a segment is one piece at most.
       const TPaths piece = ClipOpenPaths({{a, b}}, {window}, ctIntersection);
       if (piece.empty() || piece.front().size() < 2) {
