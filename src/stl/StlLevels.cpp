@@ -18,10 +18,11 @@ constexpr std::size_t LevelColorCount = sizeof(LevelColors) / sizeof(LevelColors
 
 // A level while the list is being built; turned into TLevel at the end, so
 // the many insertions and removals move no atomics or locks.
+using TLevelInput = std::vector<TPaths>;
 struct TWork {
   TLevelKind Kind = lkLines;
   std::int32_t Height = 0;
-  std::vector<TPaths> Input;
+  TLevelInput Input;
   bool Removed = false;
 };
 using TWorkList = std::vector<TWork>;
@@ -77,92 +78,100 @@ bool Overlap(const IntRect &a, const IntRect &b) {
   return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
 
-IntRect Grow(const IntRect &box, cInt by) {
-  return {box.left - by, box.top - by, box.right + by, box.bottom + by};
-}
-
-// Finds which outlines can matter when a path is clipped against the zone
-// around many outlines. Outlines whose zones could touch each other form a
-// group; a group none of whose zones reaches the clipped path is left out.
-// Leaving out whole groups keeps the result exact: the zones that remain
-// are the very polygons the full union would give, since nothing left out
-// touched them, and polygons away from the path neither cross it nor
-// contain any of its points.
-class TNearby {
-public:
-  // boxes: the zone's bounding box for every level of the list (the
-  // outline's box grown by the zone's reach); sets: the levels that can be
-  // clip candidates together.
-  TNearby(std::vector<IntRect> boxes, const std::vector<std::vector<int>> &sets)
-      : FBoxes(std::move(boxes)), FGroup(FBoxes.size()), FMarked(FBoxes.size(), 0) {
-    std::iota(FGroup.begin(), FGroup.end(), 0);
-    for (const auto &set : sets) {
-      std::vector<int> byLeft = set;
-      std::sort(byLeft.begin(), byLeft.end(), [this](int a, int b) { return Box(a).left < Box(b).left; });
-      for (std::size_t i = 0; i < byLeft.size(); ++i) {
-        const IntRect &a = Box(byLeft[i]);
-        for (std::size_t j = i + 1; j < byLeft.size() && Box(byLeft[j]).left <= a.right; ++j)
-          if (Overlap(a, Box(byLeft[j])))
-            Unite(byLeft[i], byLeft[j]);
-      }
-    }
-  }
-
-  // The candidates, in their order, that belong to a group reaching target.
-  std::vector<int> Select(const std::vector<int> &candidates, const IntRect &target) {
-    std::vector<int> selected;
-    bool any = false;
-    for (const int c : candidates)
-      if (Overlap(Box(c), target)) {
-        FMarked[Find(c)] = 1;
-        any = true;
-      }
-    if (!any)
-      return selected;
-    for (const int c : candidates)
-      if (FMarked[Find(c)])
-        selected.push_back(c);
-    for (const int c : candidates)
-      FMarked[Find(c)] = 0;
-    return selected;
-  }
-
-private:
-  const IntRect &Box(int level) const { return FBoxes[static_cast<std::size_t>(level)]; }
-  std::size_t Find(int level) {
-    auto i = static_cast<std::size_t>(level);
-    while (FGroup[i] != i) {
-      FGroup[i] = FGroup[FGroup[i]];
-      i = FGroup[i];
-    }
-    return i;
-  }
-  void Unite(int a, int b) { FGroup[Find(a)] = Find(b); }
-
-  std::vector<IntRect> FBoxes;
-  std::vector<std::size_t> FGroup;
-  std::vector<char> FMarked;
+// The region within a distance of one level's outlines: a band around each
+// path, as Clipper's offsetting returns it (outer boundaries counter-
+// clockwise, holes clockwise). Non-zero filling over the bands of several
+// levels is then their union, so each level's band is made once and kept
+// rather than offsetting all levels together for every outline clipped.
+struct TZone {
+  TPaths Polygons;
+  std::vector<IntRect> Boxes;
+  IntRect Box{0, 0, -1, -1};
 };
 
-// The zone's reach beyond the outline's box: the offset distance plus the
-// rounding of the offset polygon's vertices.
-cInt Reach(double distance) { return static_cast<cInt>(std::ceil(distance)) + 2; }
-
-TPaths CollectPaths(const TWorkList &list, const std::vector<int> &levels) {
+TZone MakeZone(const TLevelInput &input, double distance) {
+  TZone zone;
   TPaths paths;
-  for (const int i : levels) {
-    const auto &input = list[static_cast<std::size_t>(i)].Input;
-    for (const auto &set : input)
-      paths.insert(paths.end(), set.begin(), set.end());
-  }
-  return paths;
+  for (const auto &set : input)
+    paths.insert(paths.end(), set.begin(), set.end());
+  zone.Polygons = StrokeZone(paths, distance);
+  for (const auto &polygon : zone.Polygons)
+    zone.Boxes.push_back(PathsBounds({polygon}));
+  if (!zone.Polygons.empty())
+    zone.Box = PathsBounds(zone.Polygons);
+  return zone;
 }
 
-// The pieces of path left outside the zone around the outlines.
-TPaths OutsideZone(const TPaths &path, const TPaths &outlines, double distance) {
-  return ClipOpenPaths(path, outlines.empty() ? TPaths() : StrokeZone(outlines, distance),
-                       ctDifference);
+// The pieces of an open path outside all zones. Indexed, it leaves out the
+// polygons whose boxes miss the path's box: they neither cross the path nor
+// hold any point of it, so the pieces are the same.
+TPaths OutsideZones(const TPaths &path, const std::vector<const TZone *> &zones, bool indexed) {
+  const IntRect target = PathsBounds(path);
+  TClipper clipper;
+  clipper.AddSubject(path, false);
+  for (const TZone *zone : zones) {
+    if (indexed && !Overlap(zone->Box, target))
+      continue;
+    for (std::size_t k = 0; k < zone->Polygons.size(); ++k)
+      if (!indexed || Overlap(zone->Boxes[k], target))
+        clipper.AddClip(zone->Polygons[k]);
+  }
+  PolyTree tree;
+  clipper.Execute(ctDifference, tree, pftNonZero);
+  TPaths pieces;
+  OpenPathsFromPolyTree(tree, pieces);
+  return pieces;
 }
+
+// Zones of the levels of the list at one distance. The plain search makes
+// every zone afresh each time it is needed; the indexed one makes it once
+// and skips the zones whose boxes miss the clipped path.
+class TZones {
+public:
+  TZones(const TWorkList &list, double distance, TStlSearch search)
+      : FList(list), FDistance(distance), FIndexed(search == ssIndexed), FCache(list.size()) {}
+
+  // The pieces of path outside the zones of the given levels. The path
+  // clipped by nothing is the same for every call with it, so the caller
+  // may keep it in unclipped.
+  TPaths Outside(const TPaths &path, const std::vector<int> &levels,
+                 std::optional<TPaths> *unclipped = nullptr) {
+    std::vector<TZone> fresh;
+    std::vector<const TZone *> zones;
+    if (!FIndexed)
+      fresh.reserve(levels.size());
+    const IntRect target = PathsBounds(path);
+    for (const int level : levels) {
+      if (!FIndexed) {
+        fresh.push_back(MakeZone(Input(level), FDistance));
+        zones.push_back(&fresh.back());
+        continue;
+      }
+      auto &cached = FCache[static_cast<std::size_t>(level)];
+      if (!cached)
+        cached = MakeZone(Input(level), FDistance);
+      if (Overlap(cached->Box, target))
+        zones.push_back(&*cached);
+    }
+    if (zones.empty() && unclipped) {
+      if (!*unclipped)
+        *unclipped = OutsideZones(path, {}, FIndexed);
+      return **unclipped;
+    }
+    return OutsideZones(path, zones, FIndexed);
+  }
+
+  // A zone is kept until its level changes.
+  void Forget(int level) { FCache[static_cast<std::size_t>(level)].reset(); }
+
+private:
+  const TLevelInput &Input(int level) const { return FList[static_cast<std::size_t>(level)].Input; }
+
+  const TWorkList &FList;
+  const double FDistance;
+  const bool FIndexed;
+  std::vector<std::optional<TZone>> FCache;
+};
 
 // 1. The visible faces of each height, before trimming by higher ones.
 TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TStlLevelOptions &options) {
@@ -202,50 +211,30 @@ void AddOutlineLevels(TWorkList &list) {
 // 2.2 The wall below each outline: the highest lower outline that it runs
 // along for most of its length.
 void FindWallHeights(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
-  const double distance = 0.6 * options.Focus;
   // Levels before the one being searched still have their outline heights;
   // the search only changes levels it has finished with.
   std::vector<std::vector<int>> byHeight(StlHeightCount);
-  std::vector<IntRect> boxes(list.size());
-  for (std::size_t i = 0; i < list.size(); ++i) {
-    if (list[i].Kind != lkLines)
-      continue;
-    byHeight[static_cast<std::size_t>(std::clamp(list[i].Height, 0, StlHeightCount - 1))]
-        .push_back(static_cast<int>(i));
-    boxes[i] = Grow(PathsBounds(AllPaths(list[i])), Reach(distance));
-  }
-  // Only outlines of the same height are ever clipped against together.
-  std::optional<TNearby> nearby;
-  if (options.Search == ssIndexed)
-    nearby.emplace(std::move(boxes), byHeight);
-
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (list[i].Kind == lkLines)
+      byHeight[static_cast<std::size_t>(std::clamp(list[i].Height, 0, StlHeightCount - 1))]
+          .push_back(static_cast<int>(i));
+  TZones zones(list, 0.6 * options.Focus, options.Search);
   for (std::size_t i = list.size(); i-- > 0;) {
     progress.Step();
     TWork &level = list[i];
     if (level.Kind != lkLines)
       continue;
     const TPaths path = AllPaths(level);
-    const IntRect target = PathsBounds(path);
     const std::int32_t d = level.Height;
     const double limit = 0.2 * static_cast<double>(PathsLength(path, true, 0));
     std::optional<TPaths> unclipped;
     std::int32_t r = d;
     for (; r >= 1; --r) {
-      const auto &group = byHeight[static_cast<std::size_t>(std::min(r, StlHeightCount - 1))];
-      std::vector<int> candidates;
-      for (const int j : group)
+      std::vector<int> earlier;
+      for (const int j : byHeight[static_cast<std::size_t>(std::min(r, StlHeightCount - 1))])
         if (j < static_cast<int>(i))
-          candidates.push_back(j);
-      if (nearby)
-        candidates = nearby->Select(candidates, target);
-      TPaths rest;
-      if (candidates.empty()) {
-        if (!unclipped)
-          unclipped = OutsideZone(path, {}, distance);
-        rest = *unclipped;
-      } else {
-        rest = OutsideZone(path, CollectPaths(list, candidates), distance);
-      }
+          earlier.push_back(j);
+      const TPaths rest = zones.Outside(path, earlier, &unclipped);
       if (rest.empty() || static_cast<double>(PathsLength(rest, true, 0)) < limit)
         break;
     }
@@ -257,18 +246,8 @@ void FindWallHeights(TWorkList &list, const TStlLevelOptions &options, const TPr
 void RemoveDuplicates(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
   if (list.size() < 2)
     return;
-  const double distance = 0.5 * options.Focus;
-  std::vector<IntRect> boxes(list.size());
-  std::vector<int> lines;
-  for (std::size_t i = 0; i < list.size(); ++i)
-    if (list[i].Kind == lkLines) {
-      lines.push_back(static_cast<int>(i));
-      // Trimming only shortens an outline, so its first box stays an upper bound.
-      boxes[i] = Grow(PathsBounds(AllPaths(list[i])), Reach(distance));
-    }
-  std::optional<TNearby> nearby;
-  if (options.Search == ssIndexed)
-    nearby.emplace(std::move(boxes), std::vector<std::vector<int>>{lines});
+  TZones zones(list, 0.5 * options.Focus, options.Search);
+  // Levels after the one being cut are final: their zones stay valid.
   for (std::size_t i = list.size() - 1; i-- > 0;) {
     progress.Step();
     TWork &level = list[i];
@@ -278,17 +257,15 @@ void RemoveDuplicates(TWorkList &list, const TStlLevelOptions &options, const TP
     for (std::size_t j = i + 1; j < list.size(); ++j)
       if (list[j].Kind == lkLines && !list[j].Removed)
         later.push_back(static_cast<int>(j));
-    const TPaths path = AllPaths(level);
-    if (nearby)
-      later = nearby->Select(later, PathsBounds(path));
     TPaths kept;
-    for (auto &piece : OutsideZone(path, CollectPaths(list, later), distance))
+    for (auto &piece : zones.Outside(AllPaths(level), later))
       if (PathLength(piece, true) > options.Focus)
         kept.push_back(std::move(piece));
     if (kept.empty())
       level.Removed = true;
     else
       level.Input = {std::move(kept)};
+    zones.Forget(static_cast<int>(i));
   }
   RemoveMarked(list);
 }
