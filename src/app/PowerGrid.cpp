@@ -143,6 +143,7 @@ void TPowerGrid::SetCellText(int row, int column, const QString &text) {
 void TPowerGrid::mousePressEvent(QMouseEvent *event) {
   const QModelIndex index = indexAt(event->position().toPoint());
   QTableWidget::mousePressEvent(event);
+  FPressOpen = true;
   if (event->button() == Qt::LeftButton && index.isValid() && index.column() == ColumnPrint &&
       OnCellClick)
     OnCellClick(index.column(), index.row());
@@ -151,11 +152,19 @@ void TPowerGrid::mousePressEvent(QMouseEvent *event) {
 void TPowerGrid::mouseDoubleClickEvent(QMouseEvent *event) {
   const QModelIndex index = indexAt(event->position().toPoint());
   if (event->button() == Qt::LeftButton && index.isValid() && index.column() == ColumnPrint) {
-    if (OnCellClick)
+    // Some platforms deliver the second press of a double click before the
+    // double click itself, others only the double click: count one of them.
+    if (!FPressOpen && OnCellClick)
       OnCellClick(index.column(), index.row());
+    FPressOpen = true;
     return;
   }
   QTableWidget::mouseDoubleClickEvent(event);
+}
+
+void TPowerGrid::mouseReleaseEvent(QMouseEvent *event) {
+  FPressOpen = false;
+  QTableWidget::mouseReleaseEvent(event);
 }
 
 void TPowerGrid::keyPressEvent(QKeyEvent *event) {

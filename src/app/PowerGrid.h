@@ -33,12 +33,12 @@ public:
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
+  void mouseReleaseEvent(QMouseEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
 
 private:
-  friend class TPowerGridDelegate;
-  bool FFilling = false;
+  bool FPressOpen = false; // a press not yet followed by its release
 };
 
 // Shows what the level list draws; dropping a file on it opens the file.

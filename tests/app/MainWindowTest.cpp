@@ -1,0 +1,438 @@
+#include "AppTest.h"
+
+#include <fstream>
+#include <sstream>
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QDesktopServices>
+#include <QDoubleSpinBox>
+#include <QGraphicsOpacityEffect>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QUrl>
+#include <gtest/gtest.h>
+
+#include "app/LoadingWindow.h"
+#include "app/MainWindow.h"
+#include "app/PowerGrid.h"
+#include "core/Geometry.h"
+#include "core/HeadlessHost.h"
+#include "core/Levels.h"
+#include "io/FileIntake.h"
+#include "io/GcodeWriter.h"
+#include "settings/BrennixSettings.h"
+
+namespace {
+
+std::string ReadFile(const QString &path) {
+  std::ifstream file(path.toStdString(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+// Opens a drawing the way the open button does and waits for the estimate.
+void Open(TMainWindow &window, const QString &path, int filterIndex = 1) {
+  window.OpenDialogHook = [path, filterIndex](QString &file, int &index) {
+    file = path;
+    index = filterIndex;
+    return true;
+  };
+  window.OpenButtonClick();
+  ASSERT_TRUE(window.Levels().WaitUntilIdle());
+}
+
+class MainWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ClearSettings();
+    TakeErrors();
+  }
+  void TearDown() override { EXPECT_EQ(TakeErrors(), QStringList()); }
+};
+
+} // namespace
+
+class TUrlCatcher : public QObject {
+  Q_OBJECT
+public:
+  QList<QUrl> Urls;
+public slots:
+  void Open(const QUrl &url) { Urls << url; }
+};
+
+TEST_F(MainWindowTest, StartsWithDefaults) {
+  TMainWindow w;
+  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix");
+  EXPECT_EQ(w.OpenButton->text(), "&Open Graphics...");
+  EXPECT_EQ(w.SaveButton->text(), "&Generate G-code...");
+  EXPECT_EQ(w.ResetButton->text(), "&Reset Configuration");
+  EXPECT_EQ(w.InputGroup->title(), " Layout Settings: ");
+  EXPECT_EQ(w.PowerGroup->title(), " Power Settings: ");
+  EXPECT_EQ(w.RightPanel->width(), 353);
+  struct TBoxCase {
+    QDoubleSpinBox *Box;
+    double Minimum, Maximum, Value;
+    int Decimals;
+  };
+  for (const TBoxCase &c : {TBoxCase{w.FocusSize, 0.004, 2.5, 0.2, 3},
+                            {w.IdleSpeedBox, 0.1, 1000, 100, 1},
+                            {w.OffsetXBox, 0, 1000, 0, 1},
+                            {w.OffsetYBox, 0, 1000, 0, 1},
+                            {w.ScaleXBox, 1, 1000, 100, 2},
+                            {w.PrintX, 1, 100000, 1, 2},
+                            {w.OriginalX, 0, 100000, 0, 2}}) {
+    SCOPED_TRACE(c.Minimum);
+    EXPECT_EQ(c.Box->minimum(), c.Minimum);
+    EXPECT_EQ(c.Box->maximum(), c.Maximum);
+    EXPECT_EQ(c.Box->value(), c.Value);
+    EXPECT_EQ(c.Box->decimals(), c.Decimals);
+  }
+  EXPECT_FALSE(w.OriginalX->isEnabled());
+  EXPECT_EQ(w.LaserOnMemo->toPlainText(), "G4 P0\nM106 S?\nG4 P0");
+  const TTemplates templates = w.Templates();
+  EXPECT_EQ(templates.LaserOn, "G4 P0\r\nM106 S?\r\nG4 P0");
+  EXPECT_EQ(templates.GcodePrefix, "M106 S0\r\nG90\r\nG28 X0 Y0\r\nG21");
+  EXPECT_EQ(templates.HeadMove, "G1 X? Y?");
+  EXPECT_FALSE(w.ShowConfiguration->isChecked());
+  EXPECT_EQ(w.GcodeGroup->height(), 0);
+  EXPECT_EQ(w.PowerGrid->rowCount(), 0);
+  EXPECT_EQ(w.Levels().Focus(), 20);
+  EXPECT_EQ(UnitsPerMM(), 100);
+  // Filling the controls from the store writes nothing back.
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(TZelConfiguration::StorePath())));
+  EXPECT_EQ(NameFilters(OpenDialogFilter).size(), 8);
+  EXPECT_EQ(NameFilters(OpenDialogFilter)[4],
+            "Gerber RS-274X Files (*.gbl, *.gbs, *.gml, *.gtl, *.gts and others) (*.gbl *.gbs "
+            "*.gbo *.gbp *.gko *.gml *.gpb *.gbr *.gpt *.gtl *.gts *.gto *.gtp *.plc *.pls *.smb "
+            "*.smt *.sol *.ssb *.sst *.stc *.sts *.top *.bot *.cmp)");
+  EXPECT_EQ(NameFilters(SaveDialogFilter),
+            QStringList({"All Files (*.*) (*.*)", "G-code Files (*.gcode) (*.gcode)"}));
+}
+
+TEST_F(MainWindowTest, StoredSettingsFillControlsAndEditsAreStored) {
+  const TBrennixSettings s;
+  s.LaserOn->SetValue("A~\\~B");
+  s.OffsetX->SetValue(-5);
+  s.MicroFocusSize->SetValue(30);
+  s.ShowTravel->SetValue(true);
+  s.IdleTravel->SetValue(12.5);
+  TMainWindow w;
+  EXPECT_EQ(w.LaserOnMemo->blockCount(), 2);
+  EXPECT_EQ(w.LaserOnMemo->toPlainText(), "A\nB");
+  EXPECT_EQ(w.Templates().LaserOn, "A\r\nB");
+  EXPECT_EQ(w.OffsetXBox->value(), 0);
+  EXPECT_EQ(w.FocusSize->value(), 0.03);
+  EXPECT_EQ(w.Levels().Focus(), 4);
+  EXPECT_EQ(UnitsPerMM(), 133);
+  EXPECT_TRUE(w.CheckTravel->isChecked());
+  EXPECT_TRUE(w.Levels().Travel());
+  EXPECT_EQ(w.IdleSpeedBox->value(), 12.5);
+
+  w.LaserOnMemo->setPlainText("X\nY\nZ");
+  EXPECT_EQ(s.LaserOn->Value(), "X~\\~Y~\\~Z");
+  w.IdleSpeedBox->setValue(7.5);
+  EXPECT_EQ(s.IdleTravel->Value(), 7.5);
+  w.OffsetCenterBox->setChecked(true);
+  EXPECT_TRUE(s.OffsetCenter->Value());
+  w.OffsetYBox->setValue(3.5);
+  EXPECT_EQ(s.OffsetY->Value(), 3.5);
+  w.CheckTravel->setChecked(false);
+  EXPECT_FALSE(s.ShowTravel->Value());
+  EXPECT_FALSE(w.Levels().Travel());
+  // Mirror and outline-only are not stored.
+  w.CheckMirror->setChecked(true);
+  EXPECT_TRUE(w.Levels().Mirror());
+  w.CheckOutline->setChecked(true);
+  EXPECT_TRUE(w.Levels().Outline());
+}
+
+TEST_F(MainWindowTest, FocusIsStoredAtOnceAndAppliedWhenTheBoxIsLeft) {
+  const TBrennixSettings s;
+  TMainWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.FocusSize->setFocus();
+  w.FocusSize->selectAll();
+  QTest::keyClicks(w.FocusSize, "0.05");
+  EXPECT_EQ(s.MicroFocusSize->Value(), 50);
+  EXPECT_EQ(w.Levels().Focus(), 20);
+  w.FocusSizeExit(); // nothing loaded: nothing happens
+  EXPECT_EQ(w.Levels().Focus(), 20);
+
+  // The open command drops the pending change.
+  Open(w, DrawingFixture());
+  w.FocusSizeExit();
+  EXPECT_EQ(w.Levels().Focus(), 20);
+
+  w.ScaleXBox->setValue(50);
+  w.FocusSize->setValue(0.3);
+  EXPECT_EQ(s.MicroFocusSize->Value(), 300);
+  EXPECT_EQ(w.Levels().Focus(), 20);
+  // Leaving the box applies it and reads the drawing again, keeping the scale.
+  w.FocusSize->setFocus();
+  w.OpenButton->setFocus();
+  if (w.Levels().Focus() == 20)
+    w.FocusSizeExit(); // no window focus on this platform: leave it by hand
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(w.Levels().Focus(), 30);
+  EXPECT_EQ(w.ScaleXBox->value(), 50);
+  EXPECT_EQ(w.PrintX->value(), 100);
+  EXPECT_GT(w.Levels().Count(), 0);
+}
+
+TEST_F(MainWindowTest, ScaleAndPrintSizeFollowEachOther) {
+  TMainWindow w;
+  // Without a drawing a print size has no scale: the box keeps its value.
+  w.PrintX->setValue(50);
+  EXPECT_EQ(w.ScaleXBox->value(), 100);
+  EXPECT_EQ(w.Levels().Output().cx, 5000);
+  w.ScaleYBox->setValue(20);
+  EXPECT_EQ(w.PrintY->value(), 1); // 0 mm, held at the box's minimum
+
+  Open(w, DrawingFixture());
+  EXPECT_EQ(w.Levels().Size().cx, 20000);
+  EXPECT_EQ(w.OriginalX->value(), 200);
+  EXPECT_EQ(w.OriginalY->value(), 100);
+  EXPECT_EQ(w.ScaleXBox->value(), 100); // a new file starts at 100 %
+  EXPECT_EQ(w.PrintX->value(), 200);
+  w.ScaleXBox->setValue(50);
+  EXPECT_EQ(w.PrintX->value(), 100);
+  EXPECT_EQ(w.Levels().Output().cx, 10000);
+  EXPECT_EQ(w.ScaleYBox->value(), 100);
+  EXPECT_EQ(w.PrintY->value(), 100);
+  EXPECT_EQ(w.Levels().Output().cy, 10000);
+  w.PrintY->setValue(25);
+  EXPECT_EQ(w.ScaleYBox->value(), 25);
+  EXPECT_EQ(w.Levels().Output().cy, 2500);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+
+  // Beyond 1000 % the scale box stops, the print size does not.
+  Open(w, SmallFixture());
+  ASSERT_EQ(w.Levels().Size().cx, 2000);
+  w.PrintX->setValue(300);
+  EXPECT_EQ(w.ScaleXBox->value(), 1000);
+  EXPECT_EQ(w.Levels().Output().cx, 30000);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+}
+
+TEST_F(MainWindowTest, ResetRestoresSettingsOnly) {
+  const TBrennixSettings s;
+  TMainWindow w;
+  w.IdleSpeedBox->setValue(5);
+  w.HeadMoveMemo->setPlainText("G0 X? Y?");
+  w.OffsetCenterBox->setChecked(true);
+  w.CheckTravel->setChecked(true);
+  w.ScaleXBox->setValue(30);
+  w.CheckMirror->setChecked(true);
+  w.CheckOutline->setChecked(true);
+  w.ShowConfiguration->setChecked(true);
+  w.ResetButton->click();
+  EXPECT_EQ(s.IdleTravel->Value(), 100);
+  EXPECT_EQ(s.HeadMove->Value(), "G1 X? Y?");
+  EXPECT_FALSE(s.OffsetCenter->Value());
+  EXPECT_FALSE(s.ShowTravel->Value());
+  EXPECT_EQ(w.IdleSpeedBox->value(), 100);
+  EXPECT_EQ(w.HeadMoveMemo->toPlainText(), "G1 X? Y?");
+  EXPECT_FALSE(w.OffsetCenterBox->isChecked());
+  EXPECT_FALSE(w.CheckTravel->isChecked());
+  EXPECT_EQ(w.ScaleXBox->value(), 100);
+  EXPECT_EQ(w.ScaleYBox->value(), 100);
+  EXPECT_TRUE(w.CheckMirror->isChecked());
+  EXPECT_TRUE(w.Levels().Mirror());
+  EXPECT_TRUE(w.CheckOutline->isChecked());
+  EXPECT_TRUE(w.ShowConfiguration->isChecked());
+  // Every setting was written, also those that already held their default.
+  const std::string stored = ReadFile(QString::fromStdString(TZelConfiguration::StorePath()));
+  for (auto *value : s.Configuration.GetChildren())
+    EXPECT_NE(stored.find("\t" + value->Identifier() + "\t"), std::string::npos)
+        << value->Identifier();
+}
+
+TEST_F(MainWindowTest, ResetToAnotherFocusReadsTheDrawingAgain) {
+  TBrennixSettings().MicroFocusSize->SetValue(30);
+  TMainWindow w;
+  Open(w, DrawingFixture());
+  EXPECT_EQ(w.Levels().Size().cx, 26600); // 133 units per mm
+  w.ResetButton->click();
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(UnitsPerMM(), 100);
+  // Read again in the new unit, so the job keeps its size in millimetres.
+  EXPECT_EQ(w.Levels().Size().cx, 20000);
+  EXPECT_EQ(w.PrintX->value(), 200);
+}
+
+TEST_F(MainWindowTest, SaveProposesTheOpenedNameInItsFolder) {
+  TMainWindow w;
+  QString folder = "unset", name = "unset";
+  w.SaveDialogHook = [&](const QString &f, const QString &n) {
+    folder = f;
+    name = n;
+    return QString();
+  };
+  w.SaveButtonClick();
+  EXPECT_EQ(folder, "");
+  EXPECT_EQ(name, "");
+
+  Open(w, DrawingFixture("drawing.svg"));
+  w.CheckOutline->setChecked(true);
+  w.SaveButtonClick();
+  EXPECT_EQ(folder, TestFolder());
+  EXPECT_EQ(name, "drawing-outline.gcode");
+  w.CheckOutline->setChecked(false);
+  // A dropped file is not the open dialog's choice.
+  w.DropFileDropped(DrawingFixture("dropped.svg"));
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(LoadedFile().FileName, DrawingFixture("dropped.svg").toStdString());
+  EXPECT_EQ(LoadedFile().FilterIndex, 1);
+  w.SaveButtonClick();
+  EXPECT_EQ(name, "drawing.gcode");
+}
+
+TEST_F(MainWindowTest, SavedJobMatchesTheHeadlessWriter) {
+  const QString drawing = DrawingFixture();
+  const QString fromWindow = TestFolder() + "/window.gcode";
+  const QString headless = TestFolder() + "/headless.gcode";
+  {
+    TMainWindow w;
+    w.OffsetXBox->setValue(5);
+    w.HeadMoveMemo->setPlainText("G0 X? Y?");
+    w.IdleSpeedBox->setValue(50);
+    Open(w, drawing);
+    w.SaveDialogHook = [&](const QString &, const QString &) { return fromWindow; };
+    w.SaveButtonClick();
+    EXPECT_TRUE(w.CalcResult->isVisibleTo(&w));
+    EXPECT_TRUE(w.RightPanel->isEnabled());
+  }
+  THeadlessHost host;
+  host.OffsetXValue = 5;
+  host.TemplateTexts.HeadMove = "G0 X? Y?";
+  host.IdleSpeedValue = 50;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  LoadFromFile(levels, drawing.toStdString(), 1);
+  levels.RunCycles();
+  SaveToGcode(levels, headless.toStdString());
+  const std::string written = ReadFile(fromWindow);
+  EXPECT_NE(written.find("G0 X5"), std::string::npos);
+  EXPECT_NE(written.find("M106 S255"), std::string::npos);
+  EXPECT_EQ(written, ReadFile(headless));
+}
+
+TEST_F(MainWindowTest, FirstArgumentOpensWithFilterIndexOne) {
+  const QString drawing = DrawingFixture("argument.svg");
+  TMainWindow w(drawing);
+  for (int i = 0; i < 200 && LoadedFile().FileName != drawing.toStdString(); ++i)
+    Pump(10);
+  ASSERT_EQ(LoadedFile().FileName, drawing.toStdString());
+  EXPECT_EQ(LoadedFile().FilterIndex, 1);
+  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix \u2013 argument");
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  Pump(50);
+  EXPECT_TRUE(w.CalcResult->text().startsWith("Estimated burning time:  ")) << w.CalcResult->text().toStdString();
+}
+
+TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
+  TMainWindow w;
+  const QString bad = WriteFixture("bad.svg", "<html/>");
+  w.Preview->OnDropped(bad);
+  EXPECT_EQ(TakeErrors(), QStringList({"The document doesn't seem to be an SVG"}));
+  EXPECT_TRUE(w.RightPanel->isEnabled());
+  EXPECT_EQ(w.LoadingWindow(), nullptr);
+  Open(w, DrawingFixture());
+  EXPECT_EQ(w.Levels().Size().cx, 20000);
+}
+
+TEST_F(MainWindowTest, PreviewFollowsTheWindow) {
+  TMainWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.resize(1100, 700);
+  Pump(50);
+  EXPECT_EQ(w.Levels().View(), (TIntSize{w.Preview->width(), w.Preview->height()}));
+  EXPECT_EQ(w.Preview->width(), 1100 - 353);
+  Open(w, DrawingFixture());
+  Pump(50);
+  EXPECT_EQ(w.Preview->Image().size(), w.Preview->size());
+  // Something other than white was drawn.
+  const QImage image = w.Preview->Image();
+  int inked = 0;
+  for (int y = 0; y < image.height(); y += 3)
+    for (int x = 0; x < image.width(); x += 3)
+      inked += image.pixel(x, y) != qRgb(255, 255, 255);
+  EXPECT_GT(inked, 100);
+}
+
+TEST_F(MainWindowTest, GcodeBlockOpensAndClosesWithItsAnimation) {
+  TMainWindow w;
+  w.show();
+  w.ShowConfiguration->setChecked(true);
+  EXPECT_EQ(w.ShowConfiguration->text(), "Co&nfigure G-code:");
+  Pump(120);
+  const int halfway = w.GcodeGroup->height();
+  EXPECT_GT(halfway, 0);
+  EXPECT_LT(halfway, 378);
+  Pump(400);
+  EXPECT_EQ(w.GcodeGroup->height(), 378);
+  EXPECT_EQ(w.ShowConfiguration->x(), 32);
+  EXPECT_EQ(w.SettingsLayout->height(), 378);
+  EXPECT_EQ(w.SettingsOpacity->opacity(), 1.0);
+  w.ShowConfiguration->setChecked(false);
+  EXPECT_EQ(w.ShowConfiguration->text(), "Co&nfigure G-code");
+  Pump(500);
+  EXPECT_EQ(w.GcodeGroup->height(), 0);
+  EXPECT_EQ(w.ShowConfiguration->x(), 8);
+  EXPECT_EQ(w.SettingsLayout->height(), w.ShowConfiguration->height());
+}
+
+TEST_F(MainWindowTest, ProgressWindowMirrorsIntoCalcProgress) {
+  TMainWindow w;
+  w.BeginProgress("Saving...");
+  TLoadingWindow *loading = w.LoadingWindow();
+  ASSERT_NE(loading, nullptr);
+  EXPECT_EQ(loading->windowTitle(), "Saving...");
+  EXPECT_EQ(loading->size(), QSize(345, 65));
+  EXPECT_EQ(loading->Bar()->maximum(), 30);
+  w.Progress(false);
+  w.SetProgressMax(4);
+  for (int i = 0; i < 3; ++i)
+    w.Progress(false);
+  EXPECT_EQ(loading->Bar()->value(), 4);
+  EXPECT_EQ(w.CalcProgressValue(), 4);
+  EXPECT_EQ(w.CalcProgressMax(), 4);
+  EXPECT_EQ(w.CalcProgress->value(), w.CalcProgress->maximum());
+
+  w.SetProgressMax(30);
+  loading->Bar()->setValue(10);
+  w.Progress(true);
+  EXPECT_EQ(loading->Bar()->value(), 11);
+  EXPECT_EQ(loading->Bar()->maximum(), 31);
+  EXPECT_EQ(w.CalcProgressMax(), 31);
+  // The user cannot close it; Escape does nothing either.
+  EXPECT_FALSE(loading->close());
+  QTest::keyClick(loading, Qt::Key_Escape);
+  EXPECT_TRUE(loading->isVisible());
+  w.EndProgress();
+  EXPECT_EQ(w.LoadingWindow(), nullptr);
+}
+
+TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
+  TUrlCatcher catcher;
+  QDesktopServices::setUrlHandler("https", &catcher, "Open");
+  TMainWindow w;
+  w.show();
+  auto *thanks = w.findChild<QPushButton *>("ThanksLine");
+  ASSERT_NE(thanks, nullptr);
+  EXPECT_EQ(thanks->text(), "Th&ank you for your support!");
+  thanks->click();
+  QTest::mouseClick(w.findChild<QLabel *>("SiteImage"), Qt::LeftButton);
+  QDesktopServices::unsetUrlHandler("https");
+  EXPECT_EQ(catcher.Urls, QList<QUrl>({QUrl(MakerPage), QUrl(MakerPage)}));
+}
+
+#include "MainWindowTest.moc"
