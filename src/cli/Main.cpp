@@ -17,6 +17,7 @@
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
+#include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
 #include "settings/BrennixSettings.h"
@@ -108,7 +109,7 @@ struct TOptions {
   bool Center = false;
   std::vector<TLevelChange> Levels;
   std::vector<std::pair<std::string, std::string>> Templates;
-  std::optional<std::string> GerberOutline;
+  std::optional<TOutlineChoice> GerberOutline;
 };
 
 TOptions ParseArguments(int argc, char **argv) {
@@ -174,7 +175,22 @@ TOptions ParseArguments(int argc, char **argv) {
                           "GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove");
       options.Templates.emplace_back(name, text.substr(equals + 1));
     } else if (arg == "--gerber-outline") {
-      options.GerberOutline = value(i);
+      const std::string text = value(i);
+      TOutlineChoice choice;
+      if (text == "none") {
+        choice.Kind = okNone;
+      } else if (text.rfind("offset:", 0) == 0) {
+        choice.Kind = okOffset;
+        choice.OffsetMM = ParseNumber(text.substr(7), arg);
+        if (choice.OffsetMM < 0.1 || choice.OffsetMM > 50)
+          throw TUsageError("--gerber-outline offset takes 0.1 to 50 mm");
+      } else if (text.rfind("mechanical:", 0) == 0 && text.size() > 11) {
+        choice.Kind = okMechanical;
+        choice.MechanicalFile = text.substr(11);
+      } else {
+        throw TUsageError("--gerber-outline takes none, offset:MM or mechanical:FILE");
+      }
+      options.GerberOutline = choice;
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       throw TUsageError("unknown option " + arg);
     } else if (options.Drawing.empty()) {
@@ -297,7 +313,10 @@ int Run(int argc, char **argv) {
     std::fputs("\n", stderr);
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
-  host.RunIdle();
+  // The outline options window would open now; here the option decides.
+  host.IdleQueue.clear();
+  if (options.GerberOutline && LoadedFile().GerberLoaded)
+    ApplyOutlineChoice(levels, *options.GerberOutline);
 
   ApplyPrintSize(levels, host, options);
   levels.SetMirror(options.Mirror);

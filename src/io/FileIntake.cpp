@@ -10,11 +10,8 @@
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "core/ReadResult.h"
-#include "gerber/GerberReader.h"
-#if __has_include("gerber/BoardOutline.h")
 #include "gerber/BoardOutline.h"
-#define BRENNIX_BOARD_OUTLINE 1
-#endif
+#include "gerber/GerberReader.h"
 #include "hpgl/PlotterReader.h"
 #include "raster/RasterReader.h"
 #include "stl/StlReader.h"
@@ -108,13 +105,8 @@ void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex)
 
   if (GLoadedFile.GerberLoaded) {
     TLevels *list = &levels;
-    if (reread) {
-#ifdef BRENNIX_BOARD_OUTLINE
+    if (reread)
       host.ExecuteInIdle([list] { ReapplyOutline(*list); });
-#else
-      (void)list;
-#endif
-    }
     else
       host.ExecuteInIdle([&host] { host.ShowGerberOutlineOptions(); });
   }
