@@ -290,7 +290,8 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
     edit->setTabChangesFocus(true);
     QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     edit->setFont(font);
-    edit->setFixedHeight(QFontMetrics(font).lineSpacing() * lines + 10);
+    edit->document()->setDocumentMargin(2);
+    edit->setFixedHeight(QFontMetrics(font).lineSpacing() * lines + 12);
     return edit;
   };
   LaserOnMemo = memo(3);
@@ -337,6 +338,7 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
   ++row;
   grid->setRowStretch(row, 1);
   FocusSize->installEventFilter(this);
+  PlaceGcodeBlock();
 }
 
 void TMainWindow::BuildBottomPanel(QWidget *parent) {
@@ -563,6 +565,14 @@ void TMainWindow::SettingsAniProcess() {
   SettingsLayout->setFixedHeight(std::max(height, ShowConfiguration->height()));
 }
 
+void TMainWindow::PlaceGcodeBlock() {
+  // The check box sits on the group's title line; the settings start below it.
+  const int width = SettingsLayout->width();
+  GcodeGroup->setFixedWidth(width);
+  const int top = ShowConfiguration->height() + 2;
+  SettingsPanel->setGeometry(8, top, width - 16, GcodeOpenHeight - top - 6);
+}
+
 void TMainWindow::SettingsAniFinish() {
   const bool open = ShowConfiguration->isChecked();
   GcodeGroup->setFixedHeight(open ? GcodeOpenHeight : 0);
@@ -663,7 +673,7 @@ bool TMainWindow::eventFilter(QObject *watched, QEvent *event) {
   if (watched == FocusSize && event->type() == QEvent::FocusOut)
     Guarded([&] { FocusSizeExit(); });
   else if (watched == SettingsLayout && event->type() == QEvent::Resize)
-    GcodeGroup->setFixedWidth(SettingsLayout->width());
+    PlaceGcodeBlock();
   else if (event->type() == QEvent::MouseButtonRelease &&
            (watched->objectName() == "MakerLine" || watched->objectName() == "SiteImage"))
     Guarded([&] { SiteImageClick(); });

@@ -132,6 +132,7 @@ private:
   void ShowConfigurationChange();
   void SettingsAniProcess();
   void SettingsAniFinish();
+  void PlaceGcodeBlock();
   void PreviewResize();
   void LoadFile(const QString &fileName, int filterIndex);
 

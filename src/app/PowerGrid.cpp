@@ -89,7 +89,7 @@ public:
     opt.text = text;
     if (fill.isValid()) {
       // Readable on the swatch whatever its colour.
-      const bool dark = fill.lightness() < 128;
+      const bool dark = 299 * fill.red() + 587 * fill.green() + 114 * fill.blue() < 140000;
       opt.palette.setColor(QPalette::Text, dark ? Qt::white : Qt::black);
       opt.backgroundBrush = Qt::NoBrush;
     }
