@@ -10,11 +10,9 @@
 
 #include "Application.h"
 #include "MainWindow.h"
-#include "settings/BrennixSettings.h"
 
 int main(int argc, char **argv) {
   TBrennixApplication app(argc, argv);
-  TZelConfiguration::SetKeyName(BrennixKeyName);
   const QStringList arguments = QCoreApplication::arguments();
   int result = 0;
   {

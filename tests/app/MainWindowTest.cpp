@@ -7,6 +7,7 @@
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
+#include <QElapsedTimer>
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
@@ -433,6 +434,25 @@ TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
   QTest::mouseClick(w.findChild<QLabel *>("SiteImage"), Qt::LeftButton);
   QDesktopServices::unsetUrlHandler("https");
   EXPECT_EQ(catcher.Urls, QList<QUrl>({QUrl(MakerPage), QUrl(MakerPage)}));
+}
+
+TEST_F(MainWindowTest, ClosingWhileTheWorkerRunsEndsPromptly) {
+  QElapsedTimer timer;
+  {
+    TMainWindow w;
+    w.show();
+    const QString path = DrawingFixture();
+    w.OpenDialogHook = [path](QString &file, int &index) {
+      file = path;
+      index = 1;
+      return true;
+    };
+    w.OpenButtonClick(); // the worker starts on the new drawing at once
+    w.PrintX->setValue(2000); // and on a large job after that
+    Pump(30);
+    timer.start();
+  }
+  EXPECT_LT(timer.elapsed(), 3000);
 }
 
 #include "MainWindowTest.moc"
