@@ -6,6 +6,8 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QMimeData>
 #include <QDoubleSpinBox>
 #include <QElapsedTimer>
 #include <QGraphicsOpacityEffect>
@@ -176,10 +178,10 @@ TEST_F(MainWindowTest, FocusIsStoredAtOnceAndAppliedWhenTheBoxIsLeft) {
   EXPECT_EQ(s.MicroFocusSize->Value(), 300);
   EXPECT_EQ(w.Levels().Focus(), 20);
   // Leaving the box applies it and reads the drawing again, keeping the scale.
+  QApplication::setActiveWindow(&w);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
   w.FocusSize->setFocus();
   w.OpenButton->setFocus();
-  if (w.Levels().Focus() == 20)
-    w.FocusSizeExit(); // no window focus on this platform: leave it by hand
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_EQ(w.Levels().Focus(), 30);
   EXPECT_EQ(w.ScaleXBox->value(), 50);
@@ -290,6 +292,18 @@ TEST_F(MainWindowTest, SaveProposesTheOpenedNameInItsFolder) {
   w.DropFileDropped(DrawingFixture("dropped.svg"));
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_EQ(LoadedFile().FileName, DrawingFixture("dropped.svg").toStdString());
+  // The same through the preview's drop target, as a file manager drops it.
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(DrawingFixture("dragged.svg"))});
+  QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(w.Preview, &enter);
+  EXPECT_TRUE(enter.isAccepted());
+  EXPECT_EQ(enter.dropAction(), Qt::LinkAction);
+  QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, {});
+  QApplication::sendEvent(w.Preview, &drop);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(LoadedFile().FileName, DrawingFixture("dragged.svg").toStdString());
+  EXPECT_EQ(LoadedFile().FilterIndex, 1);
   EXPECT_EQ(LoadedFile().FilterIndex, 1);
   w.SaveButtonClick();
   EXPECT_EQ(name, "drawing.gcode");
