@@ -175,6 +175,25 @@ inline TMesh TerraceRelief(int cells, float cellSize, int terraces, int bumps) {
   return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
 }
 
+// Stepped cones: bumps × bumps round hills over a square of cells × cells
+// cells, each climbing through the given number of terraces from a base
+// plate. Each terrace is one clean ring, so a hill gives two outlines per
+// terrace.
+inline TMesh ConeRelief(int cells, float cellSize, int terraces, int bumps) {
+  std::vector<std::vector<float>> heights(static_cast<std::size_t>(cells),
+                                          std::vector<float>(static_cast<std::size_t>(cells)));
+  const double spacing = static_cast<double>(cells) / bumps;
+  for (int row = 0; row < cells; ++row)
+    for (int column = 0; column < cells; ++column) {
+      const double u = std::fmod(column + 0.5, spacing) - spacing / 2;
+      const double v = std::fmod(row + 0.5, spacing) - spacing / 2;
+      const double rise = 1 - std::sqrt(u * u + v * v) / (spacing / 2);
+      const int step = std::clamp(static_cast<int>(rise * terraces), 0, terraces - 1);
+      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = TableHeight(step + 1);
+    }
+  return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
+}
+
 // The relief committed as examples/relief.stl: four hills of three terraces
 // on a base plate, 24 mm square.
 inline TMesh ExampleRelief() { return TerraceRelief(16, 1.5f, 4, 2); }
