@@ -313,6 +313,17 @@ TEST(ReadRasterBytes, ReadsEveryFormat) {
   EXPECT_EQ(result.Raster->size(), QSize(2, 1));
   EXPECT_EQ(result.Raster->pixel(0, 0), White);
   EXPECT_EQ(result.Raster->pixel(1, 0), Black);
+  // With a graphic control extension making its first colour (red) transparent.
+  const char transparentGif[] = "GIF89a\x02\x00\x01\x00\x80\x00\x00\xff\x00\x00\x00\x00\x00"
+                                "\x21\xf9\x04\x01\x00\x00\x00\x00"
+                                ",\x00\x00\x00\x00\x02\x00\x01\x00\x00\x02\x02\x44\x0a\x00;";
+  const TReadResult transparent =
+      ReadRasterBytes(QByteArray(transparentGif, sizeof transparentGif - 1), {});
+  EXPECT_EQ(transparent.Raster->pixel(0, 0), White);
+  EXPECT_EQ(transparent.Raster->pixel(1, 0), Black);
+  // Data after a JPEG's end marker (phones append videos) is no truncation.
+  const QByteArray jpeg = Encode(image, "jpg") + QByteArray(3000, '\x55');
+  EXPECT_EQ(ReadRasterBytes(jpeg, {}).Levels.size(), 2u);
   // And the same GIF cut inside its image data is refused.
   EXPECT_EQ(ReadError(QByteArray(gif, 30)),
             "The picture file is incomplete: its data ends too early");
