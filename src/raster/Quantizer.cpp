@@ -5,7 +5,8 @@
 #include <cmath>
 #include <limits>
 
-#if defined(__SSE2__)
+// BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
+#if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
 #include <emmintrin.h>
 #endif
 
@@ -144,7 +145,7 @@ int SampleL(std::uint32_t packed) { return static_cast<std::int8_t>(packed & 0xF
 int SampleA(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 8 & 0xFF); }
 int SampleB(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 16 & 0xFF); }
 
-#if defined(__SSE2__)
+#if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
 // One sampling round over the prepared samples, all clusters compared at
 // once. A distance is at most 100^2 + 2 x 85^2, so it fits a signed 16-bit
 // lane: two registers hold nine clusters, and unused lanes read as the
