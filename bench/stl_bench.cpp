@@ -12,10 +12,10 @@ using namespace StlModels;
 
 namespace {
 
-// Four stepped cones of 49 terraces on a base plate, 50 mm square: 50
+// Four stepped cones of 49 terraces on a base plate, 48 mm square: 50
 // heights, two outlines per terrace and cone.
 const TStlModel &Cones() {
-  static const TStlModel model = ReadStlModel(BinaryStl(ConeRelief(200, 0.25f, 49, 2)), {});
+  static const TStlModel model = ReadStlModel(BinaryStl(ConeRelief(120, 0.4f, 49, 2)), {});
   return model;
 }
 

@@ -303,6 +303,39 @@ TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
   return loops;
 }
 
+// The polygon library now and then hands back an outline turned like a
+// hole (seen with a triangulated face around an engraved letter), and the
+// offsetting that follows then fills the hole. Nesting decides instead: a
+// path inside an even number of the others is an outline and turns
+// counter-clockwise, the others are holes and turn clockwise.
+void OrientByNesting(TPaths &paths) {
+  std::vector<IntRect> boxes;
+  boxes.reserve(paths.size());
+  for (const auto &path : paths)
+    boxes.push_back(PathsBounds({path}));
+  std::vector<bool> outer(paths.size());
+  for (std::size_t i = 0; i < paths.size(); ++i) {
+    int depth = 0;
+    for (std::size_t j = 0; j < paths.size(); ++j) {
+      const IntRect &a = boxes[i], &b = boxes[j];
+      if (j == i || a.left < b.left || a.right > b.right || a.top < b.top || a.bottom > b.bottom)
+        continue;
+      // The first corner not on the other path's boundary tells.
+      for (const auto &point : paths[i]) {
+        const int inside = PointInPolygon(point, paths[j]);
+        if (inside >= 0) {
+          depth += inside;
+          break;
+        }
+      }
+    }
+    outer[i] = depth % 2 == 0;
+  }
+  for (std::size_t i = 0; i < paths.size(); ++i)
+    if (Orientation(paths[i]) != outer[i])
+      ReversePath(paths[i]);
+}
+
 // 1. The visible faces of each height, before trimming by higher ones.
 TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TStlLevelOptions &options) {
   std::vector<std::vector<const THorizontalFacet *>> byHeight(StlHeightCount);
@@ -320,7 +353,10 @@ TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TStlLeve
     // on a plate) cancels it, which is what one sees from above.
     TClipper clipper;
     clipper.AddSubject(TriangleLoops(group));
-    TPaths area = OffsetClosed(OffsetClosed(clipper.Execute(ctUnion), gap), -gap);
+    TPaths united = clipper.Execute(ctUnion);
+    OrientByNesting(united);
+    TPaths area = OffsetClosed(OffsetClosed(united, gap), -gap);
+    OrientByNesting(area);
     if (std::fabs(PathsArea(area)) > minimumArea)
       list.push_back({lkArea, k, {std::move(area)}});
   }
@@ -469,12 +505,18 @@ void CreateContours(TWorkList &list, const TStlLevelOptions &options, const TPro
 
 // Islands of a tree: each outer polygon with its holes; islands standing in
 // a hole come before the island around them.
+// Outlines turn counter-clockwise and holes clockwise, whatever the library
+// returned.
 void CollectIslands(const PolyNode &outer, std::vector<TPaths> &islands) {
   TPaths island{outer.Contour};
+  if (!Orientation(island.front()))
+    ReversePath(island.front());
   for (const PolyNode *hole : outer.Childs) {
     for (const PolyNode *inner : hole->Childs)
       CollectIslands(*inner, islands);
     island.push_back(hole->Contour);
+    if (Orientation(island.back()))
+      ReversePath(island.back());
   }
   islands.push_back(std::move(island));
 }

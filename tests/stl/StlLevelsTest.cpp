@@ -190,6 +190,47 @@ TEST(StlContours, OverhangsHideWhatIsBelowThem) {
   EXPECT_EQ(areas, (std::vector<std::string>{"4.0 mm \u25A6", Area10}));
 }
 
+// The top of a block with the letter M cut through it, as a CAD program
+// triangulated it. Uniting these triangles, the polygon library returned
+// the block's outline turned like a hole, and the offsetting that closes
+// gaps then filled the letter in.
+TEST(StlContours, FaceAroundALetterKeepsItsHole) {
+  constexpr float triangles[][3][2] = {
+      {{7.56607f, 8.68285f}, {1.82231f, -6.59592f}, {7.56607f, -10.8762f}},
+      {{10.5051f, -10.8762f}, {15, 15}, {10.5051f, 11.3983f}},
+      {{15, 15}, {6.01463f, 11.3983f}, {10.5051f, 11.3983f}},
+      {{6.01463f, 11.3983f}, {-5.38333f, 11.3983f}, {0.300568f, -3.761f}},
+      {{15, 15}, {-5.38333f, 11.3983f}, {6.01463f, 11.3983f}},
+      {{-15, 15}, {-5.38333f, 11.3983f}, {15, 15}},
+      {{-9.87398f, 11.3983f}, {-15, 15}, {-9.87398f, -10.8762f}},
+      {{-5.38333f, 11.3983f}, {-15, 15}, {-9.87398f, 11.3983f}},
+      {{15, 15}, {10.5051f, -10.8762f}, {15, -15}},
+      {{7.56607f, -10.8762f}, {15, -15}, {10.5051f, -10.8762f}},
+      {{-1.20619f, -6.59592f}, {7.56607f, -10.8762f}, {1.82231f, -6.59592f}},
+      {{-6.94974f, -10.8762f}, {7.56607f, -10.8762f}, {-1.20619f, -6.59592f}},
+      {{-6.94974f, -10.8762f}, {-1.20619f, -6.59592f}, {-6.94974f, 8.68285f}},
+      {{7.56607f, -10.8762f}, {-6.94974f, -10.8762f}, {15, -15}},
+      {{-15, -15}, {-6.94974f, -10.8762f}, {-9.87398f, -10.8762f}},
+      {{-6.94974f, -10.8762f}, {-15, -15}, {15, -15}},
+      {{-15, -15}, {-9.87398f, -10.8762f}, {-15, 15}},
+  };
+  TMesh mesh;
+  for (const auto &t : triangles)
+    mesh.push_back({TVertex{t[0][0], t[0][1], 0}, TVertex{t[1][0], t[1][1], 0},
+                    TVertex{t[2][0], t[2][1], 0}});
+  const TLevelList levels = Build(mesh);
+  ASSERT_EQ(Shown(levels),
+            (std::vector<TShown>{{lkArea, 0, "0.0 mm \u25A6"}, {lkLines, 0, "0.0 mm \u25A2"}}));
+  ASSERT_EQ(levels[0]->Input()->size(), 1u);
+  const TPaths &island = levels[0]->Input()->front();
+  ASSERT_EQ(island.size(), 2u) << "the block's outline and the letter";
+  EXPECT_GT(ClipperLib::Area(island[0]), 0);
+  EXPECT_LT(ClipperLib::Area(island[1]), 0);
+  EXPECT_NEAR(PathsArea(island), 682.2e4, 682.2e4 * 0.002);
+  // Both outlines are drawn, the letter's too.
+  EXPECT_EQ(levels[1]->Input()->front().size(), 2u);
+}
+
 TEST(StlContours, ProgressStaysWithinItsMaximum) {
   TReadOptions readOptions;
   const TStlModel model = ReadStlModel(BinaryStl(PlateAndBlock()), readOptions);
