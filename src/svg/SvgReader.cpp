@@ -183,53 +183,19 @@ private:
       FOptions.Progress();
   }
 
-  // The document is read as a stream, so depth costs no stack. An error of
-  // the drawing found on the way is held back until the end: a document that
-  // is not well-formed reports that first, as a whole-document parser would.
-  void Walk() {
+  // The whole document is parsed once before anything is drawn: a document
+  // that is not well-formed fails at once with the parser's message, before
+  // any costly geometry, as a whole-document parser would.
+  void CheckDocument() {
     QXmlStreamReader xml(QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
-    // Prefixed names are matched by their local part, declared or not.
     xml.setNamespaceProcessing(false);
-    std::optional<TReadError> pending;
     bool root = false;
-    std::vector<TSvgState> states;
-    int skippedDepth = 0; // elements below a refused one
     while (!xml.atEnd()) {
       const auto token = xml.readNext();
-      if (token == QXmlStreamReader::DTD) {
+      if (token == QXmlStreamReader::DTD)
         TEntityCheck(xml.entityDeclarations(), FBytes).Run();
-      } else if (token == QXmlStreamReader::StartElement) {
-        if (pending || skippedDepth > 0) {
-          ++skippedDepth;
-          continue;
-        }
-        try {
-          const std::string name = LocalName(xml.qualifiedName());
-          const TAttributes attributes(xml.attributes());
-          if (!root) {
-            root = true;
-            if (name != "svg")
-              throw TReadError("The document doesn't seem to be an SVG");
-            TSvgState initial;
-            if (!Viewport(attributes, initial.Matrix)) {
-              ++skippedDepth; // nothing of a zero-sized drawing is shown
-              continue;
-            }
-            states.push_back(initial);
-          }
-          if (static_cast<int>(states.size()) > MaxSvgDepth)
-            throw TReadError("The drawing's elements are nested too deeply");
-          states.push_back(Element(name, attributes, states.back()));
-        } catch (const TReadError &error) {
-          pending = error;
-          ++skippedDepth;
-        }
-      } else if (token == QXmlStreamReader::EndElement) {
-        if (skippedDepth > 0)
-          --skippedDepth;
-        else if (!states.empty())
-          states.pop_back();
-      }
+      else if (token == QXmlStreamReader::StartElement)
+        root = true;
     }
     if (xml.hasError()) {
       if (!root && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
@@ -237,10 +203,49 @@ private:
       throw TReadError(xml.errorString().toStdString() + " (line " + std::to_string(xml.lineNumber()) +
                        ", column " + std::to_string(xml.columnNumber()) + ")");
     }
-    if (pending)
-      throw *pending;
     if (!root)
       throw TReadError("Invalid XML file format");
+  }
+
+  // The elements are read as a stream, so depth costs no stack.
+  void Walk() {
+    CheckDocument();
+    QXmlStreamReader xml(QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
+    // Prefixed names are matched by their local part, declared or not.
+    xml.setNamespaceProcessing(false);
+    bool root = false;
+    std::vector<TSvgState> states;
+    int skippedDepth = 0; // elements of a drawing that shows nothing
+    while (!xml.atEnd()) {
+      const auto token = xml.readNext();
+      if (token == QXmlStreamReader::StartElement) {
+        if (skippedDepth > 0) {
+          ++skippedDepth;
+          continue;
+        }
+        const std::string name = LocalName(xml.qualifiedName());
+        const TAttributes attributes(xml.attributes());
+        if (!root) {
+          root = true;
+          if (name != "svg")
+            throw TReadError("The document doesn't seem to be an SVG");
+          TSvgState initial;
+          if (!Viewport(attributes, initial.Matrix)) {
+            ++skippedDepth;
+            continue;
+          }
+          states.push_back(initial);
+        }
+        if (static_cast<int>(states.size()) > MaxSvgDepth)
+          throw TReadError("The drawing's elements are nested too deeply");
+        states.push_back(Element(name, attributes, states.back()));
+      } else if (token == QXmlStreamReader::EndElement) {
+        if (skippedDepth > 0)
+          --skippedDepth;
+        else if (!states.empty())
+          states.pop_back();
+      }
+    }
   }
 
   // The root matrix maps the viewBox onto the drawing size in internal units,
