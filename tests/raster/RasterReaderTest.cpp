@@ -555,6 +555,38 @@ TEST(VectorizeRaster, ACycleRequestedMeanwhileLeavesInputsAndRebuildsNextCycle) 
   EXPECT_EQ(job.Input(1), built);
 }
 
+TEST(VectorizeRaster, TheWorkerEndsWithTheSegmentsOfTheLastSettings) {
+  // Settings change while the worker rebuilds: rebuilds are cut short and
+  // started again, and what stays must be exactly the last settings' segments.
+  const QImage picture = PhotoLike(120, 90, 5);
+  THeadlessHost host;
+  TLevels levels(host);
+  levels.SetFocus(200);
+  for (QRgb colour : {White, 0xFFC83C28u, 0xFF303030u}) {
+    auto level = std::make_unique<TLevel>(lkLines);
+    GenerateName(*level, ColorToLab(colour));
+    levels.Add(std::move(level));
+  }
+  levels.SetRaster(&picture);
+  levels.SetRasterHook(VectorizeRaster);
+  for (int i = 0; i < 30; ++i) {
+    levels.SetOutput({4000 + 37 * i, 3000 + 11 * i});
+    levels.SetView({300 + i, 200});
+    levels.SetMirror(i % 2 == 1);
+    levels.RunHandOvers();
+  }
+  ASSERT_TRUE(levels.WaitUntilIdle());
+
+  TRasterJob calm(picture, {White, 0xFFC83C28u, 0xFF303030u});
+  calm.Levels.SetOutput(levels.Output());
+  calm.Levels.SetMirror(levels.Mirror());
+  calm.Vectorize();
+  for (int i = 0; i < 3; ++i) {
+    ASSERT_EQ(levels.Item(i)->Input()->size(), 1u);
+    EXPECT_EQ(levels.Item(i)->Input()->front(), calm.Input(i)) << i;
+  }
+}
+
 TEST(VectorizeRaster, RefusesAGridTooLargeForMemory) {
   // 4 micrometre focus over 300 x 200 mm: 75000 x 50000 cells.
   TRasterJob job(Flat(4, 4, Black), {White, Black}, 4);
