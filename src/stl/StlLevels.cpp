@@ -2,8 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 #include <numeric>
+#include <optional>
 
 #include "core/PathUtils.h"
 
@@ -11,9 +11,9 @@ using namespace ClipperLib;
 
 namespace {
 
-constexpr std::uint32_t LevelColors[] = {0xFFEF3030, 0xFFEFEF30, 0xFF30EF30, 0xFF30EFEF, 0xFFEF30EF,
-                                         0xFF3030EF, 0xFF909090, 0xFFBF0000, 0xFFBF6F00, 0xFF00BF00,
-                                         0xFF00BFBF, 0xFFBF00BF, 0xFF0000BF, 0xFFBFBF00, 0xFFCFCFCF};
+constexpr std::uint32_t LevelColors[] = {
+    0xFFEF3030, 0xFFEFEF30, 0xFF30EF30, 0xFF30EFEF, 0xFFEF30EF, 0xFF3030EF, 0xFF909090, 0xFFBF0000,
+    0xFFBF6F00, 0xFF00BF00, 0xFF00BFBF, 0xFFBF00BF, 0xFF0000BF, 0xFFBFBF00, 0xFFCFCFCF};
 constexpr std::size_t LevelColorCount = sizeof(LevelColors) / sizeof(LevelColors[0]);
 
 // A level while the list is being built; turned into TLevel at the end, so
@@ -220,7 +220,9 @@ private:
   std::vector<std::optional<TZone>> FCache;
 };
 
-bool PointLess(const TIntPoint &a, const TIntPoint &b) { return a.X < b.X || (a.X == b.X && a.Y < b.Y); }
+bool PointLess(const TIntPoint &a, const TIntPoint &b) {
+  return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+}
 
 // The outline loops of triangles under even-odd filling. An edge shared by
 // two triangles is crossed twice by any ray, so it bounds nothing: such
@@ -236,8 +238,8 @@ TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
   for (const auto *facet : facets) {
     const auto &c = facet->Corners;
     // A triangle of no area fills nothing (the library drops it too).
-    const TWide cross = TWide{c[1].X - c[0].X} * (c[2].Y - c[0].Y) -
-                        TWide{c[1].Y - c[0].Y} * (c[2].X - c[0].X);
+    const TWide cross =
+        TWide{c[1].X - c[0].X} * (c[2].Y - c[0].Y) - TWide{c[1].Y - c[0].Y} * (c[2].X - c[0].X);
     if (cross == 0)
       continue;
     for (std::size_t i = 0; i < 3; ++i) {
@@ -272,10 +274,11 @@ TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
     return PointLess(x.first, y.first) || (x.first == y.first && x.second < y.second);
   });
   auto firstEnd = [&](const TIntPoint &p) {
-    return static_cast<std::size_t>(
-        std::lower_bound(ends.begin(), ends.end(), p,
-                         [](const auto &end, const TIntPoint &q) { return PointLess(end.first, q); }) -
-        ends.begin());
+    return static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), p,
+                                                     [](const auto &end, const TIntPoint &q) {
+                                                       return PointLess(end.first, q);
+                                                     }) -
+                                    ends.begin());
   };
   std::vector<char> used(edges.size(), 0);
   TPaths loops;
@@ -547,8 +550,8 @@ void TrimAreas(TWorkList &list, const TStlLevelOptions &options) {
     std::vector<TPaths> islands;
     for (const PolyNode *outer : tree.Childs)
       CollectIslands(*outer, islands);
-    std::erase_if(islands,
-                  [&](const TPaths &island) { return std::fabs(PathsArea(island)) <= minimumArea; });
+    std::erase_if(
+        islands, [&](const TPaths &island) { return std::fabs(PathsArea(island)) <= minimumArea; });
     if (islands.empty())
       level.Removed = true;
     else

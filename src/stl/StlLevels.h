@@ -7,8 +7,8 @@
 #include <memory>
 #include <vector>
 
-#include "core/Level.h"
 #include "StlReader.h"
+#include "core/Level.h"
 
 // How the outline searches find the outlines near each other. Both give the
 // same levels; the plain one clips against every outline and stays as the

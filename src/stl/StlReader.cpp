@@ -13,6 +13,7 @@
 
 namespace {
 
+// clang-format off
 constexpr std::int32_t HeightTable[StlHeightCount] = {
     0,      10,     20,     30,     40,     50,     60,     70,     80,     90,
     100,    110,    120,    130,    150,    160,    180,    200,    220,    250,
@@ -24,6 +25,7 @@ constexpr std::int32_t HeightTable[StlHeightCount] = {
     40000,  45000,  50000,  55000,  60000,  66000,  73000,  81000,  90000,  100000,
     110000, 120000, 135000, 150000, 165000, 180000, 200000, 220000, 245000, 270000,
     300000, 330000, 365000, 400000, 450000, 500000, 550000, 600000, 650000, 750000};
+// clang-format on
 
 // One facet as the file gives it: three corners of X, Y, Z in millimetres.
 // The normal and the attribute word are never used, so they are not kept.
@@ -173,9 +175,9 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
     // keyword checks below like any other malformed facet.
     for (int i = 1; i < FacetTokens; ++i)
       facet[static_cast<std::size_t>(i)] = tokens.Next();
-    if (facet[1] != "normal" || facet[5] != "outer" || facet[6] != "loop" ||
-        facet[7] != "vertex" || facet[11] != "vertex" || facet[15] != "vertex" ||
-        facet[19] != "endloop" || facet[20] != "endfacet")
+    if (facet[1] != "normal" || facet[5] != "outer" || facet[6] != "loop" || facet[7] != "vertex" ||
+        facet[11] != "vertex" || facet[15] != "vertex" || facet[19] != "endloop" ||
+        facet[20] != "endfacet")
       return FacetFormatText;
     TRawFacet raw;
     for (std::size_t corner = 0; corner < 3; ++corner)
@@ -219,7 +221,8 @@ TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
   for (const auto &facet : facets) {
     int heights[3];
     for (std::size_t corner = 0; corner < 3; ++corner) {
-      const double z = static_cast<double>(facet.V[3 * corner + 2]) - static_cast<double>(minimum[2]);
+      const double z =
+          static_cast<double>(facet.V[3 * corner + 2]) - static_cast<double>(minimum[2]);
       heights[corner] = StlHeightIndex(std::nearbyint(z * 100));
     }
     if (heights[0] != heights[1] || heights[1] != heights[2])

@@ -112,15 +112,16 @@ TEST(StlContours, WallsFindTheHighestLowerOutline) {
 
 TEST(StlContours, SmallFacesAndShortPiecesVanish) {
   // A 0.1 mm pillar reaching 2 mm: its top is smaller than the spot.
-  const TMesh pillar = SteppedRelief({0, 10, 10.1f, 30}, {0, 10, 10.1f, 30},
-                                     {{1, 1, 1}, {1, 2, 1}, {1, 1, 1}});
+  const TMesh pillar =
+      SteppedRelief({0, 10, 10.1f, 30}, {0, 10, 10.1f, 30}, {{1, 1, 1}, {1, 2, 1}, {1, 1, 1}});
   EXPECT_EQ(Shown(Build(pillar)),
             (std::vector<TShown>{{lkArea, 10, Area10}, {lkLines, 10, Lines10}}));
   // A notch 0.25 mm wide and 0.15 mm deep in the plate's edge, its floor at
   // 0.5 mm too small to show. The bottom outline keeps only 0.05 mm across
   // the notch's mouth outside the plate outline: too short to burn, so the
   // bottom outline goes away.
-  const TMesh notch = SteppedRelief({0, 10, 10.25f, 30}, {0, 29.85f, 30}, {{1, 1, 1}, {1, 0.5f, 1}});
+  const TMesh notch =
+      SteppedRelief({0, 10, 10.25f, 30}, {0, 29.85f, 30}, {{1, 1, 1}, {1, 0.5f, 1}});
   const TLevelList levels = Build(notch);
   EXPECT_EQ(Shown(levels), (std::vector<TShown>{{lkArea, 10, Area10}, {lkLines, 10, Lines10}}));
   for (const auto &level : levels)
@@ -130,8 +131,8 @@ TEST(StlContours, SmallFacesAndShortPiecesVanish) {
 }
 
 TEST(StlContours, IslandsAtOneHeightShareLevels) {
-  const TMesh twoBlocks =
-      SteppedRelief(Steps(5, 10), Steps(3, 10), {{1, 1, 1, 1, 1}, {1, 2, 1, 2, 1}, {1, 1, 1, 1, 1}});
+  const TMesh twoBlocks = SteppedRelief(Steps(5, 10), Steps(3, 10),
+                                        {{1, 1, 1, 1, 1}, {1, 2, 1, 2, 1}, {1, 1, 1, 1, 1}});
   const TLevelList levels = Build(twoBlocks);
   ASSERT_EQ(Shown(levels), (std::vector<TShown>{{lkArea, 17, Area20},
                                                 {lkArea, 10, Area10},
@@ -144,12 +145,9 @@ TEST(StlContours, IslandsAtOneHeightShareLevels) {
 
   // A ring wall with the plate showing again inside it: the inner piece is
   // an island of its own, listed before the island around it.
-  const TMesh ring = SteppedRelief(Steps(5, 6), Steps(5, 6),
-                                   {{1, 1, 1, 1, 1},
-                                    {1, 2, 2, 2, 1},
-                                    {1, 2, 1, 2, 1},
-                                    {1, 2, 2, 2, 1},
-                                    {1, 1, 1, 1, 1}});
+  const TMesh ring = SteppedRelief(
+      Steps(5, 6), Steps(5, 6),
+      {{1, 1, 1, 1, 1}, {1, 2, 2, 2, 1}, {1, 2, 1, 2, 1}, {1, 2, 2, 2, 1}, {1, 1, 1, 1, 1}});
   const TLevelList ringLevels = Build(ring);
   ASSERT_GE(ringLevels.size(), 2u);
   const auto &plate = *ringLevels[1];
@@ -216,8 +214,8 @@ TEST(StlContours, FaceAroundALetterKeepsItsHole) {
   };
   TMesh mesh;
   for (const auto &t : triangles)
-    mesh.push_back({TVertex{t[0][0], t[0][1], 0}, TVertex{t[1][0], t[1][1], 0},
-                    TVertex{t[2][0], t[2][1], 0}});
+    mesh.push_back(
+        {TVertex{t[0][0], t[0][1], 0}, TVertex{t[1][0], t[1][1], 0}, TVertex{t[2][0], t[2][1], 0}});
   const TLevelList levels = Build(mesh);
   ASSERT_EQ(Shown(levels),
             (std::vector<TShown>{{lkArea, 0, "0.0 mm \u25A6"}, {lkLines, 0, "0.0 mm \u25A2"}}));

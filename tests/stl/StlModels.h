@@ -113,7 +113,8 @@ inline TMesh SteppedRelief(const std::vector<float> &xs, const std::vector<float
     if (row < 0 || column < 0 || row >= static_cast<std::ptrdiff_t>(rows) ||
         column >= static_cast<std::ptrdiff_t>(columns))
       return 0;
-    return std::fmax(0.0f, heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
+    return std::fmax(0.0f,
+                     heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)]);
   };
   for (std::size_t row = 0; row < rows; ++row)
     for (std::size_t column = 0; column < columns; ++column) {
@@ -170,7 +171,8 @@ inline TMesh TerraceRelief(int cells, float cellSize, int terraces, int bumps) {
       const double s = std::fabs(std::sin(u) * std::sin(v));
       const int step = std::min(terraces - 1, static_cast<int>(s * terraces));
       // Terrace 0 is the base plate, one table step up from the bottom.
-      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = TableHeight(step + 1);
+      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] =
+          TableHeight(step + 1);
     }
   return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
 }
@@ -189,7 +191,8 @@ inline TMesh ConeRelief(int cells, float cellSize, int terraces, int bumps) {
       const double v = std::fmod(row + 0.5, spacing) - spacing / 2;
       const double rise = 1 - std::sqrt(u * u + v * v) / (spacing / 2);
       const int step = std::clamp(static_cast<int>(rise * terraces), 0, terraces - 1);
-      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] = TableHeight(step + 1);
+      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] =
+          TableHeight(step + 1);
     }
   return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
 }

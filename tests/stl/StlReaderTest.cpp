@@ -69,9 +69,12 @@ TEST(StlForm, FilterChoosesBinaryOrText) {
     std::size_t Levels;
   };
   const TCase cases[] = {
-      {&binaryLikeText, 1, NoEndsolid, 0}, {&binaryLikeText, 2, "", 2},
-      {&binaryLikeText, 3, NoEndsolid, 0}, {&binary, 1, "", 2},
-      {&binary, 3, NoEndsolid, 0},         {&text, 1, "", 2},
+      {&binaryLikeText, 1, NoEndsolid, 0},
+      {&binaryLikeText, 2, "", 2},
+      {&binaryLikeText, 3, NoEndsolid, 0},
+      {&binary, 1, "", 2},
+      {&binary, 3, NoEndsolid, 0},
+      {&text, 1, "", 2},
       {&text, 3, "", 2},
   };
   for (const auto &c : cases) {
@@ -153,11 +156,12 @@ TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
     const char *Token;
     double Value;
   };
-  constexpr TGood good[] = {{"10", 10},   {"1e1", 10},  {"+2.", 2},    {"1E-2", 0.01},
+  constexpr TGood good[] = {{"10", 10},    {"1e1", 10},  {"+2.", 2},     {"1E-2", 0.01},
                             {"-.5", -0.5}, {"1e-50", 0}, {"2.5e+0", 2.5}};
   for (const auto &c : good) {
     SCOPED_TRACE(c.Token);
-    const std::string text = std::string("solid t\nfacet normal n o p outer loop vertex ") + c.Token +
+    const std::string text = std::string("solid t\nfacet normal n o p outer loop vertex ") +
+                             c.Token +
                              " 0 0 vertex 30 0 0 vertex 30 30 0 endloop endfacet\n"
                              "facet normal 0 0 1 outer loop vertex 0 0 0 vertex 30 30 0 "
                              "vertex 0 30 0 endloop endfacet endsolid t\n";
@@ -172,17 +176,20 @@ TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
     std::string Token;
     std::string Shown;
   };
-  const TBad bad[] = {{"1,5", "1,5"},         {"nan", "nan"},   {"inf", "inf"},
-                      {"-infinity", "-infinity"}, {"1e39", "1e39"}, {"0x10", "0x10"},
-                      {"1e", "1e"},           {".", "."},       {"--1", "--1"},
-                      {"1.5.2", "1.5.2"},     {"\xB5m", "\xC2\xB5m"},
-                      {std::string(150, '7') + "x", std::string(100, '7') + "..."}};
+  const TBad bad[] = {
+      {"1,5", "1,5"},         {"nan", "nan"},
+      {"inf", "inf"},         {"-infinity", "-infinity"},
+      {"1e39", "1e39"},       {"0x10", "0x10"},
+      {"1e", "1e"},           {".", "."},
+      {"--1", "--1"},         {"1.5.2", "1.5.2"},
+      {"\xB5m", "\xC2\xB5m"}, {std::string(150, '7') + "x", std::string(100, '7') + "..."}};
   for (const auto &c : bad) {
     SCOPED_TRACE(c.Token);
-    const std::string text = "solid t\nfacet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 " + c.Token +
-                             " 0 vertex 1 1 0 endloop endfacet endsolid t\n";
+    const std::string text = "solid t\nfacet normal 0 0 1 outer loop vertex 0 0 0 vertex 1 " +
+                             c.Token + " 0 vertex 1 1 0 endloop endfacet endsolid t\n";
     const TOutcome outcome = Read(text);
-    EXPECT_EQ(outcome.Error, "'" + c.Shown + "' is not a valid floating point value for Single type");
+    EXPECT_EQ(outcome.Error,
+              "'" + c.Shown + "' is not a valid floating point value for Single type");
     EXPECT_TRUE(outcome.Messages.empty());
   }
 }
@@ -192,9 +199,9 @@ TEST(StlHeights, NearestTableHeightHalfwayTakesTheHigher) {
     double Hundredths;
     int Index;
   };
-  constexpr TCase cases[] = {{0, 0},       {4, 0},       {5, 1},      {104, 10},   {105, 11},
-                             {106, 11},    {139, 13},    {140, 14},   {699999, 98}, {700000, 99},
-                             {750000, 99}, {1e12, 99}};
+  constexpr TCase cases[] = {{0, 0},       {4, 0},       {5, 1},       {104, 10},
+                             {105, 11},    {106, 11},    {139, 13},    {140, 14},
+                             {699999, 98}, {700000, 99}, {750000, 99}, {1e12, 99}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Hundredths);
     EXPECT_EQ(StlHeightIndex(c.Hundredths), c.Index);
