@@ -12,15 +12,15 @@ using namespace StlModels;
 
 namespace {
 
-// Four stepped cones of 49 terraces on a base plate, 48 mm square: 50
-// heights, two outlines per terrace and cone.
-const TStlModel &Cones() {
-  static const TStlModel model = ReadStlModel(BinaryStl(ConeRelief(120, 0.4f, 49, 2)), {});
+// Four stepped pyramids of 49 steps, 39.2 mm square: 50 heights and two
+// outlines per step and pyramid.
+const TStlModel &Pyramids() {
+  static const TStlModel model = ReadStlModel(BinaryStl(PyramidRelief(49, 0.2f, 2)), {});
   return model;
 }
 
 void BM_StlLevels(benchmark::State &state) {
-  const TStlModel &model = Cones();
+  const TStlModel &model = Pyramids();
   TStlLevelOptions options;
   options.Search = static_cast<TStlSearch>(state.range(0));
   int firstLevels = 0;

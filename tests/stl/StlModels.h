@@ -197,6 +197,24 @@ inline TMesh ConeRelief(int cells, float cellSize, int terraces, int bumps) {
   return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
 }
 
+// Stepped square pyramids: count × count of them side by side, each of the
+// given number of steps one cell wide. Every step is a square ring, so a
+// pyramid gives two four-cornered outlines per step.
+inline TMesh PyramidRelief(int steps, float cellSize, int count) {
+  const int side = 2 * steps;
+  const int cells = count * side;
+  std::vector<std::vector<float>> heights(static_cast<std::size_t>(cells),
+                                          std::vector<float>(static_cast<std::size_t>(cells)));
+  for (int row = 0; row < cells; ++row)
+    for (int column = 0; column < cells; ++column) {
+      const int r = row % side, c = column % side;
+      const int step = std::min({r, c, side - 1 - r, side - 1 - c});
+      heights[static_cast<std::size_t>(row)][static_cast<std::size_t>(column)] =
+          TableHeight(step + 1);
+    }
+  return SteppedRelief(Steps(cells, cellSize), Steps(cells, cellSize), heights);
+}
+
 // The relief committed as examples/relief.stl: four hills of three terraces
 // on a base plate, 24 mm square.
 inline TMesh ExampleRelief() { return TerraceRelief(16, 1.5f, 4, 2); }
