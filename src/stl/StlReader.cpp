@@ -4,6 +4,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <optional>
@@ -286,18 +287,16 @@ TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &op
 }
 
 TReadResult LoadStereolithographyFile(const std::string &fileName, const TReadOptions &options) {
+  // A folder or a device opens as a stream too, with no usable size.
+  std::error_code error;
+  const bool regular = std::filesystem::is_regular_file(fileName, error);
+  const std::uintmax_t size = regular ? std::filesystem::file_size(fileName, error) : 0;
   std::ifstream file(fileName, std::ios::binary);
-  if (!file)
+  if (!regular || error || !file)
     throw TReadError("Cannot open file \"" + fileName + "\"");
-  std::string bytes;
-  file.seekg(0, std::ios::end);
-  const std::streamoff size = file.tellg();
-  file.seekg(0, std::ios::beg);
-  if (size < 0 || !file)
-    throw TReadError("Cannot read file \"" + fileName + "\"");
-  bytes.resize(static_cast<std::size_t>(size));
-  file.read(bytes.data(), size);
-  if (file.gcount() != size)
+  std::string bytes(static_cast<std::size_t>(size), '\0');
+  file.read(bytes.data(), static_cast<std::streamsize>(size));
+  if (static_cast<std::uintmax_t>(file.gcount()) != size)
     throw TReadError("Cannot read file \"" + fileName + "\"");
   return ReadStereolithography(bytes, options);
 }

@@ -331,10 +331,14 @@ TEST(StlFile, ExampleLoadsFromDiskLikeItsBytes) {
     EXPECT_EQ(fromFile.Levels[i]->Name(), fromBytes.Levels[i]->Name());
     EXPECT_EQ(*fromFile.Levels[i]->Input(), *fromBytes.Levels[i]->Input());
   }
-  try {
-    LoadStereolithographyFile(path + ".missing", options);
-    ADD_FAILURE() << "a missing file loaded";
-  } catch (const TReadError &error) {
-    EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + path + ".missing\"");
+  // A folder opens as a stream with a nonsense size.
+  for (const std::string &bad :
+       {path + ".missing", std::string(BRENNIX_SOURCE_DIR) + "/examples"}) {
+    try {
+      LoadStereolithographyFile(bad, options);
+      ADD_FAILURE() << bad << " loaded";
+    } catch (const TReadError &error) {
+      EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + bad + "\"");
+    }
   }
 }
