@@ -1,4 +1,6 @@
 #include <cmath>
+#include <filesystem>
+#include <fstream>
 #include <numbers>
 #include <string>
 
@@ -266,6 +268,36 @@ TEST(GerberReader, HairlineDrawsIgnoreTheAperture) {
   EXPECT_EQ(PathsBounds(thin).bottom, 1);
   // Draws need no aperture at all then.
   EXPECT_FALSE(ParseGerber(Header + "X0Y0D02*X1000000Y0D01*M02*", options).empty());
+}
+
+TEST(GerberReader, LoadMakesTheCopperLevel) {
+  const auto folder = std::filesystem::temp_directory_path() / "brennix-gerber-load";
+  std::filesystem::create_directories(folder);
+  const std::string text = Header + "%ADD10R,2X1*%D10*X3000000Y2000000D03*M02*";
+  // The same board as UTF-16 with a byte-order mark.
+  std::string wide = "\xFF\xFE";
+  for (const char c : text)
+    wide += std::string(1, c) + '\0';
+  for (const std::string &bytes : {text, wide}) {
+    const auto path = (folder / "board.gtl").string();
+    std::ofstream(path, std::ios::binary) << bytes;
+    TReadOptions options;
+    options.UnitsPerMM = 100;
+    const TReadResult result = LoadGerberFile(path, options);
+    EXPECT_TRUE(result.Gerber);
+    ASSERT_EQ(result.Levels.size(), 1u);
+    const TLevel &level = *result.Levels[0];
+    EXPECT_EQ(level.Name(), "Copper");
+    EXPECT_EQ(level.Kind(), lkArea);
+    EXPECT_EQ(level.Color(), 0xFFC00000u);
+    EXPECT_EQ(level.Height(), 5);
+    ASSERT_EQ(level.Input()->size(), 1u);
+    EXPECT_NEAR(PathsArea(level.Input()->front()), 200 * 100, 1);
+    // The size counts from the file's origin: the right and top edges.
+    EXPECT_EQ(result.Size, (TIntSize{3100, 2050}));
+  }
+  std::filesystem::remove_all(folder);
+  EXPECT_THROW(LoadGerberFile((folder / "missing.gbr").string(), {}), TReadError);
 }
 
 } // namespace
