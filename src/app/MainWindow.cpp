@@ -22,6 +22,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPropertyAnimation>
 #include <QPushButton>
@@ -484,6 +485,15 @@ void TMainWindow::FocusSizeChange() {
 void TMainWindow::FocusSizeExit() {
   if (!FFocusReload || LoadedFile().FileName.empty())
     return;
+  if (!RightPanel->isEnabled()) {
+    // Disabling the panel for a load or save moves the focus out of the box:
+    // read again once that job is over, not in the middle of it.
+    ::ExecuteInIdle([window = QPointer<TMainWindow>(this)] {
+      if (window)
+        window->FocusSizeExit();
+    });
+    return;
+  }
   FFocusReload = false;
   FLevels->SetFocus(
       std::max(FSettings.MicroFocusSize->Value(), RoundToInt(FocusSize->minimum() * 1000)));
@@ -548,8 +558,10 @@ void TMainWindow::ShowConfigurationChange() {
   const bool open = ShowConfiguration->isChecked();
   ShowConfiguration->setText(open ? "Co&nfigure G-code:" : "Co&nfigure G-code");
   ShowConfiguration->adjustSize();
-  if (open)
+  if (open) {
+    GcodeGroup->setVisible(true);
     SettingsPanel->setVisible(true);
+  }
   SettingsAni->stop();
   SettingsAni->setStartValue(SettingsOpacity->opacity());
   SettingsAni->setEndValue(open ? 1.0 : 0.0);
@@ -743,7 +755,12 @@ void TMainWindow::SetCaption(const std::string &caption) {
   setWindowTitle(QString::fromStdString(caption));
 }
 
-void TMainWindow::EnableRightPanel(bool enabled) { RightPanel->setEnabled(enabled); }
+void TMainWindow::EnableRightPanel(bool enabled) {
+  // Disabling pairs with enabling: a job nested in another one's event
+  // processing must not free the panel while the outer job still runs.
+  FPanelHolds = std::max(FPanelHolds + (enabled ? -1 : 1), 0);
+  RightPanel->setEnabled(FPanelHolds == 0);
+}
 
 TTemplates TMainWindow::Templates() const {
   TTemplates templates;
@@ -762,8 +779,11 @@ double TMainWindow::OffsetY() const { return OffsetYBox->value(); }
 bool TMainWindow::OffsetCenter() const { return OffsetCenterBox->isChecked(); }
 
 void TMainWindow::BeginProgress(const std::string &caption) {
-  FLoading = std::make_unique<TLoadingWindow>(
-      this, [this](int value, int maximum) { SetCalcProgress(value, maximum); });
+  // A job started from within another one's event processing shares its
+  // window, which closes when the outer job ends.
+  if (FLoadingDepth++ == 0)
+    FLoading = std::make_unique<TLoadingWindow>(
+        this, [this](int value, int maximum) { SetCalcProgress(value, maximum); });
   FLoading->setWindowTitle(QString::fromStdString(caption));
   FLoading->show();
 }
@@ -779,7 +799,7 @@ void TMainWindow::Progress(bool cycle) {
 }
 
 void TMainWindow::EndProgress() {
-  if (!FLoading)
+  if (FLoadingDepth == 0 || --FLoadingDepth > 0)
     return;
   FLoading->hide();
   FLoading.reset();

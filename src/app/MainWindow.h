@@ -139,6 +139,8 @@ private:
   TBrennixSettings FSettings;
   std::unique_ptr<TLevels> FLevels;
   std::unique_ptr<TLoadingWindow> FLoading;
+  int FLoadingDepth = 0;
+  int FPanelHolds = 0;
   bool FCodeEdit = false;
   bool FFocusReload = false;
   QString FOpenDialogFile; // the last file chosen in the open dialog

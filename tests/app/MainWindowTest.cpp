@@ -187,6 +187,22 @@ TEST_F(MainWindowTest, FocusIsStoredAtOnceAndAppliedWhenTheBoxIsLeft) {
   EXPECT_EQ(w.ScaleXBox->value(), 50);
   EXPECT_EQ(w.PrintX->value(), 100);
   EXPECT_GT(w.Levels().Count(), 0);
+
+  // A drop while the box still has the focus: the load disables the panel,
+  // which takes the focus away; the new focus is applied after that load.
+  QApplication::setActiveWindow(&w); // the loading window had it last
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  w.FocusSize->setFocus();
+  ASSERT_TRUE(w.FocusSize->hasFocus());
+  w.FocusSize->setValue(0.5);
+  const QString dropped = DrawingFixture("dropped-focus.svg");
+  w.DropFileDropped(dropped);
+  EXPECT_EQ(LoadedFile().FileName, dropped.toStdString());
+  for (int i = 0; i < 100 && w.Levels().Focus() != 50; ++i)
+    Pump(10);
+  EXPECT_EQ(w.Levels().Focus(), 50);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(LoadedFile().FileName, dropped.toStdString());
 }
 
 TEST_F(MainWindowTest, ScaleAndPrintSizeFollowEachOther) {
@@ -434,6 +450,21 @@ TEST_F(MainWindowTest, ProgressWindowMirrorsIntoCalcProgress) {
   EXPECT_TRUE(loading->isVisible());
   w.EndProgress();
   EXPECT_EQ(w.LoadingWindow(), nullptr);
+
+  // A job begun inside another one's event processing shares its window and
+  // leaves the panel disabled until the outer job ends.
+  w.BeginProgress("Loading...");
+  w.EnableRightPanel(false);
+  w.BeginProgress("Loading...");
+  w.EnableRightPanel(false);
+  w.EnableRightPanel(true);
+  w.EndProgress();
+  EXPECT_NE(w.LoadingWindow(), nullptr);
+  EXPECT_FALSE(w.RightPanel->isEnabled());
+  w.EnableRightPanel(true);
+  w.EndProgress();
+  EXPECT_EQ(w.LoadingWindow(), nullptr);
+  EXPECT_TRUE(w.RightPanel->isEnabled());
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
