@@ -279,5 +279,12 @@ TEST(StlContours, IndexedSearchMatchesPlainSearch) {
     ASSERT_EQ(Shown(indexed), Shown(plain));
     for (std::size_t i = 0; i < indexed.size(); ++i)
       EXPECT_EQ(*indexed[i]->Input(), *plain[i]->Input()) << indexed[i]->Name();
+    // Hatching relies on islands turning the way the library's booleans
+    // return them: the outline counter-clockwise, its holes clockwise.
+    for (const auto &level : indexed)
+      if (level->Kind() == lkArea)
+        for (const auto &island : *level->Input())
+          for (std::size_t k = 0; k < island.size(); ++k)
+            EXPECT_EQ(ClipperLib::Orientation(island[k]), k == 0) << level->Name();
   }
 }
