@@ -172,7 +172,7 @@ TPolygonF TPathData::FlattenToPolygon(float flatness, std::size_t &curvePointBud
                                   : MaxCurveSteps;
         if (n > 1) {
           if (n > curvePointBudget)
-            throw TReadError("The drawing has too many curve points");
+            throw TReadError("The drawing is too complex");
           curvePointBudget -= n;
           for (std::size_t j = 0; j < n; ++j) {
             double x, y;

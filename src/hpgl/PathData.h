@@ -36,8 +36,8 @@ constexpr TPointF PolygonSeparator{16777215.0f, 16777215.0f};
 // to radii of kilometres, and a curve of radius 1e30 still ends quickly.
 constexpr std::size_t MaxCurveSteps = 4096;
 // Curve sample points one flattening may produce unless the caller passes a
-// budget of its own; beyond it the drawing is refused rather than exhausting
-// memory.
+// budget of its own; beyond it the drawing is refused ("The drawing is too
+// complex") rather than exhausting memory.
 constexpr std::size_t DefaultCurvePointBudget = std::size_t(1) << 22;
 // PolygonToPaths clamps coordinates to this magnitude: far inside Clipper's
 // range (about 4.6e18), so offsets, scaling and sums downstream cannot leave it.

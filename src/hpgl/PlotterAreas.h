@@ -10,6 +10,13 @@
 // order and direction; repeated points are dropped.
 TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window);
 
+// About how many steps the clipper needs to resolve these polygons: for every
+// vertex and crossing, the edges spanning its height, plus the crossings
+// squared (each makes a face that is joined with the others). Many edges
+// spanning the same heights (a comb of thousands of teeth) or many crossings
+// (a scribble) make the clipper quadratic, which this foresees in n log n.
+double SweepWorkEstimate(const TPaths &paths);
+
 // The areas one pen has filled, so that a new area is stored minus all of
 // them and no spot is burned twice.
 class TFilledAreas {

@@ -115,6 +115,18 @@ constexpr float ParameterLimit = 1e15f;
 constexpr float PlotterFlatness = 4.0f;
 // Unlimited input window.
 constexpr std::int64_t WindowUnlimited = 0x1FFFFFFF;
+// Work the flushes of one file may do, counted in flattened points; an area
+// point costs 16, as it goes through three clipper operations (so about a
+// million area points or 16 million line points a file). A plot flushes each
+// point about once; only a file that edges or fills the same large polygon
+// over and over comes near, and it is refused rather than left to run for
+// hours or to fill memory with copies.
+constexpr std::size_t FlushWorkBudget = std::size_t(1) << 24;
+constexpr std::size_t AreaPointCost = 16;
+// A filled polygon whose sweep would visit more edges than this is refused:
+// the clipper takes a few seconds for 1e8 (a comb of 10000 teeth, a scribble
+// of 1500 random strokes), and the time grows with the square beyond.
+constexpr double MaxSweepWork = 1e8;
 // The default P2 (and the unit of IR): 12200 plotter units, 305 mm.
 constexpr std::int64_t DefaultP2 = 12200;
 
@@ -200,6 +212,7 @@ private:
   // Index into FOutputs by (pen, fill): a plot may select very many pens.
   std::map<std::pair<std::int32_t, bool>, std::size_t> FOutputIndex;
   std::size_t FCurvePointBudget = DefaultCurvePointBudget;
+  std::size_t FWorkBudget = FlushWorkBudget;
 };
 
 void TPlotterInterpreter::Defaults() {
@@ -451,6 +464,10 @@ TPlotterOutput &TPlotterInterpreter::FindOrCreate(std::int32_t pen, bool fill) {
 
 void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
   const TPolygonF polygon = path.FlattenToPolygon(PlotterFlatness, FCurvePointBudget);
+  const std::size_t work = polygon.size() * (mode == fmLines ? 1 : AreaPointCost);
+  if (work > FWorkBudget)
+    throw TReadError("The drawing is too complex");
+  FWorkBudget -= work;
   if (&path == &Current()) {
     const TPointF last = path.LastPoint();
     path.Clear();
@@ -473,9 +490,16 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
   if (mode == fmLines) {
     output.Data.push_back(ClipLinesToWindow(paths, window));
   } else {
-    TPaths simple;
-    ClipperLib::SimplifyPolygons(paths, simple,
-                                 mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+    if (SweepWorkEstimate(paths) > MaxSweepWork)
+      throw TReadError("The drawing is too complex");
+    // The union resolves the fill rule. Clipper's strictly-simple variant
+    // (SimplifyPolygons) gives the same region but checks every vertex
+    // against every other one of its polygon: minutes for a circle of 100000
+    // points. The intersection below leaves the same region either way.
+    TClipper simplify;
+    simplify.AddSubject(paths);
+    const TPaths simple = simplify.Execute(
+        ClipperLib::ctUnion, mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
     TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
     output.Data.push_back(output.Filled.Add(inside));
   }

@@ -413,9 +413,64 @@ TEST(PlotterReaderBadInput, ClearErrors) {
     Read(circles);
     ADD_FAILURE() << "no error";
   } catch (const TReadError &e) {
-    EXPECT_STREQ(e.what(), "The drawing has too many curve points");
+    EXPECT_STREQ(e.what(), "The drawing is too complex");
+  }
+  // The same large polygon edged and filled over and over: refused, not
+  // worked through for hours (or copied until memory runs out).
+  std::string polygon = "PM0;PD";
+  for (int i = 0; i < 20000; ++i)
+    polygon += std::to_string(i) + "," + std::to_string(i % 2 * 1000) + ",";
+  polygon += "0,0;PM2;";
+  for (const char *repeat : {"EP;", "FP1;", "IW0,0,1,1;EP;"}) {
+    SCOPED_TRACE(repeat);
+    std::string text = polygon;
+    for (int i = 0; i < 5000; ++i)
+      text += repeat;
+    try {
+      Read(text);
+      ADD_FAILURE() << "no error";
+    } catch (const TReadError &e) {
+      EXPECT_STREQ(e.what(), "The drawing is too complex");
+    }
   }
   EXPECT_THROW(LoadPlotterFile("/nonexistent/plot.plt", {}), TReadError);
+}
+
+TEST(PlotterReaderBadInput, FillsTheClipperWouldTakeHoursOver) {
+  // A comb of many teeth and a scribble of random strokes: the clipper's
+  // sweep grows with the square of the edges it keeps active.
+  auto comb = [](int teeth) {
+    std::string text = "PM0;PD";
+    for (int i = 0; i < teeth; ++i)
+      text += std::to_string(i) + "," + std::to_string(i % 2 * 1000) + ",";
+    return text + "0,0;PM2;FP;";
+  };
+  std::mt19937 random(3);
+  std::string scribble = "PM0;PD";
+  for (int i = 0; i < 3000; ++i)
+    scribble += std::to_string(random() % 10000) + "," + std::to_string(random() % 10000) + ",";
+  scribble += "0,0;PM2;FP;";
+  for (const std::string &text : {comb(20000), scribble}) {
+    try {
+      Read(text);
+      ADD_FAILURE() << "no error";
+    } catch (const TReadError &e) {
+      EXPECT_STREQ(e.what(), "The drawing is too complex");
+    }
+  }
+  // A smaller comb is filled as drawn.
+  const TReadResult r = Read(comb(2000));
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(r.Levels[0]->Kind(), lkArea);
+  // Far more vertices on a plain outline are no trouble.
+  std::string circle = "PM0;PD";
+  for (int i = 0; i < 100000; ++i) {
+    const double a = i * 2 * std::numbers::pi / 100000;
+    circle += std::to_string(std::lround(50000 * std::cos(a))) + "," +
+              std::to_string(std::lround(50000 * std::sin(a))) + ",";
+  }
+  circle += ";PM2;FP;";
+  EXPECT_EQ(Read(circle).Levels.size(), 1u);
 }
 
 TEST(PlotterReaderBadInput, ManyCommandsStayFast) {
