@@ -12,13 +12,14 @@ using TIntPoint = ClipperLib::IntPoint;
 using TPath = ClipperLib::Path;
 using TPaths = ClipperLib::Paths;
 
-struct TIntSize {
+// Eight bytes, aligned as such, so the level list can keep them in lock-free atomics.
+struct alignas(8) TIntSize {
   std::int32_t cx = 0;
   std::int32_t cy = 0;
   friend bool operator==(const TIntSize &, const TIntSize &) = default;
 };
 
-struct TSizeF {
+struct alignas(8) TSizeF {
   float cx = 0;
   float cy = 0;
   friend bool operator==(const TSizeF &, const TSizeF &) = default;

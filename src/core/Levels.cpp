@@ -404,8 +404,12 @@ void TLevels::Cycle() {
 
   if (FUpdateRaster) {
     FUpdateRaster = false;
-    if (FRasterHook && HasRaster())
+    if (FRasterHook && HasRaster()) {
       FRasterHook(*this);
+      // A rebuild cut short by a new request must run again next cycle.
+      if (FClear)
+        FUpdateRaster = true;
+    }
   }
   if (FClear)
     return;

@@ -300,16 +300,6 @@ private:
   TLabCache FLab;
 };
 
-// A rebuild cut short must run again in the next cycle, which only happens
-// when the list asks for it: reading the list anew is what asks. Not while a
-// file is being read: its end asks anyway, and Reading must stay set until then.
-void RequestRebuild(TLevels &levels) {
-  levels.HandOver([&levels] {
-    if (!levels.Reading())
-      levels.SetReading(false);
-  });
-}
-
 std::uint32_t CellPixel(const QImage &cells, int x, int y) {
   return reinterpret_cast<const std::uint32_t *>(cells.constScanLine(y))[x];
 }
@@ -392,10 +382,8 @@ void VectorizeRaster(TLevels &levels) {
     throw std::runtime_error("Not enough memory to scale the picture to " +
                              std::to_string(columns) + " x " + std::to_string(rows) +
                              " focus spots.");
-  if (levels.Clearing()) {
-    RequestRebuild(levels);
+  if (levels.Clearing())
     return;
-  }
 
   std::vector<TNearestCache::TCandidate> candidates;
   for (int i = 0; i < levels.Count(); ++i)
@@ -408,10 +396,8 @@ void VectorizeRaster(TLevels &levels) {
   std::vector<TPaths> segments(static_cast<std::size_t>(levels.Count()));
   std::vector<int> rowNearest(static_cast<std::size_t>(columns));
   for (int r = 0; r < rows; ++r) {
-    if (levels.Clearing()) {
-      RequestRebuild(levels);
+    if (levels.Clearing())
       return;
-    }
     // Row 0 is the bottom of the drawing, the last row of the picture.
     const int y = rows - 1 - r;
     for (int x = 0; x < columns; ++x)
@@ -434,10 +420,8 @@ void VectorizeRaster(TLevels &levels) {
       x = e;
     }
   }
-  if (levels.Clearing()) {
-    RequestRebuild(levels);
+  if (levels.Clearing())
     return;
-  }
   for (int i = 0; i < levels.Count(); ++i)
     if (auto *input = levels.Item(i)->Input())
       input->assign(1, std::move(segments[static_cast<std::size_t>(i)]));

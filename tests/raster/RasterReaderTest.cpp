@@ -550,8 +550,23 @@ TEST(VectorizeRaster, ACycleRequestedMeanwhileLeavesInputsAndRebuildsNextCycle) 
   job.Levels.RequestCycle(); // say, the preview was resized
   VectorizeRaster(job.Levels);
   EXPECT_EQ(job.Input(1), stale);
-  // A rebuild cut short happens in the next cycle.
+
+  // A request that arrives while the rebuild runs cuts it short; the next
+  // cycle rebuilds, although nothing asked for a rebuild again.
+  bool interrupt = true;
+  int rebuilds = 0;
+  job.Levels.SetRasterHook([&](TLevels &levels) {
+    ++rebuilds;
+    if (interrupt)
+      levels.RequestCycle();
+    interrupt = false;
+    VectorizeRaster(levels);
+  });
+  job.Levels.SetMirror(true);
+  job.Levels.SetMirror(false);
+  job.Levels.Item(1)->Input()->assign(1, stale);
   job.Levels.RunCycles();
+  EXPECT_EQ(rebuilds, 2);
   EXPECT_EQ(job.Input(1), built);
 }
 
