@@ -281,10 +281,12 @@ TEST(StlContours, IndexedSearchMatchesPlainSearch) {
       EXPECT_EQ(*indexed[i]->Input(), *plain[i]->Input()) << indexed[i]->Name();
     // Hatching relies on islands turning the way the library's booleans
     // return them: the outline counter-clockwise, its holes clockwise.
-    for (const auto &level : indexed)
-      if (level->Kind() == lkArea)
-        for (const auto &island : *level->Input())
-          for (std::size_t k = 0; k < island.size(); ++k)
-            EXPECT_EQ(ClipperLib::Orientation(island[k]), k == 0) << level->Name();
+    for (const auto &level : indexed) {
+      if (level->Kind() != lkArea)
+        continue;
+      for (const auto &island : *level->Input())
+        for (std::size_t k = 0; k < island.size(); ++k)
+          EXPECT_EQ(ClipperLib::Orientation(island[k]), k == 0) << level->Name();
+    }
   }
 }
