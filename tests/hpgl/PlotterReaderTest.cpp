@@ -418,9 +418,12 @@ TEST(PlotterReaderBadInput, ClearErrors) {
   // The same large polygon edged and filled over and over: refused, not
   // worked through for hours (or copied until memory runs out).
   std::string polygon = "PM0;PD";
-  for (int i = 0; i < 20000; ++i)
-    polygon += std::to_string(i) + "," + std::to_string(i % 2 * 1000) + ",";
-  polygon += "0,0;PM2;";
+  for (int i = 0; i < 5000; ++i) {
+    const double a = i * 2 * std::numbers::pi / 5000;
+    polygon += std::to_string(std::lround(10000 * std::cos(a))) + "," +
+               std::to_string(std::lround(10000 * std::sin(a))) + ",";
+  }
+  polygon += ";PM2;";
   for (const char *repeat : {"EP;", "FP1;", "IW0,0,1,1;EP;"}) {
     SCOPED_TRACE(repeat);
     std::string text = polygon;
