@@ -127,7 +127,9 @@ constexpr std::size_t AreaPointCost = 16;
 // the clipper takes a few seconds for 1e8 (a comb of 10000 teeth, a scribble
 // of 1500 random strokes), and the time grows with the square beyond.
 constexpr double MaxSweepWork = 1e8;
-// The default P2 (and the unit of IR): 12200 plotter units, 305 mm.
+// The default P2 (and the unit of IR): 12200 plotter units, 305 mm. Fixed in
+// plotter units like everything else in the file, so user-scaled drawings
+// also keep their size when the internal unit changes.
 constexpr std::int64_t DefaultP2 = 12200;
 
 std::int64_t RoundClamp(double value) {

@@ -2,7 +2,6 @@
 // HP-GL plotter files: one lines level per pen ("Pen n") and one area level
 // per pen for what it filled ("Fill n").
 
-#include <array>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -34,5 +33,8 @@ TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &opt
 // byte-order mark is narrowed (characters beyond 8 bits can never be commands).
 std::string DecodePlotterText(std::string_view bytes);
 
-// The factor from plotter units (0.025 mm) to internal units.
+// The factor from plotter units to internal units. A plotter unit is 0.025 mm
+// whatever the focus, so the factor follows the internal unit and a drawing
+// keeps its size in millimetres when a focus change reads it again (2.5 at
+// 100 units per millimetre).
 inline double PlotterUnitScale(double unitsPerMM) { return unitsPerMM / 40.0; }
