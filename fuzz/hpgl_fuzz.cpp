@@ -12,7 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   const std::string_view text(reinterpret_cast<const char *>(data), size);
   try {
     TReadOptions options;
-    ReadPlotter(DecodePlotterText(text), options);
+    ReadPlotter(text, options);
   } catch (const TReadError &) {
   }
   return 0;

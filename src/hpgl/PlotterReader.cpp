@@ -673,8 +673,9 @@ std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text) {
   return commands;
 }
 
-TReadResult ReadPlotter(std::string_view text, const TReadOptions &options) {
+TReadResult ReadPlotter(std::string_view bytes, const TReadOptions &options) {
   TPlotterInterpreter interpreter(options);
+  const std::string text = DecodePlotterText(bytes);
   ParsePlotterCommands(text, [&](const TPlotterCommand &c) { interpreter.Execute(c); });
   return interpreter.Finish();
 }
@@ -705,5 +706,5 @@ TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &opt
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   if (in.bad())
     throw TReadError("Cannot read file \"" + fileName + "\"");
-  return ReadPlotter(DecodePlotterText(bytes), options);
+  return ReadPlotter(bytes, options);
 }

@@ -24,8 +24,8 @@ std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text);
 void ParsePlotterCommands(std::string_view text,
                           const std::function<void(const TPlotterCommand &)> &onCommand);
 
-// text is the file's bytes (8-bit text; see DecodePlotterText for other encodings).
-TReadResult ReadPlotter(std::string_view text, const TReadOptions &options);
+// bytes: the file as read; a byte-order mark selects the encoding (DecodePlotterText).
+TReadResult ReadPlotter(std::string_view bytes, const TReadOptions &options);
 // Throws TReadError when the file cannot be read.
 TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options);
 

@@ -134,6 +134,9 @@ TEST(PlotterParse, DecodesByteOrderMarks) {
   EXPECT_EQ(DecodePlotterText(std::string("\xFF\xFEP\0D\0" "1\0", 8)), "PD1");
   EXPECT_EQ(DecodePlotterText(std::string("\xFE\xFF\0P\0D\x04\x10", 8)), "PD\x1A");
   EXPECT_EQ(DecodePlotterText("PD1"), "PD1");
+  // The reader takes the file's bytes as they are.
+  const TReadResult r = ReadPlotter(std::string("\xFF\xFEP\0D\0" "8\0" "0\0,\0" "0\0", 14), {});
+  EXPECT_EQ(r.Size, (TIntSize{200, 0}));
 }
 
 // ---------------------------------------------------------------------------
