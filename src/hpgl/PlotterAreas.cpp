@@ -81,6 +81,21 @@ TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window) {
 TPaths TFilledAreas::Add(const TPaths &area) {
   if (area.empty())
     return {};
+  std::uint64_t hash = 14695981039346656037u;
+  auto mix = [&](std::uint64_t v) { hash = (hash ^ v) * 1099511628211u; };
+  for (const TPath &path : area) {
+    mix(path.size());
+    for (const IntPoint &p : path) {
+      mix(static_cast<std::uint64_t>(p.X));
+      mix(static_cast<std::uint64_t>(p.Y));
+    }
+  }
+  const auto [first, last] = FSeen.equal_range(hash);
+  for (auto it = first; it != last; ++it)
+    if (it->second == area)
+      return {};
+  FSeen.emplace(hash, area);
+
   const IntRect bounds = PathsBounds(area);
   std::vector<std::size_t> met;
   TPaths clip;

@@ -2,6 +2,8 @@
 // Clipping a flushed plotter path: lines against the input window, and the
 // areas of one pen against what that pen filled before.
 
+#include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 #include "core/Geometry.h"
@@ -34,6 +36,10 @@ private:
     TPaths Paths;
   };
   std::vector<TPatch> FPatches;
+  // Areas added before, by a hash of their points: the same fill again (a
+  // wedge or polygon filled twice) is wholly covered already, and the
+  // clipper takes seconds to find that out along thousands of shared edges.
+  std::unordered_multimap<std::uint64_t, TPaths> FSeen;
 };
 
 // The plain method the above must match: subtract every stored set at once.

@@ -479,6 +479,18 @@ TEST(PlotterReaderBadInput, FillsTheClipperWouldTakeHoursOver) {
   EXPECT_EQ(Read(circle).Levels.size(), 1u);
 }
 
+TEST(PlotterReaderBadInput, SameLargeFillTwice) {
+  // Two identical discs of 16000 points: the clipper spent seconds joining
+  // their shared edges only to find nothing left of the second.
+  const TReadResult r = Read("WG10000000,36,360;WG10000000,36,360;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  const std::vector<TPaths> &sets = *r.Levels[0]->Input();
+  ASSERT_EQ(sets.size(), 2u);
+  // Four cubic pieces lie a little outside the true circle.
+  EXPECT_NEAR(PathsArea(sets[0]) / (std::numbers::pi * 25e6 * 25e6), 1, 1e-3);
+  EXPECT_TRUE(sets[1].empty());
+}
+
 TEST(PlotterReaderBadInput, ManyCommandsStayFast) {
   // A million tiny segments, ten thousand pens and ten thousand fills of one
   // pen side by side: each must finish in about linear time.
@@ -572,5 +584,9 @@ TEST(FilledAreas, MatchesSubtractingEverything) {
     EXPECT_DOUBLE_EQ(PathsArea(fast), PathsArea(plain));
     EXPECT_DOUBLE_EQ(PathsArea(BooleanPaths(fast, plain, ClipperLib::ctXor)), 0);
     stored.push_back(plain);
+    if (i % 7 == 0) { // now and then the same fill again: nothing left of it
+      EXPECT_TRUE(filled.Add(area).empty());
+      EXPECT_TRUE(SubtractAllFilled(area, stored).empty());
+    }
   }
 }
