@@ -179,6 +179,7 @@ TEST_F(Settings, DamagedFilesReadAsDefaults) {
   TZelConfiguration::WriteInteger("MicroFocusSize", 77);
   const std::string good = FileText();
   ASSERT_EQ(TZelConfiguration::ReadInteger("MicroFocusSize", 0), 77);
+  static constexpr char NulInValue[] = "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t77\0\nEND\n";
   const std::string damaged[] = {
       good.substr(0, good.size() - 4),                        // cut short before END
       good.substr(0, good.size() - 1),                        // END without its line break
@@ -190,7 +191,7 @@ TEST_F(Settings, DamagedFilesReadAsDefaults) {
       "BRENNIX-SETTINGS 1\nbinary\tIdleTravel\t0g\nEND\n",     // bad hex
       "BRENNIX-SETTINGS 1\nsz\tHeadMove\tbad\\q\nEND\n",        // bad escape
       "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t77\ndword\tmicrofocussize\t78\nEND\n",
-      std::string("BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t77\0\nEND\n", 50),
+      std::string(NulInValue, sizeof NulInValue - 1),
   };
   for (const auto &text : damaged) {
     SCOPED_TRACE(text);
