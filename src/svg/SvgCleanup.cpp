@@ -109,83 +109,94 @@ bool Overlap(const IntRect &a, const IntRect &b) {
          a.top <= b.bottom && b.top <= a.bottom;
 }
 
-// What later elements cover, kept as separate pieces instead of one union.
-// Each piece is a clean polygon set straight from Clipper (outer contours
-// counter-clockwise, holes clockwise, no overlaps), so its non-zero winding
-// is 1 inside and 0 outside, and the non-zero fill of all pieces together is
-// their union. A path adds no winding outside its bounding box, so the paths
-// whose boxes meet a shape's box give exactly the cover over that shape: one
-// small boolean operation per level instead of one against the whole drawing.
+// What later elements cover, kept as the separate regions that made it up
+// instead of one union. A shape is cut by the regions whose bounding boxes
+// meet its own, one after the other, largest overlap first; a shape that is
+// covered completely stops being cut early. Each cut is small, none of them
+// runs against the whole drawing, and the region cut away is the same as
+// that of one cut by the union: region by region is the union, and a path
+// adds nothing to a region outside its bounding box.
 class TCover {
+  struct TRegion {
+    TPaths Paths;
+    std::vector<IntRect> Boxes;
+    IntRect Box;
+  };
+
 public:
-  TPaths Near(const IntRect &box) const {
-    TPaths near;
-    for (const auto &piece : FPieces)
-      if (Overlap(piece.Box, box))
-        for (std::size_t i = 0; i < piece.Paths.size(); ++i)
-          if (Overlap(piece.Boxes[i], box))
-            near.push_back(piece.Paths[i]);
-    return near;
+  // region: a polygon set filled even-odd; clean Clipper output where lines
+  // are to be cut by it.
+  void Add(TPaths region) {
+    TRegion r;
+    r.Box = Bounds(region);
+    if (IsEmptyBox(r.Box))
+      return;
+    for (const auto &path : region)
+      r.Boxes.push_back(Bounds(path));
+    r.Paths = std::move(region);
+    FRegions.push_back(std::move(r));
   }
 
-  // region must be clean Clipper output. Small neighbouring pieces are
-  // merged with it so the pieces do not pile up where shapes overlap; big
-  // pieces are left alone so no union grows over the whole drawing.
-  void Add(TPaths region) {
-    const IntRect box = Bounds(region);
-    if (IsEmptyBox(box))
-      return;
-    std::size_t points = CountPoints(region);
-    TClipper clipper;
-    clipper.AddSubject(region);
-    bool merged = false;
-    for (auto &piece : FPieces) {
-      if (piece.Points == 0 || !Overlap(piece.Box, box) || points + piece.Points > MergeLimit)
-        continue;
-      clipper.AddSubject(piece.Paths);
-      points += piece.Points;
-      piece = {};
-      merged = true;
+  // Closed polygons minus the cover, cut region by region.
+  TPaths Subtract(TPaths subject) const {
+    for (const TRegion *region : Near(Bounds(subject))) {
+      if (subject.empty())
+        break;
+      const TPaths clip = PathsNear(*region, Bounds(subject));
+      if (!clip.empty())
+        subject = BooleanPaths(subject, clip, ctDifference);
     }
-    if (merged) {
-      region = clipper.Execute(ctUnion, pftNonZero);
-      std::erase_if(FPieces, [](const TPiece &piece) { return piece.Points == 0; });
+    return subject;
+  }
+
+  // Open lines minus the cover, in one cut by all regions near them. Cut
+  // region by region, a line running exactly along the seam of two regions
+  // that touch would stay, as it lies on the edge of each; under the union
+  // it is inside. The regions are clean offsets (outer contours
+  // counter-clockwise, holes clockwise), so their non-zero fill together is
+  // their union.
+  TPaths SubtractOpen(const TPaths &lines) const {
+    const IntRect box = Bounds(lines);
+    TPaths clip;
+    for (const TRegion *region : Near(box)) {
+      TPaths near = PathsNear(*region, box);
+      clip.insert(clip.end(), std::make_move_iterator(near.begin()), std::make_move_iterator(near.end()));
     }
-    TPiece piece;
-    piece.Points = std::max<std::size_t>(CountPoints(region), 1);
-    piece.Box = Bounds(region);
-    for (const auto &path : region)
-      piece.Boxes.push_back(Bounds(path));
-    piece.Paths = std::move(region);
-    FPieces.push_back(std::move(piece));
+    return OpenDifference(lines, clip, pftNonZero);
   }
 
 private:
-  static constexpr std::size_t MergeLimit = 2000;
-
-  struct TPiece {
-    TPaths Paths;
-    std::vector<IntRect> Boxes;
-    IntRect Box{0, 0, -1, -1};
-    std::size_t Points = 0;
-  };
-
-  static std::size_t CountPoints(const TPaths &paths) {
-    std::size_t count = 0;
-    for (const auto &path : paths)
-      count += path.size();
-    return count;
+  // Regions whose boxes meet box, the largest overlap first: a shape covered
+  // completely is then emptied by few cuts.
+  std::vector<const TRegion *> Near(const IntRect &box) const {
+    std::vector<std::pair<double, const TRegion *>> near;
+    for (const auto &region : FRegions)
+      if (Overlap(region.Box, box))
+        near.emplace_back(-OverlapArea(region.Box, box), &region);
+    std::stable_sort(near.begin(), near.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    std::vector<const TRegion *> result;
+    for (const auto &entry : near)
+      result.push_back(entry.second);
+    return result;
   }
 
-  std::vector<TPiece> FPieces;
-};
+  static TPaths PathsNear(const TRegion &region, const IntRect &box) {
+    TPaths paths;
+    for (std::size_t i = 0; i < region.Paths.size(); ++i)
+      if (Overlap(region.Boxes[i], box))
+        paths.push_back(region.Paths[i]);
+    return paths;
+  }
 
-// Any polygon set as clean Clipper output with the same even-odd region.
-TPaths Clean(const TPaths &paths) {
-  TClipper clipper;
-  clipper.AddSubject(paths);
-  return clipper.Execute(ctUnion, pftEvenOdd);
-}
+  static double OverlapArea(const IntRect &a, const IntRect &b) {
+    const double w = static_cast<double>(std::min(a.right, b.right) - std::max(a.left, b.left));
+    const double h = static_cast<double>(std::min(a.bottom, b.bottom) - std::max(a.top, b.top));
+    return w * h;
+  }
+
+  std::vector<TRegion> FRegions;
+};
 
 } // namespace
 
@@ -215,12 +226,9 @@ void HideCoveredAreas(TLevelList &levels) {
     TLevel &level = *levels[i];
     if (level.Kind() != lkArea)
       continue;
-    TPaths p = Clean(FirstSet(level));
-    TClipper clipper;
-    clipper.AddSubject(p);
-    clipper.AddClip(cover.Near(Bounds(p)));
-    const TPaths visible = clipper.Execute(ctDifference, pftNonZero);
-    cover.Add(std::move(p));
+    const TPaths &p = FirstSet(level);
+    const TPaths visible = cover.Subtract(p);
+    cover.Add(p);
     TPaths opened = OpenArea(visible);
     if (opened.empty())
       erase[i] = true;
@@ -260,7 +268,7 @@ void HideCoveredLines(TLevelList &levels, std::int32_t focus) {
       cover.Add(Offset(FirstSet(level), -SliverDepth, etClosedPolygon));
     } else if (level.Kind() == lkLines) {
       const TPaths lines = FirstSet(level);
-      const TPaths visible = OpenDifference(lines, cover.Near(Bounds(lines)), pftNonZero);
+      const TPaths visible = cover.SubtractOpen(lines);
       cover.Add(Offset(lines, LineCoverShare * focus, etOpenRound));
       TPaths kept = KeepLong(visible, focus);
       if (kept.empty())

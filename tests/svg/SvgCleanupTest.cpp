@@ -89,7 +89,7 @@ void ExpectSameRegions(const TLevelList &fast, const TLevelList &reference) {
 TEST(SvgCleanup, FastOcclusionMatchesTheReference) {
   for (unsigned seed : {1u, 2u, 3u}) {
     SCOPED_TRACE(seed);
-    const TLevelList scene = Scene(seed, 300);
+    const TLevelList scene = Scene(seed, 200);
     TLevelList fast = Copy(scene), reference = Copy(scene);
     HideCoveredAreas(fast);
     HideCoveredAreasReference(reference);

@@ -324,6 +324,45 @@ TEST(SvgReader, AreasAndLinesHideLinesBelowThem) {
   EXPECT_EQ(Load(Doc(lines), 10).Levels.size(), 2u);  // covered only within 4
 }
 
+TEST(SvgReader, FastAndReferenceCoverGiveTheSameLevels) {
+  // Overlapping filled and stroked shapes in a few colours and opacities.
+  std::string body;
+  const char *colours[] = {"red", "#3366cc", "green", "black"};
+  for (int i = 0; i < 120; ++i) {
+    const int x = (i * 37) % 90, y = (i * 53) % 90, r = 3 + i % 7;
+    body += "<circle cx=\"" + std::to_string(x) + "\" cy=\"" + std::to_string(y) + "\" r=\"" + std::to_string(r) +
+            "\" fill=\"" + colours[i % 4] + "\" stroke=\"" + colours[(i / 4) % 4] + "\" stroke-width=\"" +
+            std::to_string(1 + i % 3) + "\" fill-opacity=\"" + (i % 5 ? "1" : "0.5") + "\"/>";
+  }
+  TReadOptions options;
+  options.UnitsPerMM = 100;
+  options.Focus = 20;
+  const TReadResult fast = LoadSvg(Doc(body), options, cmFast);
+  const TReadResult reference = LoadSvg(Doc(body), options, cmReference);
+  ASSERT_EQ(fast.Levels.size(), reference.Levels.size());
+  EXPECT_GT(fast.Levels.size(), 4u);
+  EXPECT_EQ(fast.Size, reference.Size);
+  for (std::size_t i = 0; i < fast.Levels.size(); ++i) {
+    const TLevel &a = *fast.Levels[i], &b = *reference.Levels[i];
+    SCOPED_TRACE(a.Name());
+    EXPECT_EQ(a.Name(), b.Name());
+    EXPECT_EQ(a.Kind(), b.Kind());
+    EXPECT_EQ(a.Height(), b.Height());
+    ASSERT_EQ(a.Input()->size(), b.Input()->size());
+    for (std::size_t j = 0; j < a.Input()->size(); ++j) {
+      const TPaths &pa = (*a.Input())[j], &pb = (*b.Input())[j];
+      if (a.Kind() == lkArea) {
+        EXPECT_LE(std::fabs(PathsArea(BooleanPaths(pa, pb, ClipperLib::ctXor))), 1e-4 * std::fabs(PathsArea(pb)) + 200);
+      } else {
+        // A piece as long as the focus, give or take the rounding of its cut
+        // ends, may be kept by one and dropped by the other.
+        EXPECT_NEAR(static_cast<double>(PathsLength(pa, false, 0)), static_cast<double>(PathsLength(pb, false, 0)),
+                    options.Focus + 10);
+      }
+    }
+  }
+}
+
 TEST(SvgReader, ReportsProgressThreeTimesOfFour) {
   TReadOptions options;
   int maximum = 0, steps = 0;
