@@ -73,3 +73,26 @@ void HatchPhaseSearch(benchmark::State &state) {
 BENCHMARK(RecalcAreaCycle)->Args({100, 200, 20})->Args({200, 200, 20})->Args({2500, 100, 5})
     ->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(HatchPhaseSearch)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+namespace {
+
+// The outline's zone around scattered strokes: one union over all of them,
+// or groups of nearby strokes united at the end.
+void OutlineZone(benchmark::State &state) {
+  const bool united = state.range(0) != 0;
+  const auto count = static_cast<int>(state.range(1));
+  std::srand(1);
+  TPaths strokes;
+  for (int i = 0; i < count; ++i) {
+    const ClipperLib::cInt x = std::rand() % 30000, y = std::rand() % 20000;
+    strokes.push_back({{x, y}, {x + std::rand() % 160 - 80, y + std::rand() % 160 - 80}});
+  }
+  for (auto _ : state)
+    benchmark::DoNotOptimize(united ? UnitedStrokeZone(strokes, 42) : StrokeZone(strokes, 42));
+}
+
+} // namespace
+
+// The single union over 200 000 overlapping strokes takes over a minute.
+BENCHMARK(OutlineZone)->Args({1, 20000})->Args({0, 20000})->Args({1, 200000})
+    ->Unit(benchmark::kMillisecond)->Iterations(1);

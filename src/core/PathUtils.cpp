@@ -144,6 +144,55 @@ TPaths StrokeZone(const TPaths &strokes, double delta) {
   return offsetter.Execute(delta);
 }
 
+namespace {
+
+// Strokes per group grown by one offsetting object: small enough that the
+// union inside it stays cheap, large enough that the tree stays shallow.
+constexpr std::size_t ZoneGroup = 256;
+
+// Interleaves the bits of two 16-bit values: nearby points get nearby keys.
+std::uint32_t MortonKey(std::uint32_t x, std::uint32_t y) {
+  auto spread = [](std::uint32_t v) {
+    v = (v | (v << 8)) & 0x00FF00FFu;
+    v = (v | (v << 4)) & 0x0F0F0F0Fu;
+    v = (v | (v << 2)) & 0x33333333u;
+    v = (v | (v << 1)) & 0x55555555u;
+    return v;
+  };
+  return spread(x) | (spread(y) << 1);
+}
+
+} // namespace
+
+TPaths UnitedStrokeZone(const TPaths &strokes, double delta) {
+  if (strokes.size() <= ZoneGroup)
+    return StrokeZone(strokes, delta);
+  const IntRect bounds = PathsBounds(strokes);
+  const double width = static_cast<double>(bounds.right - bounds.left) + 1;
+  const double height = static_cast<double>(bounds.bottom - bounds.top) + 1;
+  std::vector<std::pair<std::uint32_t, std::size_t>> order;
+  order.reserve(strokes.size());
+  for (std::size_t i = 0; i < strokes.size(); ++i) {
+    if (strokes[i].empty())
+      continue;
+    const TIntPoint &p = strokes[i].front();
+    const auto x = static_cast<std::uint32_t>(static_cast<double>(p.X - bounds.left) / width * 65535);
+    const auto y = static_cast<std::uint32_t>(static_cast<double>(p.Y - bounds.top) / height * 65535);
+    order.emplace_back(MortonKey(x, y), i);
+  }
+  std::sort(order.begin(), order.end());
+  // Nearby strokes share a group, so overlapping outlines merge inside it
+  // and the one union at the end meets few edges.
+  TClipper clipper;
+  for (std::size_t first = 0; first < order.size(); first += ZoneGroup) {
+    TOffsetter offsetter;
+    for (std::size_t i = first; i < std::min(order.size(), first + ZoneGroup); ++i)
+      offsetter.Add(strokes[order[i].second], jtRound, etOpenRound);
+    clipper.AddSubject(offsetter.Execute(delta));
+  }
+  return clipper.Execute(ctUnion, pftPositive);
+}
+
 TPaths SubtractBurned(const TPaths &area, const TPaths &strokes, int focus) {
   return BooleanPaths(area, StrokeZone(strokes, 0.75 * focus), ctDifference);
 }

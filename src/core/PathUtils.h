@@ -69,6 +69,10 @@ TPaths ClipOpenPaths(const TPaths &open, const TPaths &clip, ClipperLib::ClipTyp
 TPaths BooleanPaths(const TPaths &subject, const TPaths &clip, ClipperLib::ClipType op);
 // Strokes grown by delta with round joins and ends.
 TPaths StrokeZone(const TPaths &strokes, double delta);
+// The same region for very many strokes: groups of nearby strokes are grown
+// separately and their results united, instead of one union over thousands
+// of overlapping outlines. Vertices may differ by rounding only.
+TPaths UnitedStrokeZone(const TPaths &strokes, double delta);
 
 // Area minus the zone that strokes of the given focus burn (grown by 0.75 focus).
 TPaths SubtractBurned(const TPaths &area, const TPaths &strokes, int focus);

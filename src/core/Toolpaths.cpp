@@ -173,13 +173,15 @@ void TLevel::RecalcArea(TLevel *perimeter) {
   if (perimeter)
     perimeter->ClearOutput();
 
-  TOffsetter lineZone;
+  TPaths printedLines;
   for (int i = 0; i < list.Count(); ++i) {
     const TLevel &level = *list.Item(i);
-    if (level.Print() && level.Kind() == lkLines)
-      lineZone.Add(level.Output(), jtRound, etOpenRound);
+    if (level.Print() && level.Kind() == lkLines) {
+      const TPaths burnt = level.Output();
+      printedLines.insert(printedLines.end(), burnt.begin(), burnt.end());
+    }
   }
-  const TPaths lines = lineZone.Execute(0.5 * f);
+  const TPaths lines = UnitedStrokeZone(printedLines, 0.5 * f);
   if (stop)
     return;
 
@@ -265,13 +267,15 @@ void TLevel::RecalcArea(TLevel *perimeter) {
 void TLevel::RecalcOutline() {
   TLevels &list = *FOwner;
   const int f = list.Focus();
-  TOffsetter strokes;
+  TPaths strokes;
   for (int i = 0; i < list.Count(); ++i) {
     const TLevel &level = *list.Item(i);
-    if (&level != this && level.Print())
-      strokes.Add(level.Output(), jtRound, etOpenRound);
+    if (&level != this && level.Print()) {
+      const TPaths output = level.Output();
+      strokes.insert(strokes.end(), output.begin(), output.end());
+    }
   }
-  const TPaths zone = strokes.Execute(2.1 * f);
+  const TPaths zone = UnitedStrokeZone(strokes, 2.1 * f);
   TOffsetter shrink;
   shrink.Add(zone, jtRound, etClosedPolygon);
   PolyTree tree;

@@ -80,3 +80,24 @@ TEST(PathHelpers, SubtractBurnedRemovesThreeQuartersFocusAroundStrokes) {
   // A band 2 × 15 units wide is gone.
   EXPECT_NEAR(PathsArea(rest), 1000.0 * (1000 - 30), 1000);
 }
+
+TEST(PathHelpers, UnitedStrokeZoneIsTheOneUnionRegion) {
+  // Many overlapping strokes, some far apart, some crossing everything.
+  std::srand(9);
+  TPaths strokes;
+  for (int i = 0; i < 1500; ++i) {
+    const ClipperLib::cInt x = std::rand() % 20000, y = std::rand() % 12000;
+    strokes.push_back({{x, y}, {x + std::rand() % 400 - 200, y + std::rand() % 400 - 200}});
+  }
+  strokes.push_back({{0, 6000}, {20000, 6100}, {20000, 6300}});
+  const TPaths one = StrokeZone(strokes, 42), united = UnitedStrokeZone(strokes, 42);
+  // Intersections are rounded to whole units at different stages, so the
+  // two may differ by slivers along the boundary, never by more.
+  const double rounding = 0.5 * static_cast<double>(PathsLength(one, true, 0));
+  const double difference = PathsArea(BooleanPaths(one, united, ClipperLib::ctXor));
+  EXPECT_LT(difference, rounding);
+  EXPECT_NEAR(PathsArea(united), PathsArea(one), rounding);
+  EXPECT_EQ(united.size(), one.size());
+  EXPECT_EQ(UnitedStrokeZone({{{0, 0}, {10, 0}}}, 5), StrokeZone({{{0, 0}, {10, 0}}}, 5));
+  EXPECT_TRUE(UnitedStrokeZone({}, 5).empty());
+}
