@@ -7,6 +7,7 @@ TBrennixApplication::TBrennixApplication(int &argc, char **argv) : QApplication(
   setApplicationDisplayName("Brennix");
   setOrganizationName("Kelvanor");
   setDesktopFileName("brennix");
+  SetIdleErrorDisplay(ShowError);
 }
 
 bool TBrennixApplication::notify(QObject *receiver, QEvent *event) {

@@ -1,8 +1,5 @@
 #include "ZelUtils.h"
 
-#include <deque>
-#include <thread>
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -12,97 +9,12 @@
 
 namespace {
 
-bool OnMainThread() { return QThread::currentThread() == qApp->thread(); }
 
-// The idle queue: touched on the main thread only. Created on first use and
-// kept until the program ends.
-class TIdleExecution {
-public:
-  TIdleExecution() {
-    FTimer.setInterval(10);
-    QObject::connect(&FTimer, &QTimer::timeout, [this] { IdleTimer(); });
-  }
-  void Add(std::function<void()> proc) {
-    FProcs.push_back(std::move(proc));
-    FTimer.start();
-  }
-  int Ticks() const { return FTicks; }
-
-private:
-  void IdleTimer() {
-    // Procedures queued while this batch runs wait for the next tick.
-    auto batch = std::move(FProcs);
-    FProcs.clear();
-    if (!batch.empty())
-      ++FTicks;
-    try {
-      for (auto &proc : batch)
-        proc();
-    } catch (const std::exception &error) {
-      // The rest of the batch is dropped, as when the error leaves the tick.
-      ShowError(error.what());
-    } catch (...) {
-      ShowError("Unknown error");
-    }
-    if (FProcs.empty())
-      FTimer.stop();
-  }
-
-  std::deque<std::function<void()>> FProcs;
-  QTimer FTimer;
-  int FTicks = 0;
-};
-
-TIdleExecution *IdleExecution = nullptr;
 std::function<void(const std::string &)> ErrorDisplay;
 
 constexpr bool Has(TMsgDlgButtons set, TMsgDlgBtn button) { return (set >> button) & 1u; }
 
 } // namespace
-
-void ExecuteInIdle(std::function<void()> proc) {
-  if (!OnMainThread()) {
-    QMetaObject::invokeMethod(
-        qApp, [proc = std::move(proc)]() mutable { ExecuteInIdle(std::move(proc)); },
-        Qt::QueuedConnection);
-    return;
-  }
-  if (!IdleExecution)
-    IdleExecution = new TIdleExecution;
-  IdleExecution->Add(std::move(proc));
-}
-
-int IdleTickCount() { return IdleExecution ? IdleExecution->Ticks() : 0; }
-
-void RunInBackground(std::function<void(const TSynchronizer &)> proc) {
-  std::thread([proc = std::move(proc)] {
-    const TSynchronizer synchronize = [](const std::function<void()> &step) {
-      if (OnMainThread()) {
-        step();
-        return;
-      }
-      std::exception_ptr error;
-      QMetaObject::invokeMethod(
-          qApp,
-          [&] {
-            try {
-              step();
-            } catch (...) {
-              error = std::current_exception();
-            }
-          },
-          Qt::BlockingQueuedConnection);
-      if (error)
-        std::rethrow_exception(error);
-    };
-    try {
-      proc(synchronize);
-    } catch (const std::exception &error) {
-      const std::string message = error.what();
-      ExecuteInIdle([message] { ShowError(message); });
-    }
-  }).detach();
-}
 
 std::uint32_t DialogStyle(TMsgDlgType type, TMsgDlgButtons buttons, TMsgDlgBtn defaultButton) {
   static constexpr std::uint32_t Icons[] = {0x30, 0x10, 0x40, 0x20, 0};

@@ -8,19 +8,9 @@
 #include <functional>
 #include <string>
 
+#include "core/IdleExecution.h"
+
 class QMessageBox;
-
-// Runs proc on the main thread shortly after the current event. Safe from any
-// thread; from another thread the procedure is posted and the call returns at
-// once, so a worker never waits on a main thread that is waiting for it.
-void ExecuteInIdle(std::function<void()> proc);
-// Timer ticks that found work, for tests of the batch order.
-int IdleTickCount();
-
-// Runs proc on a new thread; proc gets a synchronizer that runs a procedure
-// on the main thread while the background thread waits.
-using TSynchronizer = std::function<void(const std::function<void()> &)>;
-void RunInBackground(std::function<void(const TSynchronizer &)> proc);
 
 enum TMsgDlgType : std::uint8_t { mtWarning, mtError, mtInformation, mtConfirmation, mtCustom };
 enum TMsgDlgBtn : std::uint8_t {
