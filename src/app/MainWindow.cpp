@@ -31,6 +31,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "GerberWindow.h"
 #include "LoadingWindow.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
@@ -815,3 +816,13 @@ void TMainWindow::ShowMessage(const std::string &text) {
 }
 
 void TMainWindow::ExecuteInIdle(std::function<void()> proc) { ::ExecuteInIdle(std::move(proc)); }
+
+void TMainWindow::ShowGerberOutlineOptions() {
+  auto dialog = std::make_unique<TGerberWindow>(this, *FLevels, FOpenDialogFile);
+  EnableRightPanel(false);
+  struct TRelease {
+    TMainWindow *Window;
+    ~TRelease() { Window->EnableRightPanel(true); }
+  } release{this};
+  dialog->exec();
+}

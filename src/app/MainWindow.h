@@ -112,6 +112,7 @@ public:
   void EndProgress() override;
   void ShowMessage(const std::string &text) override;
   void ExecuteInIdle(std::function<void()> proc) override;
+  void ShowGerberOutlineOptions() override;
 
 protected:
   void closeEvent(QCloseEvent *event) override;

@@ -1,0 +1,124 @@
+#include "GerberWindow.h"
+
+#include <QDoubleSpinBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include "MainWindow.h"
+#include "ZelUtils.h"
+#include "gerber/BoardOutline.h"
+
+const char *const GerberDialogFilter =
+    "Gerber RS-274X Files (*.gbl, *.gbs, *.gml, *.gtl, *.gts and others)|*.gbl;*.gbs;*.gbo;*.gbp;"
+    "*.gko;*.gml;*.gpb;*.gbr;*.gpt;*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;"
+    "*.sst;*.stc;*.sts;*.top;*.bot;*.cmp|Other Gerber RS-274X Files (*.*)|*.*";
+
+TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &copperFile)
+    : QDialog(owner, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                         Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      FLevels(levels), FCopperFile(copperFile) {
+  // Every newly opened file starts without a choice: closing without one
+  // must not let a later re-read bring back the previous board's outline.
+  ResetOutlineChoice();
+
+  setWindowTitle("Gerber Advanced Settings");
+  setFixedSize(459, 171);
+
+  GroupBox = new QGroupBox(" Layout Size Settings: ", this);
+  GroupBox->setGeometry(8, 8, 443, 117);
+
+  GerberRadio = new QRadioButton("&Read from a mechanical layer Gerber file:", GroupBox);
+  GerberRadio->setGeometry(16, 26, 270, 22);
+  GerberRadio->setChecked(true);
+  GerberButton = new QPushButton("Open &Gerber File", GroupBox);
+  GerberButton->setGeometry(296, 24, 131, 26);
+
+  OffsetRadio = new QRadioButton("Create from the copper layer by &offsetting:", GroupBox);
+  OffsetRadio->setGeometry(16, 56, 270, 22);
+  OffsetSize = new QDoubleSpinBox(GroupBox);
+  OffsetSize->setGeometry(296, 55, 96, 24);
+  OffsetSize->setLocale(QLocale::c());
+  OffsetSize->setDecimals(1);
+  OffsetSize->setRange(0.1, 50);
+  OffsetSize->setSingleStep(0.1);
+  OffsetSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  OffsetSize->setValue(3.0);
+  OffsetSize->setEnabled(false);
+  OffsetHelp = new QLabel("&mm", GroupBox);
+  OffsetHelp->setGeometry(400, 56, 30, 22);
+  OffsetHelp->setBuddy(OffsetSize);
+
+  CloseRadio = new QRadioButton("&Don't add any additional layers", GroupBox);
+  CloseRadio->setGeometry(16, 86, 270, 22);
+
+  ApplyButton = new QPushButton("A&pply", this);
+  ApplyButton->setGeometry(288, 136, 77, 27);
+  ApplyButton->setDefault(true);
+  ApplyButton->setEnabled(false);
+  CloseButton = new QPushButton("&Close", this);
+  CloseButton->setGeometry(374, 136, 77, 27);
+
+  for (QRadioButton *radio : {GerberRadio, OffsetRadio, CloseRadio})
+    connect(radio, &QRadioButton::toggled, this, [this] { GerberRadioChange(); });
+  connect(GerberButton, &QPushButton::clicked, this, [this] { Guarded([this] { GerberButtonClick(); }); });
+  connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { ApplyButtonClick(); }); });
+  // Escape and the close box reject as well: nothing is added.
+  connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
+}
+
+void TGerberWindow::GerberRadioChange() {
+  ApplyButton->setEnabled(OffsetRadio->isChecked());
+  GerberButton->setEnabled(GerberRadio->isChecked());
+  OffsetSize->setEnabled(OffsetRadio->isChecked());
+}
+
+void TGerberWindow::ApplyButtonClick() {
+  if (OffsetRadio->isChecked())
+    AddOffsetOutline(FLevels, OffsetSize->value());
+  // Reached only when the option worked: after an error the dialog stays
+  // open so another choice can be made.
+  accept();
+}
+
+void TGerberWindow::GerberButtonClick() {
+  QString fileName;
+  if (!ChooseMechanicalFile(fileName))
+    return;
+  // The loading window processes events: no second choice meanwhile.
+  GroupBox->setEnabled(false);
+  CloseButton->setEnabled(false);
+  struct TReenable {
+    TGerberWindow *Window;
+    ~TReenable() {
+      Window->GroupBox->setEnabled(true);
+      Window->CloseButton->setEnabled(true);
+    }
+  } reenable{this};
+  AddMechanicalOutline(FLevels, fileName.toStdString());
+  accept();
+}
+
+bool TGerberWindow::ChooseMechanicalFile(QString &fileName) {
+  if (OpenDialogHook)
+    return OpenDialogHook(fileName) && !fileName.isEmpty();
+  QFileDialog dialog(this, "Open");
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  dialog.setAcceptMode(QFileDialog::AcceptOpen);
+  dialog.setOption(QFileDialog::HideNameFilterDetails);
+  dialog.setDefaultSuffix("gml");
+  dialog.setNameFilters(NameFilters(GerberDialogFilter));
+  // The mechanical layer usually lies next to the copper layer.
+  if (!FCopperFile.isEmpty()) {
+    const QFileInfo copper(FCopperFile);
+    dialog.setDirectory(copper.absolutePath());
+    dialog.selectFile(copper.fileName());
+  }
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+    return false;
+  fileName = dialog.selectedFiles().front();
+  return true;
+}

@@ -1,0 +1,47 @@
+#pragma once
+// Asked once after a Gerber copper layer was opened: where the board ends.
+// The outline comes from a mechanical-layer file or from offsetting the
+// copper; either turns the job into "Clear" (board minus copper) and
+// "Mechanical" (the board edge).
+
+#include <functional>
+
+#include <QDialog>
+#include <QString>
+
+class QDoubleSpinBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class TLevels;
+
+// The open dialog's filter for the mechanical layer, pairs separated by "|".
+extern const char *const GerberDialogFilter;
+
+class TGerberWindow : public QDialog {
+public:
+  // copperFile: the file the main window's open dialog chose last; the
+  // mechanical-layer dialog starts there.
+  TGerberWindow(QWidget *owner, TLevels &levels, const QString &copperFile);
+
+  // Replaces the file dialog so tests can answer it: false when cancelled.
+  std::function<bool(QString &fileName)> OpenDialogHook;
+
+  // Event handlers, public so tests can run them as the user would.
+  void GerberRadioChange();
+  void ApplyButtonClick();
+  void GerberButtonClick();
+
+  QGroupBox *GroupBox;
+  QRadioButton *GerberRadio, *OffsetRadio, *CloseRadio;
+  QPushButton *GerberButton, *ApplyButton, *CloseButton;
+  QDoubleSpinBox *OffsetSize;
+  QLabel *OffsetHelp;
+
+private:
+  bool ChooseMechanicalFile(QString &fileName);
+
+  TLevels &FLevels;
+  QString FCopperFile;
+};
