@@ -1,5 +1,7 @@
 #include "GerberWindow.h"
 
+#include <algorithm>
+
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -32,15 +34,23 @@ TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &cop
   GroupBox->setGeometry(8, 8, 443, 117);
 
   GerberRadio = new QRadioButton("&Read from a mechanical layer Gerber file:", GroupBox);
-  GerberRadio->setGeometry(16, 26, 270, 22);
   GerberRadio->setChecked(true);
-  GerberButton = new QPushButton("Open &Gerber File", GroupBox);
-  GerberButton->setGeometry(296, 24, 131, 26);
-
   OffsetRadio = new QRadioButton("Create from the copper layer by &offsetting:", GroupBox);
-  OffsetRadio->setGeometry(16, 56, 270, 22);
+  CloseRadio = new QRadioButton("&Don't add any additional layers", GroupBox);
+  // The controls column starts after the longest radio text in the font at
+  // hand, so no text is cut off.
+  int column = 0;
+  for (QRadioButton *radio : {GerberRadio, OffsetRadio, CloseRadio})
+    column = std::max(column, radio->sizeHint().width());
+  column = std::clamp(16 + column + 8, 280, 320);
+  GerberRadio->setGeometry(16, 26, column - 24, 22);
+  OffsetRadio->setGeometry(16, 56, column - 24, 22);
+  CloseRadio->setGeometry(16, 86, column - 24, 22);
+
+  GerberButton = new QPushButton("Open &Gerber File", GroupBox);
+  GerberButton->setGeometry(column, 24, 435 - column - 8, 26);
   OffsetSize = new QDoubleSpinBox(GroupBox);
-  OffsetSize->setGeometry(296, 55, 96, 24);
+  OffsetSize->setGeometry(column, 55, 80, 24);
   OffsetSize->setLocale(QLocale::c());
   OffsetSize->setDecimals(1);
   OffsetSize->setRange(0.1, 50);
@@ -49,11 +59,8 @@ TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &cop
   OffsetSize->setValue(3.0);
   OffsetSize->setEnabled(false);
   OffsetHelp = new QLabel("&mm", GroupBox);
-  OffsetHelp->setGeometry(400, 56, 30, 22);
+  OffsetHelp->setGeometry(column + 86, 56, 30, 22);
   OffsetHelp->setBuddy(OffsetSize);
-
-  CloseRadio = new QRadioButton("&Don't add any additional layers", GroupBox);
-  CloseRadio->setGeometry(16, 86, 270, 22);
 
   ApplyButton = new QPushButton("A&pply", this);
   ApplyButton->setGeometry(288, 136, 77, 27);
