@@ -206,6 +206,22 @@ TEST_F(GerberWindowTest, ApplyOffsetsTheCopperIntoABoard) {
   EXPECT_DOUBLE_EQ(remembered.OffsetMM, 3.0);
 }
 
+TEST_F(GerberWindowTest, ApplyErrorKeepsTheWindowOpen) {
+  THeadlessHost host;
+  TLevels empty(host);
+  empty.SetFocus(200);
+  TGerberWindow w(nullptr, empty, {});
+  int accepted = 0;
+  QObject::connect(&w, &QDialog::accepted, [&] { ++accepted; });
+  w.OffsetRadio->click();
+  w.ApplyButton->click();
+  EXPECT_EQ(TakeErrors(), QStringList{"No Gerber copper layer is loaded"});
+  EXPECT_EQ(accepted, 0);
+  EXPECT_TRUE(w.ApplyButton->isEnabled());
+  EXPECT_EQ(empty.Count(), 0);
+  EXPECT_EQ(RememberedOutline().Kind, okNone);
+}
+
 TEST_F(GerberWindowTest, DontAddLeavesTheJobAsLoaded) {
   const auto names = Names(Levels);
   const auto printed = Printed(Levels);
