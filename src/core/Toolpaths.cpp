@@ -13,7 +13,8 @@ using namespace ClipperLib;
 
 TPaths HatchFamily(const TPaths &area, THatchDirection direction, int focus, std::int64_t phase) {
   TPaths lines;
-  if (area.empty())
+  // Before the first focus size is set there is no spot to space lines by.
+  if (area.empty() || focus <= 0)
     return lines;
   const IntRect bounds = PathsBounds(area);
   const cInt left = bounds.left, right = bounds.right, top = bounds.top, bottom = bounds.bottom;

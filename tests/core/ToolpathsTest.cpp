@@ -173,6 +173,17 @@ TEST(Toolpaths, DegenerateInputGivesEmptyResults) {
   EXPECT_FALSE(job.Levels.Clearing());
   EXPECT_EQ(job.Host.Result, "Nothing to print");
 
+  // A list whose focus was never set: hatching divided by zero here.
+  THeadlessHost unset;
+  TLevels noFocus(unset, false);
+  auto area = std::make_unique<TLevel>(lkArea);
+  area->Input()->push_back({Square(0, 0, 1000)});
+  noFocus.Add(std::move(area));
+  noFocus.SetSize({1000, 1000});
+  noFocus.SetOutput({1000, 1000});
+  noFocus.RunCycles();
+  EXPECT_FALSE(noFocus.Clearing());
+
   // An empty list with no output size at all.
   THeadlessHost host;
   TLevels empty(host, false);
