@@ -8,7 +8,7 @@
 #include "core/JobHost.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
-#include "io/FileIntake.h"
+#include "core/LevelDefaults.h"
 
 using namespace ClipperLib;
 
@@ -68,7 +68,7 @@ void Restructure(TLevels &levels, const TPaths &outline, TPaths clear) {
             }
   levels.SetSize({static_cast<std::int32_t>(bounds.right - bounds.left),
                   static_cast<std::int32_t>(bounds.bottom - bounds.top)});
-  ApplyLevelDefaults(levels);
+  ApplyLevelDefaults(levels, true);
   for (int i = 0; i < levels.Count(); ++i)
     if (levels.Item(i)->Kind() == lkPerimeter)
       levels.Item(i)->SetHeight(99);

@@ -20,9 +20,5 @@ const TLoadedFile &LoadedFile();
 // reader's message, after the window state was restored.
 void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex);
 
-// Defaults from each level's height, perimeter levels after area levels and
-// the outline level at the end; then the size boxes and Output.
-void ApplyLevelDefaults(TLevels &levels);
-
 // The extension that chooses the reader: lower case, "gbr" when there is none.
 std::string ReaderExtension(const std::string &fileName);

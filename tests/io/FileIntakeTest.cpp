@@ -2,6 +2,7 @@
 
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
+#include "core/LevelDefaults.h"
 #include "io/FileIntake.h"
 
 TEST(FileIntake, ExtensionChoosesTheReader) {
@@ -42,7 +43,7 @@ TEST(FileIntake, DefaultsFromHeight) {
     levels.SetFocus(200);
     levels.SetReading(true);
     AddLevel(levels, lkLines, c.Height);
-    ApplyLevelDefaults(levels);
+    ApplyLevelDefaults(levels, false);
     const TLevel &level = *levels.Item(0);
     EXPECT_EQ(level.Passes(), c.Passes);
     EXPECT_EQ(level.Speed(), c.Speed);
@@ -62,7 +63,7 @@ TEST(FileIntake, PerimeterAfterAreaAndOutlineLast) {
   AddLevel(levels, lkArea, 0);
   AddLevel(levels, lkPerimeter, 4);
   levels.SetSize({2000, 1000});
-  ApplyLevelDefaults(levels);
+  ApplyLevelDefaults(levels, false);
 
   const TLevelKind kinds[] = {lkArea, lkPerimeter, lkLines, lkArea, lkPerimeter, lkOutline};
   ASSERT_EQ(levels.Count(), 6);
@@ -92,7 +93,7 @@ TEST(FileIntake, OutlineLevelAppendedWithTravelSpeed) {
   levels.SetFocus(200);
   levels.SetReading(true);
   AddLevel(levels, lkLines, 1);
-  ApplyLevelDefaults(levels);
+  ApplyLevelDefaults(levels, false);
   ASSERT_EQ(levels.Count(), 2);
   const TLevel &outline = *levels.Item(1);
   EXPECT_EQ(outline.Kind(), lkOutline);
@@ -115,7 +116,7 @@ TEST(FileIntake, ReadingAgainKeepsTheUsersScale) {
   levels.SetReading(true);
   AddLevel(levels, lkLines, 1);
   levels.SetSize({20000, 1000});
-  ApplyLevelDefaults(levels);
+  ApplyLevelDefaults(levels, false);
   EXPECT_DOUBLE_EQ(host.PrintX, 100);
   EXPECT_DOUBLE_EQ(host.PrintY, 20);
   EXPECT_EQ(levels.Output(), (TIntSize{10000, 2000}));
