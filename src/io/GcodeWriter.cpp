@@ -41,10 +41,35 @@ std::string ReplaceAll(const std::string &text, const std::string &value) {
   return result;
 }
 
-void ReplaceFirst(std::string &text, const std::string &value) {
-  const std::size_t at = text.find('?');
-  if (at != std::string::npos)
-    text.replace(at, 1, value);
+// HeadMove split at its first two "?": written once per move, so the
+// template is taken apart once per job.
+struct THeadMove {
+  std::string Before, Between, After;
+  int Values = 0; // how many "?" take a value (0 to 2)
+
+  explicit THeadMove(const std::string &text) {
+    const std::size_t first = text.find('?');
+    if (first == std::string::npos) {
+      Before = text;
+      return;
+    }
+    Before = text.substr(0, first);
+    const std::size_t second = text.find('?', first + 1);
+    if (second == std::string::npos) {
+      Between = text.substr(first + 1);
+      Values = 1;
+      return;
+    }
+    Between = text.substr(first + 1, second - first - 1);
+    After = text.substr(second + 1);
+    Values = 2;
+  }
+};
+
+void AppendMillimetres(std::string &text, double value) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  text.append(buffer, result.ptr);
 }
 
 // One side of the half-plane clip: keeps the part of each path where the
@@ -100,7 +125,8 @@ struct TEntry {
 
 template <typename TSearch> class TWalk {
 public:
-  TWalk(const TGcodeJob &job, std::vector<std::string> &out) : FJob(job), FOut(out) {
+  TWalk(const TGcodeJob &job, std::vector<std::string> &out)
+      : FJob(job), FOut(out), FHeadMove(job.Templates.HeadMove) {
     FLaserOn = job.Templates.LaserOn;
     FLaserOffLines = TemplateLines(job.Templates.LaserOff);
   }
@@ -122,9 +148,15 @@ public:
       FOut.push_back(ReplaceAll(FJob.Templates.HeadSpeed, std::to_string(feed)));
     }
     FPosition = p;
-    std::string move = FJob.Templates.HeadMove;
-    ReplaceFirst(move, FormatMillimetres(static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM));
-    ReplaceFirst(move, FormatMillimetres(static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM));
+    std::string move = FHeadMove.Before;
+    if (FHeadMove.Values > 0) {
+      AppendMillimetres(move, static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM);
+      move += FHeadMove.Between;
+    }
+    if (FHeadMove.Values > 1) {
+      AppendMillimetres(move, static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM);
+      move += FHeadMove.After;
+    }
     FOut.push_back(std::move(move));
   }
 
@@ -165,6 +197,7 @@ public:
 private:
   const TGcodeJob &FJob;
   std::vector<std::string> &FOut;
+  THeadMove FHeadMove;
   std::string FLaserOn;
   std::vector<std::string> FLaserOffLines;
   TIntPoint FPosition{0, 0};
@@ -177,9 +210,9 @@ private:
 TPaths ClipToQuadrant(const TPaths &paths) { return ClipHalfPlane(ClipHalfPlane(paths, true), false); }
 
 std::string FormatMillimetres(double value) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
-  return std::string(buffer, result.ptr);
+  std::string text;
+  AppendMillimetres(text, value);
+  return text;
 }
 
 std::string GcodeFileText(const std::vector<std::string> &lines) {

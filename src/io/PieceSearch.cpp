@@ -51,36 +51,31 @@ TPieceIndex::TPieceIndex(const std::vector<TIntPoint> &points)
     FItems.push_back({points[i].X, points[i].Y, static_cast<std::int32_t>(i), true});
   if (!points.empty()) {
     FNodes.reserve(points.size() / LeafSize * 2 + 2);
-    Build(0, static_cast<std::int32_t>(points.size()), -1);
+    Build(0, static_cast<std::int32_t>(points.size()), -1, 0);
   }
   for (std::size_t i = 0; i < FItems.size(); ++i)
     FItemOf[static_cast<std::size_t>(FItems[i].Index)] = static_cast<std::int32_t>(i);
 }
 
-std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32_t parent) {
+std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32_t parent,
+                                int depth) {
   const auto id = static_cast<std::int32_t>(FNodes.size());
   FNodes.push_back({Highest, Highest, Lowest, Lowest, begin, end, -1, -1, parent});
-  TNode node = FNodes.back();
-  for (std::int32_t i = begin; i < end; ++i) {
-    const TItem &item = FItems[static_cast<std::size_t>(i)];
-    node.MinX = std::min(node.MinX, item.X);
-    node.MinY = std::min(node.MinY, item.Y);
-    node.MaxX = std::max(node.MaxX, item.X);
-    node.MaxY = std::max(node.MaxY, item.Y);
-  }
   if (end - begin <= LeafSize) {
     for (std::int32_t i = begin; i < end; ++i)
       FLeafOf[static_cast<std::size_t>(FItems[static_cast<std::size_t>(i)].Index)] = id;
   } else {
-    // Split the wider side at the median.
-    const bool alongX = node.MaxX - node.MinX >= node.MaxY - node.MinY;
+    // Split at the median, across X and Y in turn; boxes come from below.
+    const bool alongX = depth % 2 == 0;
     const std::int32_t middle = begin + (end - begin) / 2;
     std::nth_element(FItems.begin() + begin, FItems.begin() + middle, FItems.begin() + end,
                      [alongX](const TItem &a, const TItem &b) { return alongX ? a.X < b.X : a.Y < b.Y; });
-    node.Low = Build(begin, middle, id);
-    node.High = Build(middle, end, id);
+    const std::int32_t low = Build(begin, middle, id, depth + 1);
+    const std::int32_t high = Build(middle, end, id, depth + 1);
+    FNodes[static_cast<std::size_t>(id)].Low = low;
+    FNodes[static_cast<std::size_t>(id)].High = high;
   }
-  FNodes[static_cast<std::size_t>(id)] = node;
+  Refit(FNodes[static_cast<std::size_t>(id)]);
   return id;
 }
 

@@ -49,7 +49,7 @@ private:
     std::int32_t Low, High;   // children, -1 for a leaf
     std::int32_t Parent;
   };
-  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent);
+  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent, int depth);
   void Search(std::int32_t node, const TIntPoint &from, double &bestDistance,
               std::int64_t &best) const;
   // Recomputes a node's box from its entries (leaf) or children.
