@@ -312,18 +312,23 @@ bool AnswerOptions(TMainWindow &w, const std::function<void(TGerberWindow &)> &a
   return answered;
 }
 
-} // namespace
-
-TEST_F(GerberWindowTest, MainWindowAsksAfterOpeningAGerberFile) {
-  TMainWindow w;
-  w.show();
+// Opens the 10 mm copper square through the window's open command.
+void OpenCopperSquare(TMainWindow &w) {
   const QString copper = CopperSquare();
-  w.OpenDialogHook = [&](QString &file, int &index) {
+  w.OpenDialogHook = [copper](QString &file, int &index) {
     file = copper;
     index = 1;
     return true;
   };
   w.OpenButtonClick();
+}
+
+} // namespace
+
+TEST_F(GerberWindowTest, MainWindowAsksAfterOpeningAGerberFile) {
+  TMainWindow w;
+  w.show();
+  OpenCopperSquare(w);
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
 
   bool panelWhileOpen = true;
@@ -368,13 +373,7 @@ TEST_F(GerberWindowTest, MainWindowAsksAfterOpeningAGerberFile) {
 TEST_F(GerberWindowTest, MainWindowClosedWithoutAChoiceAddsNothing) {
   TMainWindow w;
   w.show();
-  const QString copper = CopperSquare();
-  w.OpenDialogHook = [&](QString &file, int &index) {
-    file = copper;
-    index = 1;
-    return true;
-  };
-  w.OpenButtonClick();
+  OpenCopperSquare(w);
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   const auto names = Names(w.Levels());
   ASSERT_TRUE(AnswerOptions(w, [](TGerberWindow &dialog) { dialog.CloseButton->click(); }));
