@@ -729,26 +729,18 @@ double TMainWindow::ScaleY() const { return ScaleYBox->value(); }
 void TMainWindow::SetScale(double x, double y) {
   // A new drawing's print size is filled in after it is read; the old one's
   // size must not be recomputed on the way.
-  const bool codeEdit = FCodeEdit;
-  FCodeEdit = true;
-  ScaleXBox->setValue(x);
-  ScaleYBox->setValue(y);
-  FCodeEdit = codeEdit;
+  WriteBoxes(ScaleXBox, ScaleYBox, x, y);
 }
 
-void TMainWindow::SetOriginalSize(double x, double y) {
-  const bool codeEdit = FCodeEdit;
-  FCodeEdit = true;
-  OriginalX->setValue(x);
-  OriginalY->setValue(y);
-  FCodeEdit = codeEdit;
-}
+void TMainWindow::SetOriginalSize(double x, double y) { WriteBoxes(OriginalX, OriginalY, x, y); }
 
-void TMainWindow::SetPrintSize(double x, double y) {
+void TMainWindow::SetPrintSize(double x, double y) { WriteBoxes(PrintX, PrintY, x, y); }
+
+void TMainWindow::WriteBoxes(QDoubleSpinBox *boxX, QDoubleSpinBox *boxY, double x, double y) {
   const bool codeEdit = FCodeEdit;
   FCodeEdit = true;
-  PrintX->setValue(x);
-  PrintY->setValue(y);
+  boxX->setValue(x);
+  boxY->setValue(y);
   FCodeEdit = codeEdit;
 }
 

@@ -119,6 +119,8 @@ protected:
   bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+  // Writes a pair of number boxes without their change handlers reacting.
+  void WriteBoxes(QDoubleSpinBox *boxX, QDoubleSpinBox *boxY, double x, double y);
   void BuildInputGroup(QWidget *parent);
   void BuildPowerGroup(QWidget *parent);
   void BuildGcodeGroup(QWidget *parent);
