@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "Calculator.h"
+#include "core/ReadResult.h"
 #include "core/PathUtils.h"
 
 using namespace ClipperLib;
@@ -49,7 +50,7 @@ std::int32_t RoundInt32(double value) {
   const double rounded = std::nearbyint(value);
   if (!(rounded >= std::numeric_limits<std::int32_t>::min() &&
         rounded <= std::numeric_limits<std::int32_t>::max()))
-    Fail("Value out of range");
+    Fail("a size or position out of range");
   return static_cast<std::int32_t>(rounded);
 }
 
@@ -60,7 +61,7 @@ struct TPrimitive {
 
   double Field(std::size_t k) const {
     if (k >= Fields.size())
-      Fail("Missing field");
+      Fail("a macro primitive lacks fields");
     return Fields[k];
   }
   // Positions, sizes and distances in internal units.
@@ -70,7 +71,7 @@ struct TPrimitive {
     // Single precision holds the angle: anything it cannot hold is no rotation.
     const double degrees = Field(k);
     if (!(std::fabs(degrees) <= 1e30))
-      Fail("Bad rotation");
+      Fail("a macro rotation out of range");
     return degrees;
   }
 };
@@ -81,7 +82,7 @@ TPaths MoireShape(const TPrimitive &p, TWorkBudget &budget) {
   const std::int32_t rings = RoundInt32(p.Field(6));
   const std::int64_t crossThickness = p.P(7), crossLength = p.P(8);
   if (rings > MaxMoireRings)
-    Fail("Too many rings");
+    Fail("a moire with more than " + std::to_string(MaxMoireRings) + " rings");
   TPaths shape;
   for (std::int64_t i = 0; i < rings; ++i) {
     const std::int64_t diameter = outer - 2 * i * (thickness + gap);
@@ -92,7 +93,7 @@ TPaths MoireShape(const TPrimitive &p, TWorkBudget &budget) {
     const std::int64_t inner = diameter - 2 * thickness;
     if (diameter > std::numeric_limits<std::int32_t>::max() ||
         inner > std::numeric_limits<std::int32_t>::max())
-      Fail("Ring too large");
+      Fail("a moire ring out of range");
     const TPaths ring = CircleShape(diameter, centre);
     const TPaths hole = CircleShape(inner, centre);
     budget.Charge(1 + static_cast<std::int64_t>((ring.empty() ? 0 : ring[0].size()) +
@@ -119,7 +120,7 @@ TPaths OutlineShape(const TPrimitive &p, double &rotation) {
   const std::size_t count = p.Fields.size();
   const double n = p.Field(2);
   if (!(2 * n == static_cast<double>(count) - 6) || count < 6 || (count - 6) % 2 != 0)
-    Fail("Outline field count");
+    Fail("the outline primitive's point count does not match its fields");
   const std::size_t points = (count - 6) / 2 + 1;
   TPath path;
   path.reserve(points);
@@ -154,7 +155,7 @@ TPaths PrimitiveShape(const TPrimitive &p, int code, double &rotation, TWorkBudg
     rotation = p.Rotation(6);
     const std::int32_t vertices = RoundInt32(p.Field(2));
     if (vertices > MaxPolygonVertices)
-      Fail("Too many vertices");
+      Fail("a polygon with more than " + std::to_string(MaxPolygonVertices) + " vertices");
     return PolygonShape(vertices, p.P(5), p.Point(3));
   }
   case 6:
@@ -164,7 +165,7 @@ TPaths PrimitiveShape(const TPrimitive &p, int code, double &rotation, TWorkBudg
     rotation = p.Rotation(6);
     return ThermalShape(p);
   default:
-    Fail("Unknown primitive");
+    Fail("unknown macro primitive");
   }
 }
 
@@ -221,7 +222,7 @@ TMacroTable StandardMacros() {
 void DefineMacro(TMacroTable &macros, std::string_view text) {
   const std::size_t star = text.find('*');
   if (star == std::string_view::npos)
-    Fail("Macro without *");
+    Fail("the macro has no * after its name");
   std::string name(text.substr(0, star));
   std::string body(text.substr(star + 1));
   std::transform(body.begin(), body.end(), body.begin(),
@@ -230,7 +231,7 @@ void DefineMacro(TMacroTable &macros, std::string_view text) {
   for (const auto part : Split(body, '*'))
     primitives.emplace_back(part);
   if (!macros.emplace(std::move(name), std::move(primitives)).second)
-    Fail("Macro already defined");
+    Fail("the macro name is already in use");
 }
 
 void DefineAperture(TApertureContext &context, std::string_view text) {
@@ -238,8 +239,10 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
   while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
     ++digits;
   std::int32_t code = 0;
-  if (!StrictInt(text.substr(0, digits), code) || code < 10 || context.Apertures.contains(code))
-    Fail("Bad D code");
+  if (!StrictInt(text.substr(0, digits), code))
+    Fail("the aperture definition has no D code, or one too large");
+  if (code < 10)
+    Fail("aperture D codes start at D10");
 
   std::string_view rest = text.substr(digits);
   std::string_view name = rest;
@@ -249,7 +252,7 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
     name = rest.substr(0, comma);
     const auto pieces = Split(rest.substr(comma + 1), 'X');
     if (pieces.size() > MaxApertureParameters)
-      Fail("Too many parameters");
+      Fail("more than " + std::to_string(MaxApertureParameters) + " aperture parameters");
     for (std::size_t i = 0; i < pieces.size(); ++i) {
       double value = 0;
       if (!ParseDecimal(pieces[i], value))
@@ -259,45 +262,56 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
   }
   const auto macro = context.Macros.find(name);
   if (macro == context.Macros.end())
-    Fail("Unknown template");
+    Fail("unknown aperture template \"" + std::string(name) + "\"");
 
   TShapeMerger aperture(context.Merge);
   for (const std::string &primitive : macro->second) {
-    // A body closed by "*" twice ("...*" then "*%") leaves an empty
-    // primitive: it holds nothing to draw.
-    if (primitive.empty())
-      continue;
-    // Evaluating long expressions for many apertures is work as well.
-    context.Budget.Charge(1 + static_cast<std::int64_t>(primitive.size() / 8));
-    if (primitive[0] == '$') {
-      const std::size_t equals = primitive.find('=');
-      std::int32_t number = 0;
-      if (equals == std::string::npos ||
-          !StrictInt(std::string_view(primitive).substr(1, equals - 1), number))
-        Fail("Bad variable definition");
-      variables[number] = Calculate(std::string_view(primitive).substr(equals + 1), variables);
-      continue;
+    try {
+      // A body closed by "*" twice ("...*" then "*%") leaves an empty
+      // primitive: it holds nothing to draw.
+      if (primitive.empty())
+        continue;
+      // Evaluating long expressions for many apertures is work as well.
+      context.Budget.Charge(1 + static_cast<std::int64_t>(primitive.size() / 8));
+      if (primitive[0] == '$') {
+        const std::size_t equals = primitive.find('=');
+        std::int32_t number = 0;
+        if (equals == std::string::npos ||
+            !StrictInt(std::string_view(primitive).substr(1, equals - 1), number))
+          Fail("a macro variable definition without = or number");
+        variables[number] = Calculate(std::string_view(primitive).substr(equals + 1), variables);
+        continue;
+      }
+      if (primitive[0] == '0')
+        continue;
+      TPrimitive p{{}, context.UnitFactor};
+      for (const auto field : Split(primitive, ','))
+        p.Fields.push_back(Calculate(field, variables));
+      const double codeValue = p.Fields[0];
+      if (!(std::fabs(codeValue) < 1e6))
+        Fail("unknown macro primitive");
+      const int primitiveCode = static_cast<int>(std::nearbyint(codeValue));
+      // Moire and thermal have no exposure field and are always on.
+      const bool exposure = primitiveCode == 6 || primitiveCode == 7 || p.Field(1) == 1.0;
+      double rotation = 0;
+      TPaths shape = PrimitiveShape(p, primitiveCode, rotation, context.Budget);
+      std::int64_t points = 0;
+      for (const auto &path : shape)
+        points += static_cast<std::int64_t>(path.size());
+      context.Budget.Charge(points);
+      if (rotation != 0)
+        shape = TransformPaths(shape, TMatrix::Rotation(rotation));
+      aperture.Add(std::move(shape), exposure);
+    } catch (const TReadError &) {
+      throw;
+    } catch (const std::runtime_error &error) {
+      // Name the file's own macro and the primitive: the AD line alone does
+      // not show them. The standard shapes speak for themselves.
+      if (name == "C" || name == "R" || name == "O" || name == "P")
+        throw;
+      Fail("macro \"" + std::string(name) + "\", primitive \"" + primitive + "\": " + error.what());
     }
-    if (primitive[0] == '0')
-      continue;
-    TPrimitive p{{}, context.UnitFactor};
-    for (const auto field : Split(primitive, ','))
-      p.Fields.push_back(Calculate(field, variables));
-    const double codeValue = p.Fields[0];
-    if (!(std::fabs(codeValue) < 1e6))
-      Fail("Unknown primitive");
-    const int primitiveCode = static_cast<int>(std::nearbyint(codeValue));
-    // Moire and thermal have no exposure field and are always on.
-    const bool exposure = primitiveCode == 6 || primitiveCode == 7 || p.Field(1) == 1.0;
-    double rotation = 0;
-    TPaths shape = PrimitiveShape(p, primitiveCode, rotation, context.Budget);
-    std::int64_t points = 0;
-    for (const auto &path : shape)
-      points += static_cast<std::int64_t>(path.size());
-    context.Budget.Charge(points);
-    if (rotation != 0)
-      shape = TransformPaths(shape, TMatrix::Rotation(rotation));
-    aperture.Add(std::move(shape), exposure);
   }
-  context.Apertures.emplace(code, std::move(aperture.Image()));
+  // Files that repeat a definition mean the later one (gerbv reads them so).
+  context.Apertures.insert_or_assign(code, std::move(aperture.Image()));
 }

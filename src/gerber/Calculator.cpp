@@ -12,7 +12,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 // The operand at text[pos]; pos moves past it.
 double Operand(std::string_view text, std::size_t &pos, const TVariables &variables) {
   if (pos >= text.size())
-    throw TCalcError("Missing operand");
+    throw TCalcError("a macro expression lacks an operand");
+  // A sign before a variable or a parenthesis ("-$7"): numbers keep their
+  // own sign below.
+  if ((text[pos] == '-' || text[pos] == '+') && pos + 1 < text.size() &&
+      (text[pos + 1] == '$' || text[pos + 1] == '(')) {
+    const bool negative = text[pos] == '-';
+    ++pos;
+    const double value = Operand(text, pos, variables);
+    return negative ? -value : value;
+  }
   if (text[pos] == '$') {
     std::size_t end = pos + 1;
     while (end < text.size() && IsDigit(text[end]))
@@ -20,7 +29,7 @@ double Operand(std::string_view text, std::size_t &pos, const TVariables &variab
     std::int32_t number = 0;
     const auto [ptr, ec] = std::from_chars(text.data() + pos + 1, text.data() + end, number);
     if (end == pos + 1 || ec != std::errc() || ptr != text.data() + end)
-      throw TCalcError("Bad variable");
+      throw TCalcError("a macro variable without its number");
     pos = end;
     const auto found = variables.find(number);
     return found == variables.end() ? 0.0 : found->second;
@@ -30,7 +39,7 @@ double Operand(std::string_view text, std::size_t &pos, const TVariables &variab
     // its ")" and fails there, so the recursion is never deeper than two.
     const std::size_t close = text.find(')', pos + 1);
     if (close == std::string_view::npos)
-      throw TCalcError("Missing )");
+      throw TCalcError("a macro expression lacks its )");
     const double value = Calculate(text.substr(pos + 1, close - pos - 1), variables);
     pos = close + 1;
     return value;
@@ -45,7 +54,7 @@ double Operand(std::string_view text, std::size_t &pos, const TVariables &variab
   }
   double value = 0;
   if (!ParseDecimal(text.substr(pos, end - pos), value))
-    throw TCalcError("Bad number");
+    throw TCalcError("a macro expression holds something that is not a number");
   pos = end;
   return value;
 }
@@ -63,7 +72,7 @@ TKind Operator(char c) {
   case 'V':
     return ekMinimum;
   default:
-    throw TCalcError(std::string("Unknown operator ") + c);
+    throw TCalcError(std::string("unknown operator ") + c + " in a macro expression");
   }
 }
 
@@ -105,7 +114,7 @@ double Calculate(std::string_view text, const TVariables &variables) {
       // A macro dividing by zero is malformed; an infinite size would only
       // fail later with a less helpful message.
       if (n == 0)
-        throw TCalcError("Division by zero");
+        throw TCalcError("division by zero in a macro expression");
       sums.back().Value /= n;
     } else {
       sums.push_back(op);

@@ -1,6 +1,7 @@
 #pragma once
 // The arithmetic of aperture macro expressions: numbers, $n variables, one
-// level of parentheses, + - X / and the minimum operator V.
+// level of parentheses, + - X / and the minimum operator V; a sign may stand
+// before a variable or a parenthesis.
 
 #include <cstdint>
 #include <map>

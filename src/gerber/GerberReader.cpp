@@ -8,6 +8,8 @@
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "Apertures.h"
 #include "Calculator.h"
@@ -19,7 +21,7 @@ namespace {
 
 __extension__ typedef __int128 TInt128;
 
-[[noreturn]] void Fail(const char *what) { throw std::runtime_error(what); }
+[[noreturn]] void Fail(const std::string &what) { throw std::runtime_error(what); }
 
 // Messages name the block; a block of megabytes is cut short.
 std::string BlockText(std::string_view block) {
@@ -58,10 +60,10 @@ std::int32_t IntValue(std::string_view block, char letter, std::int32_t fallback
   return ParseInteger<std::int32_t>(Field(block, letter)).value_or(fallback);
 }
 
-std::int64_t StrictInt64(std::string_view block, char letter) {
+std::int64_t StrictInt64(std::string_view block, char letter, const char *what) {
   const auto value = ParseInteger<std::int64_t>(Field(block, letter));
   if (!value)
-    Fail("Not an integer");
+    Fail(std::string(what) + " is not a whole number");
   return *value;
 }
 
@@ -69,8 +71,155 @@ std::int64_t StrictInt64(std::string_view block, char letter) {
 std::int64_t ToUnits(double value, double scale) {
   const double units = std::nearbyint(value * scale);
   if (!(std::fabs(units) <= GerberCoordinateLimit))
-    Fail("Coordinate out of range");
+    Fail("coordinate out of range (more than a kilometre)");
   return static_cast<std::int64_t>(units);
+}
+
+bool IsDigitRun(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-'))
+    text.remove_prefix(1);
+  if (text.empty())
+    return false;
+  for (const char c : text)
+    if (c < '0' || c > '9')
+      return false;
+  return true;
+}
+
+// Excellon drill files share extensions with Gerber layers (.drl, .txt, even
+// .grb) but hold no Gerber at all: their header opens with M48, after
+// comment lines at most.
+bool LooksLikeExcellon(std::string_view text) {
+  std::size_t start = 0;
+  while (start < text.size()) {
+    std::size_t end = text.find_first_of("\r\n", start);
+    if (end == std::string_view::npos)
+      end = text.size();
+    std::string_view line = text.substr(start, end - start);
+    while (!line.empty() && static_cast<unsigned char>(line.front()) <= 32)
+      line.remove_prefix(1);
+    while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32)
+      line.remove_suffix(1);
+    start = end + 1;
+    if (line.empty() || line.front() == ';')
+      continue;
+    return line == "M48" || line.starts_with("M48;") || line.starts_with("M48 ");
+  }
+  return false;
+}
+
+// How coordinate digits are read: the FS statement with the legacy forms
+// older CAD tools still write.
+struct TCoordinateFormat {
+  std::int32_t XInteger = 0, XDecimals = 5;
+  std::int32_t YInteger = 0, YDecimals = 5;
+  // Trailing zeros omitted: "X15" in 2.4 means 15.0000, not 0.0015.
+  bool TrailingOmitted = false;
+  bool Incremental = false;
+};
+
+// FS[L|T|D][A|I][Nn][Gn]Xab Ybc[Dn][Mn]: the zero-omission and notation
+// letters, then the per-axis digit counts; N, G, D and M counts only
+// describe RS-274-D word lengths and change nothing here.
+TCoordinateFormat ParseFormat(std::string_view block) {
+  TCoordinateFormat format;
+  std::size_t pos = 2;
+  if (pos < block.size() && (block[pos] == 'L' || block[pos] == 'T' || block[pos] == 'D')) {
+    format.TrailingOmitted = block[pos] == 'T';
+    ++pos;
+  }
+  if (pos < block.size() && (block[pos] == 'A' || block[pos] == 'I')) {
+    format.Incremental = block[pos] == 'I';
+    ++pos;
+  }
+  const auto digit = [&](std::size_t at) {
+    if (at >= block.size() || block[at] < '0' || block[at] > '9')
+      Fail("unreadable format statement (expected e.g. FSLAX25Y25)");
+    return static_cast<std::int32_t>(block[at] - '0');
+  };
+  bool haveX = false, haveY = false;
+  while (pos < block.size()) {
+    const char letter = block[pos];
+    if (letter == 'X' || letter == 'Y') {
+      const std::int32_t integer = digit(pos + 1), decimals = digit(pos + 2);
+      (letter == 'X' ? format.XInteger : format.YInteger) = integer;
+      (letter == 'X' ? format.XDecimals : format.YDecimals) = decimals;
+      (letter == 'X' ? haveX : haveY) = true;
+      pos += 3;
+    } else if (letter == 'N' || letter == 'G' || letter == 'D' || letter == 'M') {
+      digit(pos + 1);
+      pos += 2;
+    } else
+      Fail("unreadable format statement (expected e.g. FSLAX25Y25)");
+  }
+  if (!haveX || !haveY)
+    Fail("the format statement lacks the X or Y digit counts");
+  return format;
+}
+
+// Transformations of the whole image by the legacy image parameters.
+struct TImageTransform {
+  bool SwapAxes = false;
+  bool MirrorX = false, MirrorY = false;
+  double ScaleX = 1, ScaleY = 1;
+  std::int64_t OffsetX = 0, OffsetY = 0;
+  std::int32_t Rotation = 0;
+  bool Negative = false;
+
+  bool Identity() const {
+    return !SwapAxes && !MirrorX && !MirrorY && ScaleX == 1 && ScaleY == 1 && OffsetX == 0 &&
+           OffsetY == 0 && Rotation == 0;
+  }
+  TPaths Apply(const TPaths &image) const;
+};
+
+TPaths TImageTransform::Apply(const TPaths &image) const {
+  TPaths result = image;
+  if (!Identity()) {
+    for (auto &path : result)
+      for (auto &point : path) {
+        double x = static_cast<double>(point.X), y = static_cast<double>(point.Y);
+        if (SwapAxes)
+          std::swap(x, y);
+        x = (MirrorX ? -x : x) * ScaleX + static_cast<double>(OffsetX);
+        y = (MirrorY ? -y : y) * ScaleY + static_cast<double>(OffsetY);
+        double rx = x, ry = y;
+        switch (Rotation) {
+        case 90:
+          rx = -y;
+          ry = x;
+          break;
+        case 180:
+          rx = -x;
+          ry = -y;
+          break;
+        case 270:
+          rx = y;
+          ry = -x;
+          break;
+        default:
+          break;
+        }
+        if (!(std::fabs(rx) <= GerberCoordinateLimit && std::fabs(ry) <= GerberCoordinateLimit))
+          throw TReadError("The Gerber image parameters (OF, SF) move the image out of range");
+        point.X = static_cast<std::int64_t>(std::nearbyint(rx));
+        point.Y = static_cast<std::int64_t>(std::nearbyint(ry));
+      }
+    // A reflection turns every outline the other way round.
+    const int flips = int(SwapAxes) + int(MirrorX) + int(MirrorY) + int(ScaleX < 0) + int(ScaleY < 0);
+    const bool reflected = flips % 2 == 1;
+    if (reflected)
+      ReversePaths(result);
+  }
+  if (Negative && !result.empty()) {
+    // As gerbv draws a negative image: dark everywhere within its extent
+    // except where the file drew.
+    const IntRect box = PathsBounds(result);
+    const TPaths frame{{TIntPoint(box.left, box.top), TIntPoint(box.right, box.top),
+                        TIntPoint(box.right, box.bottom), TIntPoint(box.left, box.bottom)}};
+    result = BooleanPaths(frame, result, ctDifference);
+  }
+  return result;
 }
 
 std::int64_t PointCount(const TPaths &paths) {
@@ -93,9 +242,15 @@ public:
 
 private:
   double UnitFactor() const { return FInch ? 25.4 * FOptions.UnitsPerMM : FOptions.UnitsPerMM; }
-  double CoordinateScale() const { return UnitFactor() / std::pow(10.0, FDecimals); }
+  double CoordinateScale(char axis) const {
+    return UnitFactor() / std::pow(10.0, axis == 'X' ? FFormat.XDecimals : FFormat.YDecimals);
+  }
 
+  // Interprets one command; failures become a message naming its line.
+  void Command(std::string_view block, bool extended, std::int32_t line);
+  void ParameterBlock(std::string_view content, const std::vector<std::pair<std::size_t, std::int32_t>> &starts);
   void Interpret(std::string_view block, bool extended);
+  bool ImageParameter(std::string_view block);
   void GCode(std::string_view block);
   void CoordinateBlock(std::string_view block);
   void SelectAperture(std::int32_t code);
@@ -104,6 +259,10 @@ private:
   void Flash(std::string_view block);
   void Draw(std::string_view block);
   void CloseRegion();
+  // A coordinate field's value in file digits, trailing zeros restored.
+  bool CoordinateValue(std::string_view field, char axis, double &value) const;
+  // A coordinate field in internal units; false when the letter is absent.
+  bool Coordinate(std::string_view block, char letter, char axis, std::int64_t &units) const;
   void ReadPoint(std::string_view block, TIntPoint &point) const;
   TPath Interpolate(std::string_view block, TIntPoint to) const;
   // Merges shape (drawn at the origin of the first copy) once per repetition.
@@ -115,7 +274,8 @@ private:
   TMacroTable FMacros;
   TApertureTable FApertures;
 
-  std::int32_t FDecimals = 5;
+  TCoordinateFormat FFormat;
+  TImageTransform FTransform;
   bool FInch = false;
   TIntPoint FCurrent{0, 0};
   const TPaths *FAperture = nullptr;
@@ -128,61 +288,179 @@ private:
   std::int64_t FStepI = 0, FStepJ = 0;
 };
 
-TPaths TGerberParser::Run(std::string_view raw) {
-  std::string text;
-  text.reserve(raw.size());
-  for (const char c : raw) {
-    const auto code = static_cast<unsigned char>(c);
-    if (code > 32 && code < 127)
-      text.push_back(c);
-  }
+std::string LineMessage(std::int32_t line, const std::string &what, std::string_view block) {
+  std::string message = "Gerber line " + std::to_string(line) + ": " + what;
+  if (!block.empty())
+    message += ": " + BlockText(block);
+  return message;
+}
 
-  std::string_view rest = text;
-  std::string_view previous;
+bool IsPrintable(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  return code > 32 && code < 127;
+}
+
+TPaths TGerberParser::Run(std::string_view raw) {
+  if (LooksLikeExcellon(raw))
+    throw TReadError("This is an Excellon drill file, not a Gerber layer");
+
+  // Blanks, line breaks and anything outside printable ASCII separate
+  // nothing; only the line count remembers them, for the messages.
+  std::size_t pos = 0;
+  std::int32_t line = 1;
+  const auto step = [&] {
+    const char c = raw[pos++];
+    if (c == '\n' || (c == '\r' && (pos >= raw.size() || raw[pos] != '\n')))
+      ++line;
+  };
   try {
-    while (!rest.empty()) {
-      std::string_view block;
-      bool extended = false;
-      if (rest.front() == '%') {
-        const std::size_t close = rest.find('%', 1);
-        if (close == std::string_view::npos)
-          throw TReadError("Invalid command: " + BlockText(rest.substr(1)));
-        block = rest.substr(1, close - 1);
-        if (block.empty() || block.back() != '*')
-          throw TReadError("Invalid command: " + BlockText(block));
-        block.remove_suffix(1);
-        rest.remove_prefix(close + 1);
-        extended = true;
-      } else {
-        const std::size_t star = rest.find('*');
-        // A fragment without its "*" cannot be told from a cut-off file; the
-        // message names the last complete block.
-        if (star == std::string_view::npos)
-          throw TReadError("Invalid command: " + BlockText(previous));
-        block = rest.substr(0, star);
-        rest.remove_prefix(star + 1);
+    for (;;) {
+      while (pos < raw.size() && !IsPrintable(raw[pos]))
+        step();
+      if (pos >= raw.size())
+        break;
+      const std::int32_t first = line;
+      std::string block;
+      if (raw[pos] == '%') {
+        step();
+        // Each "*"-ended command inside keeps the line it starts on.
+        std::vector<std::pair<std::size_t, std::int32_t>> starts;
+        bool closed = false;
+        while (pos < raw.size()) {
+          if (raw[pos] == '%') {
+            step();
+            closed = true;
+            break;
+          }
+          if (IsPrintable(raw[pos])) {
+            if (block.empty() || block.back() == '*')
+              starts.emplace_back(block.size(), line);
+            block.push_back(raw[pos]);
+          }
+          step();
+        }
+        if (!closed)
+          throw TReadError(LineMessage(first, "the parameter block has no closing %", block));
+        if (block.empty())
+          throw TReadError(LineMessage(first, "empty parameter block %%", ""));
+        ParameterBlock(block, starts);
+        continue;
       }
-      previous = block;
-      try {
-        Interpret(block, extended);
-      } catch (const TEndOfProgram &) {
-        throw;
-      } catch (const TGerberLimitError &) {
-        throw;
-      } catch (const std::bad_alloc &) {
-        throw;
-      } catch (const std::exception &) {
-        throw TReadError("Invalid command: " + BlockText(block));
+      while (pos < raw.size() && raw[pos] != '*') {
+        if (IsPrintable(raw[pos]))
+          block.push_back(raw[pos]);
+        step();
       }
+      if (pos >= raw.size()) {
+        // A last end-of-program code without its "*" still ends the file.
+        if (block == "M02" || block == "M2" || block == "M00" || block == "M0")
+          break;
+        throw TReadError(LineMessage(first, "the file ends inside a command (no closing *); it may be cut off", block));
+      }
+      step();
+      Command(block, false, first);
     }
   } catch (const TEndOfProgram &) {
   }
   // A region still open at the end is not emitted.
-  return std::move(FImage.Image());
+  TPaths &image = FImage.Image();
+  if (FTransform.Identity() && !FTransform.Negative)
+    return std::move(image);
+  return FTransform.Apply(image);
+}
+
+void TGerberParser::ParameterBlock(std::string_view content,
+                                   const std::vector<std::pair<std::size_t, std::int32_t>> &starts) {
+  // A macro body is itself a "*"-separated list: the whole block is one AM.
+  if (content.starts_with("AM")) {
+    if (content.back() == '*')
+      content.remove_suffix(1);
+    Command(content, true, starts.front().second);
+    return;
+  }
+  // Several commands may share one block (%FSLAX25Y25*MOIN*%); a last one
+  // without its "*" is read as well, as gerbv does.
+  for (std::size_t k = 0; k < starts.size(); ++k) {
+    const std::size_t begin = starts[k].first;
+    const std::size_t end = k + 1 < starts.size() ? starts[k + 1].first : content.size();
+    std::string_view command = content.substr(begin, end - begin);
+    if (command.back() == '*')
+      command.remove_suffix(1);
+    if (!command.empty())
+      Command(command, true, starts[k].second);
+  }
+}
+
+void TGerberParser::Command(std::string_view block, bool extended, std::int32_t line) {
+  try {
+    Interpret(block, extended);
+  } catch (const TEndOfProgram &) {
+    throw;
+  } catch (const TGerberLimitError &) {
+    throw;
+  } catch (const std::bad_alloc &) {
+    throw;
+  } catch (const std::exception &error) {
+    throw TReadError(LineMessage(line, error.what(), block));
+  }
+}
+
+// The legacy image parameters. Those that change the image are applied to
+// the finished image; names, axis labels and film settings change nothing.
+bool TGerberParser::ImageParameter(std::string_view block) {
+  const auto number = [&](char letter, double fallback) {
+    const std::string_view field = Field(block.substr(2), letter);
+    if (field.empty())
+      return fallback;
+    double value = 0;
+    if (!ParseDecimal(field, value) || !(std::fabs(value) < 1e6))
+      Fail("unreadable image parameter");
+    return value;
+  };
+  if (block.starts_with("MI")) {
+    FTransform.MirrorX = number('A', 0) != 0;
+    FTransform.MirrorY = number('B', 0) != 0;
+  } else if (block.starts_with("OF")) {
+    FTransform.OffsetX = ToUnits(number('A', 0), UnitFactor());
+    FTransform.OffsetY = ToUnits(number('B', 0), UnitFactor());
+  } else if (block.starts_with("SF")) {
+    FTransform.ScaleX = number('A', 1);
+    FTransform.ScaleY = number('B', 1);
+  } else if (block.starts_with("IR")) {
+    const auto degrees = ParseInteger<std::int32_t>(block.substr(2));
+    if (!degrees || (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270))
+      Fail("image rotation must be 0, 90, 180 or 270 degrees");
+    FTransform.Rotation = *degrees;
+  } else if (block.starts_with("IP")) {
+    if (block == "IPNEG")
+      FTransform.Negative = true;
+    else if (block == "IPPOS")
+      FTransform.Negative = false;
+    else
+      Fail("image polarity must be IPPOS or IPNEG");
+  } else if (block.starts_with("AS")) {
+    if (block == "ASAYBX")
+      FTransform.SwapAxes = true;
+    else if (block == "ASAXBY")
+      FTransform.SwapAxes = false;
+    else
+      Fail("axis select must be ASAXBY or ASAYBX");
+  } else
+    return false;
+  return true;
 }
 
 void TGerberParser::Interpret(std::string_view block, bool extended) {
+  // RS-274-D sequence numbers (N12) ahead of a command mean nothing here.
+  if (block.size() > 1 && block[0] == 'N' && block[1] >= '0' && block[1] <= '9') {
+    std::size_t digits = 1;
+    while (digits < block.size() && block[digits] >= '0' && block[digits] <= '9')
+      ++digits;
+    block.remove_prefix(digits);
+  }
   const auto startsWith = [block](std::string_view prefix) { return block.starts_with(prefix); };
+  if (extended && ImageParameter(block))
+    return;
   if (startsWith("G")) {
     const std::int32_t g = IntValue(block, 'G', -1);
     if (g != 1 && g != 2 && g != 3) {
@@ -191,15 +469,19 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
     }
   } else if (startsWith("L")) {
     const char second = block.size() > 1 ? block[1] : '\0';
-    if (second == 'M' || second == 'R' || second == 'S')
-      Fail("Layer transformations are not supported");
+    if (second == 'M')
+      Fail("mirroring of the objects (LM) is not supported");
+    if (second == 'R')
+      Fail("rotation of the objects (LR) is not supported");
+    if (second == 'S')
+      Fail("scaling of the objects (LS) is not supported");
     if (second == 'P') {
       if (block == "LPC")
         FDark = false;
       else if (block == "LPD")
         FDark = true;
       else
-        Fail("Bad polarity");
+        Fail("polarity must be LPD or LPC");
     }
     return;
   } else if (startsWith("MO")) {
@@ -208,25 +490,22 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
     else if (block == "MOMM")
       FInch = false;
     else
-      Fail("Bad unit");
+      Fail("unit must be MOIN or MOMM");
     return;
   } else if (startsWith("M")) {
     const std::int32_t m = ParseInteger<std::int32_t>(block.substr(1)).value_or(-1);
     if (m == 0 || m == 2)
       throw TEndOfProgram();
     if (m != 1)
-      Fail("Bad M code");
+      Fail("unknown M code");
     return;
   } else if (startsWith("FS")) {
-    if (!startsWith("FSLAX") || block.size() != 10 || block.substr(5, 2) != block.substr(8, 2) ||
-        block[9] < '0' || block[9] > '9')
-      Fail("Bad format");
-    FDecimals = block[9] - '0';
+    FFormat = ParseFormat(block);
     return;
   } else if (startsWith("A")) {
     const char second = block.size() > 1 ? block[1] : '\0';
     if (second == 'B')
-      Fail("Aperture blocks are not supported");
+      Fail("aperture blocks (AB) are not supported");
     if (second == 'D') {
       TApertureContext context{FMacros, FApertures, UnitFactor(), FBudget, FOptions.Merge};
       DefineAperture(context, block.substr(3));
@@ -273,28 +552,32 @@ void TGerberParser::GCode(std::string_view block) {
   case 75:
     FMultiQuadrant = true;
     break;
+  case 90:
+    FFormat.Incremental = false;
+    break;
   case 91:
-    Fail("Incremental coordinates are not supported");
+    FFormat.Incremental = true;
+    break;
   default:
     break;
   }
 }
 
 void TGerberParser::StepAndRepeat(std::string_view block) {
-  const std::int64_t x = StrictInt64(block, 'X');
-  const std::int64_t y = StrictInt64(block, 'Y');
+  const std::int64_t x = StrictInt64(block, 'X', "the step and repeat X count");
+  const std::int64_t y = StrictInt64(block, 'Y', "the step and repeat Y count");
   double i = 0, j = 0;
   if (!ParseDecimal(Field(block, 'I'), i) || !ParseDecimal(Field(block, 'J'), j))
-    Fail("Bad step");
+    Fail("the step and repeat distances I and J are not numbers");
   const std::int64_t stepI = ToUnits(i, UnitFactor());
   const std::int64_t stepJ = ToUnits(j, UnitFactor());
   if (x > 0 && y > 0) {
     if (x > GerberMaxRepeats || y > GerberMaxRepeats || x * y > GerberMaxRepeats)
-      Fail("Too many repetitions");
+      Fail("step and repeat with more than " + std::to_string(GerberMaxRepeats) + " copies");
     // The last copy must stay as far inside the range as any coordinate.
     if (static_cast<double>(x - 1) * std::fabs(static_cast<double>(stepI)) > GerberCoordinateLimit ||
         static_cast<double>(y - 1) * std::fabs(static_cast<double>(stepJ)) > GerberCoordinateLimit)
-      Fail("Repetition out of range");
+      Fail("step and repeat reaches out of range");
   }
   FRepeatX = x;
   FRepeatY = y;
@@ -309,7 +592,9 @@ void TGerberParser::SelectAperture(std::int32_t code) {
   if (found == FApertures.end())
     found = FApertures.begin();
   if (found == FApertures.end())
-    Fail("No aperture defined");
+    Fail("aperture D" + std::to_string(code) +
+         " is selected but the file defines no apertures (an RS-274-D file whose aperture list "
+         "is kept in a separate file, which Brennix cannot read)");
   FAperture = &found->second;
 }
 
@@ -334,16 +619,43 @@ void TGerberParser::CoordinateBlock(std::string_view block) {
     SelectAperture(d);
 }
 
+bool TGerberParser::CoordinateValue(std::string_view field, char axis, double &value) const {
+  const std::int32_t digits = axis == 'X' ? FFormat.XInteger + FFormat.XDecimals
+                                          : FFormat.YInteger + FFormat.YDecimals;
+  if (FFormat.TrailingOmitted && IsDigitRun(field)) {
+    const std::size_t signs = field.front() == '+' || field.front() == '-' ? 1 : 0;
+    const std::size_t given = field.size() - signs;
+    std::string padded(field);
+    if (given < static_cast<std::size_t>(digits))
+      padded.append(static_cast<std::size_t>(digits) - given, '0');
+    return ParseDecimal(padded, value);
+  }
+  return ParseDecimal(field, value);
+}
+
+bool TGerberParser::Coordinate(std::string_view block, char letter, char axis, std::int64_t &units) const {
+  const std::string_view field = Field(block, letter);
+  if (field.empty())
+    return false;
+  double value = 0;
+  if (!CoordinateValue(field, axis, value))
+    Fail(std::string("the ") + letter + " coordinate is not a number");
+  units = ToUnits(value, CoordinateScale(axis));
+  return true;
+}
+
 void TGerberParser::ReadPoint(std::string_view block, TIntPoint &point) const {
-  const double scale = CoordinateScale();
   for (const char letter : {'X', 'Y'}) {
-    const std::string_view field = Field(block, letter);
-    if (field.empty())
+    std::int64_t units = 0;
+    if (!Coordinate(block, letter, letter, units))
       continue;
-    double value = 0;
-    if (!ParseDecimal(field, value))
-      Fail("Bad coordinate");
-    (letter == 'X' ? point.X : point.Y) = ToUnits(value, scale);
+    auto &target = letter == 'X' ? point.X : point.Y;
+    if (FFormat.Incremental) {
+      units += target;
+      if (!(std::fabs(static_cast<double>(units)) <= GerberCoordinateLimit))
+        Fail("coordinate out of range (more than a kilometre)");
+    }
+    target = units;
   }
 }
 
@@ -401,8 +713,12 @@ void TGerberParser::Draw(std::string_view block) {
                                    TIntPoint(1, -1)};
   const TPath *brush = &HairlineBrush;
   if (!FOptions.Hairline) {
-    if (!FAperture || FAperture->empty())
-      Fail("No brush");
+    if (!FAperture)
+      Fail("a line is drawn before any aperture is selected");
+    // Zero-size apertures (C,0) mark board edges and region boundaries in
+    // several CAD tools: their lines add nothing.
+    if (FAperture->empty())
+      return;
     brush = &FAperture->front();
   }
   // MinkowskiSum works on every brush edge along every segment edge.
@@ -417,12 +733,13 @@ TPath TGerberParser::Interpolate(std::string_view block, TIntPoint to) const {
   const TIntPoint from = FCurrent;
   if (FMode == 0)
     return {from, to};
-  const double scale = CoordinateScale();
+  // A missing offset, or one that is not a number, counts as 0.
   const auto offset = [&](char letter) -> std::int64_t {
+    const char axis = letter == 'I' ? 'X' : 'Y';
     double value = 0;
-    if (!ParseDecimal(Field(block, letter), value))
+    if (!CoordinateValue(Field(block, letter), axis, value))
       return 0;
-    return ToUnits(value, scale);
+    return ToUnits(value, CoordinateScale(axis));
   };
   const std::int64_t i = offset('I'), j = offset('J');
   const std::int64_t r2 = i * i + j * j;

@@ -31,7 +31,8 @@ struct TGerberOptions {
 
 // Interprets the text of a Gerber file and returns its image: everything dark
 // united, minus what clear objects removed after it. Throws TReadError
-// ("Invalid command: ..." naming the block).
+// ("Gerber line N: what is wrong: the command"), or one saying the text is
+// an Excellon drill file.
 TPaths ParseGerber(std::string_view text, const TGerberOptions &options);
 
 // The file as text: a UTF-16 byte-order mark selects that encoding, anything

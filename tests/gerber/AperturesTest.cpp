@@ -77,22 +77,65 @@ TEST(Apertures, StandardPolygon) {
 
 TEST(Apertures, DefinitionErrors) {
   const std::string header = "%FSLAX25Y25*%%MOMM*%";
-  const char *bad[] = {"ADD9C,0.1", "ADDC,0.1", "ADD20XYZ,1", "ADD99999999999C,1"};
-  for (const char *definition : bad) {
+  const struct {
+    const char *Definition, *Message;
+  } bad[] = {{"ADD9C,0.1", "aperture D codes start at D10"},
+             {"ADDC,0.1", "the aperture definition has no D code, or one too large"},
+             {"ADD20XYZ,1", "unknown aperture template \"XYZ\""},
+             {"ADD99999999999C,1", "the aperture definition has no D code, or one too large"}};
+  for (const auto &[definition, message] : bad) {
     SCOPED_TRACE(definition);
-    EXPECT_EQ(ParseError(header + "%" + definition + "*%M02*"), std::string("Invalid command: ") + definition);
+    EXPECT_EQ(ParseError(header + "\n%" + definition + "*%M02*"),
+              std::string("Gerber line 2: ") + message + ": " + definition);
   }
-  EXPECT_EQ(ParseError(header + "%ADD10C,1*%%ADD10C,2*%M02*"), "Invalid command: ADD10C,2");
-  EXPECT_EQ(ParseError(header + "%AMC*1,1,1,0,0*%M02*"), "Invalid command: AMC*1,1,1,0,0");
-  EXPECT_EQ(ParseError(header + "%AMNOSTAR*%M02*"), "Invalid command: AMNOSTAR");
-  const char *macros[] = {
-      "AMM*$=1",           "AMM*$1",       "AMM*3,1,1,0,0",    "AMM*1,1,1,0",   "AMM*4,1,2,0,0,1,0,0,0",
-      "AMM*4,1,1,0,0,1,0", "AMM*1,1,1/0,0,0", "AMM*1,1,(1,0,0", "AMM*5,1,2000,0,0,1,0",
-      "AMM*6,0,0,1,0.1,0.1,2000,0.1,1,0"};
-  for (const char *macro : macros) {
+  EXPECT_EQ(ParseError(header + "%AMC*1,1,1,0,0*%M02*"), "Gerber line 1: the macro name is already in use: AMC*1,1,1,0,0");
+  EXPECT_EQ(ParseError(header + "%AMNOSTAR*%M02*"), "Gerber line 1: the macro has no * after its name: AMNOSTAR");
+  const struct {
+    const char *Macro, *Message;
+  } macros[] = {
+      {"AMM*$=1", "primitive \"$=1\": a macro variable definition without = or number"},
+      {"AMM*$1", "primitive \"$1\": a macro variable definition without = or number"},
+      {"AMM*3,1,1,0,0", "primitive \"3,1,1,0,0\": unknown macro primitive"},
+      {"AMM*1,1,1,0", "primitive \"1,1,1,0\": a macro primitive lacks fields"},
+      {"AMM*4,1,2,0,0,1,0,0,0",
+       "primitive \"4,1,2,0,0,1,0,0,0\": the outline primitive's point count does not match its fields"},
+      {"AMM*4,1,1,0,0,1,0", "primitive \"4,1,1,0,0,1,0\": the outline primitive's point count does not match its fields"},
+      {"AMM*1,1,1/0,0,0", "primitive \"1,1,1/0,0,0\": division by zero in a macro expression"},
+      {"AMM*1,1,(1,0,0", "primitive \"1,1,(1,0,0\": a macro expression lacks its )"},
+      {"AMM*5,1,2000,0,0,1,0", "primitive \"5,1,2000,0,0,1,0\": a polygon with more than 1000 vertices"},
+      {"AMM*6,0,0,1,0.1,0.1,2000,0.1,1,0",
+       "primitive \"6,0,0,1,0.1,0.1,2000,0.1,1,0\": a moire with more than 1000 rings"}};
+  for (const auto &[macro, message] : macros) {
     SCOPED_TRACE(macro);
-    EXPECT_EQ(ParseError(header + "%" + macro + "*%%ADD10M*%M02*"), "Invalid command: ADD10M");
+    // The macro is evaluated where an aperture uses it: that line is named.
+    EXPECT_EQ(ParseError(header + "%" + macro + "*%\n\n%ADD10M*%M02*"),
+              std::string("Gerber line 3: macro \"M\", ") + message + ": ADD10M");
   }
+}
+
+TEST(Apertures, LaterDefinitionReplacesEarlier) {
+  // Some CAD exports list an aperture twice; the later one counts, also for
+  // the aperture already selected.
+  const std::string header = "%FSLAX25Y25*%%MOMM*%";
+  const TPaths image = Parse(header + "%ADD10C,1*%D10*%ADD10R,2X2*%X0Y0D03*M02*");
+  EXPECT_EQ(PathsBounds(image).right, 100);
+  EXPECT_NEAR(PathsArea(image), 200 * 200, 1);
+  EXPECT_EQ(PathsBounds(Parse(header + "%ADD030C,0.5*%%ADD030C,0.5*%D30*X0Y0D03*M02*")).right, 25);
+}
+
+TEST(Apertures, MacroSyntaxOfRealFiles) {
+  const std::string header = "%FSLAX25Y25*%%MOMM*%";
+  // Comment primitives, a negated variable, blanks and line breaks inside
+  // the body, and numbers written without their leading zero.
+  const TPaths spaced = Parse(header + "%AMBOX*\n0 A centred box, rotated by -$3 *\n21 , 1 , $1 ,\r\n $2 , 0 , 0 , -$3 *%\n"
+                                       "%ADD12BOX,2X.5X-90*%D012*X0Y0D03*M02*");
+  // -(-90) turns the 2 x 0.5 box upright.
+  const IntRect b = PathsBounds(spaced);
+  EXPECT_EQ(b.right, 25);
+  EXPECT_EQ(b.top, -100);
+  const TPaths negated = Parse(header + "%AMSH*1,1,1,-$1,0*%%ADD10SH,2*%D10*X0Y0D03*M02*");
+  EXPECT_EQ(PathsBounds(negated).right, -150);
+  EXPECT_EQ(PathsBounds(Parse(header + "%ADD181C,.031*%D181*X0Y0D03*M02*")).right, 2);
 }
 
 TEST(Apertures, MacroRotationTurnsAboutTheOrigin) {

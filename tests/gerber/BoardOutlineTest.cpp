@@ -159,12 +159,12 @@ TEST_F(BoardOutline, CircularCutOutStaysUnburnt) {
 
 TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   Open(Write("board.gtl", CopperSquare));
-  const std::string bad = Write("bad.gml", Header + "G91*M02*");
+  const std::string bad = Write("bad.gml", Header + "\n%LR45*%M02*");
   try {
     ApplyOutlineChoice(FLevels, {okMechanical, 0, bad});
     FAIL() << "no error";
   } catch (const TReadError &e) {
-    EXPECT_STREQ(e.what(), "Invalid command: G91");
+    EXPECT_STREQ(e.what(), "Gerber line 2: rotation of the objects (LR) is not supported: LR45");
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
   EXPECT_TRUE(FLevels.Item(0)->Print());

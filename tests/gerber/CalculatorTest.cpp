@@ -28,11 +28,24 @@ TEST(Calculate, EvaluatesByPrecedenceLeftToRight) {
 }
 
 TEST(Calculate, RejectsMalformedText) {
-  const char *errors[] = {"((1))", "-$1", "2X", "", "$", "(1", "1+", "2x3", "1E", "-(1)",
+  const char *errors[] = {"((1))", "2X", "", "$", "(1", "1+", "2x3", "1E", "--$1", "-",
                           "1..2", "inf", "1E400", "3%", "1/0", "1/(2-2)", "$1X", "X2"};
   for (const char *text : errors) {
     SCOPED_TRACE(text);
     EXPECT_THROW(Calculate(text, {}), TCalcError);
+  }
+}
+
+TEST(Calculate, SignBeforeVariableOrParenthesis) {
+  // Real macros negate variables ("-$7") and groups.
+  const TVariables variables{{1, 2.5}, {7, -4}};
+  const struct {
+    const char *Text;
+    double Value;
+  } cases[] = {{"-$1", -2.5}, {"-$7", 4}, {"+$1", 2.5}, {"-(1+2)", -3}, {"1X-$1", -2.5}, {"$1+-$7", 6.5}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_DOUBLE_EQ(Calculate(c.Text, variables), c.Value);
   }
 }
 

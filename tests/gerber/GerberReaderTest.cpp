@@ -42,9 +42,13 @@ TEST(GerberReader, CoordinateBlockWithoutDCode) {
 }
 
 TEST(GerberReader, FormatStatement) {
-  for (const char *bad : {"FSLAX24Y25", "FSTAX24Y24", "FSLIX24Y24", "FSLAX25Y25X", "FSLAXabYab"}) {
+  for (const char *bad : {"FSLAX25Y25X", "FSLAXabYab", "FSLAX25", "FSQX25Y25"}) {
     SCOPED_TRACE(bad);
-    EXPECT_EQ(ParseError(std::string("%") + bad + "*%M02*"), std::string("Invalid command: ") + bad);
+    EXPECT_EQ(ParseError(std::string("%") + bad + "*%M02*"),
+              std::string("Gerber line 1: ") +
+                  (std::string(bad) == "FSLAX25" ? "the format statement lacks the X or Y digit counts"
+                                                 : "unreadable format statement (expected e.g. FSLAX25Y25)") +
+                  ": " + bad);
   }
   // Six decimals: X1000000 is one millimetre.
   const TPaths image = Parse("%FSLAX36Y36*%%MOMM*%%ADD10R,0.2X0.2*%D10*X1000000Y0D03*M02*");
@@ -54,8 +58,8 @@ TEST(GerberReader, FormatStatement) {
 }
 
 TEST(GerberReader, StepAndRepeat) {
-  EXPECT_EQ(ParseError(Header + "%SR*%M02*"), "Invalid command: SR");
-  EXPECT_EQ(ParseError(Header + "%SRX2Y*%M02*"), "Invalid command: SRX2Y");
+  EXPECT_EQ(ParseError(Header + "%SR*%M02*"), "Gerber line 1: the step and repeat X count is not a whole number: SR");
+  EXPECT_EQ(ParseError(Header + "%SRX2Y*%M02*"), "Gerber line 1: the step and repeat Y count is not a whole number: SRX2Y");
   const std::string flash = "%ADD10R,1X1*%D10*X0Y0D03*";
   // Six copies 5 mm and 3 mm apart, then repetition off again.
   const TPaths six = Parse(Header + "%SRX2Y3I5J3*%" + flash + "%SRX1Y1I0J0*%X1000000Y1000000D03*M02*");
@@ -70,9 +74,11 @@ TEST(GerberReader, StepAndRepeat) {
 
 TEST(GerberReader, StepAndRepeatIsBounded) {
   EXPECT_EQ(ParseError(Header + "%SRX1000000Y1000000I0.1J0.1*%M02*"),
-            "Invalid command: SRX1000000Y1000000I0.1J0.1");
-  EXPECT_EQ(ParseError(Header + "%SRX101Y100I0.1J0.1*%M02*"), "Invalid command: SRX101Y100I0.1J0.1");
-  EXPECT_EQ(ParseError(Header + "%SRX10000Y1I100000J0*%M02*"), "Invalid command: SRX10000Y1I100000J0");
+            "Gerber line 1: step and repeat with more than 10000 copies: SRX1000000Y1000000I0.1J0.1");
+  EXPECT_EQ(ParseError(Header + "%SRX101Y100I0.1J0.1*%M02*"),
+            "Gerber line 1: step and repeat with more than 10000 copies: SRX101Y100I0.1J0.1");
+  EXPECT_EQ(ParseError(Header + "%SRX10000Y1I100000J0*%M02*"),
+            "Gerber line 1: step and repeat reaches out of range: SRX10000Y1I100000J0");
   EXPECT_EQ(ParseError(Header + "%SRX100Y100I0.1J0.1*%M02*"), "");
 }
 
@@ -136,21 +142,44 @@ TEST(GerberReader, IgnoredAndRejectedCodes) {
   EXPECT_EQ(PathsBounds(image).right, 50);
   // G54D10 does select.
   EXPECT_EQ(PathsBounds(Parse(apertures + "D11*G54D10*X0Y0D03*M02*")).right, 25);
-  EXPECT_EQ(ParseError(apertures + "G91*M02*"), "Invalid command: G91");
-  for (const char *bad : {"LMXY", "LR45", "LSX2", "LPX", "MOCM", "ABD10", "MI", "M03"}) {
-    SCOPED_TRACE(bad);
-    EXPECT_EQ(ParseError(Header + "%" + bad + "*%M02*"), std::string("Invalid command: ") + bad);
+  const struct {
+    const char *Block, *Message;
+  } bad[] = {{"LMXY", "mirroring of the objects (LM) is not supported"},
+             {"LR45", "rotation of the objects (LR) is not supported"},
+             {"LSX2", "scaling of the objects (LS) is not supported"},
+             {"LPX", "polarity must be LPD or LPC"},
+             {"MOCM", "unit must be MOIN or MOMM"},
+             {"ABD10", "aperture blocks (AB) are not supported"},
+             {"M03", "unknown M code"},
+             {"IR45", "image rotation must be 0, 90, 180 or 270 degrees"},
+             {"IPX", "image polarity must be IPPOS or IPNEG"},
+             {"ASAXBX", "axis select must be ASAXBY or ASAYBX"}};
+  for (const auto &[block, message] : bad) {
+    SCOPED_TRACE(block);
+    EXPECT_EQ(ParseError(Header + "\n\n%" + block + "*%M02*"), std::string("Gerber line 3: ") + message + ": " + block);
   }
   EXPECT_EQ(ParseError(Header + "%LNtop*%%ASAXBY*%%IPPOS*%%OFA0B0*%M01*M02*"), "");
 }
 
 TEST(GerberReader, DrawNeedsABrush) {
-  EXPECT_EQ(ParseError(Header + "%ADD10C,0*%D10*X0Y0D02*X100000Y0D01*M02*"),
-            "Invalid command: X100000Y0D01");
-  EXPECT_EQ(ParseError(Header + "X0Y0D02*X100000Y0D01*M02*"), "Invalid command: X100000Y0D01");
-  EXPECT_EQ(ParseError(Header + "D10*M02*"), "Invalid command: D10");
-  // Flashing an empty aperture adds nothing.
-  EXPECT_TRUE(Parse(Header + "%ADD10C,0*%D10*X0Y0D03*M02*").empty());
+  EXPECT_EQ(ParseError(Header + "X0Y0D02*\nX100000Y0D01*M02*"),
+            "Gerber line 2: a line is drawn before any aperture is selected: X100000Y0D01");
+  EXPECT_EQ(ParseError(Header + "D10*M02*"),
+            "Gerber line 1: aperture D10 is selected but the file defines no apertures (an RS-274-D file "
+            "whose aperture list is kept in a separate file, which Brennix cannot read): D10");
+}
+
+TEST(GerberReader, ZeroSizeAperturesAddNothing) {
+  // Board edges and region boundaries drawn with C,0 and C,0.0000 beside a
+  // real pad: only the pad remains, whether drawn, flashed or both.
+  const std::string pad = "%ADD11R,1X1*%D11*X0Y0D03*";
+  const TPaths expected = Parse(Header + pad + "M02*");
+  for (const char *zero : {"C,0", "C,0.0000"}) {
+    SCOPED_TRACE(zero);
+    const TPaths image = Parse(Header + "%ADD10" + zero + "*%" + pad +
+                               "D10*X0Y0D02*X100000Y0D01*X100000Y100000D01*X500000Y0D03*M02*");
+    EXPECT_EQ(XorArea(image, expected), 0);
+  }
 }
 
 TEST(GerberReader, UndefinedApertureFallsBack) {
@@ -188,11 +217,14 @@ TEST(GerberReader, BlockSplitting) {
   EXPECT_EQ(PathsBounds(Parse("%FS LA X25\tY25*%\r\n%MO\xC3\xA9MM*%%ADD1 0R,1X1*%D1\n0*X0Y0D0 3*M02*")).right, 50);
   // Text after M02 is never read, even without "*".
   EXPECT_EQ(ParseError(Header + "M02*G91*X1"), "");
-  EXPECT_EQ(ParseError(Header + "G04 ok*X100"), "Invalid command: G04ok");
-  EXPECT_EQ(ParseError(Header + "%ADD10C,1"), "Invalid command: ADD10C,1");
-  EXPECT_EQ(ParseError(Header + "%ADD10C,1%M02*"), "Invalid command: ADD10C,1");
-  EXPECT_EQ(ParseError(Header + "%%M02*"), "Invalid command: ");
-  EXPECT_EQ(ParseError(Header + "XabcD01*M02*"), "Invalid command: XabcD01");
+  EXPECT_EQ(ParseError(Header + "G04 ok*\nX100"),
+            "Gerber line 2: the file ends inside a command (no closing *); it may be cut off: X100");
+  EXPECT_EQ(ParseError(Header + "\r\n%ADD10C,1"), "Gerber line 2: the parameter block has no closing %: ADD10C,1");
+  EXPECT_EQ(ParseError(Header + "\r\r%%M02*"), "Gerber line 3: empty parameter block %%");
+  EXPECT_EQ(ParseError(Header + "\n\nG04 a\nb*\nXabcD01*M02*"), "Gerber line 5: the X coordinate is not a number: XabcD01");
+  // A last command without "*" before the closing "%" is read, as gerbv does;
+  // so is a final M02 without its "*".
+  EXPECT_EQ(Parse(Header + "%ADD10C,1%D10*X0Y0D03*M02").size(), 1u);
   // Without M02 the text simply ends.
   EXPECT_EQ(Parse(Header + "%ADD10C,1*%D10*X0Y0D03*").size(), 1u);
 }
@@ -208,10 +240,10 @@ TEST(GerberReader, AttributesDrawNothing) {
 
 TEST(GerberReader, HugeValuesAreErrors) {
   EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*X99999999999999999999Y0D03*M02*"),
-            "Invalid command: X99999999999999999999Y0D03");
-  EXPECT_EQ(ParseError(Header + "%ADD10C,1e12*%M02*"), "Invalid command: ADD10C,1e12");
+            "Gerber line 1: coordinate out of range (more than a kilometre): X99999999999999999999Y0D03");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1e12*%M02*"), "Gerber line 1: a size or position out of range: ADD10C,1e12");
   EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*G75*G03X100Y0I99999999999999999J0D01*M02*"),
-            "Invalid command: G03X100Y0I99999999999999999J0D01");
+            "Gerber line 1: coordinate out of range (more than a kilometre): G03X100Y0I99999999999999999J0D01");
 }
 
 TEST(GerberReader, WorkIsBounded) {
@@ -298,6 +330,77 @@ TEST(GerberReader, LoadMakesTheCopperLevel) {
   }
   std::filesystem::remove_all(folder);
   EXPECT_THROW(LoadGerberFile((folder / "missing.gbr").string(), {}), TReadError);
+}
+
+} // namespace
+
+namespace {
+
+// Each historic or legacy file beside a modern file that means the same.
+struct TSameImage {
+  const char *Name;
+  std::string Legacy, Modern;
+};
+
+TEST(GerberReader, HistoricFormsReadAsTheirModernEquivalents) {
+  const std::string inch = "%MOIN*%%ADD10R,0.1X0.05*%D10*";
+  const std::string mm = "%MOMM*%%ADD10R,1X0.5*%D10*";
+  const std::string mmPad = "%MOMM*%%ADD10R,1X0.5*%%ADD11R,0.5X1*%%ADD12R,2X0.5*%";
+  const TSameImage cases[] = {
+      {"trailing zeros omitted", "%FSTAX24Y24*%" + inch + "X15Y-025D03*X0Y0D02*X2D01*M02*",
+       "%FSLAX24Y24*%" + inch + "X150000Y-025000D03*X0Y0D02*X200000D01*M02*"},
+      {"no omission letter", "%FSAX24Y24*%" + inch + "X15000Y2500D03*M02*",
+       "%FSLAX24Y24*%" + inch + "X15000Y2500D03*M02*"},
+      {"sequence digit counts", "%FSLAN2G2X34Y34D2M2*%" + inch + "N12X15000Y2500D03*M02*",
+       "%FSLAX34Y34*%" + inch + "X15000Y2500D03*M02*"},
+      {"X and Y formats differ", "%FSLAX24Y35*%" + inch + "X123456Y1234567D03*M02*",
+       "%FSLAX35Y35*%" + inch + "X1234560Y1234567D03*M02*"},
+      {"incremental in FS", "%FSLIX25Y25*%" + mm + "X100000Y50000D02*X100000Y0D01*Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X100000Y50000D02*X200000Y50000D01*Y150000D03*M02*"},
+      {"G91 then G90", "%FSLAX25Y25*%" + mm + "G91*X100000Y0D03*X100000Y0D03*G90*X0Y0D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X100000Y0D03*X200000Y0D03*X0Y0D03*M02*"},
+      {"several commands in one block", "%FSLAX25Y25*MOMM*ADD10R,1X0.5*%D10*X0Y0D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X0Y0D03*M02*"},
+      {"a block over several lines", "%FSLAX25Y25*\n  MOMM*\r\n  ADD10R,\n1X0.5*\n%\nD10*X0Y0D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X0Y0D03*M02*"},
+      {"G70 and G71", "%FSLAX25Y25*%G70*%ADD10R,0.1X0.05*%G71*%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*M02*",
+       "%FSLAX25Y25*%%MOIN*%%ADD10R,0.1X0.05*%%MOMM*%%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*M02*"},
+      {"names, labels and G55 change nothing",
+       "%FSLAX25Y25*%%INBOARD*%%LNTOP*%%ASAXBY*%%IPPOS*%%MIA0B0*%%OFA0B0*%%SFA1B1*%%IR0*%" + mm +
+           "G55*X0Y0D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X0Y0D03*M02*"},
+      {"mirror", "%FSLAX25Y25*%%MIA1B0*%" + mm + "X300000Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X-300000Y100000D03*M02*"},
+      {"offset", "%FSLAX25Y25*%%OFA1B2*%" + mm + "X300000Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mm + "X400000Y300000D03*M02*"},
+      {"scale", "%FSLAX25Y25*%%SFA2B1*%" + mmPad + "D10*X300000Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mmPad + "D12*X600000Y100000D03*M02*"},
+      {"rotation", "%FSLAX25Y25*%%IR90*%" + mmPad + "D10*X300000Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mmPad + "D11*X-100000Y300000D03*M02*"},
+      {"axes swapped", "%FSLAX25Y25*%%ASAYBX*%" + mmPad + "D10*X300000Y100000D03*M02*",
+       "%FSLAX25Y25*%" + mmPad + "D11*X100000Y300000D03*M02*"},
+      {"negative image", "%FSLAX25Y25*%%IPNEG*%" + mmPad + "D11*X0Y0D03*X300000Y0D03*M02*",
+       "%FSLAX25Y25*%" + mmPad +
+           "%ADD13R,3.5X1*%D13*X150000Y0D03*%LPC*%D11*X0Y0D03*X300000Y0D03*M02*"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TPaths legacy = Parse(c.Legacy);
+    const TPaths modern = Parse(c.Modern);
+    ASSERT_FALSE(modern.empty());
+    EXPECT_EQ(XorArea(legacy, modern), 0);
+    EXPECT_EQ(PathsBounds(legacy).right, PathsBounds(modern).right);
+  }
+}
+
+TEST(GerberReader, DrillFilesAreNamed) {
+  for (const char *drill : {"M48\r\nINCH,TZ\r\nT01C0.020\r\n%\r\nT01\r\nX1000Y1000\r\nM30\r\n",
+                            ";DRILL file\n; FORMAT={2:4/ absolute / inch}\nM48\nMETRIC,TZ\nT1C0.8\n%\nM30\n"}) {
+    SCOPED_TRACE(drill);
+    EXPECT_EQ(ParseError(drill), "This is an Excellon drill file, not a Gerber layer");
+  }
+  // "M48" further down a Gerber file is no drill header.
+  EXPECT_EQ(ParseError("G04 M48*\n" + Header + "M02*"), "");
 }
 
 } // namespace
