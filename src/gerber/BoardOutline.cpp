@@ -125,7 +125,9 @@ void AddMechanicalOutline(TLevels &levels, const std::string &fileName) {
   options.UnitsPerMM = UnitsPerMM();
   options.Hairline = true;
   // Read before anything changes: a bad file leaves the job as it was.
-  const TPaths lines = ParseGerber(ReadGerberText(name), options);
+  TPaths lines = ParseGerber(ReadGerberText(name), options);
+  // Both layers come from one CAD drawing: the mechanical one moves with the copper.
+  ShiftPaths(lines, GGerberShift);
   TClipper unite;
   unite.AddSubject(lines);
   PolyTree tree;

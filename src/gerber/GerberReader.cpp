@@ -796,6 +796,18 @@ TPath TGerberParser::Interpolate(std::string_view block, TIntPoint to) const {
 
 } // namespace
 
+TIntPoint GGerberShift{0, 0};
+
+void ShiftPaths(TPaths &paths, TIntPoint by) {
+  if (by.X == 0 && by.Y == 0)
+    return;
+  for (auto &path : paths)
+    for (auto &point : path) {
+      point.X += by.X;
+      point.Y += by.Y;
+    }
+}
+
 TPaths ParseGerber(std::string_view text, const TGerberOptions &options) {
   TGerberParser parser(options);
   return parser.Run(text);
@@ -842,7 +854,17 @@ TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &opti
   parse.UnitsPerMM = options.UnitsPerMM;
   TPaths image = ParseGerber(ReadGerberText(fileName), parse);
 
-  const IntRect bounds = PathsBounds(image);
+  IntRect bounds = PathsBounds(image);
+  // The drawing counts from the origin and nothing left of or below it is
+  // burnt, yet many CAD tools place boards partly or wholly there. Such an
+  // axis is moved to start at 0, and a mechanical layer read later with it;
+  // images at positive coordinates keep their place.
+  GGerberShift = TIntPoint(0, 0);
+  if (!image.empty() && (bounds.left < 0 || bounds.top < 0)) {
+    GGerberShift = TIntPoint(bounds.left < 0 ? -bounds.left : 0, bounds.top < 0 ? -bounds.top : 0);
+    ShiftPaths(image, GGerberShift);
+    bounds = PathsBounds(image);
+  }
   constexpr auto max = std::numeric_limits<std::int32_t>::max();
   if (bounds.right > max || bounds.bottom > max || bounds.left < -max || bounds.top < -max)
     throw TReadError("The Gerber image is too large: " + fileName);

@@ -39,5 +39,12 @@ TPaths ParseGerber(std::string_view text, const TGerberOptions &options);
 // else is read byte by byte (the parser keeps only printable ASCII anyway).
 std::string ReadGerberText(const std::string &fileName);
 
+// Moves every point by the given amount, exactly.
+void ShiftPaths(TPaths &paths, TIntPoint by);
+
+// How far the last loaded copper layer was moved to bring the parts of a
+// board below or left of the origin into the drawing; (0, 0) otherwise.
+extern TIntPoint GGerberShift;
+
 // One "Copper" area level holding the image; Size from its bounds.
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options);

@@ -258,7 +258,7 @@ TEST_F(GerberWindowTest, MechanicalFileErrorsKeepTheWindowUsable) {
   const QString missing = TestFolder() + "/missing.gml";
   const struct {
     QString File, Error;
-  } failures[] = {{WriteFixture("bad.gml", "%FSLAX26Y26*%\n%MOMM*%\n%ADD10C"), "Invalid command: ADD10C"},
+  } failures[] = {{WriteFixture("bad.gml", "%FSLAX26Y26*%\n%MOMM*%\n%ADD10C"), "Gerber line 3: the parameter block has no closing %: ADD10C"},
                   {missing, "Cannot open file " + missing}};
   for (const auto &failure : failures) {
     SCOPED_TRACE(failure.File.toStdString());

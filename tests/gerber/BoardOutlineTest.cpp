@@ -157,6 +157,22 @@ TEST_F(BoardOutline, CircularCutOutStaysUnburnt) {
   EXPECT_EQ(Input(4).size(), 2u);
 }
 
+TEST_F(BoardOutline, BoardBelowTheOriginKeepsItsLayersAligned) {
+  // The same board drawn at negative Y, as older CAD tools place it: the
+  // copper is moved up into the drawing and the mechanical layer with it.
+  Open(Write("board.gtl", Header + "G36*X2000000Y-4000000D02*X3000000Y-4000000D01*"
+                                   "X3000000Y-3000000D01*X2000000Y-3000000D01*G37*M02*"));
+  EXPECT_EQ(FLevels.Size(), (TIntSize{3000, 1000}));
+  ApplyOutlineChoice(FLevels, {okMechanical, 0,
+                               Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
+                                                          "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
+  EXPECT_EQ(FLevels.Size(), (TIntSize{6002, 4002}));
+  const TPaths &clear = Input(2);
+  EXPECT_FALSE(Inside(clear, TIntPoint(2501, 501)));
+  EXPECT_TRUE(Inside(clear, TIntPoint(2501, 3001)));
+  EXPECT_NEAR(PathsArea(clear), 6002.0 * 4002.0 - 1000 * 1000, 0.002 * 6002.0 * 4002.0);
+}
+
 TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   Open(Write("board.gtl", CopperSquare));
   const std::string bad = Write("bad.gml", Header + "\n%LR45*%M02*");

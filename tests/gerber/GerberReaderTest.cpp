@@ -404,3 +404,34 @@ TEST(GerberReader, DrillFilesAreNamed) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GerberReader, BoardsLeftOfOrBelowTheOriginMoveIntoTheDrawing) {
+  // Nothing left of or below the origin is burnt: an axis with negative
+  // coordinates is moved to start at 0; the other axis keeps its place.
+  const auto path = (std::filesystem::temp_directory_path() / "brennix-gerber-negative.gbr").string();
+  const struct {
+    const char *Flashes;
+    TIntSize Size;
+    IntRect Bounds;
+  } cases[] = {{"X-1000000Y500000D03*X1000000Y500000D03*", {2200, 550}, {0, 450, 2200, 550}},
+               {"X1000000Y-3000000D03*", {1100, 100}, {900, 0, 1100, 100}},
+               {"X1000000Y3000000D03*", {1100, 3050}, {900, 2950, 1100, 3050}}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Flashes);
+    std::ofstream(path, std::ios::binary) << Header + "%ADD10R,2X1*%D10*" + c.Flashes + "M02*";
+    TReadOptions options;
+    options.UnitsPerMM = 100;
+    const TReadResult result = LoadGerberFile(path, options);
+    EXPECT_EQ(result.Size, c.Size);
+    const IntRect b = PathsBounds(result.Levels[0]->Input()->front());
+    EXPECT_EQ(b.left, c.Bounds.left);
+    EXPECT_EQ(b.top, c.Bounds.top);
+    EXPECT_EQ(b.right, c.Bounds.right);
+    EXPECT_EQ(b.bottom, c.Bounds.bottom);
+  }
+  std::filesystem::remove(path);
+}
+
+} // namespace
