@@ -88,10 +88,11 @@ bool IsDigitRun(std::string_view text) {
 
 // Excellon drill files share extensions with Gerber layers (.drl, .txt, even
 // .grb) but hold no Gerber at all: their header opens with M48, after
-// comment lines at most.
+// comments, a lone "%" or a few setup codes (G90, M72) at most.
 bool LooksLikeExcellon(std::string_view text) {
   std::size_t start = 0;
-  while (start < text.size()) {
+  int lines = 0;
+  while (start < text.size() && lines < 10) {
     std::size_t end = text.find_first_of("\r\n", start);
     if (end == std::string_view::npos)
       end = text.size();
@@ -101,9 +102,13 @@ bool LooksLikeExcellon(std::string_view text) {
     while (!line.empty() && static_cast<unsigned char>(line.back()) <= 32)
       line.remove_suffix(1);
     start = end + 1;
-    if (line.empty() || line.front() == ';')
+    if (line.empty() || line.front() == ';' || line == "%")
       continue;
-    return line == "M48" || line.starts_with("M48;") || line.starts_with("M48 ");
+    if (line.find('*') != std::string_view::npos)
+      return false;
+    if (line == "M48" || line.starts_with("M48;") || line.starts_with("M48 "))
+      return true;
+    ++lines;
   }
   return false;
 }
@@ -303,6 +308,12 @@ bool IsPrintable(char c) {
 TPaths TGerberParser::Run(std::string_view raw) {
   if (LooksLikeExcellon(raw))
     throw TReadError("This is an Excellon drill file, not a Gerber layer");
+
+  // A file that never names its unit (no MO, G70 or G71) comes from the
+  // RS-274-D era, whose unit was the inch; gerbv reads such files so too.
+  if (raw.find("MOMM") == std::string_view::npos && raw.find("MOIN") == std::string_view::npos &&
+      raw.find("G70") == std::string_view::npos && raw.find("G71") == std::string_view::npos)
+    FInch = true;
 
   // Blanks, line breaks and anything outside printable ASCII separate
   // nothing; only the line count remembers them, for the messages.

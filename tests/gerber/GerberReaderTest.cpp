@@ -393,9 +393,20 @@ TEST(GerberReader, HistoricFormsReadAsTheirModernEquivalents) {
   }
 }
 
+TEST(GerberReader, FilesWithoutAUnitAreInInches) {
+  // Old exports never say their unit; gerbv and the RS-274-D tradition read inch.
+  const TPaths silent = Parse("%FSLAX24Y24*%%ADD10C,0.01*%D10*X10000Y0D03*M02*");
+  const TPaths inch = Parse("%FSLAX24Y24*%%MOIN*%%ADD10C,0.01*%D10*X10000Y0D03*M02*");
+  EXPECT_EQ(XorArea(silent, inch), 0);
+  EXPECT_EQ(PathsBounds(silent).right, 2540 + 13);
+  // A unit given anywhere, even by G71 after the apertures, counts as given.
+  EXPECT_EQ(PathsBounds(Parse("%FSLAX24Y24*%%ADD10C,1*%G71*D10*X10000Y0D03*M02*")).right, 150);
+}
+
 TEST(GerberReader, DrillFilesAreNamed) {
   for (const char *drill : {"M48\r\nINCH,TZ\r\nT01C0.020\r\n%\r\nT01\r\nX1000Y1000\r\nM30\r\n",
-                            ";DRILL file\n; FORMAT={2:4/ absolute / inch}\nM48\nMETRIC,TZ\nT1C0.8\n%\nM30\n"}) {
+                            ";DRILL file\n; FORMAT={2:4/ absolute / inch}\nM48\nMETRIC,TZ\nT1C0.8\n%\nM30\n",
+                            "G90\r\nM72\r\nM48\r\nT0C0.006\r\n", "%\nM48\nM72\nINCH,TZ\n"}) {
     SCOPED_TRACE(drill);
     EXPECT_EQ(ParseError(drill), "This is an Excellon drill file, not a Gerber layer");
   }
