@@ -33,8 +33,53 @@ bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
+// The length of the printer escape sequence at the start of text (which
+// begins with ESC). Plot files sent to printers wrap the plot in PCL
+// sequences (ESC %0B enters the plot, ESC %0A leaves it, ESC E resets), and
+// old plotters take device-control sequences (ESC .( or ESC .I81;;17:).
+// Their letters are no commands: read as such they would pair off with the
+// letters of the commands that follow.
+std::size_t EscapeLength(std::string_view text) {
+  std::size_t i = 1;
+  if (i == text.size())
+    return i;
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  if (text[i] == '.') {
+    // Device control: one character, then numbers and ";" up to an optional ":".
+    i += 2;
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == ';'))
+      ++i;
+    if (i < text.size() && text[i] == ':')
+      ++i;
+    return std::min(i, text.size());
+  }
+  if (byte(i) < 0x21 || byte(i) > 0x2F)
+    // Two characters (ESC E), or a stray ESC: only the ESC goes.
+    return byte(i) >= 0x30 && byte(i) <= 0x7E ? 2 : 1;
+  ++i;
+  if (i < text.size() && byte(i) >= 0x60 && byte(i) <= 0x7E)
+    ++i; // the group character
+  // Values, each closed by a letter: lower case goes on, upper case ends.
+  while (i < text.size()) {
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '-' ||
+                               text[i] == '+' || text[i] == '.'))
+      ++i;
+    if (i == text.size())
+      break;
+    const unsigned char c = byte(i);
+    if (c >= 0x40 && c <= 0x5E)
+      return i + 1;
+    if (c >= 0x60 && c <= 0x7E) {
+      ++i;
+      continue;
+    }
+    break;
+  }
+  return i;
+}
+
 struct TFilteredText {
-  // Letters, digits, "," "-" "." and "+", with every run of blanks as one " ".
+  // Letters, digits, "," "-" "." "+" and ";", with every run of blanks as one " ".
   std::string Text;
   // Where each line after the first starts in Text.
   std::vector<std::size_t> LineStarts;
@@ -45,8 +90,8 @@ struct TFilteredText {
   }
 };
 
-// Only letters, digits, "," "-" "." "+" and blanks survive; ";" and control
-// characters are dropped. Label text and quoted text are dropped here, before
+// Only letters, digits, "," "-" "." "+" ";" and blanks survive; printer
+// escape sequences and other control characters are dropped. Label text and quoted text are dropped here, before
 // any parsing, so that a label can hold anything, commands included.
 TFilteredText FilterPlotterText(std::string_view text) {
   enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
@@ -54,7 +99,7 @@ TFilteredText FilterPlotterText(std::string_view text) {
   std::string &out = filtered.Text;
   out.reserve(text.size());
   auto keep = [&out](char c) {
-    if (IsKept(c) || c == '+')
+    if (IsKept(c) || c == '+' || c == ';')
       out.push_back(c);
     else if (IsBlank(c) && (out.empty() || out.back() != ' '))
       out.push_back(' ');
@@ -65,6 +110,11 @@ TFilteredText FilterPlotterText(std::string_view text) {
     const char raw = text[i];
     if (raw == '\n' || (raw == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
       filtered.LineStarts.push_back(out.size());
+    if (raw == '\x1B' && state != stLabel && state != stQuoted && state != stDefineTerminator) {
+      i += EscapeLength(text.substr(i)) - 1;
+      state = stNormal;
+      continue;
+    }
     const char c = ToUpper(raw);
     switch (state) {
     case stNormal:
@@ -782,8 +832,9 @@ void ParsePlotterCommands(std::string_view text,
   TPlotterCommand command;
   std::string letters;
   while (pos < n) {
-    // Blanks around and between letters mean nothing ("PU PD" is PU, PD).
-    while (pos < n && t[pos] == ' ')
+    // Blanks around and between letters mean nothing ("PU PD" is PU, PD),
+    // nor does a ";" after a command.
+    while (pos < n && (t[pos] == ' ' || t[pos] == ';'))
       ++pos;
     if (pos == n)
       break;
@@ -803,8 +854,9 @@ void ParsePlotterCommands(std::string_view text,
     }
     command.Mnemonic.assign(letters, first);
     command.Parameters.clear();
+    // ";" ends the parameters: numbers after it belong to no command.
     std::size_t end = pos;
-    while (end < n && !IsLetter(t[end]))
+    while (end < n && !IsLetter(t[end]) && t[end] != ';')
       ++end;
     ReadParameters(std::string_view(t.data() + pos, end - pos), command.Parameters);
     pos = end;

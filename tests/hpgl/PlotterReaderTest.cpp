@@ -108,6 +108,12 @@ TEST(PlotterParse, CommandsAndParameters) {
       // A sign that starts a number ends the one before it.
       {"PA10-20+30", {{"PA", {10, -20, 30}}}},
       {"PR-.5-.5,1.-2", {{"PR", {-0.5f, -0.5f, 1, -2}}}},
+      // ";" ends a command: numbers after it belong to none.
+      {"PD1,2;3,4PU", {{"PD", {1, 2}}, {"", {3, 4}}, {"PU", {}}}},
+      {"SP1;;PU ; PD", {{"SP", {1}}, {"PU", {}}, {"PD", {}}}},
+      // Printer escape sequences around and inside the plot are no commands.
+      {"\x1B%-12345X\x1B%0BBPINPS5;\x1B%0A\x1B" "E\x1B&l1O\x1B*c100X", {{"BP", {}}, {"IN", {}}, {"PS", {5}}}},
+      {"\x1B.(\x1B.I81;;17:\x1B.N;19:SP1\x1B.)", {{"SP", {1}}}},
       {"ABC", {{"AB", {}}, {"C", {}}}},
       {"PD10,20,", {{"PD", {10, 20, 0}}}},
       {"PD1E5", {{"PD", {1}}, {"E", {5}}}},
