@@ -29,18 +29,92 @@ bool IsKept(char c) {
   return IsLetter(c) || (c >= '0' && c <= '9') || c == ',' || c == '-' || c == '.';
 }
 
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+
 char ToUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
-// Only letters, digits, "," "-" and "." survive; blanks never separate
-// parameters. Label text and quoted text are dropped here, before any parsing,
-// so that a label can hold anything, commands included.
-std::string FilterPlotterText(std::string_view text) {
+// The length of the printer escape sequence at the start of text (which
+// begins with ESC). Plot files sent to printers wrap the plot in PCL
+// sequences (ESC %0B enters the plot, ESC %0A leaves it, ESC E resets), and
+// old plotters take device-control sequences (ESC .( or ESC .I81;;17:).
+// Their letters are no commands: read as such they would pair off with the
+// letters of the commands that follow.
+std::size_t EscapeLength(std::string_view text) {
+  std::size_t i = 1;
+  if (i == text.size())
+    return i;
+  const auto byte = [&](std::size_t at) { return static_cast<unsigned char>(text[at]); };
+  if (text[i] == '.') {
+    // Device control: one character, then numbers and ";" up to an optional ":".
+    i += 2;
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == ';'))
+      ++i;
+    if (i < text.size() && text[i] == ':')
+      ++i;
+    return std::min(i, text.size());
+  }
+  if (byte(i) < 0x21 || byte(i) > 0x2F)
+    // Two characters (ESC E), or a stray ESC: only the ESC goes.
+    return byte(i) >= 0x30 && byte(i) <= 0x7E ? 2 : 1;
+  ++i;
+  if (i < text.size() && byte(i) >= 0x60 && byte(i) <= 0x7E)
+    ++i; // the group character
+  // Values, each closed by a letter: lower case goes on, upper case ends.
+  while (i < text.size()) {
+    while (i < text.size() && ((text[i] >= '0' && text[i] <= '9') || text[i] == '-' ||
+                               text[i] == '+' || text[i] == '.'))
+      ++i;
+    if (i == text.size())
+      break;
+    const unsigned char c = byte(i);
+    if (c >= 0x40 && c <= 0x5E)
+      return i + 1;
+    if (c >= 0x60 && c <= 0x7E) {
+      ++i;
+      continue;
+    }
+    break;
+  }
+  return i;
+}
+
+struct TFilteredText {
+  // Letters, digits, "," "-" "." "+" and ";", with every run of blanks as one " ".
+  std::string Text;
+  // Where each line after the first starts in Text.
+  std::vector<std::size_t> LineStarts;
+
+  int LineAt(std::size_t offset) const {
+    return 1 + static_cast<int>(std::upper_bound(LineStarts.begin(), LineStarts.end(), offset) -
+                                LineStarts.begin());
+  }
+};
+
+// Only letters, digits, "," "-" "." "+" ";" and blanks survive; printer
+// escape sequences and other control characters are dropped. Label text and quoted text are dropped here, before
+// any parsing, so that a label can hold anything, commands included.
+TFilteredText FilterPlotterText(std::string_view text) {
   enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
-  std::string out;
+  TFilteredText filtered;
+  std::string &out = filtered.Text;
   out.reserve(text.size());
+  auto keep = [&out](char c) {
+    if (IsKept(c) || c == '+' || c == ';')
+      out.push_back(c);
+    else if (IsBlank(c) && (out.empty() || out.back() != ' '))
+      out.push_back(' ');
+  };
   TState state = stNormal;
   char terminator = Etx;
-  for (const char raw : text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char raw = text[i];
+    if (raw == '\n' || (raw == '\r' && (i + 1 == text.size() || text[i + 1] != '\n')))
+      filtered.LineStarts.push_back(out.size());
+    if (raw == '\x1B' && state != stLabel && state != stQuoted && state != stDefineTerminator) {
+      i += EscapeLength(text.substr(i)) - 1;
+      state = stNormal;
+      continue;
+    }
     const char c = ToUpper(raw);
     switch (state) {
     case stNormal:
@@ -48,23 +122,19 @@ std::string FilterPlotterText(std::string_view text) {
         state = stQuoted;
         break;
       }
-      if (IsKept(c))
-        out.push_back(c);
+      keep(c);
       state = c == 'B' ? stAfterB : c == 'D' ? stAfterD : c == 'L' ? stAfterL : stNormal;
       break;
     case stAfterD:
-      if (IsKept(c))
-        out.push_back(c);
+      keep(c);
       state = c == 'T' ? stDefineTerminator : stNormal;
       break;
     case stAfterL:
-      if (IsKept(c))
-        out.push_back(c);
+      keep(c);
       state = c == 'B' ? stLabel : stNormal;
       break;
     case stAfterB:
-      if (IsKept(c))
-        out.push_back(c);
+      keep(c);
       state = c == 'L' ? stLabel : stNormal;
       break;
     case stDefineTerminator:
@@ -81,7 +151,7 @@ std::string FilterPlotterText(std::string_view text) {
       break;
     }
   }
-  return out;
+  return filtered;
 }
 
 // A piece that is not entirely a number (or does not fit a float) reads as 0.
@@ -99,6 +169,55 @@ float ParseParameter(std::string_view piece) {
   if (error != std::errc() || end != piece.data() + piece.size())
     return 0;
   return value;
+}
+
+// Splits a run of parameter text. A comma always ends a parameter, so
+// empty pieces between commas, before the first and after the last read as
+// 0 ("PD10,20," has three parameters); blanks and a sign after a number end
+// one too, but a blank never makes an empty piece ("PA 10 , 20" has two).
+void ReadParameters(std::string_view run, std::vector<float> &parameters) {
+  std::string piece;
+  // The last parameter ended at a blank or a sign: a comma right after it
+  // only separates.
+  bool ended = false;
+  bool afterComma = false;
+  auto endPiece = [&] {
+    parameters.push_back(ParseParameter(piece));
+    piece.clear();
+  };
+  auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
+  for (std::size_t i = 0; i < run.size(); ++i) {
+    const char c = run[i];
+    if (c == ',') {
+      if (!piece.empty() || !ended)
+        endPiece();
+      ended = false;
+      afterComma = true;
+      continue;
+    }
+    // Only a sign that starts a number ends the one before it: "5-," stays
+    // one malformed piece.
+    const bool signAfterNumber = (c == '-' || c == '+') && !piece.empty() &&
+                                 (piece.back() == '.' || isDigit(piece.back())) &&
+                                 i + 1 < run.size() && (run[i + 1] == '.' || isDigit(run[i + 1]));
+    if (c == ' ' || signAfterNumber) {
+      if (!piece.empty()) {
+        endPiece();
+        ended = true;
+        afterComma = false;
+      }
+      if (c == ' ')
+        continue;
+    }
+    // A plus sign says nothing about the number.
+    if (c == '+')
+      continue;
+    piece.push_back(c);
+    afterComma = false;
+    ended = false;
+  }
+  if (!piece.empty() || afterComma)
+    endPiece();
 }
 
 // ---------------------------------------------------------------------------
@@ -131,6 +250,8 @@ constexpr double MaxSweepWork = 1e8;
 // plotter units like everything else in the file, so user-scaled drawings
 // also keep their size when the internal unit changes.
 constexpr std::int64_t DefaultP2 = 12200;
+// A junk file reads as hundreds of different commands: a message names the first few.
+constexpr std::size_t MaxUnsupportedNamed = 12;
 
 std::int64_t RoundClamp(double value) {
   if (std::isnan(value))
@@ -168,6 +289,7 @@ public:
   }
 
   void Execute(const TPlotterCommand &command);
+  // Shows a message when nothing came of the plot.
   TReadResult Finish();
 
 private:
@@ -195,6 +317,11 @@ private:
   void PolygonMode(int n);
 
   void Flush(TPathData &path, TFlushMode mode);
+  void Include(const TPaths &stored);
+  // The construct a refusal names: "HP-GL line 12: FP".
+  std::string Where() const;
+  std::string NothingDrawnMessage() const;
+  TReadResult Levels();
   TIntPoint UserToPlotter(const TIntPoint &p) const;
   TPlotterOutput &FindOrCreate(std::int32_t pen, bool fill);
 
@@ -215,7 +342,25 @@ private:
   std::map<std::pair<std::int32_t, bool>, std::size_t> FOutputIndex;
   std::size_t FCurvePointBudget = DefaultCurvePointBudget;
   std::size_t FWorkBudget = FlushWorkBudget;
+  // The command being executed, and the last one that drew: the final flush
+  // draws what that one left in the path.
+  int FLine = 0;
+  std::string FMnemonic;
+  int FDrawLine = 0;
+  std::string FDrawMnemonic;
+  // Commands read but not carried out, in order of first appearance, and
+  // whether anything was stored at all: a plot that draws nothing says why.
+  std::vector<std::string> FUnsupported;
+  bool FMoreUnsupported = false;
+  bool FAnyPoint = false;
+  // The extent of everything stored, in plotter units.
+  ClipperLib::cInt FMinX = std::numeric_limits<ClipperLib::cInt>::max(), FMinY = FMinX;
+  ClipperLib::cInt FMaxX = std::numeric_limits<ClipperLib::cInt>::min(), FMaxY = FMaxX;
 };
+
+std::string TPlotterInterpreter::Where() const {
+  return "HP-GL line " + std::to_string(FLine) + ": " + (FMnemonic.empty() ? "the plot" : FMnemonic);
+}
 
 void TPlotterInterpreter::Defaults() {
   FAbsolute = true;
@@ -465,10 +610,16 @@ TPlotterOutput &TPlotterInterpreter::FindOrCreate(std::int32_t pen, bool fill) {
 }
 
 void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
-  const TPolygonF polygon = path.FlattenToPolygon(PlotterFlatness, FCurvePointBudget);
+  const std::string tooComplex = " makes the drawing too complex";
+  TPolygonF polygon;
+  try {
+    polygon = path.FlattenToPolygon(PlotterFlatness, FCurvePointBudget);
+  } catch (const TReadError &) {
+    throw TReadError(Where() + tooComplex);
+  }
   const std::size_t work = polygon.size() * (mode == fmLines ? 1 : AreaPointCost);
   if (work > FWorkBudget)
-    throw TReadError("The drawing is too complex");
+    throw TReadError(Where() + tooComplex);
   FWorkBudget -= work;
   if (&path == &Current()) {
     const TPointF last = path.LastPoint();
@@ -493,7 +644,7 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
     output.Data.push_back(ClipLinesToWindow(paths, window));
   } else {
     if (SweepWorkEstimate(paths) > MaxSweepWork)
-      throw TReadError("The drawing is too complex");
+      throw TReadError(Where() + tooComplex);
     // The union resolves the fill rule. Clipper's strictly-simple variant
     // (SimplifyPolygons) gives the same region but checks every vertex
     // against every other one of its polygon: minutes for a circle of 100000
@@ -505,6 +656,27 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
     TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
     output.Data.push_back(output.Filled.Add(inside));
   }
+  Include(output.Data.back());
+}
+
+// The drawing size is 32 bits wide in internal units: the command whose
+// geometry first goes beyond is the one to name.
+void TPlotterInterpreter::Include(const TPaths &stored) {
+  for (const TPath &path : stored)
+    for (const TIntPoint &point : path) {
+      FMinX = std::min(FMinX, point.X);
+      FMinY = std::min(FMinY, point.Y);
+      FMaxX = std::max(FMaxX, point.X);
+      FMaxY = std::max(FMaxY, point.Y);
+      FAnyPoint = true;
+    }
+  if (!FAnyPoint)
+    return;
+  const double factor = PlotterUnitScale(FOptions.UnitsPerMM);
+  constexpr double sizeLimit = std::numeric_limits<std::int32_t>::max();
+  if (std::nearbyint(static_cast<double>(FMaxX - FMinX) * factor) > sizeLimit ||
+      std::nearbyint(static_cast<double>(FMaxY - FMinY) * factor) > sizeLimit)
+    throw TReadError(Where() + " makes the drawing too large");
 }
 
 void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
@@ -513,8 +685,15 @@ void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
   const std::size_t k = p.size();
   if (m.size() != 2)
     return;
+  FLine = command.Line;
+  FMnemonic = m;
   const int code = m[0] * 256 + m[1];
   auto is = [&](const char *name) { return code == name[0] * 256 + name[1]; };
+  if (is("PU") || is("PD") || is("PA") || is("PR") || is("CI") || is("AA") || is("AR") ||
+      is("AT") || is("RT") || is("BZ") || is("BR") || is("PM")) {
+    FDrawLine = FLine;
+    FDrawMnemonic = m;
+  }
 
   if (is("DF")) {
     Defaults();
@@ -570,40 +749,54 @@ void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
   } else if (is("FP")) {
     const bool evenOdd = k == 0 || RoundClamp(P(p, 0)) == 0;
     Flush(Other(), evenOdd ? fmEvenOdd : fmNonZero);
+  } else if (std::find(FUnsupported.begin(), FUnsupported.end(), m) == FUnsupported.end()) {
+    if (FUnsupported.size() < MaxUnsupportedNamed)
+      FUnsupported.push_back(m);
+    else
+      FMoreUnsupported = true;
   }
 }
 
+std::string TPlotterInterpreter::NothingDrawnMessage() const {
+  std::string message = "The plot draws nothing";
+  if (FAnyPoint)
+    message += ": no pen draws more than 1 mm";
+  if (!FUnsupported.empty()) {
+    message += FAnyPoint ? "; unsupported commands " : ": only unsupported commands ";
+    for (std::size_t i = 0; i < FUnsupported.size(); ++i)
+      message += (i > 0 ? ", " : "") + FUnsupported[i];
+    if (FMoreUnsupported)
+      message += ", ...";
+  }
+  return message;
+}
+
 TReadResult TPlotterInterpreter::Finish() {
-  // A polygon that was never edged or filled is dropped.
+  // A polygon that was never edged or filled is dropped. What the pen path
+  // still holds is what the last drawing command left there.
+  FLine = FDrawLine;
+  FMnemonic = FDrawMnemonic;
   Flush(Current(), fmLines);
 
-  ClipperLib::cInt minX = std::numeric_limits<ClipperLib::cInt>::max(), minY = minX;
-  ClipperLib::cInt maxX = std::numeric_limits<ClipperLib::cInt>::min(), maxY = maxX;
-  bool any = false;
-  for (const TPlotterOutput &output : FOutputs)
-    for (const TPaths &set : output.Data)
-      for (const TPath &path : set)
-        for (const TIntPoint &point : path) {
-          minX = std::min(minX, point.X);
-          minY = std::min(minY, point.Y);
-          maxX = std::max(maxX, point.X);
-          maxY = std::max(maxY, point.Y);
-          any = true;
-        }
+  TReadResult result = Levels();
+  if (result.Levels.empty() && FOptions.ShowMessage)
+    FOptions.ShowMessage(NothingDrawnMessage());
+  return result;
+}
 
+TReadResult TPlotterInterpreter::Levels() {
+  const ClipperLib::cInt minX = FMinX, minY = FMinY, maxX = FMaxX, maxY = FMaxY;
   TReadResult result;
   // Nothing drawn: no levels and an empty drawing (file intake raises the
   // output area to its one-millimetre minimum).
-  if (!any)
+  if (!FAnyPoint)
     return result;
 
   const double unitsPerMM = FOptions.UnitsPerMM;
   const double factor = PlotterUnitScale(unitsPerMM);
   const double width = std::nearbyint(static_cast<double>(maxX - minX) * factor);
   const double height = std::nearbyint(static_cast<double>(maxY - minY) * factor);
-  constexpr double sizeLimit = std::numeric_limits<std::int32_t>::max();
-  if (width > sizeLimit || height > sizeLimit)
-    throw TReadError("The drawing is too large");
+  // Include() has refused anything wider than 32 bits.
   result.Size = {static_cast<std::int32_t>(width), static_cast<std::int32_t>(height)};
 
   for (TPlotterOutput &output : FOutputs) {
@@ -632,36 +825,40 @@ TReadResult TPlotterInterpreter::Finish() {
 
 void ParsePlotterCommands(std::string_view text,
                           const std::function<void(const TPlotterCommand &)> &onCommand) {
-  const std::string filtered = FilterPlotterText(text);
-  const std::size_t n = filtered.size();
+  const TFilteredText filtered = FilterPlotterText(text);
+  const std::string &t = filtered.Text;
+  const std::size_t n = t.size();
   std::size_t pos = 0;
   TPlotterCommand command;
+  std::string letters;
   while (pos < n) {
-    std::size_t end = pos;
-    while (end < n && IsLetter(filtered[end]))
-      ++end;
+    // Blanks around and between letters mean nothing ("PU PD" is PU, PD),
+    // nor does a ";" after a command.
+    while (pos < n && (t[pos] == ' ' || t[pos] == ';'))
+      ++pos;
+    if (pos == n)
+      break;
+    command.Line = filtered.LineAt(pos);
+    letters.clear();
+    while (pos < n && (IsLetter(t[pos]) || t[pos] == ' ')) {
+      if (t[pos] != ' ')
+        letters.push_back(t[pos]);
+      ++pos;
+    }
     // Letters run together: every two of them make a command of their own.
-    while (end - pos > 2) {
-      command.Mnemonic.assign(filtered, pos, 2);
+    std::size_t first = 0;
+    for (; letters.size() - first > 2; first += 2) {
+      command.Mnemonic.assign(letters, first, 2);
       command.Parameters.clear();
       onCommand(command);
-      pos += 2;
     }
-    command.Mnemonic.assign(filtered, pos, end - pos);
+    command.Mnemonic.assign(letters, first);
     command.Parameters.clear();
-    pos = end;
-    while (end < n && !IsLetter(filtered[end]))
+    // ";" ends the parameters: numbers after it belong to no command.
+    std::size_t end = pos;
+    while (end < n && !IsLetter(t[end]) && t[end] != ';')
       ++end;
-    if (end > pos) {
-      std::string_view run(filtered.data() + pos, end - pos);
-      for (;;) {
-        const std::size_t comma = run.find(',');
-        command.Parameters.push_back(ParseParameter(run.substr(0, comma)));
-        if (comma == std::string_view::npos)
-          break;
-        run.remove_prefix(comma + 1);
-      }
-    }
+    ReadParameters(std::string_view(t.data() + pos, end - pos), command.Parameters);
     pos = end;
     onCommand(command);
   }

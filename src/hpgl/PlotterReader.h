@@ -13,9 +13,16 @@ struct TPlotterCommand {
   // Two letters at most; shorter at the end of a letter run ("ABC" gives AB and C).
   std::string Mnemonic;
   std::vector<float> Parameters;
-  friend bool operator==(const TPlotterCommand &, const TPlotterCommand &) = default;
+  // The file line (from 1) the command starts on, for messages; where a
+  // command stands is not part of what it says, so equality ignores it.
+  int Line = 0;
+  friend bool operator==(const TPlotterCommand &a, const TPlotterCommand &b) {
+    return a.Mnemonic == b.Mnemonic && a.Parameters == b.Parameters;
+  }
 };
 
+// Parameters are separated by commas, blanks (line breaks included) or both,
+// and a sign after a number starts the next one ("PA10-20" is 10, -20).
 // Label text (LB, BL up to the terminator set by DT) and quoted text never
 // reach the commands; malformed numbers read as 0.
 std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text);

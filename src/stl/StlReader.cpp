@@ -38,9 +38,8 @@ constexpr std::size_t BinaryHeaderSize = 84;
 constexpr std::size_t BinaryRecordSize = 50;
 constexpr std::size_t BinaryVertexOffset = 12;
 
-const char *const ReadErrorText = "Stream read error";
-const char *const NoEndsolidText = "No \"endsolid\" suffix";
-const char *const FacetFormatText = "Invalid facet format";
+const std::string NoEndsolidText = "No \"endsolid\" suffix";
+const std::string FacetFormatText = "Invalid facet format";
 
 float LittleEndianFloat(const char *p) {
   std::uint32_t bits = 0;
@@ -49,13 +48,61 @@ float LittleEndianFloat(const char *p) {
   return std::bit_cast<float>(bits);
 }
 
+std::uint32_t DeclaredFacets(std::string_view bytes) {
+  std::uint32_t count = 0;
+  for (int i = 3; i >= 0; --i)
+    count = (count << 8) | static_cast<unsigned char>(bytes[80 + static_cast<std::size_t>(i)]);
+  return count;
+}
+
+// The header's facet count matches the length exactly: a binary file, even
+// when its header begins with "solid" as many exporters write it.
+bool BinaryByLength(std::string_view bytes) {
+  return bytes.size() >= BinaryHeaderSize &&
+         (bytes.size() - BinaryHeaderSize) / BinaryRecordSize == DeclaredFacets(bytes) &&
+         (bytes.size() - BinaryHeaderSize) % BinaryRecordSize == 0;
+}
+
+// "solid" and then text only, as far as a look at the start shows: binary
+// facets hold control bytes (zeros above all) within their first records.
+bool LooksLikeText(std::string_view bytes) {
+  if (bytes.substr(0, 5) != "solid")
+    return false;
+  constexpr std::size_t Look = 1024;
+  for (const char c : bytes.substr(0, Look)) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte < 0x09 || (byte > 0x0D && byte < 0x20) || byte == 0x7F)
+      return false;
+  }
+  return true;
+}
+
+std::string Plural(std::size_t n, const char *word) {
+  return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
+}
+
 std::vector<TRawFacet> ReadBinary(std::string_view bytes) {
-  // The facet count in the header is not used: exporters often leave it 0
-  // or wrong. Only the bytes present size the list, so a header claiming
-  // billions of facets in a small file allocates nothing.
-  if (bytes.size() < BinaryHeaderSize || (bytes.size() - BinaryHeaderSize) % BinaryRecordSize != 0)
-    throw TReadError(ReadErrorText);
-  const std::size_t count = (bytes.size() - BinaryHeaderSize) / BinaryRecordSize;
+  if (bytes.empty())
+    throw TReadError("The STL file is empty");
+  if (bytes.size() < BinaryHeaderSize)
+    throw TReadError("The binary STL file ends within its 84-byte header (" +
+                     Plural(bytes.size(), "byte") + ")");
+  const std::size_t held = (bytes.size() - BinaryHeaderSize) / BinaryRecordSize;
+  const std::size_t rest = (bytes.size() - BinaryHeaderSize) % BinaryRecordSize;
+  if (rest != 0) {
+    const std::uint32_t declared = DeclaredFacets(bytes);
+    if (declared > held)
+      throw TReadError("The binary STL file is cut short: it announces " +
+                       Plural(declared, "facet") + " and holds " + std::to_string(held) +
+                       " and " + Plural(rest, "byte") + " of the next");
+    throw TReadError("The binary STL file announces " + Plural(declared, "facet") +
+                     " and holds " + std::to_string(held) + " and " + Plural(rest, "byte") +
+                     " more");
+  }
+  // Otherwise the facet count in the header is not used: exporters often
+  // leave it 0 or wrong. Only the bytes present size the list, so a header
+  // claiming billions of facets in a small file allocates nothing.
+  const std::size_t count = held;
   std::vector<TRawFacet> facets(count);
   const char *record = bytes.data() + BinaryHeaderSize;
   for (auto &facet : facets) {
@@ -72,18 +119,25 @@ public:
   explicit TTokens(std::string_view text) : FText(text) {}
   // The next token, or an empty one when none is left.
   std::string_view Next() {
-    while (FPos < FText.size() && IsSeparator(FText[FPos]))
+    while (FPos < FText.size() && IsSeparator(FText[FPos])) {
+      if (FText[FPos] == '\n')
+        ++FLine;
       ++FPos;
+    }
     const std::size_t start = FPos;
     while (FPos < FText.size() && !IsSeparator(FText[FPos]))
       ++FPos;
     return FText.substr(start, FPos - start);
   }
 
+  // The line (from 1) of the token Next() gave last, or of the end.
+  int Line() const { return FLine; }
+
 private:
   static bool IsSeparator(char c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
   std::string_view FText;
   std::size_t FPos = 0;
+  int FLine = 1;
 };
 
 // The file is 8-bit text; the user sees the token in a UTF-8 message.
@@ -163,31 +217,49 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
   TTokens tokens(bytes);
   tokens.Next();
   std::string_view token = tokens.Next();
-  // The solid's name is either absent or one token.
-  if (token != "facet")
+  // The solid's name is any number of words, or none (exporters write the
+  // model's name, "Cura Glass Plate 2", or "OpenSCAD_Model", or nothing);
+  // it can hold neither keyword.
+  while (!token.empty() && token != "facet" && token != "endsolid")
     token = tokens.Next();
   constexpr int FacetTokens = 21;
   std::array<std::string_view, FacetTokens> facet;
+  std::array<int, FacetTokens> lines{};
+  // Where reading stopped: the line, and what stands there instead of what belongs.
+  auto at = [](int line, std::string_view found, const char *expected) {
+    const std::string place =
+        found.empty() ? "the file ends at line " + std::to_string(line)
+                      : "line " + std::to_string(line) + " holds \"" + Latin1ToUtf8(found) + "\"";
+    return ": " + place + " where " + expected + " belongs";
+  };
   for (;;) {
     if (token != "facet")
-      return token == "endsolid" ? std::string() : NoEndsolidText;
+      return token == "endsolid" ? std::string()
+                                 : NoEndsolidText + at(tokens.Line(), token, "\"facet\" or \"endsolid\"");
     facet[0] = token;
+    lines[0] = tokens.Line();
     // A file cut short inside a facet leaves empty tokens, which fail the
     // keyword checks below like any other malformed facet.
-    for (int i = 1; i < FacetTokens; ++i)
-      facet[static_cast<std::size_t>(i)] = tokens.Next();
-    if (facet[1] != "normal" || facet[5] != "outer" || facet[6] != "loop" || facet[7] != "vertex" ||
-        facet[11] != "vertex" || facet[15] != "vertex" || facet[19] != "endloop" ||
-        facet[20] != "endfacet")
-      return FacetFormatText;
+    for (std::size_t i = 1; i < FacetTokens; ++i) {
+      facet[i] = tokens.Next();
+      lines[i] = tokens.Line();
+    }
+    static constexpr std::pair<std::size_t, const char *> keywords[] = {
+        {1, "normal"}, {5, "outer"},    {6, "loop"},    {7, "vertex"},
+        {11, "vertex"}, {15, "vertex"}, {19, "endloop"}, {20, "endfacet"}};
+    for (const auto &[index, keyword] : keywords)
+      if (facet[index] != keyword)
+        return FacetFormatText + at(lines[index], facet[index], ("\"" + std::string(keyword) + "\"").c_str());
     TRawFacet raw;
     for (std::size_t corner = 0; corner < 3; ++corner)
       for (std::size_t axis = 0; axis < 3; ++axis) {
-        const std::string_view text = facet[8 + 4 * corner + axis];
+        const std::size_t index = 8 + 4 * corner + axis;
+        const std::string_view text = facet[index];
         const std::optional<float> value = ParseSingle(text);
         if (!value)
           throw TReadError("'" + Latin1ToUtf8(text) +
-                           "' is not a valid floating point value for Single type");
+                           "' is not a valid floating point value for Single type (line " +
+                           std::to_string(lines[index]) + ")");
         raw.V[3 * corner + axis] = *value;
       }
     facets.push_back(raw);
@@ -243,6 +315,28 @@ TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
   return model;
 }
 
+// The open dialog's filter for text files. The binary filter (2) needs no
+// rule of its own: a binary file is never plainly text.
+constexpr int TextFilter = 3;
+
+// The length rule comes first: a binary file whose header begins with
+// "solid" is common, an ASCII file whose length fits a binary count is
+// practically impossible (its bytes 80 to 83 would announce a billion
+// facets). After that the chosen filter holds, except that a file that
+// plainly is ASCII reads as ASCII under the binary filter too, and
+// anything else is binary.
+bool ReadsAsAscii(std::string_view bytes, int filterIndex) {
+  if (BinaryByLength(bytes))
+    return false;
+  if (filterIndex == TextFilter)
+    return true;
+  if (LooksLikeText(bytes))
+    return true;
+  // Binary bytes, whatever the header says: a truncated binary file is
+  // told as one.
+  return false;
+}
+
 } // namespace
 
 std::int32_t StlHeight(int index) { return HeightTable[std::clamp(index, 0, StlHeightCount - 1)]; }
@@ -255,10 +349,7 @@ int StlHeightIndex(double hundredths) {
 }
 
 TStlModel ReadStlModel(std::string_view bytes, const TReadOptions &options) {
-  // A binary file whose header happens to start with "solid" needs the
-  // binary filter; the text filter forces text.
-  const bool ascii =
-      options.FilterIndex == 3 || (options.FilterIndex != 2 && bytes.substr(0, 5) == "solid");
+  const bool ascii = ReadsAsAscii(bytes, options.FilterIndex);
   std::vector<TRawFacet> facets;
   if (ascii) {
     const std::string message = ReadAscii(bytes, facets);

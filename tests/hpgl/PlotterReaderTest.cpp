@@ -99,8 +99,21 @@ TEST(PlotterParse, CommandsAndParameters) {
   };
   const TCase cases[] = {
       {"PUPD10,20", {{"PU", {}}, {"PD", {10, 20}}}},
-      // Blanks are dropped before parsing, so they never separate numbers.
-      {"PA 10 20", {{"PA", {1020}}}},
+      // Commas, blanks (line breaks too) or both separate parameters; a
+      // blank never makes an empty one.
+      {"PA 10 20", {{"PA", {10, 20}}}},
+      {"PA10 20;PD 1 , 2 ,3\t4\r\n5\n6 ;", {{"PA", {10, 20}}, {"PD", {1, 2, 3, 4, 5, 6}}}},
+      {"PD 10, ,20 ,", {{"PD", {10, 0, 20, 0}}}},
+      {"P U 1 PD", {{"PU", {1}}, {"PD", {}}}},
+      // A sign that starts a number ends the one before it.
+      {"PA10-20+30", {{"PA", {10, -20, 30}}}},
+      {"PR-.5-.5,1.-2", {{"PR", {-0.5f, -0.5f, 1, -2}}}},
+      // ";" ends a command: numbers after it belong to none.
+      {"PD1,2;3,4PU", {{"PD", {1, 2}}, {"", {3, 4}}, {"PU", {}}}},
+      {"SP1;;PU ; PD", {{"SP", {1}}, {"PU", {}}, {"PD", {}}}},
+      // Printer escape sequences around and inside the plot are no commands.
+      {"\x1B%-12345X\x1B%0BBPINPS5;\x1B%0A\x1B" "E\x1B&l1O\x1B*c100X", {{"BP", {}}, {"IN", {}}, {"PS", {5}}}},
+      {"\x1B.(\x1B.I81;;17:\x1B.N;19:SP1\x1B.)", {{"SP", {1}}}},
       {"ABC", {{"AB", {}}, {"C", {}}}},
       {"PD10,20,", {{"PD", {10, 20, 0}}}},
       {"PD1E5", {{"PD", {1}}, {"E", {5}}}},
@@ -175,9 +188,11 @@ TEST(PlotterReader, PenMotion) {
   EXPECT_EQ(Canonical(AllInput(*r.Levels[0])),
             (TPaths{{{0, 0}, {250, 0}, {250, 250}}, {{500, 0}, {500, 250}}}));
 
-  // "PA 10 20" is PA with 1020: absolute mode, no point.
+  // Blank-separated parameters: PA moves the lifted pen to (10, 20) first.
   r = Read("PR;PA 10 20;PD100,0;");
-  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {250, 0}}}));
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 50}, {225, 0}}}));
+  r = Read("PU 0 0;PD 0 100 100 100;");
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {0, 250}, {250, 250}}}));
 }
 
 TEST(PlotterReader, ShortPensMakeNoLevelButCountForTheSize) {
@@ -405,7 +420,7 @@ TEST(PlotterReaderBadInput, ClearErrors) {
     Read("PU-500000000,0;PD500000000,0;");
     ADD_FAILURE() << "no error";
   } catch (const TReadError &e) {
-    EXPECT_STREQ(e.what(), "The drawing is too large");
+    EXPECT_STREQ(e.what(), "HP-GL line 1: PD makes the drawing too large");
   }
   // Thousands of large circles in one polygon: refused, not flattened to
   // tens of millions of points.
@@ -416,7 +431,7 @@ TEST(PlotterReaderBadInput, ClearErrors) {
     Read(circles);
     ADD_FAILURE() << "no error";
   } catch (const TReadError &e) {
-    EXPECT_STREQ(e.what(), "The drawing is too complex");
+    EXPECT_STREQ(e.what(), "HP-GL line 1: CI makes the drawing too complex");
   }
   // The same large polygon edged and filled over and over: refused, not
   // worked through for hours (or copied until memory runs out).
@@ -427,19 +442,89 @@ TEST(PlotterReaderBadInput, ClearErrors) {
                std::to_string(std::lround(10000 * std::sin(a))) + ",";
   }
   polygon += ";PM2;";
-  for (const char *repeat : {"EP;", "FP1;", "IW0,0,1,1;EP;"}) {
-    SCOPED_TRACE(repeat);
+  struct TRepeat {
+    const char *Text;
+    const char *Message;
+  };
+  for (const TRepeat &repeat : {TRepeat{"EP;", "HP-GL line 1: EP makes the drawing too complex"},
+                                TRepeat{"FP1;", "HP-GL line 1: FP makes the drawing too complex"},
+                                TRepeat{"IW0,0,1,1;EP;", "HP-GL line 1: EP makes the drawing too complex"}}) {
+    SCOPED_TRACE(repeat.Text);
     std::string text = polygon;
     for (int i = 0; i < 5000; ++i)
-      text += repeat;
+      text += repeat.Text;
     try {
       Read(text);
       ADD_FAILURE() << "no error";
     } catch (const TReadError &e) {
-      EXPECT_STREQ(e.what(), "The drawing is too complex");
+      EXPECT_STREQ(e.what(), repeat.Message);
     }
   }
   EXPECT_THROW(LoadPlotterFile("/nonexistent/plot.plt", {}), TReadError);
+}
+
+TEST(PlotterReaderBadInput, RefusalsNameTheCommandAndItsLine) {
+  struct TCase {
+    std::string Text;
+    const char *Message;
+  };
+  std::string circles = "IN;\r\nPM0;\r\n";
+  for (int i = 0; i < 2000; ++i)
+    circles += "CI100000;\r\n";
+  const TCase cases[] = {
+      // Line breaks of any kind count; label text spans lines too.
+      {"IN;\nLBTWO\rLINES\x03\rSP1;\r\nPU-500000000,0;\nPD500000000,0;\nSP2;",
+       "HP-GL line 7: SP makes the drawing too large"},
+      {"IN;\nPU-500000000,0;\nPD500000000,0;\n",
+       "HP-GL line 3: PD makes the drawing too large"},
+      // The polygon is flattened at the end: the last command that drew is named.
+      {circles + "LT;\r\n", "HP-GL line 2002: CI makes the drawing too complex"},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Text.substr(0, 60));
+    try {
+      Read(c.Text);
+      ADD_FAILURE() << "no error";
+    } catch (const TReadError &e) {
+      EXPECT_STREQ(e.what(), c.Message);
+    }
+  }
+}
+
+TEST(PlotterReader, APlotThatDrawsNothingSaysWhy) {
+  struct TCase {
+    std::string Text;
+    const char *Message;
+  };
+  std::string junk;
+  for (char c = 'A'; c <= 'Z'; ++c)
+    junk += std::string("Q") + c + "1;";
+  const TCase cases[] = {
+      {"", "The plot draws nothing"},
+      {"IN;SP1;PU100,100;", "The plot draws nothing"},
+      // Distinct mnemonics in order of first appearance; label text is no command.
+      {"IN;SP1;LBHELLO PD\x03;SI.3,.5;LB\x03" "DT#;PU;LO4;",
+       "The plot draws nothing: only unsupported commands LB, SI, DT, LO"},
+      {junk, "The plot draws nothing: only unsupported commands QA, QB, QC, QD, QE, QF, QG, QH, "
+             "QI, QJ, QK, QL, ..."},
+      {"SP1;PD40,0;TD1;", "The plot draws nothing: no pen draws more than 1 mm; unsupported "
+                          "commands TD"},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Text.substr(0, 60));
+    std::vector<std::string> messages;
+    TReadOptions options;
+    options.ShowMessage = [&](const std::string &text) { messages.push_back(text); };
+    const TReadResult r = ReadPlotter(c.Text, options);
+    EXPECT_TRUE(r.Levels.empty());
+    EXPECT_EQ(messages, std::vector<std::string>{c.Message});
+  }
+  // A plot that draws says nothing, whatever it skipped.
+  std::vector<std::string> messages;
+  TReadOptions options;
+  options.ShowMessage = [&](const std::string &text) { messages.push_back(text); };
+  EXPECT_EQ(ReadPlotter("LBX\x03PD1000,0;LT;", options).Levels.size(), 1u);
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST(PlotterReaderBadInput, FillsTheClipperWouldTakeHoursOver) {
@@ -461,7 +546,7 @@ TEST(PlotterReaderBadInput, FillsTheClipperWouldTakeHoursOver) {
       Read(text);
       ADD_FAILURE() << "no error";
     } catch (const TReadError &e) {
-      EXPECT_STREQ(e.what(), "The drawing is too complex");
+      EXPECT_STREQ(e.what(), "HP-GL line 1: FP makes the drawing too complex");
     }
   }
   // A smaller comb is filled as drawn.

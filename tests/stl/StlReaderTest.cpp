@@ -56,8 +56,9 @@ const std::string FacetFormat = "Invalid facet format";
 
 } // namespace
 
-// A binary header may begin with "solid"; only the binary filter reads it as
-// binary, the others take it for text and show the format message.
+// A binary header may begin with "solid": a length of 84 + 50 × the count
+// it declares makes a file binary under every filter. Text is text under
+// the binary filter too.
 TEST(StlForm, FilterChoosesBinaryOrText) {
   const std::string binaryLikeText = BinaryStl(Square(10), "solid model exported by a CAD program");
   const std::string binary = BinaryStl(Square(10));
@@ -69,11 +70,12 @@ TEST(StlForm, FilterChoosesBinaryOrText) {
     std::size_t Levels;
   };
   const TCase cases[] = {
-      {&binaryLikeText, 1, NoEndsolid, 0},
+      {&binaryLikeText, 1, "", 2},
       {&binaryLikeText, 2, "", 2},
-      {&binaryLikeText, 3, NoEndsolid, 0},
+      {&binaryLikeText, 3, "", 2},
       {&binary, 1, "", 2},
-      {&binary, 3, NoEndsolid, 0},
+      {&binary, 3, "", 2},
+      {&text, 2, "", 2},
       {&text, 1, "", 2},
       {&text, 3, "", 2},
   };
@@ -91,9 +93,35 @@ TEST(StlForm, FilterChoosesBinaryOrText) {
       EXPECT_EQ(result.Size, (TIntSize{100, 100}));
     }
   }
-  // Text read as binary: its length is not 84 plus whole records.
-  ASSERT_NE((text.size() - 84) % 50, 0u);
-  EXPECT_EQ(Read(text, 2).Error, "Stream read error");
+}
+
+TEST(StlForm, BinaryWithoutTheLengthItsCountAsks) {
+  const TMesh two = Square(10);
+  struct TCase {
+    std::string Bytes;
+    int Filter;
+    std::size_t Facets;
+    std::string Message;
+  };
+  const TCase cases[] = {
+      // The count left 0 by the exporter: the binary filter, or binary bytes
+      // after a "solid" header, still read it.
+      {BinaryStl(two, "solid x", 0), 2, 2, ""},
+      {BinaryStl(two, "solid x", 0), 1, 2, ""},
+      {BinaryStl(two, "solid x", 0), 3, 0, NoEndsolid},
+      // A "solid" header that is text to its end is text whatever the count says.
+      {BinaryStl({}, "solid x", 0x20202020) + "facet", 1, 0, FacetFormat},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(testing::Message() << "filter " << c.Filter << " case " << (&c - cases));
+    const TOutcome outcome = Read(c.Bytes, c.Filter);
+    EXPECT_EQ(outcome.Error, "");
+    EXPECT_EQ(outcome.Model.Facets.size(), c.Facets);
+    ASSERT_EQ(outcome.Messages.size(), c.Message.empty() ? 0u : 1u);
+    if (!c.Message.empty()) {
+      EXPECT_EQ(outcome.Messages[0].substr(0, c.Message.size()), c.Message);
+    }
+  }
 }
 
 TEST(StlAscii, NamesKeywordsAndTruncation) {
@@ -114,7 +142,11 @@ TEST(StlAscii, NamesKeywordsAndTruncation) {
       {"solid\n" + facets + "endsolid\n", ""},
       {"solid part1\n" + facets + "endsolid part1\n", ""},
       {"solid part1 " + facets + "endsolid", ""},
-      {"solid my part\n" + facets + "endsolid my part\n", NoEndsolid},
+      // Names of several words, and endsolid with another name or none.
+      {"solid my part\n" + facets + "endsolid my part\n", ""},
+      {"solid Cura Glass Plate 2\n" + facets + "endsolid\n", ""},
+      {"solid a b c " + facets + "endsolid other name\n", ""},
+      {"solid\n" + facets + "endsolid OpenSCAD_Model\n", ""},
       // Whatever follows the end of the first solid is ignored.
       {"solid a\n" + facets + "endsolid a\nsolid b\nfacet garbage\n", ""},
       {"solid a\n" + facets, NoEndsolid},
@@ -139,7 +171,9 @@ TEST(StlAscii, NamesKeywordsAndTruncation) {
       EXPECT_TRUE(outcome.Messages.empty());
       EXPECT_EQ(outcome.Model.Facets.size(), 2u);
     } else {
-      EXPECT_EQ(outcome.Messages, std::vector<std::string>{c.Message});
+      // The message goes on to say where; StlAscii.MessagesSayWhere checks that.
+      ASSERT_EQ(outcome.Messages.size(), 1u);
+      EXPECT_EQ(outcome.Messages[0].substr(0, c.Message.size()), c.Message);
       EXPECT_TRUE(outcome.Model.Facets.empty());
     }
   }
@@ -147,7 +181,37 @@ TEST(StlAscii, NamesKeywordsAndTruncation) {
   ASSERT_NE((upper.size() - 84) % 50, 0u);
   const TOutcome binary = Read(upper, 1);
   EXPECT_TRUE(binary.Messages.empty());
-  EXPECT_EQ(binary.Error, "Stream read error");
+  EXPECT_EQ(binary.Error.substr(0, 33), "The binary STL file is cut short:");
+}
+
+TEST(StlAscii, MessagesSayWhere) {
+  const std::string facet = "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0 0\n"
+                            "vertex 1 1 0\nendloop\nendfacet\n";
+  struct TCase {
+    std::string Text;
+    std::string Message;
+    std::string Error;
+  };
+  const TCase cases[] = {
+      {"solid a\n" + facet + facet, NoEndsolid + ": the file ends at line 16 where \"facet\" or "
+                                                 "\"endsolid\" belongs", ""},
+      {"solid a\n" + facet + "endsolix a\n",
+       NoEndsolid + ": line 9 holds \"endsolix\" where \"facet\" or \"endsolid\" belongs", ""},
+      {"solid a\r\n" + facet + "facet normal 0 0 1\r\nouter loop\r\nvertex 0 0 0\r\nvertx",
+       FacetFormat + ": line 12 holds \"vertx\" where \"vertex\" belongs", ""},
+      {"solid a\n" + facet + "facet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0",
+       FacetFormat + ": the file ends at line 12 where \"vertex\" belongs", ""},
+      {"solid a\nfacet normal 0 0 1\nouter loop\nvertex 0 0 0\nvertex 1 0,5 0\nvertex 1 1 0\n"
+       "endloop\nendfacet\nendsolid\n",
+       "", "'0,5' is not a valid floating point value for Single type (line 5)"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Text);
+    const TOutcome outcome = Read(c.Text, 1);
+    EXPECT_EQ(outcome.Error, c.Error);
+    EXPECT_EQ(outcome.Messages, c.Message.empty() ? std::vector<std::string>{}
+                                                  : std::vector<std::string>{c.Message});
+  }
 }
 
 TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
@@ -157,7 +221,8 @@ TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
     double Value;
   };
   constexpr TGood good[] = {{"10", 10},    {"1e1", 10},  {"+2.", 2},     {"1E-2", 0.01},
-                            {"-.5", -0.5}, {"1e-50", 0}, {"2.5e+0", 2.5}};
+                            {"-.5", -0.5}, {"1e-50", 0}, {"2.5e+0", 2.5}, {"5.425E-01", 0.5425},
+                            {"-1.0E+01", -10}};
   for (const auto &c : good) {
     SCOPED_TRACE(c.Token);
     const std::string text = std::string("solid t\nfacet normal n o p outer loop vertex ") +
@@ -189,7 +254,7 @@ TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
                              c.Token + " 0 vertex 1 1 0 endloop endfacet endsolid t\n";
     const TOutcome outcome = Read(text);
     EXPECT_EQ(outcome.Error,
-              "'" + c.Shown + "' is not a valid floating point value for Single type");
+              "'" + c.Shown + "' is not a valid floating point value for Single type (line 2)");
     EXPECT_TRUE(outcome.Messages.empty());
   }
 }
@@ -251,10 +316,13 @@ TEST(StlBinary, LengthDecidesTheFacetsNotTheCount) {
   const std::string exact = BinaryStl(two);
   const TCase cases[] = {
       {BinaryStl({}), "", 0},
-      {exact.substr(0, 83), "Stream read error", 0},
-      {exact.substr(0, 84 + 49), "Stream read error", 0},
-      {exact + "x", "Stream read error", 0},
-      {"", "Stream read error", 0},
+      {exact.substr(0, 83), "The binary STL file ends within its 84-byte header (83 bytes)", 0},
+      {exact.substr(0, 84 + 49),
+       "The binary STL file is cut short: it announces 2 facets and holds 0 and 49 bytes of the next", 0},
+      {exact.substr(0, 84 + 51),
+       "The binary STL file is cut short: it announces 2 facets and holds 1 and 1 byte of the next", 0},
+      {exact + "x", "The binary STL file announces 2 facets and holds 2 and 1 byte more", 0},
+      {"", "The STL file is empty", 0},
       // A count of two billion in a small file allocates nothing and is ignored.
       {BinaryStl(two, "lying", 0x7FFFFFFF), "", 2},
       {BinaryStl(two, "lying", 0xFFFFFFFF), "", 2},
