@@ -6,9 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")"
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-targets=(--target brennix-cli)
-[ -f src/app/CMakeLists.txt ] && grep -q 'add_executable(brennix ' src/app/CMakeLists.txt && targets+=(--target brennix)
-cmake --build build -j"$(nproc)" "${targets[@]}"
+cmake --build build -j"$(nproc)" --target brennix-cli --target brennix
 
 drawing="${1:-}"
 if [ -z "$drawing" ]; then
