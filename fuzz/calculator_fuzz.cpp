@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "gerber/Calculator.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -4,6 +4,7 @@
 #include <exception>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "gerber/GerberReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "hpgl/PlotterReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -5,6 +5,7 @@
 
 #include <QByteArray>
 
+#include "FuzzEntry.h"
 #include "raster/RasterReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

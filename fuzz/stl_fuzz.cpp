@@ -4,6 +4,7 @@
 #include <string>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "stl/StlReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "svg/SvgReader.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "FuzzEntry.h"
 #include "core/ReadResult.h"
 #include "svg/SvgPath.h"
 
