@@ -67,9 +67,8 @@ const TBoard &Board(int columns) {
 }
 
 TPaths ParseBoard(const TBoard &board, TMergeMode merge) {
-  TGerberOptions options;
-  options.Merge = merge;
-  return ParseGerber(board.Text, options);
+  const TGerberOptions options;
+  return merge == mmOneByOne ? ParseGerberReference(board.Text, options) : ParseGerber(board.Text, options);
 }
 
 void Parse(benchmark::State &state, TMergeMode merge) {

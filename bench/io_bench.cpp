@@ -2,7 +2,10 @@
 // plain scan, on the same jobs, checking that both write the same G-code.
 #include <benchmark/benchmark.h>
 
+#include <functional>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "io/GcodeWriter.h"
 #include "io/PieceSearch.h"
@@ -26,23 +29,24 @@ TGcodeJob ScatteredJob(std::int64_t pieces) {
   return job;
 }
 
-void Walk(benchmark::State &state, TPieceSearch search) {
+template <std::vector<std::string> (*Lines)(const TGcodeJob &, const std::function<void(int)> &)>
+void Walk(benchmark::State &state) {
   const TGcodeJob job = ScatteredJob(state.range(0));
   std::size_t lines = 0;
   for (auto _ : state)
-    lines = GcodeLines(job, search).size();
+    lines = Lines(job, {}).size();
   state.counters["lines"] = static_cast<double>(lines);
 }
 
-void IndexedWalk(benchmark::State &state) { Walk(state, psIndexed); }
-void LinearWalk(benchmark::State &state) { Walk(state, psLinear); }
+void IndexedWalk(benchmark::State &state) { Walk<GcodeLines>(state); }
+void LinearWalk(benchmark::State &state) { Walk<GcodeLinesReference>(state); }
 
 // Not a timing: fails the run when the two walks differ in a single byte.
 void SameGcode(benchmark::State &state) {
   const TGcodeJob job = ScatteredJob(state.range(0));
   for (auto _ : state) {
-    const std::string indexed = GcodeFileText(GcodeLines(job, psIndexed));
-    const std::string linear = GcodeFileText(GcodeLines(job, psLinear));
+    const std::string indexed = GcodeFileText(GcodeLines(job));
+    const std::string linear = GcodeFileText(GcodeLinesReference(job));
     if (indexed != linear)
       state.SkipWithError("the indexed walk wrote different G-code");
     state.counters["bytes"] = static_cast<double>(indexed.size());

@@ -239,8 +239,8 @@ struct TEndOfProgram {};
 
 class TGerberParser {
 public:
-  TGerberParser(const TGerberOptions &options)
-      : FOptions(options), FBudget(options.MaxPoints), FImage(options.Merge),
+  TGerberParser(const TGerberOptions &options, TMergeMode merge)
+      : FOptions(options), FMerge(merge), FBudget(options.MaxPoints), FImage(merge),
         FMacros(StandardMacros()) {}
 
   TPaths Run(std::string_view text);
@@ -274,6 +274,7 @@ private:
   void Emit(const TPaths &shape, TIntPoint offset);
 
   const TGerberOptions &FOptions;
+  TMergeMode FMerge;
   TWorkBudget FBudget;
   TShapeMerger FImage;
   TMacroTable FMacros;
@@ -518,7 +519,7 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
     if (second == 'B')
       Fail("aperture blocks (AB) are not supported");
     if (second == 'D') {
-      TApertureContext context{FMacros, FApertures, UnitFactor(), FBudget, FOptions.Merge};
+      TApertureContext context{FMacros, FApertures, UnitFactor(), FBudget, FMerge};
       DefineAperture(context, block.substr(3));
     } else if (second == 'M')
       DefineMacro(FMacros, block.substr(2));
@@ -820,7 +821,12 @@ void ShiftPaths(TPaths &paths, TIntPoint by) {
 }
 
 TPaths ParseGerber(std::string_view text, const TGerberOptions &options) {
-  TGerberParser parser(options);
+  TGerberParser parser(options, mmBatched);
+  return parser.Run(text);
+}
+
+TPaths ParseGerberReference(std::string_view text, const TGerberOptions &options) {
+  TGerberParser parser(options, mmOneByOne);
   return parser.Run(text);
 }
 

@@ -25,7 +25,6 @@ struct TGerberOptions {
   double UnitsPerMM = 100;
   // Every draw becomes a 2 x 2 unit strip whatever the aperture (board outlines).
   bool Hairline = false;
-  TMergeMode Merge = mmBatched;
   std::int64_t MaxPoints = GerberMaxPoints;
 };
 
@@ -48,3 +47,7 @@ extern TIntPoint GGerberShift;
 
 // One "Copper" area level holding the image; Size from its bounds.
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options);
+
+// Kept for tests and benchmarks: the same image, every shape merged into it
+// by its own boolean operation instead of in batches.
+TPaths ParseGerberReference(std::string_view text, const TGerberOptions &options);

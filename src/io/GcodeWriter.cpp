@@ -256,8 +256,11 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
   return job;
 }
 
-std::vector<std::string> GcodeLines(const TGcodeJob &job, TPieceSearch search,
-                                    const std::function<void(int)> &progress) {
+namespace {
+
+// The whole file with the given piece search; both searches pick the same pieces.
+template <typename TSearch>
+std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress) {
   std::vector<std::string> lines;
   lines.push_back(job.Templates.LaserOff);
   for (auto &line : TemplateLines(job.Templates.GcodePrefix))
@@ -292,19 +295,25 @@ std::vector<std::string> GcodeLines(const TGcodeJob &job, TPieceSearch search,
   if (progress)
     progress(static_cast<int>(std::min<std::int64_t>(maximum, 1 << 30)));
 
-  if (search == psLinear) {
-    TWalk<TLinearPieceSearch> walk(job, lines);
-    walk.Run(entries, sweeps, progress);
-  } else {
-    TWalk<TPieceIndex> walk(job, lines);
-    walk.Run(entries, sweeps, progress);
-  }
+  TWalk<TSearch> walk(job, lines);
+  walk.Run(entries, sweeps, progress);
 
   for (auto &line : TemplateLines(job.Templates.LaserOff))
     lines.push_back(std::move(line));
   for (auto &line : TemplateLines(job.Templates.GcodeSuffix))
     lines.push_back(std::move(line));
   return lines;
+}
+
+} // namespace
+
+std::vector<std::string> GcodeLines(const TGcodeJob &job, const std::function<void(int)> &progress) {
+  return WriteLines<TPieceIndex>(job, progress);
+}
+
+std::vector<std::string> GcodeLinesReference(const TGcodeJob &job,
+                                             const std::function<void(int)> &progress) {
+  return WriteLines<TLinearPieceSearch>(job, progress);
 }
 
 void SaveToGcode(TLevels &levels, const std::string &fileName) {
@@ -325,7 +334,7 @@ void SaveToGcode(TLevels &levels, const std::string &fileName) {
   host.Progress(false);
 
   const TGcodeJob job = GcodeJobFromLevels(levels);
-  const auto lines = GcodeLines(job, psIndexed, [&host](int maximum) {
+  const auto lines = GcodeLines(job, [&host](int maximum) {
     if (maximum >= 0)
       host.SetProgressMax(maximum);
     host.Progress(false);

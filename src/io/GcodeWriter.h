@@ -32,13 +32,11 @@ struct TGcodeJob {
   bool OutlineOnly = false;
 };
 
-enum TPieceSearch : std::uint8_t { psIndexed, psLinear };
-
 // The job as the writer sees it: printed levels, offsets and templates.
 TGcodeJob GcodeJobFromLevels(const TLevels &levels);
 // The file's lines (without line ends). progress(maximum) sets the bar's
 // maximum when not negative and advances it by one.
-std::vector<std::string> GcodeLines(const TGcodeJob &job, TPieceSearch search = psIndexed,
+std::vector<std::string> GcodeLines(const TGcodeJob &job,
                                     const std::function<void(int maximum)> &progress = {});
 // Parts of burn paths with negative coordinates are not burnt: keeps what
 // lies in the quadrant, axes included, in the paths' own direction.
@@ -47,3 +45,8 @@ TPaths ClipToQuadrant(const TPaths &paths);
 std::string FormatMillimetres(double value);
 // ASCII bytes with CR LF line ends; other characters become "?".
 std::string GcodeFileText(const std::vector<std::string> &lines);
+
+// Kept for tests and benchmarks: the same lines, the next piece found by a
+// plain scan instead of the k-d tree.
+std::vector<std::string> GcodeLinesReference(const TGcodeJob &job,
+                                             const std::function<void(int maximum)> &progress = {});

@@ -16,11 +16,6 @@ class QImage;
 std::vector<TLabColor> QuantizeColors(const QImage &picture,
                                       const std::function<void()> &progress = {});
 
-// The same clusters, computed the plain way: every round draws and converts
-// its W x H samples afresh. Kept to check the fast version against.
-std::vector<TLabColor> QuantizeColorsReference(const QImage &picture,
-                                               const std::function<void()> &progress = {});
-
 // The sampling sequence: a 32-bit linear congruential generator.
 class TRandom {
 public:
@@ -34,3 +29,8 @@ public:
 private:
   std::uint32_t FSeed;
 };
+
+// Kept for tests and benchmarks: the same clusters, computed the plain way:
+// every round draws and converts its W x H samples afresh.
+std::vector<TLabColor> QuantizeColorsReference(const QImage &picture,
+                                               const std::function<void()> &progress = {});

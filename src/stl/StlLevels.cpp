@@ -11,6 +11,14 @@ using namespace ClipperLib;
 
 namespace {
 
+// How the outline searches find the outlines near each other; both give the
+// same levels.
+enum TStlSearch : std::uint8_t { ssIndexed, ssPlain };
+
+struct TBuildOptions : TStlLevelOptions {
+  TStlSearch Search = ssIndexed;
+};
+
 constexpr std::uint32_t LevelColors[] = {
     0xFFEF3030, 0xFFEFEF30, 0xFF30EF30, 0xFF30EFEF, 0xFFEF30EF, 0xFF3030EF, 0xFF909090, 0xFFBF0000,
     0xFFBF6F00, 0xFF00BF00, 0xFF00BFBF, 0xFFBF00BF, 0xFF0000BF, 0xFFBFBF00, 0xFFCFCFCF};
@@ -47,7 +55,7 @@ void RemoveMarked(TWorkList &list) {
 
 class TProgress {
 public:
-  explicit TProgress(const TStlLevelOptions &options) : FOptions(options) {}
+  explicit TProgress(const TBuildOptions &options) : FOptions(options) {}
   void SetMax(int value) const {
     if (FOptions.SetProgressMax)
       FOptions.SetProgressMax(value);
@@ -340,7 +348,7 @@ void OrientByNesting(TPaths &paths) {
 }
 
 // 1. The visible faces of each height, before trimming by higher ones.
-TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TStlLevelOptions &options) {
+TWorkList AreaLevels(const std::vector<THorizontalFacet> &facets, const TBuildOptions &options) {
   std::vector<std::vector<const THorizontalFacet *>> byHeight(StlHeightCount);
   for (const auto &facet : facets)
     byHeight[static_cast<std::size_t>(std::clamp(facet.Height, 0, StlHeightCount - 1))].push_back(
@@ -378,7 +386,7 @@ void AddOutlineLevels(TWorkList &list) {
 
 // 2.2 The wall below each outline: the highest lower outline that it runs
 // along for most of its length.
-void FindWallHeights(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+void FindWallHeights(TWorkList &list, const TBuildOptions &options, const TProgress &progress) {
   // Levels before the one being searched still have their outline heights;
   // the search only changes levels it has finished with.
   std::vector<std::vector<int>> byHeight(StlHeightCount);
@@ -411,7 +419,7 @@ void FindWallHeights(TWorkList &list, const TStlLevelOptions &options, const TPr
 }
 
 // 2.3 An outline that runs along an outline listed later is drawn by that one.
-void RemoveDuplicates(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+void RemoveDuplicates(TWorkList &list, const TBuildOptions &options, const TProgress &progress) {
   if (list.size() < 2)
     return;
   TZones zones(list, 0.5 * options.Focus, options.Search);
@@ -493,7 +501,7 @@ void AbsorbShortWalls(TWorkList &list) {
   RemoveMarked(list);
 }
 
-void CreateContours(TWorkList &list, const TStlLevelOptions &options, const TProgress &progress) {
+void CreateContours(TWorkList &list, const TBuildOptions &options, const TProgress &progress) {
   AddOutlineLevels(list);
   progress.SetMax(2 * static_cast<int>(list.size()) + 3);
   progress.Step();
@@ -525,7 +533,7 @@ void CollectIslands(const PolyNode &outer, std::vector<TPaths> &islands) {
 }
 
 // 3. What higher faces leave visible, split into islands.
-void TrimAreas(TWorkList &list, const TStlLevelOptions &options) {
+void TrimAreas(TWorkList &list, const TBuildOptions &options) {
   const double opening = options.UnitsPerMM / 10;
   const double minimumArea = static_cast<double>(options.Focus) * options.Focus;
   for (std::size_t i = list.size(); i-- > 0;) {
@@ -560,10 +568,8 @@ void TrimAreas(TWorkList &list, const TStlLevelOptions &options) {
   RemoveMarked(list);
 }
 
-} // namespace
-
-std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizontalFacet> &facets,
-                                                    const TStlLevelOptions &options) {
+std::vector<std::unique_ptr<TLevel>> Build(const std::vector<THorizontalFacet> &facets,
+                                           const TBuildOptions &options) {
   const TProgress progress(options);
   TWorkList list = AreaLevels(facets, options);
   CreateContours(list, options, progress);
@@ -580,4 +586,21 @@ std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizonta
     levels.push_back(std::move(level));
   }
   return levels;
+}
+
+} // namespace
+
+std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizontalFacet> &facets,
+                                                    const TStlLevelOptions &options) {
+  TBuildOptions build;
+  static_cast<TStlLevelOptions &>(build) = options;
+  return Build(facets, build);
+}
+
+std::vector<std::unique_ptr<TLevel>> BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
+                                                             const TStlLevelOptions &options) {
+  TBuildOptions build;
+  static_cast<TStlLevelOptions &>(build) = options;
+  build.Search = ssPlain;
+  return Build(facets, build);
 }

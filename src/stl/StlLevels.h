@@ -10,19 +10,18 @@
 #include "StlReader.h"
 #include "core/Level.h"
 
-// How the outline searches find the outlines near each other. Both give the
-// same levels; the plain one clips against every outline and stays as the
-// reference that tests and benchmarks compare with.
-enum TStlSearch : std::uint8_t { ssIndexed, ssPlain };
-
 struct TStlLevelOptions {
   double UnitsPerMM = 100;
   // Spot diameter in internal units.
   std::int32_t Focus = 20;
-  TStlSearch Search = ssIndexed;
   std::function<void(int)> SetProgressMax;
   std::function<void()> Progress;
 };
 
 std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizontalFacet> &facets,
                                                     const TStlLevelOptions &options);
+
+// Kept for tests and benchmarks: the same levels, the outline searches
+// clipping against every outline instead of the boxes that can touch.
+std::vector<std::unique_ptr<TLevel>> BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
+                                                             const TStlLevelOptions &options);

@@ -12,8 +12,7 @@
 inline TPaths Parse(const std::string &text, double unitsPerMM = 100, TMergeMode merge = mmBatched) {
   TGerberOptions options;
   options.UnitsPerMM = unitsPerMM;
-  options.Merge = merge;
-  return ParseGerber(text, options);
+  return merge == mmOneByOne ? ParseGerberReference(text, options) : ParseGerber(text, options);
 }
 
 // The message a file fails with, or "" when it loads.

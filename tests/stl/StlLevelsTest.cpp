@@ -27,13 +27,12 @@ void PrintTo(const TShown &shown, std::ostream *out) {
 
 using TLevelList = std::vector<std::unique_ptr<TLevel>>;
 
-TLevelList Build(const TMesh &mesh, TStlSearch search = ssIndexed, std::int32_t focus = 20) {
+TLevelList Build(const TMesh &mesh, bool reference = false, std::int32_t focus = 20) {
   TReadOptions readOptions;
   const TStlModel model = ReadStlModel(BinaryStl(mesh), readOptions);
   TStlLevelOptions options;
   options.Focus = focus;
-  options.Search = search;
-  return BuildStlLevels(model.Facets, options);
+  return reference ? BuildStlLevelsReference(model.Facets, options) : BuildStlLevels(model.Facets, options);
 }
 
 std::vector<TShown> Shown(const TLevelList &levels) {
@@ -273,8 +272,8 @@ TEST(StlContours, IndexedSearchMatchesPlainSearch) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
-    const TLevelList indexed = Build(c.Mesh, ssIndexed, c.Focus);
-    const TLevelList plain = Build(c.Mesh, ssPlain, c.Focus);
+    const TLevelList indexed = Build(c.Mesh, false, c.Focus);
+    const TLevelList plain = Build(c.Mesh, true, c.Focus);
     EXPECT_GT(indexed.size(), 3u);
     ASSERT_EQ(Shown(indexed), Shown(plain));
     for (std::size_t i = 0; i < indexed.size(); ++i)
