@@ -197,15 +197,35 @@ private:
   // What was drawn only in part is told once, after the drawing is read, so
   // a file with many broken paths brings up one message and not a hundred.
   void ShowWarnings() const {
-    if (FWarnings.empty() || !FOptions.ShowMessage)
+    if ((FWarnings.empty() && FLeftOut.empty()) || !FOptions.ShowMessage)
       return;
+    std::vector<std::string> lines;
+    for (const auto &kind : FLeftOut)
+      lines.push_back("SVG line " + std::to_string(kind.Line) + ": <" + kind.Name +
+                      "> is not supported and is left out" +
+                      (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
     constexpr std::size_t shown = 10;
-    std::string text;
     for (std::size_t i = 0; i < FWarnings.size() && i < shown; ++i)
-      text += (i > 0 ? "\n" : "") + FWarnings[i];
+      lines.push_back(FWarnings[i]);
     if (FWarnings.size() > shown)
-      text += "\n(and " + std::to_string(FWarnings.size() - shown) + " more like these)";
+      lines.push_back("(and " + std::to_string(FWarnings.size() - shown) + " more like these)");
+    std::string text;
+    for (const auto &line : lines)
+      text += (text.empty() ? "" : "\n") + line;
     FOptions.ShowMessage(text);
+  }
+
+  // Elements that would show something the reader cannot draw: counted by
+  // kind, so the user learns what is missing from the drawing.
+  void NoteLeftOut(const std::string &name) {
+    if (name != "use" && name != "image" && name != "text" && name != "foreignObject")
+      return;
+    for (auto &kind : FLeftOut)
+      if (kind.Name == name) {
+        ++kind.Count;
+        return;
+      }
+    FLeftOut.push_back({name, FLine, 1});
   }
 
   void Warn(const std::string &text) {
@@ -272,6 +292,7 @@ private:
           ++skippedDepth;
           continue;
         }
+        NoteLeftOut(name);
         states.push_back(Element(name, attributes, states.back()));
       } else if (token == QXmlStreamReader::EndElement) {
         if (skippedDepth > 0)
@@ -526,6 +547,12 @@ private:
   // The line of the element being read, for messages.
   std::int64_t FLine = 0;
   std::vector<std::string> FWarnings;
+  struct TLeftOut {
+    std::string Name;
+    std::int64_t Line = 0;
+    std::size_t Count = 0;
+  };
+  std::vector<TLeftOut> FLeftOut;
 };
 
 } // namespace

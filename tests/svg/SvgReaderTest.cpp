@@ -255,6 +255,16 @@ TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
   ASSERT_EQ(messages.size(), 1u);
   EXPECT_EQ(std::count(messages[0].begin(), messages[0].end(), '\n'), 10);
   EXPECT_NE(messages[0].find("(and 2 more like these)"), std::string::npos);
+  // What the reader cannot draw is named once per kind, before the paths.
+  messages.clear();
+  LoadSvg(Doc("<defs><path id=\"p\" d=\"M0 0 L10 10\"/></defs>\n<use href=\"#p\"/>\n<use href=\"#p\"/>"
+              "<text>A</text>\n<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
+          options);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0], "SVG line 2: <use> is not supported and is left out (2 in all)\n"
+                         "SVG line 3: <text> is not supported and is left out\n"
+                         "SVG line 4: the path data breaks off: \"#\" at character 13 is not a path "
+                         "command; the path is drawn up to there");
   // Data read to its end says nothing.
   messages.clear();
   LoadSvg(Doc(R"~(<path d="M0 0 L10 10z" stroke="black"/>)~"), options);
