@@ -236,7 +236,8 @@ private:
       // The cubic that draws the same parabola: each control point two
       // thirds of the way from an end to the quadratic's control point.
       const auto third = [&](TPointF from) {
-        return TPointF{from.X + 2.0f / 3.0f * (control.X - from.X), from.Y + 2.0f / 3.0f * (control.Y - from.Y)};
+        return TPointF{from.X + 2.0f / 3.0f * (control.X - from.X),
+                       from.Y + 2.0f / 3.0f * (control.Y - from.Y)};
       };
       FPath.CurveTo(third(last), third(e), e);
       break;

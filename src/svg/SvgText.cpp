@@ -93,7 +93,8 @@ TNumberScan ScanSvgNumber(std::string_view text, std::size_t &pos, double &value
     // Too small for a double is as good as zero; too large is out of range.
     const std::string_view written(first, static_cast<std::size_t>(last - first));
     const auto exponent = written.find_first_of("eE");
-    if (exponent != std::string_view::npos && written.find('-', exponent) != std::string_view::npos) {
+    if (exponent != std::string_view::npos &&
+        written.find('-', exponent) != std::string_view::npos) {
       value = 0;
       return nsNumber;
     }

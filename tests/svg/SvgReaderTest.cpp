@@ -109,7 +109,8 @@ TEST(SvgReader, DocumentErrors) {
       {"", "Invalid XML file format"},
       {R"~(<?xml version="1.0"?>)~", "Invalid XML file format"},
       {Doc(R"~(<g transform="skew(10)"/>)~"), "Unknown transformation: skew"},
-      {Doc(R"~(<g transform="Translate(10)"/>)~"), "no error"}, // not a lower-case name: no function
+      {Doc(R"~(<g transform="Translate(10)"/>)~"),
+       "no error"}, // not a lower-case name: no function
       {Doc(R"~(<g transform="matrix(1 0 0 1 0)"/>)~"), "Matrix transformation expects 6 arguments"},
       {Doc(R"~(<g transform="translate()"/>)~"), "Matrix translation expects 1 or 2 arguments"},
       {Doc(R"~(<g transform="scale(1 2 3)"/>)~"), "Matrix scaling expects 1 or 2 arguments"},
@@ -197,7 +198,8 @@ TEST(SvgReader, ListsReadTheCompactNumberGrammar) {
       {Doc(R"~(<polygon points="0,0 40.5.5 1.5-20" fill="red"/>)~"),
        Doc(R"~(<polygon points="0,0 40.5,0.5 1.5,-20" fill="red"/>)~")},
       {Doc(R"~(<polygon points="0,0 40,0 0,40" fill="red"/>)~", R"~(viewBox="-.5-.5 100 100")~"),
-       Doc(R"~(<polygon points="0,0 40,0 0,40" fill="red"/>)~", R"~(viewBox="-0.5 -0.5 100 100")~")},
+       Doc(R"~(<polygon points="0,0 40,0 0,40" fill="red"/>)~",
+           R"~(viewBox="-0.5 -0.5 100 100")~")},
       {Doc(R"~(<g transform="matrix(2 0 0 2 .5.5)rotate(10-5-5)"><rect width="10" height="20" fill="red"/></g>)~"),
        Doc(R"~(<g transform="matrix(2 0 0 2 0.5 0.5) rotate(10 -5 -5)"><rect width="10" height="20" fill="red"/></g>)~")},
   };
@@ -217,7 +219,8 @@ TEST(SvgReader, DefinitionsAreNotDrawnInTheirOwnPlace) {
   // masks and patterns, nested or not; drawn, each would add a red level.
   const std::string red = R"~(<rect width="50" height="50" fill="red"/>)~";
   std::string body;
-  for (const char *element : {"defs", "clipPath", "symbol", "marker", "mask", "pattern", "svg:defs"})
+  for (const char *element :
+       {"defs", "clipPath", "symbol", "marker", "mask", "pattern", "svg:defs"})
     body += std::string("<") + element + "><g>" + red + "</g>" + red + "</" + element + ">";
   body += R"~(<defs><clipPath id="c">)~" + red + "</clipPath></defs>";
   body += R"~(<rect x="60" width="10" height="10" fill="blue"/>)~";
@@ -236,13 +239,15 @@ TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
                               "\n<path d=\"M60 60 l 20 0 0\" stroke=\"black\" fill=\"none\"/>\n");
   const TReadResult result = LoadSvg(svg, options);
   ASSERT_EQ(messages.size(), 1u); // one message for the whole drawing
-  EXPECT_EQ(messages[0], "SVG line 2: the path data breaks off: \"x\" at character 17 is not a path "
-                         "command; the path is drawn up to there\n"
-                         "SVG line 3: the path data breaks off: the data ends where l expects a number; "
-                         "the path is drawn up to there");
+  EXPECT_EQ(messages[0],
+            "SVG line 2: the path data breaks off: \"x\" at character 17 is not a path "
+            "command; the path is drawn up to there\n"
+            "SVG line 3: the path data breaks off: the data ends where l expects a number; "
+            "the path is drawn up to there");
   // The square before the error and the first stroke of the second path.
   ASSERT_EQ(result.Levels.size(), 2u);
-  EXPECT_NEAR(std::fabs(Area(*result.Levels[0])), 1000.0 * 1000, 10000); // corners rounded by the sliver cut
+  EXPECT_NEAR(std::fabs(Area(*result.Levels[0])), 1000.0 * 1000,
+              10000); // corners rounded by the sliver cut
   const TPaths stroke = {{{1500, 0}, {2000, 0}}};
   EXPECT_EQ(result.Levels[1]->Input()->front(), stroke);
 
@@ -257,14 +262,16 @@ TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
   EXPECT_NE(messages[0].find("(and 2 more like these)"), std::string::npos);
   // What the reader cannot draw is named once per kind, before the paths.
   messages.clear();
-  LoadSvg(Doc("<defs><path id=\"p\" d=\"M0 0 L10 10\"/></defs>\n<use href=\"#p\"/>\n<use href=\"#p\"/>"
-              "<text>A</text>\n<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
-          options);
+  LoadSvg(
+      Doc("<defs><path id=\"p\" d=\"M0 0 L10 10\"/></defs>\n<use href=\"#p\"/>\n<use href=\"#p\"/>"
+          "<text>A</text>\n<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
+      options);
   ASSERT_EQ(messages.size(), 1u);
-  EXPECT_EQ(messages[0], "SVG line 2: <use> is not supported and is left out (2 in all)\n"
-                         "SVG line 3: <text> is not supported and is left out\n"
-                         "SVG line 4: the path data breaks off: \"#\" at character 13 is not a path "
-                         "command; the path is drawn up to there");
+  EXPECT_EQ(messages[0],
+            "SVG line 2: <use> is not supported and is left out (2 in all)\n"
+            "SVG line 3: <text> is not supported and is left out\n"
+            "SVG line 4: the path data breaks off: \"#\" at character 13 is not a path "
+            "command; the path is drawn up to there");
   // Data read to its end says nothing.
   messages.clear();
   LoadSvg(Doc(R"~(<path d="M0 0 L10 10z" stroke="black"/>)~"), options);
