@@ -109,8 +109,7 @@ TEST(SvgReader, DocumentErrors) {
       {"", "Invalid XML file format"},
       {R"~(<?xml version="1.0"?>)~", "Invalid XML file format"},
       {Doc(R"~(<g transform="skew(10)"/>)~"), "Unknown transformation: skew"},
-      {Doc(R"~(<g transform="Translate(10)"/>)~"),
-       "no error"}, // not a lower-case name: no function
+      {Doc(R"~(<g transform="Translate(10)"/>)~"), "no error"}, // not a lower-case name: no function
       {Doc(R"~(<g transform="matrix(1 0 0 1 0)"/>)~"), "Matrix transformation expects 6 arguments"},
       {Doc(R"~(<g transform="translate()"/>)~"), "Matrix translation expects 1 or 2 arguments"},
       {Doc(R"~(<g transform="scale(1 2 3)"/>)~"), "Matrix scaling expects 1 or 2 arguments"},
