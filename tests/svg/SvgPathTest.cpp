@@ -80,8 +80,7 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
       {"M0 0 Q 3 3 6 0 S 10 10 20 0",
        {E(pcMove, 0, 0), E(pcCurve, 2, 2), E(pcCurve, 4, 2), E(pcCurve, 6, 0), E(pcCurve, 6, 0),
         E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
-      {"M1 1 c 1 2 3 4 5 6",
-       {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
+      {"M1 1 c 1 2 3 4 5 6", {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
       // An arc ending where it starts adds nothing; a zero radius draws a line.
       {"M5 5 A 10 10 0 0 1 5 5", {E(pcMove, 5, 5)}},
       {"M0 0 A 0 10 0 0 1 20 0", {E(pcMove, 0, 0), E(pcLine, 20, 0)}},
