@@ -6,7 +6,6 @@
 #include <map>
 #include <numbers>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -153,15 +152,6 @@ private:
   std::string_view FBytes;
 };
 
-// Elements whose content is drawn only where something refers to it (a
-// clip path, a pattern fill, a marker, a use), never in its own place.
-bool IsNeverDrawn(const std::string &name) {
-  static const std::set<std::string, std::less<>> names = {
-      "defs",   "clipPath", "mask",           "marker",         "pattern", "symbol",
-      "filter", "metadata", "linearGradient", "radialGradient", "style",   "script"};
-  return names.count(name) > 0;
-}
-
 class TSvgDocumentReader {
 public:
   TSvgDocumentReader(std::string_view bytes, const TReadOptions &options, TCoverMethod method)
@@ -288,10 +278,6 @@ private:
         }
         if (static_cast<int>(states.size()) > MaxSvgDepth)
           throw TReadError("The drawing's elements are nested too deeply");
-        if (IsNeverDrawn(name)) {
-          ++skippedDepth;
-          continue;
-        }
         NoteLeftOut(name);
         states.push_back(Element(name, attributes, states.back()));
       } else if (token == QXmlStreamReader::EndElement) {

@@ -213,22 +213,6 @@ TEST(SvgReader, ListsReadTheCompactNumberGrammar) {
   }
 }
 
-TEST(SvgReader, DefinitionsAreNotDrawnInTheirOwnPlace) {
-  // What only a reference would draw: clip paths, defs, symbols, markers,
-  // masks and patterns, nested or not; drawn, each would add a red level.
-  const std::string red = R"~(<rect width="50" height="50" fill="red"/>)~";
-  std::string body;
-  for (const char *element :
-       {"defs", "clipPath", "symbol", "marker", "mask", "pattern", "svg:defs"})
-    body += std::string("<") + element + "><g>" + red + "</g>" + red + "</" + element + ">";
-  body += R"~(<defs><clipPath id="c">)~" + red + "</clipPath></defs>";
-  body += R"~(<rect x="60" width="10" height="10" fill="blue"/>)~";
-  const TReadResult result = Load(Doc(body));
-  ASSERT_EQ(result.Levels.size(), 1u);
-  EXPECT_EQ(result.Levels[0]->Name(), PaletteName(0xFF0000FFu));
-  EXPECT_EQ(result.Size, (TIntSize{250, 250}));
-}
-
 TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
   std::vector<std::string> messages;
   TReadOptions options;
