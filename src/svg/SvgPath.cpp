@@ -149,7 +149,6 @@ private:
     if (letter == 'Z' || letter == 'z') {
       FPath.ClosePath();
       CheckSize();
-      FPrevious = letter;
       if (MoreArguments())
         return Fail(Quote(FPos) + ": " + letter + " takes no numbers");
       return true;
@@ -166,7 +165,6 @@ private:
       Draw(letter, a, first);
       CheckSize();
       first = false;
-      FPrevious = letter;
     } while (MoreArguments());
     return true;
   }
@@ -206,42 +204,11 @@ private:
       FPath.CurveToRel(p, {a[2], a[3]}, {a[4], a[5]});
       break;
     case 'S':
-    case 's': {
-      // Only a cubic curve before it lends its control point to reflect;
-      // after anything else the first control point is the current point.
-      const TPointF last = FPath.LastPoint();
-      const TPointF origin = letter == 's' ? last : TPointF{};
-      const TPointF c2 = Add(origin, p), e = Add(origin, {a[2], a[3]});
-      if (FollowsCurve("CcSs"))
-        FPath.SmoothCurveTo(c2, e);
-      else
-        FPath.CurveTo(last, c2, e);
+      FPath.SmoothCurveTo(p, {a[2], a[3]});
       break;
-    }
-    case 'Q':
-    case 'q':
-    case 'T':
-    case 't': {
-      const TPointF last = FPath.LastPoint();
-      const TPointF origin = letter == 'q' || letter == 't' ? last : TPointF{};
-      TPointF control = last;
-      TPointF e = Add(origin, p);
-      if (letter == 'Q' || letter == 'q') {
-        control = Add(origin, p);
-        e = Add(origin, {a[2], a[3]});
-      } else if (FollowsCurve("QqTt")) {
-        control = Add(last, Sub(last, FQuadControl));
-      }
-      FQuadControl = control;
-      // The cubic that draws the same parabola: each control point two
-      // thirds of the way from an end to the quadratic's control point.
-      const auto third = [&](TPointF from) {
-        return TPointF{from.X + 2.0f / 3.0f * (control.X - from.X),
-                       from.Y + 2.0f / 3.0f * (control.Y - from.Y)};
-      };
-      FPath.CurveTo(third(last), third(e), e);
+    case 's':
+      FPath.SmoothCurveToRel(p, {a[2], a[3]});
       break;
-    }
     case 'A':
     case 'a': {
       TPointF end{a[5], a[6]};
@@ -251,22 +218,16 @@ private:
       break;
     }
     default:
+      // Quadratic curves are mapped to smooth cubic ones before the data
+      // gets here; their numbers are only stepped over.
       break;
     }
-  }
-
-  bool FollowsCurve(std::string_view letters) const {
-    return FPrevious != 0 && letters.find(FPrevious) != std::string_view::npos;
   }
 
   TSvgPath &FPath;
   std::string_view FText;
   std::size_t FPos = 0;
   std::string FProblem;
-  // The command of the last argument set drawn, and the control point of
-  // the last quadratic curve: what smooth curves reflect.
-  char FPrevious = 0;
-  TPointF FQuadControl;
 };
 
 } // namespace

