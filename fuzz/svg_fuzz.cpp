@@ -2,6 +2,7 @@
 // TReadError, within bounded time and memory.
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "FuzzEntry.h"
@@ -13,6 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   TReadOptions options;
   options.UnitsPerMM = 100;
   options.Focus = 20;
+  // Set, so the message about broken path data is composed as well.
+  options.ShowMessage = [](const std::string &) {};
   try {
     LoadSvg(std::string_view(reinterpret_cast<const char *>(data), size), options);
   } catch (const TReadError &) {

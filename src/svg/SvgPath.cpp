@@ -7,6 +7,7 @@
 #include <numbers>
 #include <string>
 
+#include "SvgText.h"
 #include "core/ReadResult.h"
 
 namespace {
@@ -27,80 +28,116 @@ TPointF Sub(TPointF a, TPointF b) { return {a.X - b.X, a.Y - b.Y}; }
 
 constexpr std::string_view CommandLetters = "zmlchvsqtaZMLCHVSQTA";
 
+bool IsSpace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+'; }
+
+// Numbers each argument set of a command holds.
+int ArgumentCount(char letter) {
+  switch (letter | 0x20) {
+  case 'm':
+  case 'l':
+  case 't':
+    return 2;
+  case 'h':
+  case 'v':
+    return 1;
+  case 'c':
+    return 6;
+  case 's':
+  case 'q':
+    return 4;
+  case 'a':
+    return 7;
+  default:
+    return 0;
+  }
+}
+
+// Reads path data as SVG's path grammar does: every command but Z takes any
+// number of argument sets, numbers may follow each other without separators
+// where that is unambiguous, and arc flags are single digits. Commas and
+// blanks are allowed anywhere between numbers. At the first error the
+// reading stops; everything before the argument set that failed stays
+// drawn, as SVG renderers draw it.
 class TPathDataReader {
 public:
-  TPathDataReader(TSvgPath &path, std::string text) : FPath(path), FText(std::move(text)) {}
+  TPathDataReader(TSvgPath &path, std::string_view text) : FPath(path), FText(text) {}
 
-  void Run() {
-    bool moved = true;
-    while (FPos < FText.size() && moved) {
-      const std::size_t before = FPos;
-      SkipSpaces();
-      const std::size_t runStart = FPos;
-      while (FPos < FText.size() && CommandLetters.find(FText[FPos]) != std::string_view::npos)
-        ++FPos;
-      const std::string run = FText.substr(runStart, FPos - runStart);
-      for (const char letter : run)
-        Execute(letter);
-      moved = FPos != before;
+  std::string Run() {
+    SkipSeparators();
+    while (FPos < FText.size()) {
+      const char letter = FText[FPos];
+      if (CommandLetters.find(letter) == std::string_view::npos)
+        return Quote(FPos) + " is not a path command";
+      ++FPos;
+      if (!Execute(letter))
+        return FProblem;
+      SkipSeparators();
     }
+    return {};
   }
 
 private:
-  void SkipSpaces() {
-    while (FPos < FText.size() && FText[FPos] == ' ')
+  void SkipSeparators() {
+    while (FPos < FText.size() && (IsSpace(FText[FPos]) || FText[FPos] == ','))
       ++FPos;
   }
-  void SkipSpacesAndCommas() {
-    while (FPos < FText.size() && (FText[FPos] == ' ' || FText[FPos] == ','))
-      ++FPos;
-  }
-  bool MoreArguments() const {
-    return FPos < FText.size() && ((FText[FPos] >= '0' && FText[FPos] <= '9') || FText[FPos] == '-');
+
+  // The text at pos as the message shows it: up to the next blank, at most
+  // a dozen bytes, never half a UTF-8 character.
+  std::string Quote(std::size_t pos) const {
+    std::size_t end = pos;
+    while (end < FText.size() && end - pos < 12 && !IsSpace(FText[end]))
+      ++end;
+    if (end < FText.size())
+      while (end > pos + 1 && (static_cast<unsigned char>(FText[end]) & 0xC0) == 0x80)
+        --end;
+    std::string text(FText.substr(pos, end - pos));
+    for (char &c : text)
+      if (static_cast<unsigned char>(c) < ' ' || c == 0x7F)
+        c = '?';
+    return "\"" + text + "\" at character " + std::to_string(pos + 1);
   }
 
-  float Number() {
-    SkipSpaces();
-    std::string number;
-    while (FPos < FText.size()) {
-      const char c = FText[FPos];
-      if ((c >= '0' && c <= '9') || c == '.')
-        number += c;
-      else if (c == 'e' || c == 'E')
-        number += 'E';
-      else if (c == '-' && (number.empty() || number.back() == 'E'))
-        number += c;
-      else
-        break;
-      ++FPos;
-    }
-    SkipSpaces();
-    return Convert(number);
+  bool Fail(std::string problem) {
+    FProblem = std::move(problem);
+    return false;
   }
 
-  static float Convert(const std::string &number) {
-    double value = 0;
-    const char *first = number.data();
-    const char *last = number.data() + number.size();
-    const auto [end, error] = std::from_chars(first, last, value, std::chars_format::general);
-    // Only digits, ".", "E" and "-" reach here, so from_chars cannot read a
-    // word such as "inf"; a value a float cannot hold is refused like a
-    // malformed one.
-    if (number.empty() || error != std::errc() || end != last ||
-        std::fabs(value) > std::numeric_limits<float>::max())
-      throw TReadError("'" + number + "' is not a valid floating point value");
-    return static_cast<float>(value);
-  }
-
-  TPointF Point() {
+  bool Expected(char letter, const char *what) {
     if (FPos >= FText.size())
-      return {};
-    SkipSpacesAndCommas();
-    const float x = Number();
-    SkipSpacesAndCommas();
-    const float y = Number();
-    SkipSpacesAndCommas();
-    return {x, y};
+      return Fail(std::string("the data ends where ") + letter + " expects " + what);
+    return Fail(Quote(FPos) + ", where " + letter + " expects " + what);
+  }
+
+  bool Number(char letter, float &value) {
+    SkipSeparators();
+    const std::size_t start = FPos;
+    double number = 0;
+    switch (ScanSvgNumber(FText, FPos, number)) {
+    case nsNone:
+      return Expected(letter, "a number");
+    case nsOutOfRange:
+      return Fail("the number " + Quote(start) + " is out of range");
+    case nsNumber:
+      break;
+    }
+    value = static_cast<float>(number);
+    return true;
+  }
+
+  bool Flag(char letter, float &value) {
+    SkipSeparators();
+    if (FPos >= FText.size() || (FText[FPos] != '0' && FText[FPos] != '1'))
+      return Expected(letter, "an arc flag (0 or 1)");
+    value = FText[FPos++] == '1' ? 1.0f : 0.0f;
+    return true;
+  }
+
+  bool MoreArguments() {
+    SkipSeparators();
+    return FPos < FText.size() && StartsNumber(FText[FPos]);
   }
 
   void CheckSize() const {
@@ -108,106 +145,96 @@ private:
       throw TReadError("The path data is too long");
   }
 
-  void Execute(char letter) {
+  bool Execute(char letter) {
+    if (letter == 'Z' || letter == 'z') {
+      FPath.ClosePath();
+      CheckSize();
+      if (MoreArguments())
+        return Fail(Quote(FPos) + ": " + letter + " takes no numbers");
+      return true;
+    }
+    const int count = ArgumentCount(letter);
+    bool first = true;
+    do {
+      float a[7] = {};
+      for (int i = 0; i < count; ++i) {
+        const bool flag = (letter == 'A' || letter == 'a') && (i == 3 || i == 4);
+        if (!(flag ? Flag(letter, a[i]) : Number(letter, a[i])))
+          return false;
+      }
+      Draw(letter, a, first);
+      CheckSize();
+      first = false;
+    } while (MoreArguments());
+    return true;
+  }
+
+  // One complete argument set of a command.
+  void Draw(char letter, const float (&a)[7], bool first) {
+    const TPointF p{a[0], a[1]};
     switch (letter) {
     case 'M':
-      FPath.MoveTo(Point());
-      while (MoreArguments()) {
-        FPath.LineTo(Point());
-        CheckSize();
-      }
+      first ? FPath.MoveTo(p) : FPath.LineTo(p);
       break;
     case 'm':
-      FPath.MoveToRel(Point());
-      while (MoreArguments()) {
-        FPath.LineToRel(Point());
-        CheckSize();
-      }
+      first ? FPath.MoveToRel(p) : FPath.LineToRel(p);
       break;
     case 'L':
+      FPath.LineTo(p);
+      break;
     case 'l':
-      do {
-        letter == 'L' ? FPath.LineTo(Point()) : FPath.LineToRel(Point());
-        CheckSize();
-      } while (MoreArguments());
+      FPath.LineToRel(p);
       break;
     case 'H':
-      FPath.HLineTo(Number());
+      FPath.HLineTo(a[0]);
       break;
     case 'h':
-      FPath.HLineToRel(Number());
+      FPath.HLineToRel(a[0]);
       break;
     case 'V':
-      FPath.VLineTo(Number());
+      FPath.VLineTo(a[0]);
       break;
     case 'v':
-      FPath.VLineToRel(Number());
+      FPath.VLineToRel(a[0]);
       break;
     case 'C':
+      FPath.CurveTo(p, {a[2], a[3]}, {a[4], a[5]});
+      break;
     case 'c':
-      do {
-        const TPointF c1 = Point();
-        const TPointF c2 = Point();
-        const TPointF e = Point();
-        letter == 'C' ? FPath.CurveTo(c1, c2, e) : FPath.CurveToRel(c1, c2, e);
-        CheckSize();
-      } while (MoreArguments());
+      FPath.CurveToRel(p, {a[2], a[3]}, {a[4], a[5]});
       break;
     case 'S':
+      FPath.SmoothCurveTo(p, {a[2], a[3]});
+      break;
     case 's':
-      do {
-        const TPointF c2 = Point();
-        const TPointF e = Point();
-        letter == 'S' ? FPath.SmoothCurveTo(c2, e) : FPath.SmoothCurveToRel(c2, e);
-        CheckSize();
-      } while (MoreArguments());
+      FPath.SmoothCurveToRel(p, {a[2], a[3]});
       break;
     case 'A':
     case 'a': {
-      const TPointF radii = Point();
-      const float rotation = Number();
-      const TPointF flags = Point();
-      TPointF end = Point();
+      TPointF end{a[5], a[6]};
       if (letter == 'a')
         end = Add(FPath.LastPoint(), end);
-      FPath.EllipticalArc(radii, rotation, flags.X == 1.0f, flags.Y == 1.0f, end);
-      CheckSize();
+      FPath.EllipticalArc(p, a[2], a[3] == 1.0f, a[4] == 1.0f, end);
       break;
     }
-    case 'Z':
-    case 'z':
-      FPath.ClosePath();
-      CheckSize();
-      break;
-    case 'Q':
-    case 'q':
+    default:
       // Quadratic curves are mapped to smooth cubic ones before the data
       // gets here; their numbers are only stepped over.
-      Point();
-      Point();
-      break;
-    case 'T':
-    case 't':
-      Point();
-      break;
-    default:
       break;
     }
   }
 
   TSvgPath &FPath;
-  std::string FText;
+  std::string_view FText;
   std::size_t FPos = 0;
+  std::string FProblem;
 };
 
 } // namespace
 
-void TSvgPath::SetData(std::string_view text) {
-  std::string data(text);
-  std::replace_if(
-      data.begin(), data.end(), [](char c) { return c == '\t' || c == '\n' || c == '\r'; }, ' ');
+std::string TSvgPath::SetData(std::string_view text) {
   Clear();
-  TPathDataReader(*this, std::move(data)).Run();
+  return TPathDataReader(*this, text).Run();
 }
 
 void TSvgPath::HLineTo(float x) { LineTo({x, LastPoint().Y}); }

@@ -3,6 +3,7 @@
 // with the operations only SVG needs.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 #include "SvgMatrix.h"
@@ -15,10 +16,12 @@ constexpr std::size_t MaxSvgPathEntries = std::size_t(1) << 22;
 
 class TSvgPath : public TPathData {
 public:
-  // Clears the path and reads SVG path data into it. Unknown text ends the
-  // reading quietly, keeping what came before; a malformed number throws
-  // TReadError "'<text>' is not a valid floating point value".
-  void SetData(std::string_view text);
+  // Clears the path and reads SVG path data into it. Broken data ends the
+  // reading, keeping every argument set read complete before it; the
+  // return value then says what broke and where ("\"x\" at character 12,
+  // where L expects a number"), and is empty when all of the data was read.
+  // Only a path beyond MaxSvgPathEntries throws TReadError.
+  std::string SetData(std::string_view text);
 
   void HLineTo(float x);
   void HLineToRel(float dx);

@@ -174,6 +174,7 @@ public:
     Progress();
     MergeEqualLevels(FResult.Levels);
     PlaceAtOrigin();
+    ShowWarnings();
     return std::move(FResult);
   }
 
@@ -181,6 +182,44 @@ private:
   void Progress() {
     if (FOptions.Progress)
       FOptions.Progress();
+  }
+
+  // What was drawn only in part is told once, after the drawing is read, so
+  // a file with many broken paths brings up one message and not a hundred.
+  void ShowWarnings() const {
+    if ((FWarnings.empty() && FLeftOut.empty()) || !FOptions.ShowMessage)
+      return;
+    std::vector<std::string> lines;
+    for (const auto &kind : FLeftOut)
+      lines.push_back("SVG line " + std::to_string(kind.Line) + ": <" + kind.Name +
+                      "> is not supported and is left out" +
+                      (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+    constexpr std::size_t shown = 10;
+    for (std::size_t i = 0; i < FWarnings.size() && i < shown; ++i)
+      lines.push_back(FWarnings[i]);
+    if (FWarnings.size() > shown)
+      lines.push_back("(and " + std::to_string(FWarnings.size() - shown) + " more like these)");
+    std::string text;
+    for (const auto &line : lines)
+      text += (text.empty() ? "" : "\n") + line;
+    FOptions.ShowMessage(text);
+  }
+
+  // Elements that would show something the reader cannot draw: counted by
+  // kind, so the user learns what is missing from the drawing.
+  void NoteLeftOut(const std::string &name) {
+    if (name != "use" && name != "image" && name != "text" && name != "foreignObject")
+      return;
+    for (auto &kind : FLeftOut)
+      if (kind.Name == name) {
+        ++kind.Count;
+        return;
+      }
+    FLeftOut.push_back({name, FLine, 1});
+  }
+
+  void Warn(const std::string &text) {
+    FWarnings.push_back("SVG line " + std::to_string(FLine) + ": " + text);
   }
 
   // The whole document is parsed once before anything is drawn: a document
@@ -225,6 +264,7 @@ private:
         }
         const std::string name = LocalName(xml.qualifiedName());
         const TAttributes attributes(xml.attributes());
+        FLine = xml.lineNumber();
         if (!root) {
           root = true;
           if (name != "svg")
@@ -238,6 +278,7 @@ private:
         }
         if (static_cast<int>(states.size()) > MaxSvgDepth)
           throw TReadError("The drawing's elements are nested too deeply");
+        NoteLeftOut(name);
         states.push_back(Element(name, attributes, states.back()));
       } else if (token == QXmlStreamReader::EndElement) {
         if (skippedDepth > 0)
@@ -257,7 +298,7 @@ private:
     double minX = 0, minY = 0, w = 0, h = 0;
     std::int64_t wi = 0, hi = 0;
     if (const std::string *viewBox = attributes.Find("viewBox")) {
-      const auto pieces = SplitSeparators(*viewBox);
+      const auto pieces = SplitNumberList(*viewBox);
       if (pieces.size() != 4)
         throw TReadError("Invalid viewport definition");
       minX = NumberOr(pieces[0], 0);
@@ -323,7 +364,7 @@ private:
     }
   }
 
-  static void Shape(const std::string &name, const TAttributes &attributes, TSvgPath &path) {
+  void Shape(const std::string &name, const TAttributes &attributes, TSvgPath &path) {
     const auto number = [&](const char *attribute) { return attributes.Number(attribute, 0); };
     if (name == "rect") {
       const float x = number("x"), y = number("y"), w = number("width"), h = number("height");
@@ -356,7 +397,7 @@ private:
       const std::string *points = attributes.Find("points");
       if (!points)
         throw TReadError("List of points missing");
-      const auto pieces = SplitSeparators(*points);
+      const auto pieces = SplitNumberList(*points);
       if (pieces.empty() || pieces.size() % 2 != 0)
         throw TReadError("The number of points is odd");
       if (pieces.size() / 2 > MaxSvgPathEntries)
@@ -373,7 +414,9 @@ private:
         std::string data = *d;
         for (char &c : data)
           c = c == 'q' ? 's' : c == 'Q' ? 'S' : c == 't' ? 'l' : c == 'T' ? 'L' : c;
-        path.SetData(data);
+        const std::string problem = path.SetData(data);
+        if (!problem.empty())
+          Warn("the path data breaks off: " + problem + "; the path is drawn up to there");
       }
     }
   }
@@ -492,6 +535,15 @@ private:
   TReadResult FResult;
   std::size_t FCurveBudget = MaxSvgPoints;
   std::size_t FPoints = 0;
+  // The line of the element being read, for messages.
+  std::int64_t FLine = 0;
+  std::vector<std::string> FWarnings;
+  struct TLeftOut {
+    std::string Name;
+    std::int64_t Line = 0;
+    std::size_t Count = 0;
+  };
+  std::vector<TLeftOut> FLeftOut;
 };
 
 } // namespace
@@ -538,7 +590,7 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM) {
 }
 
 TSvgMatrix ParseSvgTransform(std::string_view text) {
-  const auto pieces = SplitSeparators(text);
+  const auto pieces = SplitNumberList(text);
   TSvgMatrix result;
   const auto isName = [](std::string_view piece) { return piece.front() >= 'a' && piece.front() <= 'z'; };
   for (std::size_t i = 0; i < pieces.size();) {

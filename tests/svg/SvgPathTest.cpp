@@ -1,4 +1,5 @@
 #include <cmath>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -17,14 +18,14 @@ std::vector<TPathEntry> Read(const std::string &data) {
 
 TPathEntry E(TPathCommand kind, float x, float y) { return {kind, {x, y}}; }
 
-std::string ConversionError(const std::string &data) {
-  try {
-    Read(data);
-  } catch (const TReadError &error) {
-    return error.what();
-  }
-  return "no error";
+} // namespace
+
+// Entries print as their kind and point when a comparison fails.
+void PrintTo(const TPathEntry &entry, std::ostream *out) {
+  *out << "MLCZ"[entry.Kind] << "(" << entry.Point.X << ", " << entry.Point.Y << ")";
 }
+
+namespace {
 
 struct TDataCase {
   const char *Data;
@@ -36,16 +37,17 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
       {"M 10 10 20 20 30 10", {E(pcMove, 10, 10), E(pcLine, 20, 20), E(pcLine, 30, 10)}},
       {"m 10 10 20 20", {E(pcMove, 10, 10), E(pcLine, 30, 30)}},
       {"M0,0 H10 V10 Z", {E(pcMove, 0, 0), E(pcLine, 10, 0), E(pcLine, 10, 10), E(pcClose, 0, 0)}},
-      // A second number after H is not an argument: reading stops there.
-      {"M0 0 H 10 20 L 5 5", {E(pcMove, 0, 0), E(pcLine, 10, 0)}},
+      // Every command takes further argument sets, H as well.
+      {"M0 0 H 10 20 L 5 5",
+       {E(pcMove, 0, 0), E(pcLine, 10, 0), E(pcLine, 20, 0), E(pcLine, 5, 5)}},
       {"M1 2 h 3 v 4", {E(pcMove, 1, 2), E(pcLine, 4, 2), E(pcLine, 4, 6)}},
       {"M0 0 L10-5", {E(pcMove, 0, 0), E(pcLine, 10, -5)}},
       {"M0 0 L1e1 2", {E(pcMove, 0, 0), E(pcLine, 10, 2)}},
       {"M0 0 L .5 .5", {E(pcMove, 0, 0), E(pcLine, 0.5f, 0.5f)}},
       {"M0 0 L-1-2-3-4", {E(pcMove, 0, 0), E(pcLine, -1, -2), E(pcLine, -3, -4)}},
       {"M0 0 L2E-1,3", {E(pcMove, 0, 0), E(pcLine, 0.2f, 3)}},
-      // A number starting with "." after a complete point ends the reading.
-      {"M0 0 L 1 1 .5 .5", {E(pcMove, 0, 0), E(pcLine, 1, 1)}},
+      // A number starting with "." after a complete point starts the next one.
+      {"M0 0 L 1 1 .5 .5", {E(pcMove, 0, 0), E(pcLine, 1, 1), E(pcLine, 0.5f, 0.5f)}},
       {"M0\t0\nL\r3 4", {E(pcMove, 0, 0), E(pcLine, 3, 4)}},
       {"M0 0 L 5 5 # rest", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
       {"M 1 1 z l 2 0", {E(pcMove, 1, 1), E(pcClose, 1, 1), E(pcLine, 3, 1)}},
@@ -75,13 +77,83 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
   }
 }
 
-TEST(SvgPathData, MalformedNumbersRaiseTheConversionError) {
-  EXPECT_EQ(ConversionError("M0 0 L 1.5.5 2"), "'1.5.5' is not a valid floating point value");
-  EXPECT_EQ(ConversionError("M0 0 L +1 2"), "'' is not a valid floating point value");
-  EXPECT_EQ(ConversionError("M0 0 L 1e 2"), "'1E' is not a valid floating point value");
-  EXPECT_EQ(ConversionError("M0 0 L 1e400 2"), "'1E400' is not a valid floating point value");
-  EXPECT_EQ(ConversionError("M0 0 L 1 3e+1"), "'3E' is not a valid floating point value");
-  EXPECT_EQ(ConversionError("M0 0 H -"), "'-' is not a valid floating point value");
+std::string Problem(const std::string &data) {
+  TSvgPath path;
+  return path.SetData(data);
+}
+
+TEST(SvgPathData, CompactNumbersReadAsTheirSpacedForms) {
+  struct TCase {
+    const char *Compact;
+    const char *Spaced;
+  };
+  const TCase cases[] = {
+      {"M1.5.5", "M 1.5 0.5"},
+      {"M-.3.5", "M -0.3 0.5"},
+      {"M10-5", "M 10 -5"},
+      {"M1e-3 2E+2", "M 0.001 200"},
+      {"M1e2-1e1", "M 100 -10"},
+      {"M+1+2", "M 1 2"},
+      {"M5.,.5", "M 5 0.5"},
+      {"M0 0L1-2-3-4", "M 0 0 L 1 -2 L -3 -4"},
+      {"M1,2,3,4", "M 1 2 L 3 4"},
+      {"M0 0 L 1 1,,2 2", "M 0 0 L 1 1 L 2 2"},
+      {"m1 1 2 2 3 3", "m 1 1 l 2 2 l 3 3"},
+      {"M0 0 V 1 2 h1-1", "M 0 0 V 1 V 2 h 1 h -1"},
+      {"M0 0 c1 1 2 2 3 3 1 1 2 2 3 3", "M 0 0 c 1 1 2 2 3 3 c 1 1 2 2 3 3"},
+      {"M0 0 s1 1 2 2 1 1 2 2", "M 0 0 s 1 1 2 2 s 1 1 2 2"},
+      // Arc flags are single digits that need no separator.
+      {"M0 0 a1 1 0 00.5.5", "M 0 0 a 1 1 0 0 0 0.5 0.5"},
+      {"M0 0 A10 10 0 1120 0", "M 0 0 A 10 10 0 1 1 20 0"},
+      {"M0 0 A10,10,0,0,1,20,0 10 10 0 0 1 40 0", "M 0 0 A 10 10 0 0 1 20 0 A 10 10 0 0 1 40 0"},
+      {"M0 0\fL\t3\n4\r", "M 0 0 L 3 4"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Compact);
+    EXPECT_EQ(Problem(c.Compact), "");
+    EXPECT_EQ(Read(c.Compact), Read(c.Spaced));
+    EXPECT_GT(Read(c.Spaced).size(), 0u);
+  }
+}
+
+TEST(SvgPathData, BrokenDataKeepsWhatCameBeforeAndSaysWhere) {
+  struct TCase {
+    const char *Data;
+    std::vector<TPathEntry> Entries;
+    const char *Problem;
+  };
+  const TCase cases[] = {
+      // "e" without digits is no exponent.
+      {"M0 0 L 1e 2", {E(pcMove, 0, 0)}, "\"e\" at character 9, where L expects a number"},
+      {"M0 0 L 1e400 2", {E(pcMove, 0, 0)}, "the number \"1e400\" at character 8 is out of range"},
+      {"M0 0 H -", {E(pcMove, 0, 0)}, "\"-\" at character 8, where H expects a number"},
+      {"M0 0 L 1 2 3",
+       {E(pcMove, 0, 0), E(pcLine, 1, 2)},
+       "the data ends where L expects a number"},
+      {"M0 0 L 5 5 # rest",
+       {E(pcMove, 0, 0), E(pcLine, 5, 5)},
+       "\"#\" at character 12 is not a path command"},
+      {"M0 0 A 10 10 0 2 1 20 0",
+       {E(pcMove, 0, 0)},
+       "\"2\" at character 16, where A expects an arc flag (0 or 1)"},
+      {"M 1 1 z 5 5",
+       {E(pcMove, 1, 1), E(pcClose, 1, 1)},
+       "\"5\" at character 9: z takes no numbers"},
+      {"10 10", {}, "\"10\" at character 1 is not a path command"},
+      {"M0 0 L10 0 L",
+       {E(pcMove, 0, 0), E(pcLine, 10, 0)},
+       "the data ends where L expects a number"},
+      // The excerpt stops at a blank and never splits a character.
+      {"M0 0 L x\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC 1",
+       {E(pcMove, 0, 0)},
+       "\"x\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\" at character 8, where L expects a number"},
+      {"M0 0 L 1\x01", {E(pcMove, 0, 0)}, "\"?\" at character 9, where L expects a number"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Data);
+    EXPECT_EQ(Read(c.Data), c.Entries);
+    EXPECT_EQ(Problem(c.Data), c.Problem);
+  }
 }
 
 // End points of the arc's pieces, which lie on the ellipse exactly.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <string>
@@ -9,6 +10,7 @@
 #include "core/PathUtils.h"
 #include "raster/ColorUnit.h"
 #include "svg/SvgReader.h"
+#include "svg/SvgText.h"
 
 namespace {
 
@@ -116,7 +118,6 @@ TEST(SvgReader, DocumentErrors) {
       {Doc(R"~(<polygon points="0 0 10"/>)~"), "The number of points is odd"},
       {Doc(R"~(<polyline points=""/>)~"), "The number of points is odd"},
       {Doc(R"~(<polyline/>)~"), "List of points missing"},
-      {Doc(R"~(<path d="M0 0 L 1.5.5 2"/>)~"), "'1.5.5' is not a valid floating point value"},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Svg);
@@ -164,6 +165,100 @@ TEST(SvgReader, TransformFunctions) {
     EXPECT_NEAR(p.X, c.Out.X, 1e-4);
     EXPECT_NEAR(p.Y, c.Out.Y, 1e-4);
   }
+}
+
+TEST(SvgReader, NumberListsSplitCompactNumbers) {
+  struct TCase {
+    const char *Text;
+    std::vector<std::string_view> Pieces;
+  };
+  const TCase cases[] = {
+      {"0 0 1.5.5", {"0", "0", "1.5", ".5"}},
+      {"10-5,-.3.5", {"10", "-5", "-.3", ".5"}},
+      {"1e-3-2E+2", {"1e-3", "-2E+2"}},
+      // Pieces that are not made of numbers stay whole and count as one.
+      {"translate(10-5)", {"translate", "10", "-5"}},
+      {"1 abc 1e 2", {"1", "abc", "1e", "2"}},
+      {"1e400 5", {"1e400", "5"}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Text);
+    EXPECT_EQ(SplitNumberList(c.Text), c.Pieces);
+  }
+}
+
+TEST(SvgReader, ListsReadTheCompactNumberGrammar) {
+  // points, viewBox and transform written the way minifiers write them give
+  // the same drawing as their spaced forms.
+  struct TCase {
+    std::string Compact, Spaced;
+  };
+  const TCase cases[] = {
+      {Doc(R"~(<polygon points="0,0 40.5.5 1.5-20" fill="red"/>)~"),
+       Doc(R"~(<polygon points="0,0 40.5,0.5 1.5,-20" fill="red"/>)~")},
+      {Doc(R"~(<polygon points="0,0 40,0 0,40" fill="red"/>)~", R"~(viewBox="-.5-.5 100 100")~"),
+       Doc(R"~(<polygon points="0,0 40,0 0,40" fill="red"/>)~",
+           R"~(viewBox="-0.5 -0.5 100 100")~")},
+      {Doc(R"~(<g transform="matrix(2 0 0 2 .5.5)rotate(10-5-5)"><rect width="10" height="20" fill="red"/></g>)~"),
+       Doc(R"~(<g transform="matrix(2 0 0 2 0.5 0.5) rotate(10 -5 -5)"><rect width="10" height="20" fill="red"/></g>)~")},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Compact);
+    const TReadResult compact = Load(c.Compact);
+    const TReadResult spaced = Load(c.Spaced);
+    ASSERT_EQ(compact.Levels.size(), 1u);
+    ASSERT_EQ(spaced.Levels.size(), 1u);
+    EXPECT_EQ(*compact.Levels[0]->Input(), *spaced.Levels[0]->Input());
+    EXPECT_EQ(compact.Size, spaced.Size);
+  }
+}
+
+TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
+  std::vector<std::string> messages;
+  TReadOptions options;
+  options.UnitsPerMM = 100;
+  options.ShowMessage = [&](const std::string &text) { messages.push_back(text); };
+  const std::string svg = Doc("\n<path d=\"M0 0 H40 V40 H0 x 80\" fill=\"red\"/>"
+                              "\n<path d=\"M60 60 l 20 0 0\" stroke=\"black\" fill=\"none\"/>\n");
+  const TReadResult result = LoadSvg(svg, options);
+  ASSERT_EQ(messages.size(), 1u); // one message for the whole drawing
+  EXPECT_EQ(messages[0],
+            "SVG line 2: the path data breaks off: \"x\" at character 17 is not a path "
+            "command; the path is drawn up to there\n"
+            "SVG line 3: the path data breaks off: the data ends where l expects a number; "
+            "the path is drawn up to there");
+  // The square before the error and the first stroke of the second path.
+  ASSERT_EQ(result.Levels.size(), 2u);
+  EXPECT_NEAR(std::fabs(Area(*result.Levels[0])), 1000.0 * 1000,
+              10000); // corners rounded by the sliver cut
+  const TPaths stroke = {{{1500, 0}, {2000, 0}}};
+  EXPECT_EQ(result.Levels[1]->Input()->front(), stroke);
+
+  // Many broken paths still make one message, naming the first ten.
+  messages.clear();
+  std::string many;
+  for (int i = 0; i < 12; ++i)
+    many += "<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>\n";
+  LoadSvg(Doc(many), options);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(std::count(messages[0].begin(), messages[0].end(), '\n'), 10);
+  EXPECT_NE(messages[0].find("(and 2 more like these)"), std::string::npos);
+  // What the reader cannot draw is named once per kind, before the paths.
+  messages.clear();
+  LoadSvg(
+      Doc("<defs><path id=\"p\" d=\"M0 0 L10 10\"/></defs>\n<use href=\"#p\"/>\n<use href=\"#p\"/>"
+          "<text>A</text>\n<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
+      options);
+  ASSERT_EQ(messages.size(), 1u);
+  EXPECT_EQ(messages[0],
+            "SVG line 2: <use> is not supported and is left out (2 in all)\n"
+            "SVG line 3: <text> is not supported and is left out\n"
+            "SVG line 4: the path data breaks off: \"#\" at character 13 is not a path "
+            "command; the path is drawn up to there");
+  // Data read to its end says nothing.
+  messages.clear();
+  LoadSvg(Doc(R"~(<path d="M0 0 L10 10z" stroke="black"/>)~"), options);
+  EXPECT_TRUE(messages.empty());
 }
 
 TEST(SvgReader, TransformReachesDescendantsOnly) {
