@@ -20,7 +20,9 @@ TPathEntry E(TPathCommand kind, float x, float y) { return {kind, {x, y}}; }
 
 } // namespace
 
-// Entries print as their kind and point when a comparison fails.
+// Entries print as their kind and point when a comparison fails. GoogleTest
+// finds the printer next to the type, so it lives outside the test namespace.
+void PrintTo(const TPathEntry &entry, std::ostream *out);
 void PrintTo(const TPathEntry &entry, std::ostream *out) {
   *out << "MLCZ"[entry.Kind] << "(" << entry.Point.X << ", " << entry.Point.Y << ")";
 }
