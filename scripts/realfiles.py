@@ -73,8 +73,12 @@ def run(command, timeout):
         return None, b"", b"", time.monotonic() - start
 
 
-def ink_mask(image, threshold=245):
+def ink_mask(image, threshold=245, by_alpha=False):
     gray = image.convert("RGBA")
+    if by_alpha:
+        # Brennix burns every filled shape, white ones included: what the peer
+        # painted at all is the shape, whatever its colour.
+        return gray.getchannel("A").point(lambda v: 255 if v > 127 else 0, "1")
     white = Image.new("RGBA", gray.size, (255, 255, 255, 255))
     white.alpha_composite(gray)
     return white.convert("L").point(lambda v: 255 if v < threshold else 0, "1")
@@ -130,9 +134,9 @@ def coverage(a, b, slack):
     return 1.0 if total == 0 else inside.convert("L").histogram()[255] / total
 
 
-def compare(brennix_png, peer_png, slack):
+def compare(brennix_png, peer_png, slack, peer_by_alpha=False):
     ours = trimmed(ink_mask(Image.open(brennix_png)))
-    theirs = trimmed(ink_mask(Image.open(peer_png)))
+    theirs = trimmed(ink_mask(Image.open(peer_png), by_alpha=peer_by_alpha))
     if ours is None and theirs is None:
         return 1.0, "both empty"
     if ours is None or theirs is None:
@@ -154,7 +158,7 @@ def peer_render(kind, path, out_png, timeout):
         command = ["gerbv", "-x", "png", "-D", "254", "-B", "0", "-b", "#FFFFFF", "-f", "#000000FF",
                    "-o", out_png, path]
     elif kind == "svg":
-        command = ["rsvg-convert", "-b", "white", "-w", "800", "--keep-aspect-ratio", "-o", out_png, path]
+        command = ["rsvg-convert", "-w", "800", "--keep-aspect-ratio", "-o", out_png, path]
     elif kind == "hpgl":
         command = ["hp2xx", "-q", "-m", "png", "-d", "150", "-f", out_png, path]
     else:
@@ -231,7 +235,8 @@ def main():
                 longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
                 pixels_per_mm = min(10.0, 1600 / max(longest, 1e-3))
                 render_job(job, pixels_per_mm).save(ours_png)
-                value, note = compare(ours_png, peer_png, 2 if args.kind == "hpgl" else 1)
+                value, note = compare(ours_png, peer_png, 2 if args.kind == "hpgl" else 1,
+                                      peer_by_alpha=args.kind == "svg")
                 score = "%.3f" % value
         if os.path.exists(json_path):
             os.remove(json_path)
