@@ -8,7 +8,7 @@ input geometry and compares the ink of both pictures after trimming them to
 their ink and bringing them to one size. A file matches when each picture's
 ink lies, with a pixel or two of slack, on the other's.
 
-usage: realfiles.py [-b BUILD_DIR] [-o OUT_DIR] [--timeout S] KIND PATH...
+usage: realfiles.py [-b BUILD_DIR] [-o OUT_DIR] [--timeout S] [--focus MM] KIND PATH...
 KIND is gerber, svg, hpgl or stl; a PATH that is a folder is searched for
 files with that kind's extensions.
 """
@@ -185,6 +185,9 @@ def main():
     parser.add_argument("-b", "--build", default="build")
     parser.add_argument("-o", "--out", default="/tmp/brennix-realfiles")
     parser.add_argument("--timeout", type=float, default=120)
+    # A finer spot keeps detail that the clean-up drops at the default focus
+    # (small icons lose strokes thinner than the spot): a geometric check.
+    parser.add_argument("--focus", help="focus point size in mm passed to brennix-cli")
     parser.add_argument("kind", choices=sorted(EXTENSIONS))
     parser.add_argument("paths", nargs="+")
     args = parser.parse_args()
@@ -209,7 +212,8 @@ def main():
                 os.remove(source)
             os.symlink(os.path.abspath(path), source)
         json_path = os.path.join(args.out, tag + ".json")
-        code, out, err, seconds = run([cli, "--json", json_path, source], args.timeout)
+        focus = ["--focus", args.focus] if args.focus else []
+        code, out, err, seconds = run([cli, *focus, "--json", json_path, source], args.timeout)
         message = err.decode("utf-8", "replace").strip().replace("\n", " | ")[:200]
         if code is None:
             status = "timeout"
