@@ -296,25 +296,32 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
     edit->setFixedHeight(QFontMetrics(font).lineSpacing() * lines + 12);
     return edit;
   };
-  LaserOnMemo = memo(3);
-  LaserOffMemo = memo(3);
-  GcodePrefixMemo = memo(4);
-  GcodeSuffixMemo = memo(4);
-  HeadSpeedMemo = memo(1);
-  HeadMoveMemo = memo(1);
-  int row = 0;
-  auto pair = [&](const char *leftCaption, QPlainTextEdit *left, const char *rightCaption,
-                  QPlainTextEdit *right) {
-    grid->addWidget(Label(leftCaption, left), row, 0, 1, 2);
-    grid->addWidget(Label(rightCaption, right), row, 2, 1, 2);
-    ++row;
-    grid->addWidget(left, row, 0, 1, 2);
-    grid->addWidget(right, row, 2, 1, 2);
-    ++row;
+  // Each template's caption and memo height in lines, in the table's order.
+  struct TMemoLook {
+    const char *Caption;
+    int Lines;
   };
-  pair("&Laser on:", LaserOnMemo, "Laser o&ff:", LaserOffMemo);
-  pair("G-code pr&efix:", GcodePrefixMemo, "G-code s&uffix:", GcodeSuffixMemo);
-  pair("Head spee&d:", HeadSpeedMemo, "Move &head:", HeadMoveMemo);
+  constexpr TMemoLook Looks[TemplateCount] = {{"&Laser on:", 3},       {"Laser o&ff:", 3},
+                                              {"G-code pr&efix:", 4}, {"G-code s&uffix:", 4},
+                                              {"Head spee&d:", 1},    {"Move &head:", 1}};
+  for (const TTemplateInfo &info : TemplateTable)
+    TemplateMemos[info.Kind] = memo(Looks[info.Kind].Lines);
+  LaserOnMemo = TemplateMemos[tkLaserOn];
+  LaserOffMemo = TemplateMemos[tkLaserOff];
+  GcodePrefixMemo = TemplateMemos[tkGcodePrefix];
+  GcodeSuffixMemo = TemplateMemos[tkGcodeSuffix];
+  HeadSpeedMemo = TemplateMemos[tkHeadSpeed];
+  HeadMoveMemo = TemplateMemos[tkHeadMove];
+  // Two memos a row, in the table's order.
+  int row = 0;
+  for (int k = 0; k < TemplateCount; k += 2) {
+    for (int column : {0, 1}) {
+      QPlainTextEdit *edit = TemplateMemos[static_cast<std::size_t>(k + column)];
+      grid->addWidget(Label(Looks[k + column].Caption, edit), row, 2 * column, 1, 2);
+      grid->addWidget(edit, row + 1, 2 * column, 1, 2);
+    }
+    row += 2;
+  }
 
   OffsetXBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
   OffsetYBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
@@ -419,13 +426,12 @@ void TMainWindow::Connect() {
             FLevels->SetOutline(CheckOutline->isChecked());
             UpdateGrid();
           }));
-  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
-      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
-      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix},
-      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove}};
-  for (auto [memo, setting] : memos)
+  for (const TTemplateInfo &info : TemplateTable) {
+    QPlainTextEdit *memo = TemplateMemos[info.Kind];
+    TZelConfigurationString *setting = FSettings.Templates[info.Kind];
     connect(memo, &QPlainTextEdit::textChanged, this,
             guarded([this, memo, setting] { TemplateChange(memo, setting); }));
+  }
   on(ShowConfiguration, &QCheckBox::toggled, &TMainWindow::ShowConfigurationChange);
   on(SettingsAni, &QPropertyAnimation::valueChanged, &TMainWindow::SettingsAniProcess);
   on(SettingsAni, &QPropertyAnimation::finished, &TMainWindow::SettingsAniFinish);
@@ -448,12 +454,10 @@ void TMainWindow::Connect() {
 
 void TMainWindow::ApplySettings() {
   FCodeEdit = true;
-  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
-      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
-      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove},
-      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix}};
-  for (auto [memo, setting] : memos)
-    memo->setPlainText(QString::fromStdString(StoredToMemo(setting->Value())).replace("\r\n", "\n"));
+  for (const TTemplateInfo &info : TemplateTable)
+    TemplateMemos[info.Kind]->setPlainText(
+        QString::fromStdString(StoredToMemo(FSettings.Templates[info.Kind]->Value()))
+            .replace("\r\n", "\n"));
   OffsetXBox->setValue(FSettings.OffsetX->Value());
   OffsetYBox->setValue(FSettings.OffsetY->Value());
   OffsetCenterBox->setChecked(FSettings.OffsetCenter->Value());
@@ -757,12 +761,8 @@ void TMainWindow::EnableRightPanel(bool enabled) {
 
 TTemplates TMainWindow::Templates() const {
   TTemplates templates;
-  templates.LaserOn = MemoText(LaserOnMemo).toStdString();
-  templates.LaserOff = MemoText(LaserOffMemo).toStdString();
-  templates.GcodePrefix = MemoText(GcodePrefixMemo).toStdString();
-  templates.GcodeSuffix = MemoText(GcodeSuffixMemo).toStdString();
-  templates.HeadSpeed = MemoText(HeadSpeedMemo).toStdString();
-  templates.HeadMove = MemoText(HeadMoveMemo).toStdString();
+  for (const TTemplateInfo &info : TemplateTable)
+    templates[info.Kind] = MemoText(TemplateMemos[info.Kind]).toStdString();
   return templates;
 }
 

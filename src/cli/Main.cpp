@@ -108,7 +108,7 @@ struct TOptions {
   std::optional<std::pair<double, double>> Offset;
   bool Center = false;
   std::vector<TLevelChange> Levels;
-  std::vector<std::pair<std::string, std::string>> Templates;
+  std::vector<std::pair<TTemplateKind, std::string>> Templates;
   std::optional<TOutlineChoice> GerberOutline;
 };
 
@@ -167,13 +167,14 @@ TOptions ParseArguments(int argc, char **argv) {
     } else if (arg == "--template") {
       const std::string text = value(i);
       const auto equals = text.find('=');
-      const std::string name = text.substr(0, equals);
-      if (equals == std::string::npos ||
-          (name != "LaserOn" && name != "LaserOff" && name != "GcodePrefix" && name != "GcodeSuffix" &&
-           name != "HeadSpeed" && name != "HeadMove"))
-        throw TUsageError("--template takes NAME=TEXT with NAME one of LaserOn, LaserOff, "
-                          "GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove");
-      options.Templates.emplace_back(name, text.substr(equals + 1));
+      const auto kind = TemplateByName(text.substr(0, equals));
+      if (equals == std::string::npos || !kind) {
+        std::string names;
+        for (const TTemplateInfo &info : TemplateTable)
+          names += (names.empty() ? "" : ", ") + std::string(info.Name);
+        throw TUsageError("--template takes NAME=TEXT with NAME one of " + names);
+      }
+      options.Templates.emplace_back(*kind, text.substr(equals + 1));
     } else if (arg == "--gerber-outline") {
       const std::string text = value(i);
       TOutlineChoice choice;
@@ -275,9 +276,8 @@ int Run(int argc, char **argv) {
   host.OffsetXValue = settings.OffsetX->Value();
   host.OffsetYValue = settings.OffsetY->Value();
   host.OffsetCenterValue = settings.OffsetCenter->Value();
-  host.TemplateTexts = {StoredToMemo(settings.LaserOn->Value()),     StoredToMemo(settings.LaserOff->Value()),
-                        StoredToMemo(settings.GcodePrefix->Value()), StoredToMemo(settings.GcodeSuffix->Value()),
-                        StoredToMemo(settings.HeadSpeed->Value()),   StoredToMemo(settings.HeadMove->Value())};
+  for (const TTemplateInfo &info : TemplateTable)
+    host.TemplateTexts[info.Kind] = StoredToMemo(settings.Templates[info.Kind]->Value());
   if (options.IdleSpeed)
     host.IdleSpeedValue = *options.IdleSpeed;
   if (options.Offset) {
@@ -286,12 +286,8 @@ int Run(int argc, char **argv) {
   }
   if (options.Center)
     host.OffsetCenterValue = true;
-  for (const auto &[name, text] : options.Templates) {
-    const std::string lines = StoredToMemo(text);
-    TTemplates &t = host.TemplateTexts;
-    (name == "LaserOn" ? t.LaserOn : name == "LaserOff" ? t.LaserOff : name == "GcodePrefix" ? t.GcodePrefix
-     : name == "GcodeSuffix" ? t.GcodeSuffix : name == "HeadSpeed" ? t.HeadSpeed : t.HeadMove) = lines;
-  }
+  for (const auto &[kind, text] : options.Templates)
+    host.TemplateTexts[kind] = StoredToMemo(text);
   const bool terminal = isatty(STDERR_FILENO) != 0;
   if (terminal)
     host.OnProgress = ShowTerminalProgress;

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/Templates.h"
+
 namespace {
 
 struct TRun {
@@ -120,4 +122,22 @@ TEST(Cli, StoredSettingsAreDefaultsAndOptionsOverrideThem) {
   EXPECT_NE(text.find("\r\n; next\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nMOVE "), std::string::npos);
   EXPECT_EQ(text.find("G1 X"), text.rfind("G1 X0 Y0")); // only the suffix's move
+}
+
+TEST(Cli, EveryTemplateNameReachesItsPlaceInTheJob) {
+  // The names come from the one table the store and the window use: a name
+  // wired to another template's text would write the wrong commands.
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("out.gcode");
+  QStringList arguments{"-o", gcode};
+  for (const TTemplateInfo &info : TemplateTable)
+    arguments << "--template" << QString(info.Name) + "=; " + info.Name;
+  arguments << Example("relief.stl");
+  const TRun run = RunCli(arguments, dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string text = ReadFile(gcode);
+  EXPECT_EQ(text.rfind("; LaserOff\r\n; GcodePrefix\r\n", 0), 0u);
+  EXPECT_EQ(text.substr(text.size() - 15), "; GcodeSuffix\r\n");
+  for (const char *inside : {"\r\n; LaserOn\r\n", "\r\n; HeadSpeed\r\n", "\r\n; HeadMove\r\n"})
+    EXPECT_NE(text.find(inside), std::string::npos) << inside;
 }
