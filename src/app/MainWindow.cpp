@@ -301,7 +301,7 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
     const char *Caption;
     int Lines;
   };
-  constexpr TMemoLook Looks[TemplateCount] = {{"&Laser on:", 3},       {"Laser o&ff:", 3},
+  constexpr TMemoLook Looks[TemplateCount] = {{"&Laser on:", 3},      {"Laser o&ff:", 3},
                                               {"G-code pr&efix:", 4}, {"G-code s&uffix:", 4},
                                               {"Head spee&d:", 1},    {"Move &head:", 1}};
   for (const TTemplateInfo &info : TemplateTable)

@@ -15,6 +15,7 @@
 
 #include "JobJson.h"
 #include "core/HeadlessHost.h"
+#include "core/LevelLimits.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "gerber/BoardOutline.h"
@@ -94,7 +95,7 @@ std::pair<double, double> ParsePair(const std::string &text, const std::string &
 
 struct TLevelChange {
   long long Index;
-  std::string Key;
+  TLevelField Field;
   std::string Value;
 };
 
@@ -159,10 +160,10 @@ TOptions ParseArguments(int argc, char **argv) {
         if (equals == std::string::npos)
           throw TUsageError("--level takes I:KEY=V[,KEY=V...]");
         const std::string key = pair.substr(0, equals);
-        if (key != "print" && key != "speed" && key != "passes" && key != "power" && key != "height" &&
-            key != "style")
+        const auto field = LevelFieldByKey(key);
+        if (!field)
           throw TUsageError("unknown level setting '" + key + "'");
-        options.Levels.push_back({index, key, pair.substr(equals + 1)});
+        options.Levels.push_back({index, *field, pair.substr(equals + 1)});
       }
     } else if (arg == "--template") {
       const std::string text = value(i);
@@ -210,22 +211,32 @@ void ApplyLevelChange(TLevels &levels, const TLevelChange &change) {
     throw TUsageError("--level " + std::to_string(change.Index) + ": the job has " +
                       std::to_string(levels.Count()) + " levels");
   TLevel &level = *levels.Item(static_cast<int>(change.Index));
-  const std::string what = "--level " + change.Key;
-  if (change.Key == "print")
+  const TLevelFieldInfo &field = LevelField(change.Field);
+  const std::string what = std::string("--level ") + field.Key;
+  switch (change.Field) {
+  case lfPrint:
     level.SetPrint(ParseInteger(change.Value, what) != 0);
-  else if (change.Key == "speed")
-    level.SetSpeed(static_cast<std::int32_t>(RoundUnit(std::clamp(ParseNumber(change.Value, what), 0.0, 1e6) * 100)));
-  else if (change.Key == "passes")
-    level.SetPasses(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 1000)));
-  else if (change.Key == "power")
-    level.SetPower(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 255)));
-  else if (change.Key == "height")
-    level.SetHeight(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), -1000000, 1000000)));
-  else if (change.Key == "style") {
+    break;
+  case lfSpeed:
+    level.SetSpeed(RoundLimited(ParseNumber(change.Value, what) * 100, field.Direct));
+    break;
+  case lfPasses:
+    level.SetPasses(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfPower:
+    level.SetPower(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfHeight:
+    level.SetHeight(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfStyle: {
     const long long style = ParseInteger(change.Value, what);
-    if (style < 0 || style > 3)
-      throw TUsageError("--level style takes 0 to 3");
+    if (style < field.Direct.Minimum || style > field.Direct.Maximum)
+      throw TUsageError(what + " takes " + std::to_string(field.Direct.Minimum) + " to " +
+                        std::to_string(field.Direct.Maximum));
     level.SetStyle(static_cast<TLevelStyle>(style));
+    break;
+  }
   }
 }
 

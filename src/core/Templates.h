@@ -9,7 +9,12 @@
 #include <string_view>
 
 enum TTemplateKind : std::uint8_t {
-  tkLaserOn, tkLaserOff, tkGcodePrefix, tkGcodeSuffix, tkHeadSpeed, tkHeadMove
+  tkLaserOn,
+  tkLaserOff,
+  tkGcodePrefix,
+  tkGcodeSuffix,
+  tkHeadSpeed,
+  tkHeadMove
 };
 inline constexpr int TemplateCount = 6;
 
@@ -29,12 +34,14 @@ inline constexpr TTemplateInfo TemplateTable[TemplateCount] = {
     {tkHeadSpeed, "HeadSpeed", "G1 F?"},
     {tkHeadMove, "HeadMove", "G1 X? Y?"},
 };
-static_assert([] {
-  for (int i = 0; i < TemplateCount; ++i)
-    if (TemplateTable[i].Kind != i)
-      return false;
-  return true;
-}(), "the table lists the templates in the order of their kinds");
+static_assert(
+    [] {
+      for (int i = 0; i < TemplateCount; ++i)
+        if (TemplateTable[i].Kind != i)
+          return false;
+      return true;
+    }(),
+    "the table lists the templates in the order of their kinds");
 
 // The template of that stored name, if it is one of the six.
 constexpr std::optional<TTemplateKind> TemplateByName(std::string_view name) {

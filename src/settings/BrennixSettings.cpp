@@ -29,7 +29,8 @@ TBrennixSettings::TBrennixSettings()
       LaserOn(Templates[tkLaserOn]), LaserOff(Templates[tkLaserOff]),
       GcodePrefix(Templates[tkGcodePrefix]), GcodeSuffix(Templates[tkGcodeSuffix]),
       HeadSpeed(Templates[tkHeadSpeed]), HeadMove(Templates[tkHeadMove]),
-      MicroFocusSize(new TZelConfigurationIntegerRange("MicroFocusSize", 200, 4, 2500, &Configuration)),
+      MicroFocusSize(
+          new TZelConfigurationIntegerRange("MicroFocusSize", 200, 4, 2500, &Configuration)),
       ShowTravel(new TZelConfigurationBoolean("ShowTravel", false, &Configuration)),
       OffsetX(new TZelConfigurationFloatRange("OffsetX", 0.0, 0.0, 1000.0, &Configuration)),
       OffsetY(new TZelConfigurationFloatRange("OffsetY", 0.0, 0.0, 1000.0, &Configuration)),

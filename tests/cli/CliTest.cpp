@@ -141,3 +141,28 @@ TEST(Cli, EveryTemplateNameReachesItsPlaceInTheJob) {
   for (const char *inside : {"\r\n; LaserOn\r\n", "\r\n; HeadSpeed\r\n", "\r\n; HeadMove\r\n"})
     EXPECT_NE(text.find(inside), std::string::npos) << inside;
 }
+
+TEST(Cli, LevelOptionsReachTheSettersWithinTheirOwnLimits) {
+  // brennix-cli edits any level, not a grid row: a depth of a reader's level
+  // may go far beyond the grid's shell counts, and only overflow is held off.
+  QTemporaryDir dir;
+  const QString json = dir.filePath("job.json");
+  const TRun run = RunCli({"--json", json, "--level", "0:passes=5000,height=-7000000,power=300,speed=0",
+                           "--level", "1:speed=1e300,height=5000", Example("relief.stl")},
+                          dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const QJsonArray levels =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object()["levels"].toArray();
+  const struct {
+    int Level;
+    const char *Key;
+    int Value;
+  } cases[] = {{0, "passes", 1000}, {0, "height", -1000000}, {0, "power", 255},
+               {0, "speed", 1},     {1, "speed", 100000000}, {1, "height", 5000}};
+  for (const auto &c : cases)
+    EXPECT_EQ(levels[c.Level].toObject()[c.Key].toInt(), c.Value) << c.Level << " " << c.Key;
+
+  const TRun style = RunCli({"--level", "0:style=4", Example("relief.stl")}, dir.path());
+  EXPECT_EQ(style.Status, 2);
+  EXPECT_EQ(style.Err.rfind("brennix-cli: --level style takes 0 to 3\n", 0), 0u) << style.Err;
+}
