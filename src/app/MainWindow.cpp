@@ -37,6 +37,7 @@
 #include "ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/Levels.h"
+#include "core/PrintSize.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
 
@@ -205,14 +206,14 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   buttons->addWidget(SaveButton);
   grid->addLayout(buttons, 0, 0, 1, 5);
 
-  OriginalX = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
-  OriginalY = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
+  OriginalX = NumberBox(InputGroup, 0, OriginalMaximum, 2, 1, 0);
+  OriginalY = NumberBox(InputGroup, 0, OriginalMaximum, 2, 1, 0);
   OriginalX->setEnabled(false);
   OriginalY->setEnabled(false);
-  ScaleXBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
-  ScaleYBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
-  PrintX = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
-  PrintY = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
+  ScaleXBox = NumberBox(InputGroup, ScaleMinimum, ScaleMaximum, 2, 1, 100);
+  ScaleYBox = NumberBox(InputGroup, ScaleMinimum, ScaleMaximum, 2, 1, 100);
+  PrintX = NumberBox(InputGroup, PrintMinimum, PrintMaximum, 2, 1, PrintMinimum);
+  PrintY = NumberBox(InputGroup, PrintMinimum, PrintMaximum, 2, 1, PrintMinimum);
   for (auto *box : {OriginalX, OriginalY, ScaleXBox, ScaleYBox, PrintX, PrintY})
     box->setFixedWidth(64);
   grid->addWidget(Label("Original shape size:"), 1, 0);
@@ -530,9 +531,9 @@ void TMainWindow::ScaleChange(bool x) {
   const TIntSize size = FLevels->Size();
   FCodeEdit = true;
   if (x)
-    PrintX->setValue(ScaleXBox->value() * size.cx / 100 / UnitsPerMM());
+    PrintX->setValue(PrintForScale(ScaleXBox->value(), size.cx, UnitsPerMM()));
   else
-    PrintY->setValue(ScaleYBox->value() * size.cy / 100 / UnitsPerMM());
+    PrintY->setValue(PrintForScale(ScaleYBox->value(), size.cy, UnitsPerMM()));
   FCodeEdit = false;
   OutputUpdate();
 }
@@ -543,17 +544,19 @@ void TMainWindow::PrintChange(bool x) {
   const TIntSize size = FLevels->Size();
   FCodeEdit = true;
   // Without a drawing there is no scale to derive: the box keeps its value.
-  if (x && size.cx > 0)
-    ScaleXBox->setValue(PrintX->value() * 100 * UnitsPerMM() / size.cx);
-  else if (!x && size.cy > 0)
-    ScaleYBox->setValue(PrintY->value() * 100 * UnitsPerMM() / size.cy);
+  if (x) {
+    if (const auto scale = ScaleForPrint(PrintX->value(), size.cx, UnitsPerMM()))
+      ScaleXBox->setValue(*scale);
+  } else if (const auto scale = ScaleForPrint(PrintY->value(), size.cy, UnitsPerMM())) {
+    ScaleYBox->setValue(*scale);
+  }
   FCodeEdit = false;
   OutputUpdate();
 }
 
 void TMainWindow::OutputUpdate() {
-  FLevels->SetOutput({RoundToInt(PrintX->value() * UnitsPerMM()),
-                      RoundToInt(PrintY->value() * UnitsPerMM())});
+  FLevels->SetOutput(
+      {OutputForPrint(PrintX->value(), UnitsPerMM()), OutputForPrint(PrintY->value(), UnitsPerMM())});
 }
 
 // ---------------------------------------------------------------------------

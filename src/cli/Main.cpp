@@ -18,6 +18,7 @@
 #include "core/LevelLimits.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
+#include "core/PrintSize.h"
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
@@ -240,8 +241,8 @@ void ApplyLevelChange(TLevels &levels, const TLevelChange &change) {
   }
 }
 
-// The Scale and Print boxes: each clamps what is written into it and the
-// output follows the print size.
+// The Scale and Print boxes: each holds what is written into it within its
+// range and the output follows the print size.
 void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &options) {
   if (!options.Scale && !options.Size)
     return;
@@ -249,22 +250,23 @@ void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &option
   const TIntSize size = levels.Size();
   double printX = host.PrintX, printY = host.PrintY;
   if (options.Scale) {
-    host.SetScale(std::clamp(options.Scale->first, 1.0, 1000.0), std::clamp(options.Scale->second, 1.0, 1000.0));
-    printX = host.ScaleXValue * size.cx / 100 / u;
-    printY = host.ScaleYValue * size.cy / 100 / u;
+    host.SetScale(LimitedScale(options.Scale->first), LimitedScale(options.Scale->second));
+    printX = PrintForScale(host.ScaleXValue, size.cx, u);
+    printY = PrintForScale(host.ScaleYValue, size.cy, u);
   }
   if (options.Size) {
     printX = options.Size->first;
     printY = options.Size->second;
   }
-  printX = std::clamp(printX, 1.0, 100000.0);
-  printY = std::clamp(printY, 1.0, 100000.0);
+  printX = LimitedPrint(printX);
+  printY = LimitedPrint(printY);
   host.SetPrintSize(printX, printY);
-  if (options.Size && size.cx > 0 && size.cy > 0)
-    host.SetScale(std::clamp(printX * 100 * u / size.cx, 1.0, 1000.0),
-                  std::clamp(printY * 100 * u / size.cy, 1.0, 1000.0));
-  levels.SetOutput({static_cast<std::int32_t>(RoundUnit(printX * u)),
-                    static_cast<std::int32_t>(RoundUnit(printY * u))});
+  if (options.Size) {
+    const auto scaleX = ScaleForPrint(printX, size.cx, u), scaleY = ScaleForPrint(printY, size.cy, u);
+    if (scaleX && scaleY)
+      host.SetScale(LimitedScale(*scaleX), LimitedScale(*scaleY));
+  }
+  levels.SetOutput({OutputForPrint(printX, u), OutputForPrint(printY, u)});
 }
 
 void ShowTerminalProgress(int value, int maximum) {
