@@ -489,7 +489,7 @@ void TMainWindow::FocusSizeChange() {
 }
 
 void TMainWindow::FocusSizeExit() {
-  if (!FFocusReload || LoadedFile().FileName.empty())
+  if (!FFocusReload || FLevels->Job().File.FileName.empty())
     return;
   if (!RightPanel->isEnabled()) {
     // Disabling the panel for a load or save moves the focus out of the box:
@@ -503,7 +503,7 @@ void TMainWindow::FocusSizeExit() {
   FFocusReload = false;
   FLevels->SetFocus(
       std::max(FSettings.MicroFocusSize->Value(), RoundToInt(FocusSize->minimum() * 1000)));
-  LoadFromFile(*FLevels, "", 0);
+  ReloadDrawing(*FLevels);
 }
 
 void TMainWindow::ResetButtonClick() {
@@ -516,9 +516,9 @@ void TMainWindow::ResetButtonClick() {
   // A different focus changes the internal unit the drawing was read in;
   // without a new read the job would be written at the wrong size.
   if ((FLevels->Focus() != focus || UnitsPerMM() != unitsPerMM) &&
-      !LoadedFile().FileName.empty()) {
+      !FLevels->Job().File.FileName.empty()) {
     FFocusReload = false;
-    LoadFromFile(*FLevels, "", 0);
+    ReloadDrawing(*FLevels);
   }
 }
 

@@ -324,7 +324,7 @@ int Run(int argc, char **argv) {
     std::cerr << message << '\n';
   // The outline options window would open now; here the option decides.
   host.IdleQueue.clear();
-  if (options.GerberOutline && LoadedFile().GerberLoaded)
+  if (options.GerberOutline && levels.Job().File.GerberLoaded)
     ApplyOutlineChoice(levels, *options.GerberOutline);
 
   ApplyPrintSize(levels, host, options);
@@ -336,7 +336,7 @@ int Run(int argc, char **argv) {
   std::cout << host.Result << '\n';
 
   if (!options.Json.empty()) {
-    const std::string json = JobJson(levels, host, LoadedFile().FileName);
+    const std::string json = JobJson(levels, host, levels.Job().File.FileName);
     if (options.Json == "-") {
       std::cout << json;
     } else {

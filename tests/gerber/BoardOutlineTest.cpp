@@ -39,7 +39,7 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(FFolder);
     FLevels.SetFocus(200);
-    ResetOutlineChoice();
+    ResetOutlineChoice(FLevels);
   }
   void TearDown() override { std::filesystem::remove_all(FFolder); }
 
@@ -100,7 +100,7 @@ TEST_F(BoardOutline, OffsetAroundASquare) {
   EXPECT_FALSE(Inside(Input(2), TIntPoint(800, 800)));
   EXPECT_TRUE(Inside(Input(2), TIntPoint(150, 800)));
   EXPECT_EQ(PathsBounds(Input(0)).left, 300);
-  EXPECT_EQ(RememberedOutline().Kind, okOffset);
+  EXPECT_EQ(RememberedOutline(FLevels).Kind, okOffset);
 }
 
 TEST_F(BoardOutline, NoChoiceLeavesTheJob) {
@@ -111,7 +111,7 @@ TEST_F(BoardOutline, NoChoiceLeavesTheJob) {
   EXPECT_TRUE(FLevels.Item(0)->Print());
   // A re-read adds nothing either.
   FLevels.SetFocus(100);
-  LoadFromFile(FLevels, "", 1);
+  ReloadDrawing(FLevels);
   FHost.RunIdle();
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
 }
@@ -120,7 +120,7 @@ TEST_F(BoardOutline, ReloadReappliesTheOffset) {
   Open(Write("board.gtl", CopperSquare));
   ApplyOutlineChoice(FLevels, {okOffset, 5.0, ""});
   FLevels.SetFocus(30);
-  LoadFromFile(FLevels, "", 1);
+  ReloadDrawing(FLevels);
   FHost.RunIdle();
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical", "Outline"}));
   // 20 mm at the new unit of 133 per millimetre.
@@ -184,7 +184,7 @@ TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
   EXPECT_TRUE(FLevels.Item(0)->Print());
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(FLevels).Kind, okNone);
   EXPECT_FALSE(FHost.LoadingVisible);
   EXPECT_THROW(ApplyOutlineChoice(FLevels, {okOffset, std::nan(""), ""}), TReadError);
 }

@@ -132,6 +132,6 @@ TEST(FileIntake, FailedLoadRestoresTheWindowAndKeepsTheCaption) {
   EXPECT_FALSE(host.LoadingVisible);
   EXPECT_EQ(host.Caption, "before");
   EXPECT_TRUE(levels.Reading());
-  EXPECT_EQ(LoadedFile().FileName, "/nonexistent/folder/drawing.plt");
+  EXPECT_EQ(levels.Job().File.FileName, "/nonexistent/folder/drawing.plt");
   EXPECT_EQ(host.ScaleXValue, 100);
 }
