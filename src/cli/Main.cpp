@@ -269,15 +269,39 @@ void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &option
   levels.SetOutput({OutputForPrint(printX, u), OutputForPrint(printY, u)});
 }
 
-void ShowTerminalProgress(int value, int maximum) {
-  constexpr int Width = 40;
-  const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
-  std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-               std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
-  std::fflush(stderr);
-}
+// Standard error: the loading bar when it is a terminal, and the one place
+// where an error that ends the run is shown.
+class TTerminal {
+public:
+  TTerminal() : FBar(isatty(STDERR_FILENO) != 0) {}
 
-int Run(int argc, char **argv) {
+  bool ShowsBar() const { return FBar; }
+  void Progress(int value, int maximum) {
+    constexpr int Width = 40;
+    const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
+    std::fprintf(stderr, "\r[%s%s] %d/%d",
+                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
+                 std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
+    std::fflush(stderr);
+    FBarOpen = true;
+  }
+  // Ends the bar's line, so what follows starts on a line of its own.
+  void EndBar() {
+    if (FBarOpen)
+      std::fputs("\n", stderr);
+    FBarOpen = false;
+  }
+  void ShowError(const std::string &message) {
+    EndBar();
+    std::cerr << message << '\n';
+  }
+
+private:
+  bool FBar;
+  bool FBarOpen = false;
+};
+
+int Run(int argc, char **argv, TTerminal &terminal) {
   const TOptions options = ParseArguments(argc, argv);
 
   // The window's stored settings are the defaults; options override them for
@@ -301,25 +325,16 @@ int Run(int argc, char **argv) {
     host.OffsetCenterValue = true;
   for (const auto &[kind, text] : options.Templates)
     host.TemplateTexts[kind] = StoredToMemo(text);
-  const bool terminal = isatty(STDERR_FILENO) != 0;
-  if (terminal)
-    host.OnProgress = ShowTerminalProgress;
+  if (terminal.ShowsBar())
+    host.OnProgress = [&terminal](int value, int maximum) { terminal.Progress(value, maximum); };
 
   TLevels levels(host, false);
   levels.SetView({30, 30});
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
-  try {
-    LoadFromFile(levels, options.Drawing, options.FilterIndex);
-  } catch (const std::exception &error) {
-    if (terminal)
-      std::fputs("\n", stderr);
-    std::cerr << error.what() << '\n';
-    return 1;
-  }
-  if (terminal)
-    std::fputs("\n", stderr);
+  LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
   // The outline options window would open now; here the option decides.
@@ -348,8 +363,7 @@ int Run(int argc, char **argv) {
   }
   if (!options.Output.empty()) {
     SaveToGcode(levels, options.Output);
-    if (terminal)
-      std::fputs("\n", stderr);
+    terminal.EndBar();
   }
   return 0;
 }
@@ -360,13 +374,17 @@ int main(int argc, char **argv) {
   // QtCore only: image decoding and file saving need an application object,
   // never a display.
   QCoreApplication application(argc, argv);
+  TTerminal terminal;
   try {
-    return Run(argc, argv);
+    return Run(argc, argv, terminal);
   } catch (const TUsageError &error) {
+    terminal.EndBar();
     std::cerr << "brennix-cli: " << error.what() << "\n\n" << Usage;
     return 2;
   } catch (const std::exception &error) {
-    std::cerr << error.what() << '\n';
+    // A drawing a reader refused, a save that failed: the message as the
+    // window's error box would show it.
+    terminal.ShowError(error.what());
     return 1;
   }
 }
