@@ -173,6 +173,24 @@ TEST_F(BoardOutline, BoardBelowTheOriginKeepsItsLayersAligned) {
   EXPECT_NEAR(PathsArea(clear), 6002.0 * 4002.0 - 1000 * 1000, 0.002 * 6002.0 * 4002.0);
 }
 
+TEST_F(BoardOutline, AnotherJobDoesNotMoveThisOnesMechanicalLayer) {
+  // The copper layer's shift is this job's: a board opened elsewhere in the
+  // meantime, at the origin, must not leave the mechanical layer unmoved.
+  Open(Write("board.gtl", Header + "G36*X2000000Y-4000000D02*X3000000Y-4000000D01*"
+                                   "X3000000Y-3000000D01*X2000000Y-3000000D01*G37*M02*"));
+  THeadlessHost otherHost;
+  TLevels other(otherHost, false);
+  LoadFromFile(other, Write("other.gtl", CopperSquare), 1);
+  ApplyOutlineChoice(FLevels, {okMechanical, 0,
+                               Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
+                                                          "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
+  EXPECT_EQ(FLevels.Size(), (TIntSize{6002, 4002}));
+  // The copper stays a hole in "Clear": both layers moved together.
+  EXPECT_FALSE(Inside(Input(2), TIntPoint(2501, 501)));
+  EXPECT_TRUE(Inside(Input(2), TIntPoint(2501, 3001)));
+  EXPECT_EQ(RememberedOutline(other).Kind, okNone);
+}
+
 TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   Open(Write("board.gtl", CopperSquare));
   const std::string bad = Write("bad.gml", Header + "\n%LR45*%M02*");
