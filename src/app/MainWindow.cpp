@@ -555,8 +555,8 @@ void TMainWindow::PrintChange(bool x) {
 }
 
 void TMainWindow::OutputUpdate() {
-  FLevels->SetOutput(
-      {OutputForPrint(PrintX->value(), UnitsPerMM()), OutputForPrint(PrintY->value(), UnitsPerMM())});
+  FLevels->SetOutput({OutputForPrint(PrintX->value(), UnitsPerMM()),
+                      OutputForPrint(PrintY->value(), UnitsPerMM())});
 }
 
 // ---------------------------------------------------------------------------

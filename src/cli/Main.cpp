@@ -262,7 +262,8 @@ void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &option
   printY = LimitedPrint(printY);
   host.SetPrintSize(printX, printY);
   if (options.Size) {
-    const auto scaleX = ScaleForPrint(printX, size.cx, u), scaleY = ScaleForPrint(printY, size.cy, u);
+    const auto scaleX = ScaleForPrint(printX, size.cx, u),
+               scaleY = ScaleForPrint(printY, size.cy, u);
     if (scaleX && scaleY)
       host.SetScale(LimitedScale(*scaleX), LimitedScale(*scaleY));
   }
@@ -279,9 +280,9 @@ public:
   void Progress(int value, int maximum) {
     constexpr int Width = 40;
     const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
-    std::fprintf(stderr, "\r[%s%s] %d/%d",
-                 std::string(static_cast<std::size_t>(filled), '#').c_str(),
-                 std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
+    std::fprintf(
+        stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+        std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
     std::fflush(stderr);
     FBarOpen = true;
   }

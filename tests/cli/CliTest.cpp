@@ -147,12 +147,14 @@ TEST(Cli, LevelOptionsReachTheSettersWithinTheirOwnLimits) {
   // may go far beyond the grid's shell counts, and only overflow is held off.
   QTemporaryDir dir;
   const QString json = dir.filePath("job.json");
-  const TRun run = RunCli({"--json", json, "--level", "0:passes=5000,height=-7000000,power=300,speed=0",
-                           "--level", "1:speed=1e300,height=5000", Example("relief.stl")},
-                          dir.path());
+  const TRun run =
+      RunCli({"--json", json, "--level", "0:passes=5000,height=-7000000,power=300,speed=0",
+              "--level", "1:speed=1e300,height=5000", Example("relief.stl")},
+             dir.path());
   ASSERT_EQ(run.Status, 0) << run.Err;
-  const QJsonArray levels =
-      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object()["levels"].toArray();
+  const QJsonArray levels = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json)))
+                                .object()["levels"]
+                                .toArray();
   const struct {
     int Level;
     const char *Key;

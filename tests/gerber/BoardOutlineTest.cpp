@@ -181,9 +181,10 @@ TEST_F(BoardOutline, AnotherJobDoesNotMoveThisOnesMechanicalLayer) {
   THeadlessHost otherHost;
   TLevels other(otherHost, false);
   LoadFromFile(other, Write("other.gtl", CopperSquare), 1);
-  ApplyOutlineChoice(FLevels, {okMechanical, 0,
-                               Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
-                                                          "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
+  ApplyOutlineChoice(
+      FLevels, {okMechanical, 0,
+                Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
+                                           "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
   EXPECT_EQ(FLevels.Size(), (TIntSize{6002, 4002}));
   // The copper stays a hole in "Clear": both layers moved together.
   EXPECT_FALSE(Inside(Input(2), TIntPoint(2501, 501)));
