@@ -25,7 +25,7 @@ TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &cop
       FLevels(levels), FCopperFile(copperFile) {
   // Every newly opened file starts without a choice: closing without one
   // must not let a later re-read bring back the previous board's outline.
-  ResetOutlineChoice();
+  ResetOutlineChoice(levels);
 
   setWindowTitle("Gerber Advanced Settings");
   setFixedSize(459, 171);

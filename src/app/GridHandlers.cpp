@@ -10,6 +10,7 @@
 #include "MainWindow.h"
 #include "PowerGrid.h"
 #include "core/Level.h"
+#include "core/LevelLimits.h"
 #include "core/Levels.h"
 
 namespace {
@@ -32,12 +33,6 @@ std::optional<double> ParseNumber(const QString &text) {
   if (error != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(value))
     return std::nullopt;
   return value;
-}
-
-std::int32_t RoundClamped(double value, std::int32_t minimum, std::int32_t maximum) {
-  // Clamped before the conversion, so a huge entry cannot overflow it.
-  return static_cast<std::int32_t>(
-      std::clamp(std::nearbyint(value), static_cast<double>(minimum), static_cast<double>(maximum)));
 }
 
 QString SpeedText(std::int32_t speed) { return QLocale::c().toString(speed / 100.0, 'f', 1); }
@@ -90,20 +85,22 @@ void TMainWindow::PowerGridEditingDone(int column, int row) {
   const QString text = cell ? cell->text() : QString();
   switch (column) {
   case ColumnLayer:
-    level->SetHeight(std::clamp(ParseInteger(text).value_or(level->Height()), 0, 1000));
+    level->SetHeight(
+        Limited(ParseInteger(text).value_or(level->Height()), LevelField(lfHeight).Grid));
     break;
   case ColumnPasses:
-    level->SetPasses(std::clamp(ParseInteger(text).value_or(level->Passes()), 0, 100));
+    level->SetPasses(
+        Limited(ParseInteger(text).value_or(level->Passes()), LevelField(lfPasses).Grid));
     break;
   case ColumnSpeed: {
     const double v = ParseNumber(text).value_or(level->Speed() / 100.0);
-    level->SetSpeed(RoundClamped(v * 100, 1, 20000));
+    level->SetSpeed(RoundLimited(v * 100, LevelField(lfSpeed).Grid));
     break;
   }
   case ColumnPower: {
     // p × 255 / 100 rather than p × 2.55: 50 % must give 127.5 and so 128.
     const double p = ParseNumber(text).value_or(level->Power() * 100 / 255.0);
-    level->SetPower(RoundClamped(p * 255 / 100, 0, 255));
+    level->SetPower(RoundLimited(p * 255 / 100, LevelField(lfPower).Grid));
     break;
   }
   default:
@@ -121,7 +118,9 @@ void TMainWindow::PowerGridCellClick(int column, int row) {
     return;
   const int index = levels.IndexOf(level);
   if (level->Kind() == lkPerimeter) {
-    const auto style = static_cast<TLevelStyle>((level->Style() + 1) % 4);
+    // Clicks step through the hatch styles and back to the first.
+    const auto style =
+        static_cast<TLevelStyle>((level->Style() + 1) % (LevelField(lfStyle).Grid.Maximum + 1));
     level->SetStyle(style);
     if (index > 0)
       levels.Item(index - 1)->SetStyle(style);

@@ -37,6 +37,7 @@
 #include "ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/Levels.h"
+#include "core/PrintSize.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
 
@@ -205,14 +206,14 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   buttons->addWidget(SaveButton);
   grid->addLayout(buttons, 0, 0, 1, 5);
 
-  OriginalX = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
-  OriginalY = NumberBox(InputGroup, 0, 100000, 2, 1, 0);
+  OriginalX = NumberBox(InputGroup, 0, OriginalMaximum, 2, 1, 0);
+  OriginalY = NumberBox(InputGroup, 0, OriginalMaximum, 2, 1, 0);
   OriginalX->setEnabled(false);
   OriginalY->setEnabled(false);
-  ScaleXBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
-  ScaleYBox = NumberBox(InputGroup, 1, 1000, 2, 1, 100);
-  PrintX = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
-  PrintY = NumberBox(InputGroup, 1, 100000, 2, 1, 1);
+  ScaleXBox = NumberBox(InputGroup, ScaleMinimum, ScaleMaximum, 2, 1, 100);
+  ScaleYBox = NumberBox(InputGroup, ScaleMinimum, ScaleMaximum, 2, 1, 100);
+  PrintX = NumberBox(InputGroup, PrintMinimum, PrintMaximum, 2, 1, PrintMinimum);
+  PrintY = NumberBox(InputGroup, PrintMinimum, PrintMaximum, 2, 1, PrintMinimum);
   for (auto *box : {OriginalX, OriginalY, ScaleXBox, ScaleYBox, PrintX, PrintY})
     box->setFixedWidth(64);
   grid->addWidget(Label("Original shape size:"), 1, 0);
@@ -296,25 +297,32 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
     edit->setFixedHeight(QFontMetrics(font).lineSpacing() * lines + 12);
     return edit;
   };
-  LaserOnMemo = memo(3);
-  LaserOffMemo = memo(3);
-  GcodePrefixMemo = memo(4);
-  GcodeSuffixMemo = memo(4);
-  HeadSpeedMemo = memo(1);
-  HeadMoveMemo = memo(1);
-  int row = 0;
-  auto pair = [&](const char *leftCaption, QPlainTextEdit *left, const char *rightCaption,
-                  QPlainTextEdit *right) {
-    grid->addWidget(Label(leftCaption, left), row, 0, 1, 2);
-    grid->addWidget(Label(rightCaption, right), row, 2, 1, 2);
-    ++row;
-    grid->addWidget(left, row, 0, 1, 2);
-    grid->addWidget(right, row, 2, 1, 2);
-    ++row;
+  // Each template's caption and memo height in lines, in the table's order.
+  struct TMemoLook {
+    const char *Caption;
+    int Lines;
   };
-  pair("&Laser on:", LaserOnMemo, "Laser o&ff:", LaserOffMemo);
-  pair("G-code pr&efix:", GcodePrefixMemo, "G-code s&uffix:", GcodeSuffixMemo);
-  pair("Head spee&d:", HeadSpeedMemo, "Move &head:", HeadMoveMemo);
+  constexpr TMemoLook Looks[TemplateCount] = {{"&Laser on:", 3},      {"Laser o&ff:", 3},
+                                              {"G-code pr&efix:", 4}, {"G-code s&uffix:", 4},
+                                              {"Head spee&d:", 1},    {"Move &head:", 1}};
+  for (const TTemplateInfo &info : TemplateTable)
+    TemplateMemos[info.Kind] = memo(Looks[info.Kind].Lines);
+  LaserOnMemo = TemplateMemos[tkLaserOn];
+  LaserOffMemo = TemplateMemos[tkLaserOff];
+  GcodePrefixMemo = TemplateMemos[tkGcodePrefix];
+  GcodeSuffixMemo = TemplateMemos[tkGcodeSuffix];
+  HeadSpeedMemo = TemplateMemos[tkHeadSpeed];
+  HeadMoveMemo = TemplateMemos[tkHeadMove];
+  // Two memos a row, in the table's order.
+  int row = 0;
+  for (int k = 0; k < TemplateCount; k += 2) {
+    for (int column : {0, 1}) {
+      QPlainTextEdit *edit = TemplateMemos[static_cast<std::size_t>(k + column)];
+      grid->addWidget(Label(Looks[k + column].Caption, edit), row, 2 * column, 1, 2);
+      grid->addWidget(edit, row + 1, 2 * column, 1, 2);
+    }
+    row += 2;
+  }
 
   OffsetXBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
   OffsetYBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
@@ -419,13 +427,12 @@ void TMainWindow::Connect() {
             FLevels->SetOutline(CheckOutline->isChecked());
             UpdateGrid();
           }));
-  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
-      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
-      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix},
-      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove}};
-  for (auto [memo, setting] : memos)
+  for (const TTemplateInfo &info : TemplateTable) {
+    QPlainTextEdit *memo = TemplateMemos[info.Kind];
+    TZelConfigurationString *setting = FSettings.Templates[info.Kind];
     connect(memo, &QPlainTextEdit::textChanged, this,
             guarded([this, memo, setting] { TemplateChange(memo, setting); }));
+  }
   on(ShowConfiguration, &QCheckBox::toggled, &TMainWindow::ShowConfigurationChange);
   on(SettingsAni, &QPropertyAnimation::valueChanged, &TMainWindow::SettingsAniProcess);
   on(SettingsAni, &QPropertyAnimation::finished, &TMainWindow::SettingsAniFinish);
@@ -448,12 +455,10 @@ void TMainWindow::Connect() {
 
 void TMainWindow::ApplySettings() {
   FCodeEdit = true;
-  const std::pair<QPlainTextEdit *, TZelConfigurationString *> memos[] = {
-      {LaserOnMemo, FSettings.LaserOn},         {LaserOffMemo, FSettings.LaserOff},
-      {HeadSpeedMemo, FSettings.HeadSpeed},     {HeadMoveMemo, FSettings.HeadMove},
-      {GcodePrefixMemo, FSettings.GcodePrefix}, {GcodeSuffixMemo, FSettings.GcodeSuffix}};
-  for (auto [memo, setting] : memos)
-    memo->setPlainText(QString::fromStdString(StoredToMemo(setting->Value())).replace("\r\n", "\n"));
+  for (const TTemplateInfo &info : TemplateTable)
+    TemplateMemos[info.Kind]->setPlainText(
+        QString::fromStdString(StoredToMemo(FSettings.Templates[info.Kind]->Value()))
+            .replace("\r\n", "\n"));
   OffsetXBox->setValue(FSettings.OffsetX->Value());
   OffsetYBox->setValue(FSettings.OffsetY->Value());
   OffsetCenterBox->setChecked(FSettings.OffsetCenter->Value());
@@ -484,7 +489,7 @@ void TMainWindow::FocusSizeChange() {
 }
 
 void TMainWindow::FocusSizeExit() {
-  if (!FFocusReload || LoadedFile().FileName.empty())
+  if (!FFocusReload || FLevels->Job().File.FileName.empty())
     return;
   if (!RightPanel->isEnabled()) {
     // Disabling the panel for a load or save moves the focus out of the box:
@@ -498,7 +503,7 @@ void TMainWindow::FocusSizeExit() {
   FFocusReload = false;
   FLevels->SetFocus(
       std::max(FSettings.MicroFocusSize->Value(), RoundToInt(FocusSize->minimum() * 1000)));
-  LoadFromFile(*FLevels, "", 0);
+  ReloadDrawing(*FLevels);
 }
 
 void TMainWindow::ResetButtonClick() {
@@ -511,9 +516,9 @@ void TMainWindow::ResetButtonClick() {
   // A different focus changes the internal unit the drawing was read in;
   // without a new read the job would be written at the wrong size.
   if ((FLevels->Focus() != focus || UnitsPerMM() != unitsPerMM) &&
-      !LoadedFile().FileName.empty()) {
+      !FLevels->Job().File.FileName.empty()) {
     FFocusReload = false;
-    LoadFromFile(*FLevels, "", 0);
+    ReloadDrawing(*FLevels);
   }
 }
 
@@ -526,9 +531,9 @@ void TMainWindow::ScaleChange(bool x) {
   const TIntSize size = FLevels->Size();
   FCodeEdit = true;
   if (x)
-    PrintX->setValue(ScaleXBox->value() * size.cx / 100 / UnitsPerMM());
+    PrintX->setValue(PrintForScale(ScaleXBox->value(), size.cx, UnitsPerMM()));
   else
-    PrintY->setValue(ScaleYBox->value() * size.cy / 100 / UnitsPerMM());
+    PrintY->setValue(PrintForScale(ScaleYBox->value(), size.cy, UnitsPerMM()));
   FCodeEdit = false;
   OutputUpdate();
 }
@@ -539,17 +544,19 @@ void TMainWindow::PrintChange(bool x) {
   const TIntSize size = FLevels->Size();
   FCodeEdit = true;
   // Without a drawing there is no scale to derive: the box keeps its value.
-  if (x && size.cx > 0)
-    ScaleXBox->setValue(PrintX->value() * 100 * UnitsPerMM() / size.cx);
-  else if (!x && size.cy > 0)
-    ScaleYBox->setValue(PrintY->value() * 100 * UnitsPerMM() / size.cy);
+  if (x) {
+    if (const auto scale = ScaleForPrint(PrintX->value(), size.cx, UnitsPerMM()))
+      ScaleXBox->setValue(*scale);
+  } else if (const auto scale = ScaleForPrint(PrintY->value(), size.cy, UnitsPerMM())) {
+    ScaleYBox->setValue(*scale);
+  }
   FCodeEdit = false;
   OutputUpdate();
 }
 
 void TMainWindow::OutputUpdate() {
-  FLevels->SetOutput({RoundToInt(PrintX->value() * UnitsPerMM()),
-                      RoundToInt(PrintY->value() * UnitsPerMM())});
+  FLevels->SetOutput({OutputForPrint(PrintX->value(), UnitsPerMM()),
+                      OutputForPrint(PrintY->value(), UnitsPerMM())});
 }
 
 // ---------------------------------------------------------------------------
@@ -757,12 +764,8 @@ void TMainWindow::EnableRightPanel(bool enabled) {
 
 TTemplates TMainWindow::Templates() const {
   TTemplates templates;
-  templates.LaserOn = MemoText(LaserOnMemo).toStdString();
-  templates.LaserOff = MemoText(LaserOffMemo).toStdString();
-  templates.GcodePrefix = MemoText(GcodePrefixMemo).toStdString();
-  templates.GcodeSuffix = MemoText(GcodeSuffixMemo).toStdString();
-  templates.HeadSpeed = MemoText(HeadSpeedMemo).toStdString();
-  templates.HeadMove = MemoText(HeadMoveMemo).toStdString();
+  for (const TTemplateInfo &info : TemplateTable)
+    templates[info.Kind] = MemoText(TemplateMemos[info.Kind]).toStdString();
   return templates;
 }
 

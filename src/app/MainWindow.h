@@ -2,6 +2,7 @@
 // The program's one window: job-wide controls, the power grid, the preview
 // and the G-code settings; it is the job's host for loading, processing and saving.
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
@@ -75,6 +76,8 @@ public:
   QProgressBar *CalcProgress;
   QLabel *CalcResult;
   TPowerGrid *PowerGrid;
+  // The template memos in the table's order, and each by its name.
+  std::array<QPlainTextEdit *, TemplateCount> TemplateMemos;
   QPlainTextEdit *LaserOnMemo, *LaserOffMemo, *GcodePrefixMemo, *GcodeSuffixMemo, *HeadSpeedMemo,
       *HeadMoveMemo;
   QDoubleSpinBox *OffsetXBox, *OffsetYBox, *FocusSize, *IdleSpeedBox;

@@ -15,8 +15,10 @@
 
 #include "JobJson.h"
 #include "core/HeadlessHost.h"
+#include "core/LevelLimits.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
+#include "core/PrintSize.h"
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
@@ -94,7 +96,7 @@ std::pair<double, double> ParsePair(const std::string &text, const std::string &
 
 struct TLevelChange {
   long long Index;
-  std::string Key;
+  TLevelField Field;
   std::string Value;
 };
 
@@ -108,7 +110,7 @@ struct TOptions {
   std::optional<std::pair<double, double>> Offset;
   bool Center = false;
   std::vector<TLevelChange> Levels;
-  std::vector<std::pair<std::string, std::string>> Templates;
+  std::vector<std::pair<TTemplateKind, std::string>> Templates;
   std::optional<TOutlineChoice> GerberOutline;
 };
 
@@ -159,21 +161,22 @@ TOptions ParseArguments(int argc, char **argv) {
         if (equals == std::string::npos)
           throw TUsageError("--level takes I:KEY=V[,KEY=V...]");
         const std::string key = pair.substr(0, equals);
-        if (key != "print" && key != "speed" && key != "passes" && key != "power" && key != "height" &&
-            key != "style")
+        const auto field = LevelFieldByKey(key);
+        if (!field)
           throw TUsageError("unknown level setting '" + key + "'");
-        options.Levels.push_back({index, key, pair.substr(equals + 1)});
+        options.Levels.push_back({index, *field, pair.substr(equals + 1)});
       }
     } else if (arg == "--template") {
       const std::string text = value(i);
       const auto equals = text.find('=');
-      const std::string name = text.substr(0, equals);
-      if (equals == std::string::npos ||
-          (name != "LaserOn" && name != "LaserOff" && name != "GcodePrefix" && name != "GcodeSuffix" &&
-           name != "HeadSpeed" && name != "HeadMove"))
-        throw TUsageError("--template takes NAME=TEXT with NAME one of LaserOn, LaserOff, "
-                          "GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove");
-      options.Templates.emplace_back(name, text.substr(equals + 1));
+      const auto kind = TemplateByName(text.substr(0, equals));
+      if (equals == std::string::npos || !kind) {
+        std::string names;
+        for (const TTemplateInfo &info : TemplateTable)
+          names += (names.empty() ? "" : ", ") + std::string(info.Name);
+        throw TUsageError("--template takes NAME=TEXT with NAME one of " + names);
+      }
+      options.Templates.emplace_back(*kind, text.substr(equals + 1));
     } else if (arg == "--gerber-outline") {
       const std::string text = value(i);
       TOutlineChoice choice;
@@ -209,27 +212,37 @@ void ApplyLevelChange(TLevels &levels, const TLevelChange &change) {
     throw TUsageError("--level " + std::to_string(change.Index) + ": the job has " +
                       std::to_string(levels.Count()) + " levels");
   TLevel &level = *levels.Item(static_cast<int>(change.Index));
-  const std::string what = "--level " + change.Key;
-  if (change.Key == "print")
+  const TLevelFieldInfo &field = LevelField(change.Field);
+  const std::string what = std::string("--level ") + field.Key;
+  switch (change.Field) {
+  case lfPrint:
     level.SetPrint(ParseInteger(change.Value, what) != 0);
-  else if (change.Key == "speed")
-    level.SetSpeed(static_cast<std::int32_t>(RoundUnit(std::clamp(ParseNumber(change.Value, what), 0.0, 1e6) * 100)));
-  else if (change.Key == "passes")
-    level.SetPasses(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 1000)));
-  else if (change.Key == "power")
-    level.SetPower(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), 0, 255)));
-  else if (change.Key == "height")
-    level.SetHeight(static_cast<std::int32_t>(std::clamp<long long>(ParseInteger(change.Value, what), -1000000, 1000000)));
-  else if (change.Key == "style") {
+    break;
+  case lfSpeed:
+    level.SetSpeed(RoundLimited(ParseNumber(change.Value, what) * 100, field.Direct));
+    break;
+  case lfPasses:
+    level.SetPasses(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfPower:
+    level.SetPower(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfHeight:
+    level.SetHeight(Limited(ParseInteger(change.Value, what), field.Direct));
+    break;
+  case lfStyle: {
     const long long style = ParseInteger(change.Value, what);
-    if (style < 0 || style > 3)
-      throw TUsageError("--level style takes 0 to 3");
+    if (style < field.Direct.Minimum || style > field.Direct.Maximum)
+      throw TUsageError(what + " takes " + std::to_string(field.Direct.Minimum) + " to " +
+                        std::to_string(field.Direct.Maximum));
     level.SetStyle(static_cast<TLevelStyle>(style));
+    break;
+  }
   }
 }
 
-// The Scale and Print boxes: each clamps what is written into it and the
-// output follows the print size.
+// The Scale and Print boxes: each holds what is written into it within its
+// range and the output follows the print size.
 void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &options) {
   if (!options.Scale && !options.Size)
     return;
@@ -237,33 +250,59 @@ void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &option
   const TIntSize size = levels.Size();
   double printX = host.PrintX, printY = host.PrintY;
   if (options.Scale) {
-    host.SetScale(std::clamp(options.Scale->first, 1.0, 1000.0), std::clamp(options.Scale->second, 1.0, 1000.0));
-    printX = host.ScaleXValue * size.cx / 100 / u;
-    printY = host.ScaleYValue * size.cy / 100 / u;
+    host.SetScale(LimitedScale(options.Scale->first), LimitedScale(options.Scale->second));
+    printX = PrintForScale(host.ScaleXValue, size.cx, u);
+    printY = PrintForScale(host.ScaleYValue, size.cy, u);
   }
   if (options.Size) {
     printX = options.Size->first;
     printY = options.Size->second;
   }
-  printX = std::clamp(printX, 1.0, 100000.0);
-  printY = std::clamp(printY, 1.0, 100000.0);
+  printX = LimitedPrint(printX);
+  printY = LimitedPrint(printY);
   host.SetPrintSize(printX, printY);
-  if (options.Size && size.cx > 0 && size.cy > 0)
-    host.SetScale(std::clamp(printX * 100 * u / size.cx, 1.0, 1000.0),
-                  std::clamp(printY * 100 * u / size.cy, 1.0, 1000.0));
-  levels.SetOutput({static_cast<std::int32_t>(RoundUnit(printX * u)),
-                    static_cast<std::int32_t>(RoundUnit(printY * u))});
+  if (options.Size) {
+    const auto scaleX = ScaleForPrint(printX, size.cx, u),
+               scaleY = ScaleForPrint(printY, size.cy, u);
+    if (scaleX && scaleY)
+      host.SetScale(LimitedScale(*scaleX), LimitedScale(*scaleY));
+  }
+  levels.SetOutput({OutputForPrint(printX, u), OutputForPrint(printY, u)});
 }
 
-void ShowTerminalProgress(int value, int maximum) {
-  constexpr int Width = 40;
-  const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
-  std::fprintf(stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-               std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
-  std::fflush(stderr);
-}
+// Standard error: the loading bar when it is a terminal, and the one place
+// where an error that ends the run is shown.
+class TTerminal {
+public:
+  TTerminal() : FBar(isatty(STDERR_FILENO) != 0) {}
 
-int Run(int argc, char **argv) {
+  bool ShowsBar() const { return FBar; }
+  void Progress(int value, int maximum) {
+    constexpr int Width = 40;
+    const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
+    std::fprintf(
+        stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
+        std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
+    std::fflush(stderr);
+    FBarOpen = true;
+  }
+  // Ends the bar's line, so what follows starts on a line of its own.
+  void EndBar() {
+    if (FBarOpen)
+      std::fputs("\n", stderr);
+    FBarOpen = false;
+  }
+  void ShowError(const std::string &message) {
+    EndBar();
+    std::cerr << message << '\n';
+  }
+
+private:
+  bool FBar;
+  bool FBarOpen = false;
+};
+
+int Run(int argc, char **argv, TTerminal &terminal) {
   const TOptions options = ParseArguments(argc, argv);
 
   // The window's stored settings are the defaults; options override them for
@@ -275,9 +314,8 @@ int Run(int argc, char **argv) {
   host.OffsetXValue = settings.OffsetX->Value();
   host.OffsetYValue = settings.OffsetY->Value();
   host.OffsetCenterValue = settings.OffsetCenter->Value();
-  host.TemplateTexts = {StoredToMemo(settings.LaserOn->Value()),     StoredToMemo(settings.LaserOff->Value()),
-                        StoredToMemo(settings.GcodePrefix->Value()), StoredToMemo(settings.GcodeSuffix->Value()),
-                        StoredToMemo(settings.HeadSpeed->Value()),   StoredToMemo(settings.HeadMove->Value())};
+  for (const TTemplateInfo &info : TemplateTable)
+    host.TemplateTexts[info.Kind] = StoredToMemo(settings.Templates[info.Kind]->Value());
   if (options.IdleSpeed)
     host.IdleSpeedValue = *options.IdleSpeed;
   if (options.Offset) {
@@ -286,36 +324,23 @@ int Run(int argc, char **argv) {
   }
   if (options.Center)
     host.OffsetCenterValue = true;
-  for (const auto &[name, text] : options.Templates) {
-    const std::string lines = StoredToMemo(text);
-    TTemplates &t = host.TemplateTexts;
-    (name == "LaserOn" ? t.LaserOn : name == "LaserOff" ? t.LaserOff : name == "GcodePrefix" ? t.GcodePrefix
-     : name == "GcodeSuffix" ? t.GcodeSuffix : name == "HeadSpeed" ? t.HeadSpeed : t.HeadMove) = lines;
-  }
-  const bool terminal = isatty(STDERR_FILENO) != 0;
-  if (terminal)
-    host.OnProgress = ShowTerminalProgress;
+  for (const auto &[kind, text] : options.Templates)
+    host.TemplateTexts[kind] = StoredToMemo(text);
+  if (terminal.ShowsBar())
+    host.OnProgress = [&terminal](int value, int maximum) { terminal.Progress(value, maximum); };
 
   TLevels levels(host, false);
   levels.SetView({30, 30});
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
-  try {
-    LoadFromFile(levels, options.Drawing, options.FilterIndex);
-  } catch (const std::exception &error) {
-    if (terminal)
-      std::fputs("\n", stderr);
-    std::cerr << error.what() << '\n';
-    return 1;
-  }
-  if (terminal)
-    std::fputs("\n", stderr);
+  LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
   // The outline options window would open now; here the option decides.
   host.IdleQueue.clear();
-  if (options.GerberOutline && LoadedFile().GerberLoaded)
+  if (options.GerberOutline && levels.Job().File.GerberLoaded)
     ApplyOutlineChoice(levels, *options.GerberOutline);
 
   ApplyPrintSize(levels, host, options);
@@ -327,7 +352,7 @@ int Run(int argc, char **argv) {
   std::cout << host.Result << '\n';
 
   if (!options.Json.empty()) {
-    const std::string json = JobJson(levels, host, LoadedFile().FileName);
+    const std::string json = JobJson(levels, host, levels.Job().File.FileName);
     if (options.Json == "-") {
       std::cout << json;
     } else {
@@ -339,8 +364,7 @@ int Run(int argc, char **argv) {
   }
   if (!options.Output.empty()) {
     SaveToGcode(levels, options.Output);
-    if (terminal)
-      std::fputs("\n", stderr);
+    terminal.EndBar();
   }
   return 0;
 }
@@ -351,13 +375,17 @@ int main(int argc, char **argv) {
   // QtCore only: image decoding and file saving need an application object,
   // never a display.
   QCoreApplication application(argc, argv);
+  TTerminal terminal;
   try {
-    return Run(argc, argv);
+    return Run(argc, argv, terminal);
   } catch (const TUsageError &error) {
+    terminal.EndBar();
     std::cerr << "brennix-cli: " << error.what() << "\n\n" << Usage;
     return 2;
   } catch (const std::exception &error) {
-    std::cerr << error.what() << '\n';
+    // A drawing a reader refused, a save that failed: the message as the
+    // window's error box would show it.
+    terminal.ShowError(error.what());
     return 1;
   }
 }

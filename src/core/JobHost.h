@@ -6,17 +6,9 @@
 #include <functional>
 #include <string>
 
-class QImage;
+#include "Templates.h"
 
-// The six command templates, each as its memo shows it (lines joined by CR LF).
-struct TTemplates {
-  std::string LaserOn = "G4 P0\r\nM106 S?\r\nG4 P0";
-  std::string LaserOff = "G4 P0\r\nM106 S0\r\nG4 P10";
-  std::string GcodePrefix = "M106 S0\r\nG90\r\nG28 X0 Y0\r\nG21";
-  std::string GcodeSuffix = "G1 F3000\r\nG1 X0 Y0\r\nM84";
-  std::string HeadSpeed = "G1 F?";
-  std::string HeadMove = "G1 X? Y?";
-};
+class QImage;
 
 class TJobHost {
 public:

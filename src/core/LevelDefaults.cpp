@@ -7,6 +7,7 @@
 #include "JobHost.h"
 #include "Levels.h"
 #include "PathUtils.h"
+#include "PrintSize.h"
 
 void ApplyLevelDefaults(TLevels &levels, bool gerberLoaded) {
   TJobHost &host = levels.Host();
@@ -63,10 +64,11 @@ void ApplyLevelDefaults(TLevels &levels, bool gerberLoaded) {
   const TIntSize size = levels.Size();
   const double unitsPerMM = UnitsPerMM();
   host.SetOriginalSize(size.cx / unitsPerMM, size.cy / unitsPerMM);
-  host.SetPrintSize(host.ScaleX() * size.cx / unitsPerMM / 100, host.ScaleY() * size.cy / unitsPerMM / 100);
+  host.SetPrintSize(PrintForScale(host.ScaleX(), size.cx, unitsPerMM),
+                    PrintForScale(host.ScaleY(), size.cy, unitsPerMM));
   // The output follows the scale the boxes show: 100 % after opening a file,
   // the user's scale after a re-read, so preview and G-code match the boxes.
-  levels.SetOutput({static_cast<std::int32_t>(RoundUnit(size.cx * host.ScaleX() / 100)),
-                    static_cast<std::int32_t>(RoundUnit(size.cy * host.ScaleY() / 100))});
+  levels.SetOutput(
+      {OutputForScale(host.ScaleX(), size.cx), OutputForScale(host.ScaleY(), size.cy)});
   levels.SetReading(false);
 }

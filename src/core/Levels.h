@@ -17,6 +17,7 @@
 #include <QImage>
 
 #include "Geometry.h"
+#include "JobState.h"
 #include "Level.h"
 
 class TJobHost;
@@ -31,6 +32,9 @@ public:
   TLevels &operator=(const TLevels &) = delete;
 
   TJobHost &Host() const { return FHost; }
+  // The file last opened and what was chosen for it; main thread only.
+  TJobState &Job() { return FJob; }
+  const TJobState &Job() const { return FJob; }
 
   // The list. Structural changes first hold the worker outside its cycle.
   int Count() const { return static_cast<int>(FItems.size()); }
@@ -125,6 +129,7 @@ private:
   void ReleaseWorker();
 
   TJobHost &FHost;
+  TJobState FJob;
   std::vector<std::unique_ptr<TLevel>> FItems;
 
   std::atomic<bool> FClear{false};

@@ -37,6 +37,8 @@ struct TReadResult {
   TIntSize Size;
   // The picture of a raster drawing (raster mode).
   std::optional<QImage> Raster;
-  // Set by the Gerber reader.
+  // Set by the Gerber reader, with how far it moved a board lying left of or
+  // below the origin into the drawing.
   bool Gerber = false;
+  TIntPoint GerberShift{0, 0};
 };

@@ -14,12 +14,6 @@ using namespace ClipperLib;
 
 namespace {
 
-// The option chosen last, kept across re-reads of the same file. Written on
-// the main thread by the options and by ResetOutlineChoice.
-TOutlineKind GChoice = okNone;
-double GOffsetMM = 3.0;
-std::string GMechanicalFile;
-
 // Offsets beyond this are no board outline; the dialog offers 0.1 to 50 mm.
 constexpr double MaxOffsetMM = 1000;
 
@@ -95,7 +89,8 @@ TPaths OuterContours(const PolyTree &tree) {
 }
 
 void AddOffsetOutline(TLevels &levels, double sizeMM) {
-  const double size = sizeMM < 0 ? GOffsetMM : sizeMM;
+  TOutlineChoice &remembered = levels.Job().Outline;
+  const double size = sizeMM < 0 ? remembered.OffsetMM : sizeMM;
   // Not-a-number or absurd sizes would round to garbage distances.
   if (!(size >= 0 && size <= MaxOffsetMM))
     throw TReadError("Invalid offset size");
@@ -106,13 +101,14 @@ void AddOffsetOutline(TLevels &levels, double sizeMM) {
   TPaths clear = BooleanPaths(board, copper, ctDifference);
   Restructure(levels, ClosePaths(board), std::move(clear));
   if (sizeMM >= 0) {
-    GChoice = okOffset;
-    GOffsetMM = sizeMM;
+    remembered.Kind = okOffset;
+    remembered.OffsetMM = sizeMM;
   }
 }
 
 void AddMechanicalOutline(TLevels &levels, const std::string &fileName) {
-  const std::string &name = fileName.empty() ? GMechanicalFile : fileName;
+  TOutlineChoice &remembered = levels.Job().Outline;
+  const std::string &name = fileName.empty() ? remembered.MechanicalFile : fileName;
   TJobHost &host = levels.Host();
   host.BeginProgress("Loading...");
   struct TEnd {
@@ -127,7 +123,7 @@ void AddMechanicalOutline(TLevels &levels, const std::string &fileName) {
   // Read before anything changes: a bad file leaves the job as it was.
   TPaths lines = ParseGerber(ReadGerberText(name), options);
   // Both layers come from one CAD drawing: the mechanical one moves with the copper.
-  ShiftPaths(lines, GGerberShift);
+  ShiftPaths(lines, levels.Job().GerberShift);
   TClipper unite;
   unite.AddSubject(lines);
   PolyTree tree;
@@ -136,8 +132,8 @@ void AddMechanicalOutline(TLevels &levels, const std::string &fileName) {
   TPaths clear = BooleanPaths(outline, copper, ctDifference);
   Restructure(levels, outline, std::move(clear));
   if (!fileName.empty()) {
-    GChoice = okMechanical;
-    GMechanicalFile = fileName;
+    remembered.Kind = okMechanical;
+    remembered.MechanicalFile = fileName;
   }
 }
 
@@ -151,24 +147,19 @@ void ApplyOutlineChoice(TLevels &levels, const TOutlineChoice &choice) {
     break;
   default:
     // Closing the options without a choice: a re-read adds nothing either.
-    GChoice = okNone;
+    levels.Job().Outline.Kind = okNone;
     break;
   }
 }
 
 void ReapplyOutline(TLevels &levels) {
-  if (GChoice == okMechanical)
+  const TOutlineKind kind = levels.Job().Outline.Kind;
+  if (kind == okMechanical)
     AddMechanicalOutline(levels, "");
-  else if (GChoice == okOffset)
+  else if (kind == okOffset)
     AddOffsetOutline(levels, -1);
 }
 
-TOutlineChoice RememberedOutline() {
-  TOutlineChoice choice;
-  choice.Kind = GChoice;
-  choice.OffsetMM = GOffsetMM;
-  choice.MechanicalFile = GMechanicalFile;
-  return choice;
-}
+TOutlineChoice RememberedOutline(const TLevels &levels) { return levels.Job().Outline; }
 
-void ResetOutlineChoice() { GChoice = okNone; }
+void ResetOutlineChoice(TLevels &levels) { levels.Job().Outline.Kind = okNone; }

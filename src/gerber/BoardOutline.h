@@ -7,28 +7,21 @@
 #include <string>
 
 #include "core/Geometry.h"
+#include "core/JobState.h"
 
 class TLevels;
 
-enum TOutlineKind : std::uint8_t { okNone, okOffset, okMechanical };
-struct TOutlineChoice {
-  TOutlineKind Kind = okNone;
-  // Millimetres; negative: the offset used last.
-  double OffsetMM = 0;
-  // Empty: the mechanical file used last.
-  std::string MechanicalFile;
-};
-
-// Runs the chosen option on the freshly loaded Gerber job and remembers it.
+// Runs the chosen option (TOutlineChoice: core/JobState.h) on the freshly
+// loaded Gerber job and remembers it in the job.
 void ApplyOutlineChoice(TLevels &levels, const TOutlineChoice &choice);
 // After a re-read (focus change): the option chosen last, without asking.
 void ReapplyOutline(TLevels &levels);
 
-// The option remembered for re-reads (okNone until one has run).
-TOutlineChoice RememberedOutline();
+// The option the job remembers for re-reads (okNone until one has run).
+TOutlineChoice RememberedOutline(const TLevels &levels);
 // A newly opened file starts without a choice (the options window calls this
 // when it is created).
-void ResetOutlineChoice();
+void ResetOutlineChoice(TLevels &levels);
 
 // The options themselves. Both expect the list as loading left it: the copper
 // area level first, its perimeter second. They change nothing when they fail.

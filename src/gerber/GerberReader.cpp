@@ -808,8 +808,6 @@ TPath TGerberParser::Interpolate(std::string_view block, TIntPoint to) const {
 
 } // namespace
 
-TIntPoint GGerberShift{0, 0};
-
 void ShiftPaths(TPaths &paths, TIntPoint by) {
   if (by.X == 0 && by.Y == 0)
     return;
@@ -876,10 +874,10 @@ TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &opti
   // burnt, yet many CAD tools place boards partly or wholly there. Such an
   // axis is moved to start at 0, and a mechanical layer read later with it;
   // images at positive coordinates keep their place.
-  GGerberShift = TIntPoint(0, 0);
+  TIntPoint shift(0, 0);
   if (!image.empty() && (bounds.left < 0 || bounds.top < 0)) {
-    GGerberShift = TIntPoint(bounds.left < 0 ? -bounds.left : 0, bounds.top < 0 ? -bounds.top : 0);
-    ShiftPaths(image, GGerberShift);
+    shift = TIntPoint(bounds.left < 0 ? -bounds.left : 0, bounds.top < 0 ? -bounds.top : 0);
+    ShiftPaths(image, shift);
     bounds = PathsBounds(image);
   }
   constexpr auto max = std::numeric_limits<std::int32_t>::max();
@@ -890,5 +888,6 @@ TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &opti
   result.Levels.push_back(std::move(level));
   result.Size = {static_cast<std::int32_t>(bounds.right), static_cast<std::int32_t>(bounds.bottom)};
   result.Gerber = true;
+  result.GerberShift = shift;
   return result;
 }

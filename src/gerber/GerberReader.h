@@ -41,11 +41,9 @@ std::string ReadGerberText(const std::string &fileName);
 // Moves every point by the given amount, exactly.
 void ShiftPaths(TPaths &paths, TIntPoint by);
 
-// How far the last loaded copper layer was moved to bring the parts of a
-// board below or left of the origin into the drawing; (0, 0) otherwise.
-extern TIntPoint GGerberShift;
-
-// One "Copper" area level holding the image; Size from its bounds.
+// One "Copper" area level holding the image; Size from its bounds. A board
+// partly left of or below the origin is moved into the drawing, and
+// GerberShift says by how much.
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options);
 
 // Kept for tests and benchmarks: the same image, every shape merged into it

@@ -19,33 +19,16 @@
 #include "svg/SvgReader.h"
 
 namespace {
-// What was opened last; main thread only.
-TLoadedFile GLoadedFile;
 
 std::string BaseName(const std::string &fileName) {
   return QFileInfo(QString::fromStdString(fileName)).fileName().toStdString();
 }
-} // namespace
 
-const TLoadedFile &LoadedFile() { return GLoadedFile; }
-
-std::string ReaderExtension(const std::string &fileName) {
-  const QString name = QString::fromStdString(BaseName(fileName));
-  const qsizetype dot = name.lastIndexOf('.');
-  if (dot < 0)
-    return "gbr";
-  return name.mid(dot + 1).toLower().toStdString();
-}
-
-void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex) {
+// Reads the job's remembered file; a re-read keeps the scale boxes as they are.
+void ReadDrawing(TLevels &levels, bool reread) {
   TJobHost &host = levels.Host();
-  const bool reread = fileName.empty();
-  if (!reread) {
-    GLoadedFile.FileName = fileName;
-    GLoadedFile.FilterIndex = filterIndex;
-    host.SetScale(100, 100);
-  }
-  GLoadedFile.GerberLoaded = false;
+  TLoadedFile &loaded = levels.Job().File;
+  loaded.GerberLoaded = false;
 
   host.ShowCalcResult(false);
   host.ShowCalcProgress(true);
@@ -68,12 +51,12 @@ void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex)
   TReadOptions options;
   options.UnitsPerMM = UnitsPerMM();
   options.Focus = levels.Focus();
-  options.FilterIndex = GLoadedFile.FilterIndex;
+  options.FilterIndex = loaded.FilterIndex;
   options.SetProgressMax = [&host](int maximum) { host.SetProgressMax(maximum); };
   options.Progress = [&host] { host.Progress(false); };
   options.ShowMessage = [&host](const std::string &text) { host.ShowMessage(text); };
 
-  const std::string &name = GLoadedFile.FileName;
+  const std::string &name = loaded.FileName;
   const std::string extension = ReaderExtension(name);
   TReadResult result;
   if (extension == "stl")
@@ -95,16 +78,17 @@ void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex)
     levels.SetRaster(&*result.Raster);
     levels.SetRasterHook(VectorizeRaster);
   }
-  GLoadedFile.GerberLoaded = result.Gerber;
+  loaded.GerberLoaded = result.Gerber;
+  levels.Job().GerberShift = result.GerberShift;
 
   const QString base = QString::fromStdString(BaseName(name));
   const qsizetype dot = base.lastIndexOf('.');
   const QString stem = dot < 0 ? base : base.left(dot);
   host.SetCaption("Kelvanor \u2013 Brennix \u2013 " + stem.toStdString());
 
-  ApplyLevelDefaults(levels, GLoadedFile.GerberLoaded);
+  ApplyLevelDefaults(levels, loaded.GerberLoaded);
 
-  if (GLoadedFile.GerberLoaded) {
+  if (loaded.GerberLoaded) {
     TLevels *list = &levels;
     if (reread)
       host.ExecuteInIdle([list] { ReapplyOutline(*list); });
@@ -112,3 +96,22 @@ void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex)
       host.ExecuteInIdle([&host] { host.ShowGerberOutlineOptions(); });
   }
 }
+
+} // namespace
+
+std::string ReaderExtension(const std::string &fileName) {
+  const QString name = QString::fromStdString(BaseName(fileName));
+  const qsizetype dot = name.lastIndexOf('.');
+  if (dot < 0)
+    return "gbr";
+  return name.mid(dot + 1).toLower().toStdString();
+}
+
+void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex) {
+  levels.Job().File.FileName = fileName;
+  levels.Job().File.FilterIndex = filterIndex;
+  levels.Host().SetScale(100, 100);
+  ReadDrawing(levels, false);
+}
+
+void ReloadDrawing(TLevels &levels) { ReadDrawing(levels, true); }

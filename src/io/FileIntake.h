@@ -4,21 +4,15 @@
 #include <string>
 
 class TLevels;
-class TJobHost;
 
-// The file last opened, its filter index, and whether it was a Gerber file.
-// Written by LoadFromFile (and the Gerber reader's result) on the main thread.
-struct TLoadedFile {
-  std::string FileName;
-  int FilterIndex = 1;
-  bool GerberLoaded = false;
-};
-const TLoadedFile &LoadedFile();
-
-// Opens fileName with the open dialog's filter index; an empty name reads the
-// remembered file again (after a focus change). Errors propagate with the
+// Opens fileName with the open dialog's filter index and remembers both in
+// the job; the scale boxes go back to 100 %. Errors propagate with the
 // reader's message, after the window state was restored.
 void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex);
+// Reads the file last opened again, with its filter index and the user's
+// scale: after a focus change, whose new internal unit the drawing must be
+// read in. A copper layer gets the board outline chosen last, without asking.
+void ReloadDrawing(TLevels &levels);
 
 // The extension that chooses the reader: lower case, "gbr" when there is none.
 std::string ReaderExtension(const std::string &fileName);

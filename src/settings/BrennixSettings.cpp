@@ -19,15 +19,18 @@ std::string ReplaceAll(const std::string &text, const std::string &from, const s
 
 TBrennixSettings::TBrennixSettings()
     : IdleTravel(new TZelConfigurationFloatRange("IdleTravel", 100.0, 0.1, 1000.0, &Configuration)),
-      LaserOn(new TZelConfigurationString("LaserOn", "G4 P0~\\~M106 S?~\\~G4 P0", &Configuration)),
-      LaserOff(new TZelConfigurationString("LaserOff", "G4 P0~\\~M106 S0~\\~G4 P10", &Configuration)),
-      GcodePrefix(new TZelConfigurationString("GcodePrefix", "M106 S0~\\~G90~\\~G28 X0 Y0~\\~G21",
-                                              &Configuration)),
-      GcodeSuffix(new TZelConfigurationString("GcodeSuffix", "G1 F3000~\\~G1 X0 Y0~\\~M84",
-                                              &Configuration)),
-      HeadSpeed(new TZelConfigurationString("HeadSpeed", "G1 F?", &Configuration)),
-      HeadMove(new TZelConfigurationString("HeadMove", "G1 X? Y?", &Configuration)),
-      MicroFocusSize(new TZelConfigurationIntegerRange("MicroFocusSize", 200, 4, 2500, &Configuration)),
+      Templates([this] {
+        std::array<TZelConfigurationString *, TemplateCount> templates{};
+        for (const TTemplateInfo &info : TemplateTable)
+          templates[info.Kind] =
+              new TZelConfigurationString(info.Name, MemoToStored(info.Default), &Configuration);
+        return templates;
+      }()),
+      LaserOn(Templates[tkLaserOn]), LaserOff(Templates[tkLaserOff]),
+      GcodePrefix(Templates[tkGcodePrefix]), GcodeSuffix(Templates[tkGcodeSuffix]),
+      HeadSpeed(Templates[tkHeadSpeed]), HeadMove(Templates[tkHeadMove]),
+      MicroFocusSize(
+          new TZelConfigurationIntegerRange("MicroFocusSize", 200, 4, 2500, &Configuration)),
       ShowTravel(new TZelConfigurationBoolean("ShowTravel", false, &Configuration)),
       OffsetX(new TZelConfigurationFloatRange("OffsetX", 0.0, 0.0, 1000.0, &Configuration)),
       OffsetY(new TZelConfigurationFloatRange("OffsetY", 0.0, 0.0, 1000.0, &Configuration)),

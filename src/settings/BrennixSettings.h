@@ -1,9 +1,11 @@
 #pragma once
 // The program's twelve stored settings, shared by the window and brennix-cli.
 
+#include <array>
 #include <string>
 
 #include "Configuration.h"
+#include "core/Templates.h"
 
 // The store name both programs use, whatever their executables are called.
 inline constexpr const char *BrennixKeyName = "brennix";
@@ -14,12 +16,10 @@ struct TBrennixSettings {
 
   TZelConfiguration Configuration;
   TZelConfigurationFloatRange *IdleTravel;     // mm/s, 0.1 to 1000, default 100
-  TZelConfigurationString *LaserOn;            // the templates, lines joined by "~\~"
-  TZelConfigurationString *LaserOff;
-  TZelConfigurationString *GcodePrefix;
-  TZelConfigurationString *GcodeSuffix;
-  TZelConfigurationString *HeadSpeed;
-  TZelConfigurationString *HeadMove;
+  // The templates in the table's order, named as it names them, stored with
+  // "~\~" for each line break.
+  std::array<TZelConfigurationString *, TemplateCount> Templates;
+  TZelConfigurationString *LaserOn, *LaserOff, *GcodePrefix, *GcodeSuffix, *HeadSpeed, *HeadMove;
   TZelConfigurationIntegerRange *MicroFocusSize; // micrometres, 4 to 2500, default 200
   TZelConfigurationBoolean *ShowTravel;
   TZelConfigurationFloatRange *OffsetX;        // mm, 0 to 1000

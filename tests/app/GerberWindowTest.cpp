@@ -99,10 +99,10 @@ protected:
 
 TEST_F(GerberWindowTest, StartsAsLaidOutAndForgetsTheLastChoice) {
   AddOffsetOutline(Levels, 2.0);
-  ASSERT_EQ(RememberedOutline().Kind, okOffset);
+  ASSERT_EQ(RememberedOutline(Levels).Kind, okOffset);
 
   TGerberWindow w(nullptr, Levels, {});
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(Levels).Kind, okNone);
   EXPECT_EQ(w.windowTitle(), "Gerber Advanced Settings");
   EXPECT_EQ(w.size(), QSize(459, 171));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
@@ -201,7 +201,7 @@ TEST_F(GerberWindowTest, ApplyOffsetsTheCopperIntoABoard) {
   const double boardArea = 100 + 120 + M_PI * 9;
   EXPECT_NEAR(SquareMM(std::abs(PathsArea(FirstInput(Levels, "Clear")))), boardArea - 100, 0.5);
 
-  const TOutlineChoice remembered = RememberedOutline();
+  const TOutlineChoice remembered = RememberedOutline(Levels);
   EXPECT_EQ(remembered.Kind, okOffset);
   EXPECT_DOUBLE_EQ(remembered.OffsetMM, 3.0);
 }
@@ -219,7 +219,7 @@ TEST_F(GerberWindowTest, ApplyErrorKeepsTheWindowOpen) {
   EXPECT_EQ(accepted, 0);
   EXPECT_TRUE(w.ApplyButton->isEnabled());
   EXPECT_EQ(empty.Count(), 0);
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(empty).Kind, okNone);
 }
 
 TEST_F(GerberWindowTest, DontAddLeavesTheJobAsLoaded) {
@@ -235,7 +235,7 @@ TEST_F(GerberWindowTest, DontAddLeavesTheJobAsLoaded) {
   EXPECT_EQ(Printed(Levels), printed);
   EXPECT_TRUE(Levels.Item(0)->Print());
   EXPECT_EQ(Levels.Size(), size);
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(Levels).Kind, okNone);
 }
 
 TEST_F(GerberWindowTest, MechanicalFileErrorsKeepTheWindowUsable) {
@@ -270,7 +270,7 @@ TEST_F(GerberWindowTest, MechanicalFileErrorsKeepTheWindowUsable) {
     EXPECT_TRUE(w.CloseButton->isEnabled());
     EXPECT_EQ(Names(Levels), names);
   }
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(Levels).Kind, okNone);
 
   // Then a good file works from the same window.
   answer = BoardEdge();
@@ -287,8 +287,8 @@ TEST_F(GerberWindowTest, MechanicalFileErrorsKeepTheWindowUsable) {
   EXPECT_NEAR(width, 20, MM(3));
   EXPECT_NEAR(MM(board.bottom - board.top), width, MM(1));
   EXPECT_NEAR(SquareMM(std::abs(PathsArea(FirstInput(Levels, "Clear")))), width * width - 100, 0.1);
-  EXPECT_EQ(RememberedOutline().Kind, okMechanical);
-  EXPECT_EQ(RememberedOutline().MechanicalFile, answer.toStdString());
+  EXPECT_EQ(RememberedOutline(Levels).Kind, okMechanical);
+  EXPECT_EQ(RememberedOutline(Levels).MechanicalFile, answer.toStdString());
 }
 
 namespace {
@@ -380,5 +380,5 @@ TEST_F(GerberWindowTest, MainWindowClosedWithoutAChoiceAddsNothing) {
   EXPECT_TRUE(w.RightPanel->isEnabled());
   EXPECT_EQ(Names(w.Levels()), names);
   EXPECT_TRUE(w.Levels().Item(0)->Print());
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(w.Levels()).Kind, okNone);
 }

@@ -197,12 +197,12 @@ TEST_F(MainWindowTest, FocusIsStoredAtOnceAndAppliedWhenTheBoxIsLeft) {
   w.FocusSize->setValue(0.5);
   const QString dropped = DrawingFixture("dropped-focus.svg");
   w.DropFileDropped(dropped);
-  EXPECT_EQ(LoadedFile().FileName, dropped.toStdString());
+  EXPECT_EQ(w.Levels().Job().File.FileName, dropped.toStdString());
   for (int i = 0; i < 100 && w.Levels().Focus() != 50; ++i)
     Pump(10);
   EXPECT_EQ(w.Levels().Focus(), 50);
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
-  EXPECT_EQ(LoadedFile().FileName, dropped.toStdString());
+  EXPECT_EQ(w.Levels().Job().File.FileName, dropped.toStdString());
 }
 
 TEST_F(MainWindowTest, ScaleAndPrintSizeFollowEachOther) {
@@ -307,7 +307,7 @@ TEST_F(MainWindowTest, SaveProposesTheOpenedNameInItsFolder) {
   // A dropped file is not the open dialog's choice.
   w.DropFileDropped(DrawingFixture("dropped.svg"));
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
-  EXPECT_EQ(LoadedFile().FileName, DrawingFixture("dropped.svg").toStdString());
+  EXPECT_EQ(w.Levels().Job().File.FileName, DrawingFixture("dropped.svg").toStdString());
   // The same through the preview's drop target, as a file manager drops it.
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(DrawingFixture("dragged.svg"))});
@@ -318,9 +318,9 @@ TEST_F(MainWindowTest, SaveProposesTheOpenedNameInItsFolder) {
   QDropEvent drop(QPointF(5, 5), Qt::CopyAction | Qt::LinkAction, &data, Qt::LeftButton, {});
   QApplication::sendEvent(w.Preview, &drop);
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
-  EXPECT_EQ(LoadedFile().FileName, DrawingFixture("dragged.svg").toStdString());
-  EXPECT_EQ(LoadedFile().FilterIndex, 1);
-  EXPECT_EQ(LoadedFile().FilterIndex, 1);
+  EXPECT_EQ(w.Levels().Job().File.FileName, DrawingFixture("dragged.svg").toStdString());
+  EXPECT_EQ(w.Levels().Job().File.FilterIndex, 1);
+  EXPECT_EQ(w.Levels().Job().File.FilterIndex, 1);
   w.SaveButtonClick();
   EXPECT_EQ(name, "drawing.gcode");
 }
@@ -358,10 +358,10 @@ TEST_F(MainWindowTest, SavedJobMatchesTheHeadlessWriter) {
 TEST_F(MainWindowTest, FirstArgumentOpensWithFilterIndexOne) {
   const QString drawing = DrawingFixture("argument.svg");
   TMainWindow w(drawing);
-  for (int i = 0; i < 200 && LoadedFile().FileName != drawing.toStdString(); ++i)
+  for (int i = 0; i < 200 && w.Levels().Job().File.FileName != drawing.toStdString(); ++i)
     Pump(10);
-  ASSERT_EQ(LoadedFile().FileName, drawing.toStdString());
-  EXPECT_EQ(LoadedFile().FilterIndex, 1);
+  ASSERT_EQ(w.Levels().Job().File.FileName, drawing.toStdString());
+  EXPECT_EQ(w.Levels().Job().File.FilterIndex, 1);
   EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix \u2013 argument");
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   Pump(50);

@@ -10,6 +10,8 @@
 #include <fstream>
 #include <iterator>
 
+#include "core/Templates.h"
+
 namespace {
 
 struct TRun {
@@ -120,4 +122,49 @@ TEST(Cli, StoredSettingsAreDefaultsAndOptionsOverrideThem) {
   EXPECT_NE(text.find("\r\n; next\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nMOVE "), std::string::npos);
   EXPECT_EQ(text.find("G1 X"), text.rfind("G1 X0 Y0")); // only the suffix's move
+}
+
+TEST(Cli, EveryTemplateNameReachesItsPlaceInTheJob) {
+  // The names come from the one table the store and the window use: a name
+  // wired to another template's text would write the wrong commands.
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("out.gcode");
+  QStringList arguments{"-o", gcode};
+  for (const TTemplateInfo &info : TemplateTable)
+    arguments << "--template" << QString(info.Name) + "=; " + info.Name;
+  arguments << Example("relief.stl");
+  const TRun run = RunCli(arguments, dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string text = ReadFile(gcode);
+  EXPECT_EQ(text.rfind("; LaserOff\r\n; GcodePrefix\r\n", 0), 0u);
+  EXPECT_EQ(text.substr(text.size() - 15), "; GcodeSuffix\r\n");
+  for (const char *inside : {"\r\n; LaserOn\r\n", "\r\n; HeadSpeed\r\n", "\r\n; HeadMove\r\n"})
+    EXPECT_NE(text.find(inside), std::string::npos) << inside;
+}
+
+TEST(Cli, LevelOptionsReachTheSettersWithinTheirOwnLimits) {
+  // brennix-cli edits any level, not a grid row: a depth of a reader's level
+  // may go far beyond the grid's shell counts, and only overflow is held off.
+  QTemporaryDir dir;
+  const QString json = dir.filePath("job.json");
+  const TRun run =
+      RunCli({"--json", json, "--level", "0:passes=5000,height=-7000000,power=300,speed=0",
+              "--level", "1:speed=1e300,height=5000", Example("relief.stl")},
+             dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const QJsonArray levels = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json)))
+                                .object()["levels"]
+                                .toArray();
+  const struct {
+    int Level;
+    const char *Key;
+    int Value;
+  } cases[] = {{0, "passes", 1000}, {0, "height", -1000000}, {0, "power", 255},
+               {0, "speed", 1},     {1, "speed", 100000000}, {1, "height", 5000}};
+  for (const auto &c : cases)
+    EXPECT_EQ(levels[c.Level].toObject()[c.Key].toInt(), c.Value) << c.Level << " " << c.Key;
+
+  const TRun style = RunCli({"--level", "0:style=4", Example("relief.stl")}, dir.path());
+  EXPECT_EQ(style.Status, 2);
+  EXPECT_EQ(style.Err.rfind("brennix-cli: --level style takes 0 to 3\n", 0), 0u) << style.Err;
 }

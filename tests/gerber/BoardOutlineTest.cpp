@@ -39,7 +39,7 @@ protected:
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(FFolder);
     FLevels.SetFocus(200);
-    ResetOutlineChoice();
+    ResetOutlineChoice(FLevels);
   }
   void TearDown() override { std::filesystem::remove_all(FFolder); }
 
@@ -100,7 +100,7 @@ TEST_F(BoardOutline, OffsetAroundASquare) {
   EXPECT_FALSE(Inside(Input(2), TIntPoint(800, 800)));
   EXPECT_TRUE(Inside(Input(2), TIntPoint(150, 800)));
   EXPECT_EQ(PathsBounds(Input(0)).left, 300);
-  EXPECT_EQ(RememberedOutline().Kind, okOffset);
+  EXPECT_EQ(RememberedOutline(FLevels).Kind, okOffset);
 }
 
 TEST_F(BoardOutline, NoChoiceLeavesTheJob) {
@@ -111,7 +111,7 @@ TEST_F(BoardOutline, NoChoiceLeavesTheJob) {
   EXPECT_TRUE(FLevels.Item(0)->Print());
   // A re-read adds nothing either.
   FLevels.SetFocus(100);
-  LoadFromFile(FLevels, "", 1);
+  ReloadDrawing(FLevels);
   FHost.RunIdle();
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
 }
@@ -120,7 +120,7 @@ TEST_F(BoardOutline, ReloadReappliesTheOffset) {
   Open(Write("board.gtl", CopperSquare));
   ApplyOutlineChoice(FLevels, {okOffset, 5.0, ""});
   FLevels.SetFocus(30);
-  LoadFromFile(FLevels, "", 1);
+  ReloadDrawing(FLevels);
   FHost.RunIdle();
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical", "Outline"}));
   // 20 mm at the new unit of 133 per millimetre.
@@ -173,6 +173,25 @@ TEST_F(BoardOutline, BoardBelowTheOriginKeepsItsLayersAligned) {
   EXPECT_NEAR(PathsArea(clear), 6002.0 * 4002.0 - 1000 * 1000, 0.002 * 6002.0 * 4002.0);
 }
 
+TEST_F(BoardOutline, AnotherJobDoesNotMoveThisOnesMechanicalLayer) {
+  // The copper layer's shift is this job's: a board opened elsewhere in the
+  // meantime, at the origin, must not leave the mechanical layer unmoved.
+  Open(Write("board.gtl", Header + "G36*X2000000Y-4000000D02*X3000000Y-4000000D01*"
+                                   "X3000000Y-3000000D01*X2000000Y-3000000D01*G37*M02*"));
+  THeadlessHost otherHost;
+  TLevels other(otherHost, false);
+  LoadFromFile(other, Write("other.gtl", CopperSquare), 1);
+  ApplyOutlineChoice(
+      FLevels, {okMechanical, 0,
+                Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
+                                           "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
+  EXPECT_EQ(FLevels.Size(), (TIntSize{6002, 4002}));
+  // The copper stays a hole in "Clear": both layers moved together.
+  EXPECT_FALSE(Inside(Input(2), TIntPoint(2501, 501)));
+  EXPECT_TRUE(Inside(Input(2), TIntPoint(2501, 3001)));
+  EXPECT_EQ(RememberedOutline(other).Kind, okNone);
+}
+
 TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   Open(Write("board.gtl", CopperSquare));
   const std::string bad = Write("bad.gml", Header + "\n%LR45*%M02*");
@@ -184,7 +203,7 @@ TEST_F(BoardOutline, BadMechanicalFileChangesNothing) {
   }
   EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
   EXPECT_TRUE(FLevels.Item(0)->Print());
-  EXPECT_EQ(RememberedOutline().Kind, okNone);
+  EXPECT_EQ(RememberedOutline(FLevels).Kind, okNone);
   EXPECT_FALSE(FHost.LoadingVisible);
   EXPECT_THROW(ApplyOutlineChoice(FLevels, {okOffset, std::nan(""), ""}), TReadError);
 }

@@ -1,3 +1,5 @@
+#include <cmath>
+
 #include <gtest/gtest.h>
 
 #include "core/HeadlessHost.h"
@@ -132,6 +134,29 @@ TEST(FileIntake, FailedLoadRestoresTheWindowAndKeepsTheCaption) {
   EXPECT_FALSE(host.LoadingVisible);
   EXPECT_EQ(host.Caption, "before");
   EXPECT_TRUE(levels.Reading());
-  EXPECT_EQ(LoadedFile().FileName, "/nonexistent/folder/drawing.plt");
+  EXPECT_EQ(levels.Job().File.FileName, "/nonexistent/folder/drawing.plt");
   EXPECT_EQ(host.ScaleXValue, 100);
+}
+
+TEST(FileIntake, EachJobReadsItsOwnFileAgain) {
+  // Two jobs side by side: a re-read opens the file its own job opened last,
+  // with that job's scale, whatever the other job opened since.
+  const std::string plot = std::string(BRENNIX_SOURCE_DIR) + "/examples/hpgl-demo.plt";
+  const std::string badge = std::string(BRENNIX_SOURCE_DIR) + "/examples/svg-badge.svg";
+  THeadlessHost plotHost, badgeHost;
+  TLevels plotJob(plotHost, false), badgeJob(badgeHost, false);
+  plotJob.SetFocus(200);
+  badgeJob.SetFocus(200);
+  LoadFromFile(plotJob, plot, 1);
+  const TIntSize plotSize = plotJob.Size();
+  LoadFromFile(badgeJob, badge, 1);
+  plotHost.ScaleXValue = 50;
+  plotHost.Caption.clear();
+  ReloadDrawing(plotJob);
+  EXPECT_EQ(plotJob.Job().File.FileName, plot);
+  EXPECT_EQ(plotHost.Caption, "Kelvanor \u2013 Brennix \u2013 hpgl-demo");
+  EXPECT_EQ(plotJob.Size(), plotSize);
+  EXPECT_EQ(plotHost.ScaleXValue, 50);
+  EXPECT_EQ(plotJob.Output().cx, std::nearbyint(plotSize.cx / 2.0));
+  EXPECT_EQ(badgeJob.Job().File.FileName, badge);
 }

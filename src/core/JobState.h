@@ -1,0 +1,36 @@
+#pragma once
+// What a job remembers between loads: the file last opened, and for a copper
+// layer how it was moved and which board outline was chosen for it. The
+// level list owns one; main thread only.
+
+#include <cstdint>
+#include <string>
+
+#include "Geometry.h"
+
+// The file last opened, its filter index, and whether it was a Gerber file.
+// Written by file intake.
+struct TLoadedFile {
+  std::string FileName;
+  int FilterIndex = 1;
+  bool GerberLoaded = false;
+};
+
+enum TOutlineKind : std::uint8_t { okNone, okOffset, okMechanical };
+struct TOutlineChoice {
+  TOutlineKind Kind = okNone;
+  // Millimetres; negative: the offset used last.
+  double OffsetMM = 0;
+  // Empty: the mechanical file used last.
+  std::string MechanicalFile;
+};
+
+struct TJobState {
+  TLoadedFile File;
+  // The board-outline option chosen last, applied again without asking
+  // after a re-read. Written by the options; okNone until one has run.
+  TOutlineChoice Outline{okNone, 3.0, {}};
+  // How far the copper layer was moved to bring a board lying left of or
+  // below the origin into the drawing; its mechanical layer moves with it.
+  TIntPoint GerberShift{0, 0};
+};
