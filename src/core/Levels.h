@@ -14,7 +14,6 @@
 
 #include <QImage>
 
-#include "Geometry.h"
 #include "Level.h"
 #include "Preview.h"
 #include "Worker.h"
@@ -23,8 +22,7 @@ class TJobHost;
 
 class TLevels {
 public:
-  // With runWorker false no thread is started and RunCycles computes on the
-  // calling thread (tests, the command-line converter).
+  // runWorker false: no thread; RunCycles computes on the caller's (tests, brennix-cli).
   explicit TLevels(TJobHost &host, bool runWorker = true);
   ~TLevels();
   TLevels(const TLevels &) = delete;

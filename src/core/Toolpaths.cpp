@@ -44,8 +44,9 @@ std::int64_t PhaseStep(THatchDirection direction) {
 
 std::int64_t CandidateLength(const TPaths &area, THatchDirection direction, int focus,
                              std::int64_t phase, std::int64_t minimum) {
-  return PathsLength(ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection),
-                     false, minimum);
+  return PathsLength(
+      ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection), false,
+      minimum);
 }
 
 } // namespace
@@ -64,7 +65,8 @@ std::int64_t ChooseHatchPhase(const TPaths &area, THatchDirection direction, int
           CandidateLength(area, direction, focus, PhaseStep(direction) * k, minimum);
     }
   };
-  const int workers = parallel ? std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8) : 1;
+  const int workers =
+      parallel ? std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8) : 1;
   if (workers > 1) {
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w)
