@@ -1,5 +1,7 @@
 #include "Level.h"
 
+#include <algorithm>
+
 #include "Levels.h"
 
 TLevel::TLevel(TLevelKind kind) : FKind(kind) {
@@ -56,6 +58,15 @@ TPaths TLevel::Output() const {
   return FOutput;
 }
 
+TPaths TLevel::OutputPart(std::size_t first, std::size_t count) const {
+  std::lock_guard lock(FOutputLock);
+  if (first >= FOutput.size())
+    return {};
+  const std::size_t last = std::min(FOutput.size(), first + count);
+  return TPaths(FOutput.begin() + static_cast<std::ptrdiff_t>(first),
+                FOutput.begin() + static_cast<std::ptrdiff_t>(last));
+}
+
 std::size_t TLevel::OutputCount() const {
   std::lock_guard lock(FOutputLock);
   return FOutput.size();
@@ -82,9 +93,10 @@ void TLevel::Invalidate() {
   const int index = FOwner->IndexOf(this);
   if (index < 0)
     return;
-  FOwner->FClear = true;
+  FOwner->RequestCycle();
   FRecalc = true;
+  // A perimeter's shells are computed by the area level before it.
   if (FKind == lkPerimeter && index > 0)
-    FOwner->Item(index - 1)->FRecalc = true;
+    FOwner->Item(index - 1)->SetRecalc(true);
   FOwner->Restart();
 }

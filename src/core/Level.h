@@ -1,5 +1,6 @@
 #pragma once
 // One layer of the job: its input geometry, burn settings and burn paths.
+// The paths are computed by BurnPaths.h and drawn by the cycle (Cycle.h).
 
 #include <atomic>
 #include <cstdint>
@@ -55,33 +56,29 @@ public:
 
   // A consistent copy of the burn paths, safe from any thread.
   TPaths Output() const;
+  // At most count burn paths from index first on, copied consistently.
+  TPaths OutputPart(std::size_t first, std::size_t count) const;
   std::size_t OutputCount() const;
   // Burn paths are replaced by the worker; these keep every reader consistent.
   void ClearOutput();
   void AppendOutput(const TPaths &paths);
   void SetOutput(TPaths paths);
 
+  // Marked for recomputation: set by the setters, cleared once computed.
   bool Recalc() const { return FRecalc; }
   void SetRecalc(bool value) { FRecalc = value; }
+  // Burn paths already in the preview; reset and advanced on the main thread.
   std::int32_t LastDrawn() const { return FLastDrawn; }
+  void SetLastDrawn(std::int32_t value) { FLastDrawn = value; }
 
   // Marks the level for recomputation and restarts the cycle.
   void Invalidate();
 
-  // Burn-path computations, run by the worker of the owning list.
-  void RecalcLine();
-  // perimeter receives the shells and island strokes; null means none.
-  void RecalcArea(TLevel *perimeter);
-  void RecalcOutline();
-  // Draws the burn paths not drawn yet into the list's preview.
-  void Redraw();
-
-  // The list this level belongs to, set when it is added.
+  // The list this level belongs to, set by the list when it takes the level.
   TLevels *Owner() const { return FOwner; }
+  void SetOwner(TLevels *owner) { FOwner = owner; }
 
 private:
-  friend class TLevels;
-
   std::atomic<bool> FRecalc{false};
   std::atomic<std::int32_t> FLastDrawn{0};
   std::string FName;

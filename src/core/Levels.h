@@ -1,17 +1,15 @@
 #pragma once
-// The job: the ordered level list, its job-wide settings, the background
-// worker that computes and draws burn paths, and the burning-time estimate.
+// The job: the ordered level list and its job-wide settings. It owns the
+// worker (Worker.h) that runs the processing cycle (Cycle.h), which computes
+// burn paths (BurnPaths.h) and draws them into the preview (Preview.h).
 
 #include <atomic>
 #include <chrono>
-#include <condition_variable>
-#include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include <QImage>
@@ -19,13 +17,14 @@
 #include "Geometry.h"
 #include "JobState.h"
 #include "Level.h"
+#include "Preview.h"
+#include "Worker.h"
 
 class TJobHost;
 
 class TLevels {
 public:
-  // With runWorker false no thread is started and RunCycles computes on the
-  // calling thread (tests, the command-line converter).
+  // runWorker false: no thread; RunCycles computes on the caller's (tests, brennix-cli).
   explicit TLevels(TJobHost &host, bool runWorker = true);
   ~TLevels();
   TLevels(const TLevels &) = delete;
@@ -48,6 +47,7 @@ public:
   // The level in row index of the level grid, or null.
   TLevel *ByIndex(int index) const;
 
+  // Job settings: written on the main thread, read by the worker too.
   TIntSize Size() const { return FSize; }
   void SetSize(TIntSize size) { FSize = size; }
   TIntSize View() const { return FView; }
@@ -59,7 +59,7 @@ public:
   std::int32_t Focus() const { return FFocus; }
   // Takes micrometres and sets the internal unit; the caller reads the drawing again.
   void SetFocus(std::int32_t micrometres);
-  bool Reading() const { return FReading; }
+  bool Reading() const { return FWorker.Reading(); }
   // Clearing it requests a full recomputation.
   void SetReading(bool value);
   bool Mirror() const { return FMirror; }
@@ -68,16 +68,18 @@ public:
   void SetOutline(bool value);
   bool Travel() const { return FTravel; }
   void SetTravel(bool value);
+  // Output per drawing unit, fixed by UpdateScale at the start of each cycle.
   TSizeF Scale() const { return FScale; }
+  void UpdateScale();
 
   // The picture of a raster drawing; its presence means raster mode.
   bool HasRaster() const;
   QImage Raster() const;
   void SetRaster(const QImage *picture);
-  // Holds the picture while the worker scales it.
-  std::mutex &RasterLock() const { return FRasterLock; }
   // Rebuilds raster levels at the start of a cycle when the output changed.
   void SetRasterHook(std::function<void(TLevels &)> hook) { FRasterHook = std::move(hook); }
+  // The cycle's step: runs the hook if a rebuild is due; one cut short stays due.
+  void RebuildRaster();
 
   void RecalcAll();
   void Restart();
@@ -85,83 +87,48 @@ public:
   double EstimateSeconds() const;
   static std::string EstimateText(double seconds);
 
-  // A new cycle has been requested; long computations stop when they see it.
-  bool Clearing() const { return FClear; }
-  void RequestCycle();
-
-  // Runs a step on the main thread while the worker waits.
-  void HandOver(const std::function<void()> &step);
-  // Main thread: runs the hand-overs the worker queued.
-  void RunHandOvers();
+  // The worker's operations (see Worker.h).
+  bool Clearing() const { return FWorker.Clearing(); }
+  void RequestCycle() { FWorker.RequestCycle(); }
+  void HandOver(const std::function<void()> &step) { FWorker.HandOver(step); }
+  void RunHandOvers() { FWorker.RunHandOvers(); }
   // Without a worker: runs processing cycles until none is requested.
-  void RunCycles();
-  // With a worker: waits, serving hand-overs, until no cycle runs or is due.
-  bool WaitUntilIdle(std::chrono::milliseconds timeout = std::chrono::minutes(10));
-
+  void RunCycles() { FWorker.RunInline(); }
+  bool WaitUntilIdle(std::chrono::milliseconds timeout = std::chrono::minutes(10)) {
+    return FWorker.WaitUntilIdle(timeout);
+  }
   // Keeps the worker outside a processing cycle while it lives.
   class TPause {
   public:
-    explicit TPause(TLevels &levels);
-    ~TPause();
+    explicit TPause(TLevels &levels) : FWorker(levels.FWorker) { FWorker.Hold(); }
+    ~TPause() { FWorker.Release(); }
     TPause(const TPause &) = delete;
     TPause &operator=(const TPause &) = delete;
 
   private:
-    TLevels &FLevels;
+    TWorker &FWorker;
   };
 
   // Main thread only, or inside a hand-over.
-  const QImage &Preview() const { return FPreview; }
-  void PresentPreview();
-  // Pixels per internal unit in the preview.
-  double Factor() const { return FFactor; }
-  bool OnMainThread() const { return std::this_thread::get_id() == FMainThread; }
-  bool InlineMode() const { return !FThread.joinable(); }
+  const QImage &Preview() const { return FPreview.Image(); }
 
 private:
-  friend class TLevel;
-
-  void Process();
-  void Cycle();
-  void AdvanceProgress(int by);
-  void SetProgress(int value);
-  void HoldWorker();
-  void ReleaseWorker();
-
   TJobHost &FHost;
   TJobState FJob;
+  // Changed only while the worker is held.
   std::vector<std::unique_ptr<TLevel>> FItems;
-
-  std::atomic<bool> FClear{false};
-  std::atomic<bool> FUpdateRaster{false};
-  std::atomic<TIntSize> FSize{};
-  std::atomic<bool> FReading{false};
-  QImage FPreview;
-  std::atomic<TIntSize> FView{};
-  std::atomic<TIntSize> FOutput{};
+  std::atomic<TIntSize> FSize{}, FView{}, FOutput{};
   std::atomic<std::int32_t> FFocus{0};
-  double FFactor = 0;
   std::atomic<TSizeF> FScale{};
-  std::atomic<bool> FTravel{false};
-  std::atomic<bool> FMirror{false};
-  std::optional<QImage> FRaster;
-  std::atomic<bool> FOutline{false};
-
+  std::atomic<bool> FTravel{false}, FMirror{false}, FOutline{false};
+  // Set by the setters that change the raster grid, taken by RebuildRaster.
+  std::atomic<bool> FUpdateRaster{false};
+  // FRasterLock holds the picture while the worker scales it.
   mutable std::mutex FRasterLock;
+  std::optional<QImage> FRaster;
   std::function<void(TLevels &)> FRasterHook;
-
-  // Worker coordination: one lock for the cycle state and the hand-over queue.
-  struct THandOver {
-    const std::function<void()> *Step;
-    bool Done = false;
-    std::exception_ptr Error;
-  };
-  std::mutex FLock;
-  std::condition_variable FWake;
-  std::deque<THandOver *> FHandOvers;
-  int FHold = 0;
-  bool FInCycle = false;
-  bool FTerminated = false;
-  std::thread::id FMainThread;
-  std::thread FThread;
+  // Drawn by the worker; read and resized by the main thread only in hand-overs.
+  TPreview FPreview;
+  // Last, so that it is stopped before anything its cycle uses goes away.
+  TWorker FWorker;
 };

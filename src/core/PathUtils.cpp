@@ -176,8 +176,10 @@ TPaths UnitedStrokeZone(const TPaths &strokes, double delta) {
     if (strokes[i].empty())
       continue;
     const TIntPoint &p = strokes[i].front();
-    const auto x = static_cast<std::uint32_t>(static_cast<double>(p.X - bounds.left) / width * 65535);
-    const auto y = static_cast<std::uint32_t>(static_cast<double>(p.Y - bounds.top) / height * 65535);
+    const auto x =
+        static_cast<std::uint32_t>(static_cast<double>(p.X - bounds.left) / width * 65535);
+    const auto y =
+        static_cast<std::uint32_t>(static_cast<double>(p.Y - bounds.top) / height * 65535);
     order.emplace_back(MortonKey(x, y), i);
   }
   std::sort(order.begin(), order.end());
@@ -218,8 +220,12 @@ TPaths ScaleToOutput(const TPaths &paths, TSizeF scale, bool mirror, std::int32_
 TOffsetter::TOffsetter(double miterLimit, double arcTolerance)
     : FOffset(miterLimit, arcTolerance) {}
 
-void TOffsetter::Add(const TPath &path, JoinType join, EndType end) { FOffset.AddPath(path, join, end); }
-void TOffsetter::Add(const TPaths &paths, JoinType join, EndType end) { FOffset.AddPaths(paths, join, end); }
+void TOffsetter::Add(const TPath &path, JoinType join, EndType end) {
+  FOffset.AddPath(path, join, end);
+}
+void TOffsetter::Add(const TPaths &paths, JoinType join, EndType end) {
+  FOffset.AddPaths(paths, join, end);
+}
 
 TPaths TOffsetter::Execute(double delta) {
   TPaths result;
@@ -229,8 +235,12 @@ TPaths TOffsetter::Execute(double delta) {
 
 void TOffsetter::Execute(PolyTree &tree, double delta) { FOffset.Execute(tree, delta); }
 
-void TClipper::AddSubject(const TPaths &paths, bool closed) { FClipper.AddPaths(paths, ptSubject, closed); }
-void TClipper::AddSubject(const TPath &path, bool closed) { FClipper.AddPath(path, ptSubject, closed); }
+void TClipper::AddSubject(const TPaths &paths, bool closed) {
+  FClipper.AddPaths(paths, ptSubject, closed);
+}
+void TClipper::AddSubject(const TPath &path, bool closed) {
+  FClipper.AddPath(path, ptSubject, closed);
+}
 void TClipper::AddClip(const TPaths &paths) { FClipper.AddPaths(paths, ptClip, true); }
 void TClipper::AddClip(const TPath &path) { FClipper.AddPath(path, ptClip, true); }
 

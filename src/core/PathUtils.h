@@ -31,7 +31,9 @@ ClipperLib::IntRect PathsBounds(const TPaths &paths);
 TPaths OffsetPaths(const TPaths &paths, double delta);
 
 // Rounds half to even, as every float-to-unit conversion of the program does.
-inline std::int64_t RoundUnit(double value) { return static_cast<std::int64_t>(std::nearbyint(value)); }
+inline std::int64_t RoundUnit(double value) {
+  return static_cast<std::int64_t>(std::nearbyint(value));
+}
 
 // Clipper's offsetting object with the program's settings.
 class TOffsetter {

@@ -4,9 +4,6 @@
 #include <thread>
 #include <vector>
 
-#include "JobHost.h"
-#include "Level.h"
-#include "Levels.h"
 #include "PathUtils.h"
 
 using namespace ClipperLib;
@@ -47,8 +44,9 @@ std::int64_t PhaseStep(THatchDirection direction) {
 
 std::int64_t CandidateLength(const TPaths &area, THatchDirection direction, int focus,
                              std::int64_t phase, std::int64_t minimum) {
-  return PathsLength(ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection),
-                     false, minimum);
+  return PathsLength(
+      ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection), false,
+      minimum);
 }
 
 } // namespace
@@ -67,7 +65,8 @@ std::int64_t ChooseHatchPhase(const TPaths &area, THatchDirection direction, int
           CandidateLength(area, direction, focus, PhaseStep(direction) * k, minimum);
     }
   };
-  const int workers = parallel ? std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8) : 1;
+  const int workers =
+      parallel ? std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, 8) : 1;
   if (workers > 1) {
     std::vector<std::thread> threads;
     for (int w = 1; w < workers; ++w)
@@ -130,168 +129,4 @@ TPath IslandStroke(const TPath &contour, int focus, std::int32_t outputWidth) {
   if (PathsArea(rest) < half * half && dx * dx + dy * dy > quarter * quarter)
     return stroke;
   return {};
-}
-
-void TLevel::RecalcLine() {
-  TLevels &list = *FOwner;
-  ClearOutput();
-  if (!list.Clearing() && FInput && !FInput->empty()) {
-    const double tolerance = list.Focus() / 8.0;
-    const bool raster = list.HasRaster();
-    const TSizeF scale = list.Scale();
-    const TIntSize output = list.Output();
-    for (const auto &set : *FInput) {
-      TPaths paths = raster ? set : SimplifyPaths(ScaleToOutput(set, scale, list.Mirror(), output.cx), tolerance);
-      // A burn path has at least two points; a lone point has nothing to trace.
-      std::erase_if(paths, [](const TPath &path) { return path.size() < 2; });
-      AppendOutput(paths);
-      if (list.Clearing())
-        break;
-    }
-  }
-  list.HandOver([&] {
-    if (!list.Clearing())
-      FRecalc = false;
-  });
-}
-
-void TLevel::RecalcArea(TLevel *perimeter) {
-  TLevels &list = *FOwner;
-  const std::atomic<bool> &stop = list.FClear;
-  if (stop)
-    return;
-  const int f = list.Focus();
-  const double tolerance = f / 8.0;
-  const TSizeF scale = list.Scale();
-  const TIntSize output = list.Output();
-
-  TOffsetter merge;
-  for (const auto &set : *FInput)
-    merge.Add(ScaleToOutput(set, scale, list.Mirror(), output.cx), jtMiter, etClosedPolygon);
-  const TPaths area = OffsetPaths(merge.Execute(1.0), -1.0);
-
-  ClearOutput();
-  if (perimeter)
-    perimeter->ClearOutput();
-
-  TPaths printedLines;
-  for (int i = 0; i < list.Count(); ++i) {
-    const TLevel &level = *list.Item(i);
-    if (level.Print() && level.Kind() == lkLines) {
-      const TPaths burnt = level.Output();
-      printedLines.insert(printedLines.end(), burnt.begin(), burnt.end());
-    }
-  }
-  const TPaths lines = UnitedStrokeZone(printedLines, 0.5 * f);
-  if (stop)
-    return;
-
-  TPaths inset = BooleanPaths(area, lines, ctDifference);
-  inset = OffsetPaths(inset, -0.4 * f);
-  TPaths rest = inset;
-  inset = OffsetPaths(inset, -0.1 * f);
-  if (stop)
-    return;
-
-  const std::int32_t shells = perimeter ? perimeter->Height() : 0;
-  for (std::int32_t i = 0; i < shells; ++i) {
-    if (inset.empty())
-      break;
-    inset = OffsetPaths(inset, 0.1 * f);
-    const TPaths shell = SimplifyPaths(ClosePaths(inset), tolerance);
-    perimeter->AppendOutput(shell);
-    rest = SubtractBurned(rest, shell, f);
-    perimeter->Redraw();
-    inset = OffsetPaths(inset, -1.1 * f);
-    if (stop)
-      return;
-  }
-
-  if (shells != 0 && perimeter) {
-    TClipper clipper;
-    clipper.AddSubject(OffsetPaths(rest, 0.1 * f));
-    PolyTree tree;
-    clipper.Execute(ctUnion, tree);
-    TPaths strokes;
-    const double maximumArea = 100.0 * f * f;
-    for (int i = 0; i < tree.ChildCount(); ++i) {
-      const PolyNode &node = *tree.Childs[static_cast<std::size_t>(i)];
-      const std::size_t points = node.Contour.size();
-      if (node.ChildCount() == 0 && Area(node.Contour) < maximumArea && (points == 3 || points == 4)) {
-        TPath stroke = IslandStroke(node.Contour, f, output.cx);
-        if (!stroke.empty())
-          strokes.push_back(std::move(stroke));
-      }
-    }
-    const TPaths simplified = SimplifyPaths(strokes, tolerance);
-    perimeter->AppendOutput(simplified);
-    rest = SubtractBurned(rest, simplified, f);
-    perimeter->Redraw();
-  }
-  if (stop)
-    return;
-
-  // Each step runs twice, the second time on what the first left.
-  const THatchDirection own = FStyle == lsHorizontal     ? hdHorizontal
-                              : FStyle == lsVertical     ? hdVertical
-                              : FStyle == lsDiagonalDown ? hdFalling
-                                                         : hdRising;
-  std::vector<THatchDirection> others;
-  for (THatchDirection d : {hdHorizontal, hdVertical, hdFalling, hdRising})
-    if (d != own)
-      others.push_back(d);
-  struct TStep {
-    std::vector<THatchDirection> Directions;
-    std::int64_t Minimum;
-  };
-  const TStep plan[] = {{{own}, 2 * f}, {others, (5 * f) / 2}, {{own}, f / 2}, {others, f / 2}};
-  for (const TStep &step : plan)
-    for (int repeat = 0; repeat < 2; ++repeat)
-      for (THatchDirection direction : step.Directions) {
-        if (stop)
-          return;
-        const TPaths pass = HatchPass(rest, direction, f, step.Minimum, &stop);
-        if (stop)
-          return;
-        AppendOutput(pass);
-        rest = SubtractBurned(rest, pass, f);
-        Redraw();
-      }
-
-  if (!stop)
-    list.HandOver([&] {
-      if (!list.Clearing())
-        FRecalc = false;
-    });
-}
-
-void TLevel::RecalcOutline() {
-  TLevels &list = *FOwner;
-  const int f = list.Focus();
-  TPaths strokes;
-  for (int i = 0; i < list.Count(); ++i) {
-    const TLevel &level = *list.Item(i);
-    if (&level != this && level.Print()) {
-      const TPaths output = level.Output();
-      strokes.insert(strokes.end(), output.begin(), output.end());
-    }
-  }
-  const TPaths zone = UnitedStrokeZone(strokes, 2.1 * f);
-  TOffsetter shrink;
-  shrink.Add(zone, jtRound, etClosedPolygon);
-  PolyTree tree;
-  shrink.Execute(tree, -1.9 * f);
-  const double minimumArea = 4.0 * UnitsPerMM() * UnitsPerMM();
-  TPaths outline;
-  for (int i = 0; i < tree.ChildCount(); ++i) {
-    TPath contour = ClosePath(tree.Childs[static_cast<std::size_t>(i)]->Contour);
-    for (auto &p : contour) {
-      p.X = std::max<cInt>(p.X, 0);
-      p.Y = std::max<cInt>(p.Y, 0);
-    }
-    if (Area(contour) > minimumArea)
-      outline.push_back(std::move(contour));
-  }
-  SetOutput(std::move(outline));
-  FRecalc = false;
 }

@@ -7,7 +7,8 @@
 #include "core/Levels.h"
 
 inline TPath Square(ClipperLib::cInt left, ClipperLib::cInt bottom, ClipperLib::cInt side) {
-  return {{left, bottom}, {left + side, bottom}, {left + side, bottom + side}, {left, bottom + side}};
+  return {
+      {left, bottom}, {left + side, bottom}, {left + side, bottom + side}, {left, bottom + side}};
 }
 
 // An area level and its perimeter, optionally a lines level, and the outline

@@ -8,7 +8,8 @@ TEST(LevelsFocus, SetsInternalUnit) {
     int Micrometres, Focus;
     double UnitsPerMM;
   };
-  constexpr TFocusCase cases[] = {{200, 20, 100}, {41, 4, 100}, {40, 4, 100}, {30, 4, 133}, {4, 4, 1000}, {0, 4, 4000}};
+  constexpr TFocusCase cases[] = {{200, 20, 100}, {41, 4, 100}, {40, 4, 100},
+                                  {30, 4, 133},   {4, 4, 1000}, {0, 4, 4000}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Micrometres);
     THeadlessHost host;
@@ -171,7 +172,9 @@ TEST(LevelsPreview, DrawsStrokesYUpWithMargin) {
   job.Levels.RunCycles();
   const QImage &preview = job.Levels.Preview();
   ASSERT_EQ(preview.size(), QSize(220, 220));
-  auto red = [&](int x, int y) { return QColor(preview.pixel(x, y)).red() > 200 && QColor(preview.pixel(x, y)).green() < 120; };
+  auto red = [&](int x, int y) {
+    return QColor(preview.pixel(x, y)).red() > 200 && QColor(preview.pixel(x, y)).green() < 120;
+  };
   // y = 100 units maps to 220 - 10 - 10 = pixel row 200.
   EXPECT_TRUE(red(110, 200));
   EXPECT_FALSE(red(110, 20));

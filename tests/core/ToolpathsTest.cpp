@@ -148,7 +148,8 @@ TEST(Toolpaths, IslandStrokeFollowsTheLongAxis) {
 
 TEST(Toolpaths, OutlineDropsSmallContoursAndClampsNegatives) {
   TJob job;
-  job.AddLines({{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}}, {{3000, 3000}, {3010, 3000}}});
+  job.AddLines(
+      {{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}}, {{3000, 3000}, {3010, 3000}}});
   job.Finish({4000, 4000});
   job.Levels.SetOutline(true);
   job.Levels.RunCycles();

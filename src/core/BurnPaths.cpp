@@ -1,0 +1,189 @@
+#include "BurnPaths.h"
+
+#include <algorithm>
+#include <iterator>
+
+#include "PathUtils.h"
+#include "Toolpaths.h"
+
+using namespace ClipperLib;
+
+TPaths LinePaths(const std::vector<TPaths> &input, const TBurnJob &job,
+                 const std::atomic<bool> &stop) {
+  const double tolerance = job.Focus / 8.0;
+  TPaths result;
+  for (const auto &set : input) {
+    if (stop)
+      break;
+    TPaths paths =
+        job.Raster
+            ? set
+            : SimplifyPaths(ScaleToOutput(set, job.Scale, job.Mirror, job.Output.cx), tolerance);
+    // A burn path has at least two points; a lone point has nothing to trace.
+    std::erase_if(paths, [](const TPath &path) { return path.size() < 2; });
+    result.insert(result.end(), std::make_move_iterator(paths.begin()),
+                  std::make_move_iterator(paths.end()));
+  }
+  return result;
+}
+
+namespace {
+
+THatchDirection OwnDirection(TLevelStyle style) {
+  return style == lsHorizontal     ? hdHorizontal
+         : style == lsVertical     ? hdVertical
+         : style == lsDiagonalDown ? hdFalling
+                                   : hdRising;
+}
+
+// One area fill in the order it burns: shells from the outside in, island
+// strokes, then hatch passes. FRest is what is still unburnt; every step
+// burns part of it and returns false once stop is seen.
+class TAreaFill {
+public:
+  TAreaFill(const TBurnJob &job, const std::atomic<bool> &stop, const TAreaProgress &progress)
+      : FJob(job), FFocus(job.Focus), FTolerance(job.Focus / 8.0), FStop(stop),
+        FProgress(progress) {}
+
+  bool Prepare(const std::vector<TPaths> &input, const TPaths &printedLines);
+  bool Shells(std::int32_t count);
+  void IslandStrokes();
+  bool Hatch(TLevelStyle style);
+  TAreaPaths &Result() { return FResult; }
+
+private:
+  void Add(TAreaPart part, TPaths paths);
+
+  const TBurnJob &FJob;
+  const int FFocus;
+  const double FTolerance;
+  const std::atomic<bool> &FStop;
+  const TAreaProgress &FProgress;
+  // FInset lies 0.1 focus inside the line the next shell follows.
+  TPaths FRest, FInset;
+  TAreaPaths FResult;
+};
+
+bool TAreaFill::Prepare(const std::vector<TPaths> &input, const TPaths &printedLines) {
+  const int f = FFocus;
+  TOffsetter merge;
+  for (const auto &set : input)
+    merge.Add(ScaleToOutput(set, FJob.Scale, FJob.Mirror, FJob.Output.cx), jtMiter,
+              etClosedPolygon);
+  const TPaths area = OffsetPaths(merge.Execute(1.0), -1.0);
+  const TPaths lines = UnitedStrokeZone(printedLines, 0.5 * f);
+  if (FStop)
+    return false;
+  FRest = OffsetPaths(BooleanPaths(area, lines, ctDifference), -0.4 * f);
+  FInset = OffsetPaths(FRest, -0.1 * f);
+  return !FStop;
+}
+
+void TAreaFill::Add(TAreaPart part, TPaths paths) {
+  FRest = SubtractBurned(FRest, paths, FFocus);
+  if (FProgress)
+    FProgress(part, paths);
+  TPaths &target = part == apShells ? FResult.Shells : FResult.Hatch;
+  target.insert(target.end(), std::make_move_iterator(paths.begin()),
+                std::make_move_iterator(paths.end()));
+}
+
+bool TAreaFill::Shells(std::int32_t count) {
+  const int f = FFocus;
+  for (std::int32_t i = 0; i < count; ++i) {
+    if (FInset.empty())
+      break;
+    FInset = OffsetPaths(FInset, 0.1 * f);
+    Add(apShells, SimplifyPaths(ClosePaths(FInset), FTolerance));
+    FInset = OffsetPaths(FInset, -1.1 * f);
+    if (FStop)
+      return false;
+  }
+  return true;
+}
+
+// Small islands of three or four corners that the shells left get one stroke
+// along their long axis when that burns them almost whole.
+void TAreaFill::IslandStrokes() {
+  const int f = FFocus;
+  TClipper clipper;
+  clipper.AddSubject(OffsetPaths(FRest, 0.1 * f));
+  PolyTree tree;
+  clipper.Execute(ctUnion, tree);
+  TPaths strokes;
+  const double maximumArea = 100.0 * f * f;
+  for (int i = 0; i < tree.ChildCount(); ++i) {
+    const PolyNode &node = *tree.Childs[static_cast<std::size_t>(i)];
+    const std::size_t points = node.Contour.size();
+    if (node.ChildCount() == 0 && Area(node.Contour) < maximumArea &&
+        (points == 3 || points == 4)) {
+      TPath stroke = IslandStroke(node.Contour, f, FJob.Output.cx);
+      if (!stroke.empty())
+        strokes.push_back(std::move(stroke));
+    }
+  }
+  Add(apShells, SimplifyPaths(strokes, FTolerance));
+}
+
+bool TAreaFill::Hatch(TLevelStyle style) {
+  const int f = FFocus;
+  const THatchDirection own = OwnDirection(style);
+  std::vector<THatchDirection> others;
+  for (THatchDirection d : {hdHorizontal, hdVertical, hdFalling, hdRising})
+    if (d != own)
+      others.push_back(d);
+  // Each step runs twice, the second time on what the first left.
+  struct TStep {
+    std::vector<THatchDirection> Directions;
+    std::int64_t Minimum;
+  };
+  const TStep plan[] = {{{own}, 2 * f}, {others, (5 * f) / 2}, {{own}, f / 2}, {others, f / 2}};
+  for (const TStep &step : plan)
+    for (int repeat = 0; repeat < 2; ++repeat)
+      for (THatchDirection direction : step.Directions) {
+        if (FStop)
+          return false;
+        TPaths pass = HatchPass(FRest, direction, f, step.Minimum, &FStop);
+        if (FStop)
+          return false;
+        Add(apHatch, std::move(pass));
+      }
+  return true;
+}
+
+} // namespace
+
+TAreaPaths AreaPaths(const std::vector<TPaths> &input, const TPaths &printedLines,
+                     std::int32_t shells, TLevelStyle style, const TBurnJob &job,
+                     const std::atomic<bool> &stop, const TAreaProgress &progress) {
+  TAreaFill fill(job, stop, progress);
+  if (stop || !fill.Prepare(input, printedLines) || !fill.Shells(shells))
+    return std::move(fill.Result());
+  // A negative shell count still asks for island strokes; only 0 skips them.
+  if (shells != 0)
+    fill.IslandStrokes();
+  if (!stop)
+    fill.Hatch(style);
+  return std::move(fill.Result());
+}
+
+TPaths OutlinePaths(const TPaths &strokes, std::int32_t focus, double unitsPerMM) {
+  const int f = focus;
+  const TPaths zone = UnitedStrokeZone(strokes, 2.1 * f);
+  TOffsetter shrink;
+  shrink.Add(zone, jtRound, etClosedPolygon);
+  PolyTree tree;
+  shrink.Execute(tree, -1.9 * f);
+  const double minimumArea = 4.0 * unitsPerMM * unitsPerMM;
+  TPaths outline;
+  for (int i = 0; i < tree.ChildCount(); ++i) {
+    TPath contour = ClosePath(tree.Childs[static_cast<std::size_t>(i)]->Contour);
+    for (auto &p : contour) {
+      p.X = std::max<cInt>(p.X, 0);
+      p.Y = std::max<cInt>(p.Y, 0);
+    }
+    if (Area(contour) > minimumArea)
+      outline.push_back(std::move(contour));
+  }
+  return outline;
+}

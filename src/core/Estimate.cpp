@@ -1,0 +1,44 @@
+#include "Estimate.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "Levels.h"
+#include "PathUtils.h"
+
+double EstimateSeconds(const TLevels &levels) {
+  const double unitsPerMM = UnitsPerMM();
+  double seconds = 0;
+  for (int i = 0; i < levels.Count(); ++i) {
+    const TLevel &level = *levels.Item(i);
+    if (!level.Print())
+      continue;
+    const double length = static_cast<double>(PathsLength(level.Output(), false, 0));
+    seconds += length * 100 / unitsPerMM * level.Passes() / level.Speed();
+  }
+  return seconds;
+}
+
+std::string EstimateText(double seconds) {
+  // Rounded once, half to even; the parts each start with a space.
+  auto s = static_cast<long long>(std::nearbyint(seconds));
+  std::string text;
+  char part[48];
+  if (s >= 3600) {
+    std::snprintf(part, sizeof part, " %lldh", s / 3600);
+    text += part;
+    s %= 3600;
+  }
+  if (s > 59) {
+    std::snprintf(part, sizeof part, " %lldm", s / 60);
+    text += part;
+    s %= 60;
+  }
+  if (s != 0) {
+    std::snprintf(part, sizeof part, " %llds", s);
+    text += part;
+  }
+  if (text.empty())
+    return "Nothing to print";
+  return "Estimated burning time:  " + text;
+}

@@ -1,0 +1,12 @@
+#pragma once
+// The burning-time estimate the window shows once a cycle has finished.
+
+#include <string>
+
+class TLevels;
+
+// Seconds to trace every printed level's burn paths, all passes at its
+// speed; travel moves are not counted.
+double EstimateSeconds(const TLevels &levels);
+// "Estimated burning time:   1h 2m 5s", or "Nothing to print" when it rounds to 0 s.
+std::string EstimateText(double seconds);

@@ -1,0 +1,64 @@
+#include <gtest/gtest.h>
+
+#include "JobFixture.h"
+#include "core/BurnPaths.h"
+
+namespace {
+
+// The job the list would hand over for a drawing that is its own output.
+TBurnJob PlainJob(std::int32_t focus, std::int32_t side) {
+  TBurnJob job;
+  job.Focus = focus;
+  job.Scale = {1, 1};
+  job.Output = {side, side};
+  return job;
+}
+
+} // namespace
+
+TEST(BurnPaths, AreaFromPlainInputsMatchesTheCycle) {
+  TJob cycled; // focus 20 units
+  cycled.AddArea({Square(0, 0, 1000), Square(300, 300, 200)}, 2, lsDiagonalDown);
+  cycled.AddLines({{{0, 500}, {1000, 520}}});
+  cycled.Finish({1000, 1000});
+  cycled.Levels.RunCycles();
+
+  const std::atomic<bool> stop{false};
+  TAreaPaths added;
+  const TAreaPaths paths =
+      AreaPaths(*cycled.Area->Input(), cycled.Lines->Output(), 2, lsDiagonalDown,
+                PlainJob(20, 1000), stop, [&](TAreaPart part, const TPaths &piece) {
+                  TPaths &target = part == apShells ? added.Shells : added.Hatch;
+                  // Shells come before any hatch line.
+                  EXPECT_TRUE(part == apHatch || added.Hatch.empty());
+                  target.insert(target.end(), piece.begin(), piece.end());
+                });
+  EXPECT_EQ(paths.Shells, cycled.Perimeter->Output());
+  EXPECT_EQ(paths.Hatch, cycled.Area->Output());
+  // What the progress reported adds up to the result, in order.
+  EXPECT_EQ(added.Shells, paths.Shells);
+  EXPECT_EQ(added.Hatch, paths.Hatch);
+  ASSERT_FALSE(paths.Hatch.empty());
+}
+
+TEST(BurnPaths, StopSetGivesNothing) {
+  const std::atomic<bool> stop{true};
+  const TBurnJob job = PlainJob(20, 1000);
+  int calls = 0;
+  const TAreaPaths area = AreaPaths({{Square(0, 0, 1000)}}, {}, 1, lsHorizontal, job, stop,
+                                    [&](TAreaPart, const TPaths &) { ++calls; });
+  EXPECT_TRUE(area.Shells.empty());
+  EXPECT_TRUE(area.Hatch.empty());
+  EXPECT_EQ(calls, 0);
+  EXPECT_TRUE(LinePaths({{{{0, 0}, {500, 0}}}}, job, stop).empty());
+}
+
+TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
+  // A square of 300 units traced as one closed stroke: its outline encloses
+  // some 300 × 300 units: 9 mm² at 100 units per mm, under 2.5 mm² at 200.
+  const TPaths strokes{{{0, 0}, {300, 0}, {300, 300}, {0, 300}, {0, 0}}};
+  const TPaths outline = OutlinePaths(strokes, 20, 100);
+  ASSERT_EQ(outline.size(), 1u);
+  EXPECT_EQ(outline[0].front(), outline[0].back());
+  EXPECT_TRUE(OutlinePaths(strokes, 20, 200).empty());
+}
