@@ -12,8 +12,8 @@
 #include <numbers>
 #include <utility>
 
-#include "PathData.h"
 #include "PlotterAreas.h"
+#include "core/PathData.h"
 #include "core/PathUtils.h"
 
 namespace {

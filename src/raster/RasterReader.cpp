@@ -13,9 +13,9 @@
 #include <QImage>
 #include <QImageReader>
 
-#include "ColorUnit.h"
 #include "LabCache.h"
 #include "Quantizer.h"
+#include "core/ColorUnit.h"
 #include "core/Levels.h"
 
 namespace {

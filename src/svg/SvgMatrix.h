@@ -2,7 +2,7 @@
 // The 2-D affine matrix of SVG transforms: 3 x 3 single-precision entries,
 // points as row vectors (x, y, 1) multiplied from the left.
 
-#include "hpgl/PathData.h"
+#include "core/PathData.h"
 
 struct TSvgMatrix {
   float M[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};

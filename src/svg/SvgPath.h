@@ -7,7 +7,7 @@
 #include <string_view>
 
 #include "SvgMatrix.h"
-#include "hpgl/PathData.h"
+#include "core/PathData.h"
 
 // Longest path one "d" attribute may build. Far beyond any drawing made by
 // hand or tool, and small enough that flattening and clipping it stays

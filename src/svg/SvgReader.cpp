@@ -18,8 +18,8 @@
 #include "SvgMatrix.h"
 #include "SvgPath.h"
 #include "SvgText.h"
+#include "core/ColorUnit.h"
 #include "core/PathUtils.h"
-#include "raster/ColorUnit.h"
 
 namespace {
 

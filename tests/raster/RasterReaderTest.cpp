@@ -13,9 +13,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ColorUnit.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
-#include "raster/ColorUnit.h"
 #include "raster/Quantizer.h"
 
 namespace {
