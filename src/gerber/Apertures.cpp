@@ -300,7 +300,7 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
         points += static_cast<std::int64_t>(path.size());
       context.Budget.Charge(points);
       if (rotation != 0)
-        shape = TransformPaths(shape, TMatrix::Rotation(rotation));
+        shape = TransformPaths(shape, TMatrix::SingleRotation(rotation));
       aperture.Add(std::move(shape), exposure);
     } catch (const TReadError &) {
       throw;

@@ -684,10 +684,13 @@ void TGerberParser::Emit(const TPaths &shape, TIntPoint offset) {
       // keeps coordinates beyond its 24-bit mantissa exact.
       if (dx == 0 && dy == 0)
         FImage.Add(shape, FDark);
-      else
-        FImage.Add(TransformPaths(shape, TMatrix::Translation(static_cast<double>(dx),
-                                                              static_cast<double>(dy))),
-                   FDark);
+      else {
+        // Through double first, as the translation always went: a direct
+        // conversion could round differently beyond 2^53.
+        const TMatrix move = TMatrix::Translation(static_cast<float>(static_cast<double>(dx)),
+                                                  static_cast<float>(static_cast<double>(dy)));
+        FImage.Add(TransformPaths(shape, move), FDark);
+      }
     }
 }
 
