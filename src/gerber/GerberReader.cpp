@@ -14,6 +14,7 @@
 #include "Apertures.h"
 #include "Calculator.h"
 #include "core/PathUtils.h"
+#include "core/TextDecoding.h"
 
 using namespace ClipperLib;
 
@@ -848,20 +849,12 @@ std::string ReadGerberText(const std::string &fileName) {
   if (!in.read(bytes.data(), size))
     throw TReadError("Cannot read file " + fileName);
 
-  const bool littleEndian = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-  const bool bigEndian = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
-  if (!littleEndian && !bigEndian)
+  const TByteOrderMark mark = ByteOrderMarkOf(bytes);
+  if (mark != bomUtf16Little && mark != bomUtf16Big)
     return bytes;
   // Only printable ASCII survives the parser's filter, so every other code
   // unit can become a blank here.
-  std::string text;
-  text.reserve(bytes.size() / 2);
-  for (std::size_t k = 2; k + 1 < bytes.size(); k += 2) {
-    const auto lo = static_cast<unsigned char>(bytes[littleEndian ? k : k + 1]);
-    const auto hi = static_cast<unsigned char>(bytes[littleEndian ? k + 1 : k]);
-    text.push_back(hi == 0 && lo < 128 ? static_cast<char>(lo) : ' ');
-  }
-  return text;
+  return NarrowUtf16(bytes, mark == bomUtf16Little, 128, ' ');
 }
 
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options) {

@@ -15,6 +15,7 @@
 #include "PlotterAreas.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
+#include "core/TextDecoding.h"
 
 namespace {
 
@@ -878,22 +879,14 @@ TReadResult ReadPlotter(std::string_view bytes, const TReadOptions &options) {
 }
 
 std::string DecodePlotterText(std::string_view bytes) {
-  auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
-  if (starts("\xEF\xBB\xBF"))
+  const TByteOrderMark mark = ByteOrderMarkOf(bytes);
+  if (mark == bomUtf8)
     return std::string(bytes.substr(3));
-  const bool little = starts("\xFF\xFE"), big = starts("\xFE\xFF");
-  if (!little && !big)
+  if (mark == bomNone)
     return std::string(bytes);
-  std::string text;
-  text.reserve(bytes.size() / 2);
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    const auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
-    const auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
-    // Beyond 8 bits a character can only be label text or a label terminator:
-    // substitute one that no plotter file uses as either.
-    text.push_back(hi == 0 ? static_cast<char>(lo) : '\x1A');
-  }
-  return text;
+  // Beyond 8 bits a character can only be label text or a label terminator:
+  // substitute one that no plotter file uses as either.
+  return NarrowUtf16(bytes, mark == bomUtf16Little, 256, '\x1A');
 }
 
 TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options) {
