@@ -1,18 +1,17 @@
 #include "GerberReader.h"
 
-#include <charconv>
 #include <cmath>
 #include <fstream>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "Apertures.h"
 #include "Calculator.h"
+#include "core/Numbers.h"
 #include "core/PathUtils.h"
 #include "core/TextDecoding.h"
 
@@ -45,24 +44,12 @@ std::string_view Field(std::string_view block, char letter) {
   return block.substr(at + 1, end - at - 1);
 }
 
-template <typename T> std::optional<T> ParseInteger(std::string_view text) {
-  if (!text.empty() && text.front() == '+')
-    text.remove_prefix(1);
-  T value{};
-  if (text.empty())
-    return std::nullopt;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size())
-    return std::nullopt;
-  return value;
-}
-
 std::int32_t IntValue(std::string_view block, char letter, std::int32_t fallback) {
-  return ParseInteger<std::int32_t>(Field(block, letter)).value_or(fallback);
+  return ParseIntegerOptionalPlus<std::int32_t>(Field(block, letter)).value_or(fallback);
 }
 
 std::int64_t StrictInt64(std::string_view block, char letter, const char *what) {
-  const auto value = ParseInteger<std::int64_t>(Field(block, letter));
+  const auto value = ParseIntegerOptionalPlus<std::int64_t>(Field(block, letter));
   if (!value)
     Fail(std::string(what) + " is not a whole number");
   return *value;
@@ -440,7 +427,7 @@ bool TGerberParser::ImageParameter(std::string_view block) {
     FTransform.ScaleX = number('A', 1);
     FTransform.ScaleY = number('B', 1);
   } else if (block.starts_with("IR")) {
-    const auto degrees = ParseInteger<std::int32_t>(block.substr(2));
+    const auto degrees = ParseIntegerOptionalPlus<std::int32_t>(block.substr(2));
     if (!degrees || (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270))
       Fail("image rotation must be 0, 90, 180 or 270 degrees");
     FTransform.Rotation = *degrees;
@@ -506,7 +493,7 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
       Fail("unit must be MOIN or MOMM");
     return;
   } else if (startsWith("M")) {
-    const std::int32_t m = ParseInteger<std::int32_t>(block.substr(1)).value_or(-1);
+    const std::int32_t m = ParseIntegerOptionalPlus<std::int32_t>(block.substr(1)).value_or(-1);
     if (m == 0 || m == 2)
       throw TEndOfProgram();
     if (m != 1)

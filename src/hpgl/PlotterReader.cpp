@@ -1,7 +1,6 @@
 #include "PlotterReader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -13,6 +12,7 @@
 #include <utility>
 
 #include "PlotterAreas.h"
+#include "core/Numbers.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
 #include "core/TextDecoding.h"
@@ -155,23 +155,6 @@ TFilteredText FilterPlotterText(std::string_view text) {
   return filtered;
 }
 
-// A piece that is not entirely a number (or does not fit a float) reads as 0.
-float ParseParameter(std::string_view piece) {
-  if (piece.empty())
-    return 0;
-  std::string text;
-  if (piece.front() == '.') {
-    text = "0";
-    text += piece;
-    piece = text;
-  }
-  float value = 0;
-  const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-  if (error != std::errc() || end != piece.data() + piece.size())
-    return 0;
-  return value;
-}
-
 // Splits a run of parameter text. A comma always ends a parameter, so
 // empty pieces between commas, before the first and after the last read as
 // 0 ("PD10,20," has three parameters); blanks and a sign after a number end
@@ -183,7 +166,7 @@ void ReadParameters(std::string_view run, std::vector<float> &parameters) {
   bool ended = false;
   bool afterComma = false;
   auto endPiece = [&] {
-    parameters.push_back(ParseParameter(piece));
+    parameters.push_back(ParseFloatOrZero(piece));
     piece.clear();
   };
   auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
