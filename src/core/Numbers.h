@@ -9,6 +9,9 @@
 #include <string_view>
 #include <system_error>
 
+// The integer ones are templates in this header only, so that the settings
+// store, which links QtCore alone, reads its numbers the same way.
+
 // An optional minus sign and decimal digits, the whole text, within T.
 template <typename T> std::optional<T> ParseInteger(std::string_view text) {
   T value{};
