@@ -1,7 +1,6 @@
 #include "GerberReader.h"
 
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <numbers>
 #include <optional>
@@ -11,6 +10,7 @@
 
 #include "Apertures.h"
 #include "Calculator.h"
+#include "core/FileBytes.h"
 #include "core/Numbers.h"
 #include "core/PathUtils.h"
 #include "core/TextDecoding.h"
@@ -822,20 +822,7 @@ TPaths ParseGerberReference(std::string_view text, const TGerberOptions &options
 }
 
 std::string ReadGerberText(const std::string &fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
-    throw TReadError("Cannot open file " + fileName);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0)
-    throw TReadError("Cannot read file " + fileName);
-  if (size > GerberMaxFileBytes)
-    throw TReadError("The Gerber file is too large: " + fileName);
-  in.seekg(0);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (!in.read(bytes.data(), size))
-    throw TReadError("Cannot read file " + fileName);
-
+  std::string bytes = ReadFileBytes(fileName, GerberMaxFileBytes);
   const TByteOrderMark mark = ByteOrderMarkOf(bytes);
   if (mark != bomUtf16Little && mark != bomUtf16Big)
     return bytes;

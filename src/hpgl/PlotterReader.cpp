@@ -4,14 +4,13 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <numbers>
 #include <utility>
 
 #include "PlotterAreas.h"
+#include "core/FileBytes.h"
 #include "core/Numbers.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
@@ -873,11 +872,5 @@ std::string DecodePlotterText(std::string_view bytes) {
 }
 
 TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
-    throw TReadError("Cannot open file \"" + fileName + "\"");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad())
-    throw TReadError("Cannot read file \"" + fileName + "\"");
-  return ReadPlotter(bytes, options);
+  return ReadPlotter(ReadFileBytes(fileName, UnlimitedFileBytes), options);
 }

@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <optional>
 
 #include "StlLevels.h"
+#include "core/FileBytes.h"
 #include "core/Numbers.h"
 #include "core/PathUtils.h"
 
@@ -329,16 +328,5 @@ TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &op
 }
 
 TReadResult LoadStereolithographyFile(const std::string &fileName, const TReadOptions &options) {
-  // A folder or a device opens as a stream too, with no usable size.
-  std::error_code error;
-  const bool regular = std::filesystem::is_regular_file(fileName, error);
-  const std::uintmax_t size = regular ? std::filesystem::file_size(fileName, error) : 0;
-  std::ifstream file(fileName, std::ios::binary);
-  if (!regular || error || !file)
-    throw TReadError("Cannot open file \"" + fileName + "\"");
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<std::uintmax_t>(file.gcount()) != size)
-    throw TReadError("Cannot read file \"" + fileName + "\"");
-  return ReadStereolithography(bytes, options);
+  return ReadStereolithography(ReadFileBytes(fileName, UnlimitedFileBytes), options);
 }

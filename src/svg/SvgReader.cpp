@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <QByteArray>
-#include <QFile>
 #include <QXmlStreamReader>
 
 #include "CssColor.h"
@@ -18,6 +17,7 @@
 #include "SvgPath.h"
 #include "SvgText.h"
 #include "core/ColorUnit.h"
+#include "core/FileBytes.h"
 #include "core/Matrix.h"
 #include "core/PathUtils.h"
 
@@ -647,11 +647,5 @@ TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options, TCoverM
 }
 
 TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options) {
-  QFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::ReadOnly))
-    throw TReadError("Cannot open the file " + fileName);
-  if (file.size() > MaxSvgFileSize)
-    throw TReadError("The file is too large for an SVG drawing");
-  const QByteArray bytes = file.readAll();
-  return LoadSvg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
+  return LoadSvg(ReadFileBytes(fileName, MaxSvgFileSize), options);
 }
