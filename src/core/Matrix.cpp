@@ -48,7 +48,3 @@ TMatrix TMatrix::operator*(const TMatrix &other) const {
       r.M[i][j] = M[i][0] * other.M[0][j] + M[i][1] * other.M[1][j] + M[i][2] * other.M[2][j];
   return r;
 }
-
-TPointF TMatrix::Apply(TPointF p) const {
-  return {p.X * M[0][0] + p.Y * M[1][0] + M[2][0], p.X * M[0][1] + p.Y * M[1][1] + M[2][1]};
-}

@@ -21,6 +21,9 @@ struct TMatrix {
 
   // this x other: the transform that applies this first, then other.
   TMatrix operator*(const TMatrix &other) const;
-  TPointF Apply(TPointF p) const;
+  // Inline: the Gerber reader sends every point of a board through it.
+  TPointF Apply(TPointF p) const {
+    return {p.X * M[0][0] + p.Y * M[1][0] + M[2][0], p.X * M[0][1] + p.Y * M[1][1] + M[2][1]};
+  }
   friend bool operator==(const TMatrix &, const TMatrix &) = default;
 };
