@@ -14,9 +14,9 @@
 
 #include <benchmark/benchmark.h>
 
+#include "core/ColorUnit.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
-#include "raster/ColorUnit.h"
 #include "raster/LabCache.h"
 #include "raster/Quantizer.h"
 #include "raster/RasterReader.h"

@@ -114,24 +114,6 @@ TPaths SimplifyPaths(const TPaths &paths, double tolerance) {
   return result;
 }
 
-IntRect PathsBounds(const TPaths &paths) {
-  IntRect bounds{0, 0, 0, 0};
-  bool first = true;
-  for (const auto &path : paths)
-    for (const auto &p : path) {
-      if (first) {
-        bounds = {p.X, p.Y, p.X, p.Y};
-        first = false;
-        continue;
-      }
-      bounds.left = std::min(bounds.left, p.X);
-      bounds.right = std::max(bounds.right, p.X);
-      bounds.top = std::min(bounds.top, p.Y);
-      bounds.bottom = std::max(bounds.bottom, p.Y);
-    }
-  return bounds;
-}
-
 TPaths OffsetPaths(const TPaths &paths, double delta) {
   TOffsetter offsetter(OffsetPathsMiterLimit, ClipperArcTolerance);
   offsetter.Add(paths, delta >= 0 ? jtMiter : jtRound, etClosedPolygon);

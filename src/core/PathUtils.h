@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "Bounds.h"
 #include "Geometry.h"
 
 // Fixed Clipper parameters of the program.
@@ -23,9 +24,6 @@ TPaths RemoveShortPaths(const TPaths &paths, std::int64_t minimum);
 TPath SimplifyPath(const TPath &path, double tolerance);
 TPaths SimplifyPaths(const TPaths &paths, double tolerance);
 bool NearCollinear(const TIntPoint &a, const TIntPoint &b, const TIntPoint &c, double tolerance);
-
-// Smallest and largest X (left, right) and Y (top, bottom) of all points.
-ClipperLib::IntRect PathsBounds(const TPaths &paths);
 
 // Offset of closed polygons: miter joins when growing, round when shrinking.
 TPaths OffsetPaths(const TPaths &paths, double delta);

@@ -1,16 +1,15 @@
 #include "Apertures.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 #include <numbers>
 #include <stdexcept>
-#include <system_error>
 
 #include "Calculator.h"
-#include "core/ReadResult.h"
+#include "core/Numbers.h"
 #include "core/PathUtils.h"
+#include "core/ReadResult.h"
 
 using namespace ClipperLib;
 
@@ -36,13 +35,6 @@ std::vector<std::string_view> Split(std::string_view text, char separator) {
     parts.push_back(text.substr(start, next - start));
     start = next + 1;
   }
-}
-
-bool StrictInt(std::string_view text, std::int32_t &value) {
-  if (text.empty())
-    return false;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && ptr == text.data() + text.size();
 }
 
 // A value rounded half to even that must fit a 32-bit integer.
@@ -238,9 +230,10 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
   std::size_t digits = 0;
   while (digits < text.size() && text[digits] >= '0' && text[digits] <= '9')
     ++digits;
-  std::int32_t code = 0;
-  if (!StrictInt(text.substr(0, digits), code))
+  const auto parsed = ParseInteger<std::int32_t>(text.substr(0, digits));
+  if (!parsed)
     Fail("the aperture definition has no D code, or one too large");
+  const std::int32_t code = *parsed;
   if (code < 10)
     Fail("aperture D codes start at D10");
 
@@ -275,11 +268,13 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
       context.Budget.Charge(1 + static_cast<std::int64_t>(primitive.size() / 8));
       if (primitive[0] == '$') {
         const std::size_t equals = primitive.find('=');
-        std::int32_t number = 0;
-        if (equals == std::string::npos ||
-            !StrictInt(std::string_view(primitive).substr(1, equals - 1), number))
+        const auto number =
+            equals == std::string::npos
+                ? std::nullopt
+                : ParseInteger<std::int32_t>(std::string_view(primitive).substr(1, equals - 1));
+        if (!number)
           Fail("a macro variable definition without = or number");
-        variables[number] = Calculate(std::string_view(primitive).substr(equals + 1), variables);
+        variables[*number] = Calculate(std::string_view(primitive).substr(equals + 1), variables);
         continue;
       }
       if (primitive[0] == '0')
@@ -300,7 +295,7 @@ void DefineAperture(TApertureContext &context, std::string_view text) {
         points += static_cast<std::int64_t>(path.size());
       context.Budget.Charge(points);
       if (rotation != 0)
-        shape = TransformPaths(shape, TMatrix::Rotation(rotation));
+        shape = TransformPaths(shape, TMatrix::SingleRotation(rotation));
       aperture.Add(std::move(shape), exposure);
     } catch (const TReadError &) {
       throw;

@@ -1,9 +1,9 @@
 #include "Calculator.h"
 
-#include <charconv>
 #include <string>
-#include <system_error>
 #include <vector>
+
+#include "core/Numbers.h"
 
 namespace {
 
@@ -26,12 +26,11 @@ double Operand(std::string_view text, std::size_t &pos, const TVariables &variab
     std::size_t end = pos + 1;
     while (end < text.size() && IsDigit(text[end]))
       ++end;
-    std::int32_t number = 0;
-    const auto [ptr, ec] = std::from_chars(text.data() + pos + 1, text.data() + end, number);
-    if (end == pos + 1 || ec != std::errc() || ptr != text.data() + end)
+    const auto number = ParseInteger<std::int32_t>(text.substr(pos + 1, end - pos - 1));
+    if (!number)
       throw TCalcError("a macro variable without its number");
     pos = end;
-    const auto found = variables.find(number);
+    const auto found = variables.find(*number);
     return found == variables.end() ? 0.0 : found->second;
   }
   if (text[pos] == '(') {
@@ -77,20 +76,6 @@ TKind Operator(char c) {
 }
 
 } // namespace
-
-bool ParseDecimal(std::string_view text, double &value) {
-  if (!text.empty() && text.front() == '+')
-    text.remove_prefix(1);
-  if (text.empty())
-    return false;
-  // from_chars would also take "inf" and "nan": only digits, a point, an
-  // exponent and signs make a number here.
-  for (const char c : text)
-    if (!IsDigit(c) && c != '.' && c != 'E' && c != 'e' && c != '+' && c != '-')
-      return false;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  return ec == std::errc() && ptr == text.data() + text.size();
-}
 
 double Calculate(std::string_view text, const TVariables &variables) {
   std::vector<TToken> tokens;

@@ -27,7 +27,3 @@ struct TToken {
 // Evaluates text (no blanks, upper case). X and / bind tighter than + - V;
 // each level associates to the left. Division by zero is an error.
 double Calculate(std::string_view text, const TVariables &variables);
-
-// Reads a decimal number with "." as separator (optional sign and exponent);
-// false when the whole text is not one.
-bool ParseDecimal(std::string_view text, double &value);

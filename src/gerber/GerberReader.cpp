@@ -1,19 +1,19 @@
 #include "GerberReader.h"
 
-#include <charconv>
 #include <cmath>
-#include <fstream>
 #include <limits>
 #include <numbers>
 #include <optional>
 #include <stdexcept>
-#include <system_error>
 #include <utility>
 #include <vector>
 
 #include "Apertures.h"
 #include "Calculator.h"
+#include "core/FileBytes.h"
+#include "core/Numbers.h"
 #include "core/PathUtils.h"
+#include "core/TextDecoding.h"
 
 using namespace ClipperLib;
 
@@ -44,24 +44,12 @@ std::string_view Field(std::string_view block, char letter) {
   return block.substr(at + 1, end - at - 1);
 }
 
-template <typename T> std::optional<T> ParseInteger(std::string_view text) {
-  if (!text.empty() && text.front() == '+')
-    text.remove_prefix(1);
-  T value{};
-  if (text.empty())
-    return std::nullopt;
-  const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (ec != std::errc() || ptr != text.data() + text.size())
-    return std::nullopt;
-  return value;
-}
-
 std::int32_t IntValue(std::string_view block, char letter, std::int32_t fallback) {
-  return ParseInteger<std::int32_t>(Field(block, letter)).value_or(fallback);
+  return ParseIntegerOptionalPlus<std::int32_t>(Field(block, letter)).value_or(fallback);
 }
 
 std::int64_t StrictInt64(std::string_view block, char letter, const char *what) {
-  const auto value = ParseInteger<std::int64_t>(Field(block, letter));
+  const auto value = ParseIntegerOptionalPlus<std::int64_t>(Field(block, letter));
   if (!value)
     Fail(std::string(what) + " is not a whole number");
   return *value;
@@ -439,7 +427,7 @@ bool TGerberParser::ImageParameter(std::string_view block) {
     FTransform.ScaleX = number('A', 1);
     FTransform.ScaleY = number('B', 1);
   } else if (block.starts_with("IR")) {
-    const auto degrees = ParseInteger<std::int32_t>(block.substr(2));
+    const auto degrees = ParseIntegerOptionalPlus<std::int32_t>(block.substr(2));
     if (!degrees || (*degrees != 0 && *degrees != 90 && *degrees != 180 && *degrees != 270))
       Fail("image rotation must be 0, 90, 180 or 270 degrees");
     FTransform.Rotation = *degrees;
@@ -505,7 +493,7 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
       Fail("unit must be MOIN or MOMM");
     return;
   } else if (startsWith("M")) {
-    const std::int32_t m = ParseInteger<std::int32_t>(block.substr(1)).value_or(-1);
+    const std::int32_t m = ParseIntegerOptionalPlus<std::int32_t>(block.substr(1)).value_or(-1);
     if (m == 0 || m == 2)
       throw TEndOfProgram();
     if (m != 1)
@@ -684,10 +672,13 @@ void TGerberParser::Emit(const TPaths &shape, TIntPoint offset) {
       // keeps coordinates beyond its 24-bit mantissa exact.
       if (dx == 0 && dy == 0)
         FImage.Add(shape, FDark);
-      else
-        FImage.Add(TransformPaths(shape, TMatrix::Translation(static_cast<double>(dx),
-                                                              static_cast<double>(dy))),
-                   FDark);
+      else {
+        // Through double first, as the translation always went: a direct
+        // conversion could round differently beyond 2^53.
+        const TMatrix move = TMatrix::Translation(static_cast<float>(static_cast<double>(dx)),
+                                                  static_cast<float>(static_cast<double>(dy)));
+        FImage.Add(TransformPaths(shape, move), FDark);
+      }
     }
 }
 
@@ -829,34 +820,13 @@ TPaths ParseGerberReference(std::string_view text, const TGerberOptions &options
 }
 
 std::string ReadGerberText(const std::string &fileName) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
-    throw TReadError("Cannot open file " + fileName);
-  in.seekg(0, std::ios::end);
-  const std::streamoff size = in.tellg();
-  if (size < 0)
-    throw TReadError("Cannot read file " + fileName);
-  if (size > GerberMaxFileBytes)
-    throw TReadError("The Gerber file is too large: " + fileName);
-  in.seekg(0);
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  if (!in.read(bytes.data(), size))
-    throw TReadError("Cannot read file " + fileName);
-
-  const bool littleEndian = bytes.size() >= 2 && bytes[0] == '\xFF' && bytes[1] == '\xFE';
-  const bool bigEndian = bytes.size() >= 2 && bytes[0] == '\xFE' && bytes[1] == '\xFF';
-  if (!littleEndian && !bigEndian)
+  std::string bytes = ReadFileBytes(fileName, GerberMaxFileBytes);
+  const TByteOrderMark mark = ByteOrderMarkOf(bytes);
+  if (mark != bomUtf16Little && mark != bomUtf16Big)
     return bytes;
   // Only printable ASCII survives the parser's filter, so every other code
   // unit can become a blank here.
-  std::string text;
-  text.reserve(bytes.size() / 2);
-  for (std::size_t k = 2; k + 1 < bytes.size(); k += 2) {
-    const auto lo = static_cast<unsigned char>(bytes[littleEndian ? k : k + 1]);
-    const auto hi = static_cast<unsigned char>(bytes[littleEndian ? k + 1 : k]);
-    text.push_back(hi == 0 && lo < 128 ? static_cast<char>(lo) : ' ');
-  }
-  return text;
+  return NarrowUtf16(bytes, mark == bomUtf16Little, 128, ' ');
 }
 
 TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &options) {

@@ -1,44 +1,21 @@
 #include "GerberShapes.h"
 
 #include <cmath>
-#include <numbers>
 
 #include "core/PathUtils.h"
 
 using namespace ClipperLib;
 
-TMatrix TMatrix::Translation(double dx, double dy) {
-  TMatrix m;
-  m.M[2][0] = static_cast<float>(dx);
-  m.M[2][1] = static_cast<float>(dy);
-  return m;
-}
-
-TMatrix TMatrix::Rotation(double degrees) {
-  const float a = static_cast<float>(degrees * std::numbers::pi / 180);
-  const float c = std::cos(a);
-  const float s = std::sin(a);
-  TMatrix m;
-  m.M[0][0] = c;
-  m.M[0][1] = s;
-  m.M[1][0] = -s;
-  m.M[1][1] = c;
-  return m;
-}
-
 TPaths TransformPaths(const TPaths &paths, const TMatrix &matrix) {
-  const auto &m = matrix.M;
   TPaths result;
   result.reserve(paths.size());
   for (const auto &path : paths) {
     TPath out;
     out.reserve(path.size());
     for (const auto &p : path) {
-      const float x = static_cast<float>(p.X);
-      const float y = static_cast<float>(p.Y);
-      const float tx = x * m[0][0] + y * m[1][0] + m[2][0];
-      const float ty = x * m[0][1] + y * m[1][1] + m[2][1];
-      out.emplace_back(static_cast<cInt>(std::nearbyint(tx)), static_cast<cInt>(std::nearbyint(ty)));
+      const TPointF t = matrix.Apply({static_cast<float>(p.X), static_cast<float>(p.Y)});
+      out.emplace_back(static_cast<cInt>(std::nearbyint(t.X)),
+                       static_cast<cInt>(std::nearbyint(t.Y)));
     }
     result.push_back(std::move(out));
   }
@@ -48,7 +25,8 @@ TPaths TransformPaths(const TPaths &paths, const TMatrix &matrix) {
 void AddShape(TPaths &target, const TPaths &shape, bool dark, double rotation) {
   if (shape.empty())
     return;
-  const TPaths rotated = rotation != 0 ? TransformPaths(shape, TMatrix::Rotation(rotation)) : shape;
+  const TPaths rotated =
+      rotation != 0 ? TransformPaths(shape, TMatrix::SingleRotation(rotation)) : shape;
   if (target.empty()) {
     if (dark)
       target = rotated;

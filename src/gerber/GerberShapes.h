@@ -7,15 +7,8 @@
 #include <vector>
 
 #include "core/Geometry.h"
+#include "core/Matrix.h"
 #include "core/ReadResult.h"
-
-// A 3 x 3 affine matrix in single precision; points are row vectors.
-struct TMatrix {
-  float M[3][3] = {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
-  static TMatrix Translation(double dx, double dy);
-  // Counter-clockwise for positive degrees.
-  static TMatrix Rotation(double degrees);
-};
 
 // Each point through the matrix in single precision, rounded half to even.
 TPaths TransformPaths(const TPaths &paths, const TMatrix &matrix);

@@ -13,10 +13,6 @@ namespace {
 // Patches meeting one new area beyond this count are merged into one.
 constexpr std::size_t MergeThreshold = 16;
 
-bool Meets(const IntRect &a, const IntRect &b) {
-  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
-}
-
 } // namespace
 
 // Clipping whole paths lets the clipper intersect every segment with every
@@ -100,7 +96,7 @@ TPaths TFilledAreas::Add(const TPaths &area) {
   std::vector<std::size_t> met;
   TPaths clip;
   for (std::size_t i = 0; i < FPatches.size(); ++i)
-    if (Meets(FPatches[i].Bounds, bounds)) {
+    if (BoxesMeet(FPatches[i].Bounds, bounds)) {
       met.push_back(i);
       clip.insert(clip.end(), FPatches[i].Paths.begin(), FPatches[i].Paths.end());
     }

@@ -1,20 +1,20 @@
 #include "PlotterReader.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
-#include <fstream>
-#include <iterator>
 #include <limits>
 #include <map>
 #include <numbers>
 #include <utility>
 
-#include "PathData.h"
 #include "PlotterAreas.h"
+#include "core/FileBytes.h"
+#include "core/Numbers.h"
+#include "core/PathData.h"
 #include "core/PathUtils.h"
+#include "core/TextDecoding.h"
 
 namespace {
 
@@ -154,23 +154,6 @@ TFilteredText FilterPlotterText(std::string_view text) {
   return filtered;
 }
 
-// A piece that is not entirely a number (or does not fit a float) reads as 0.
-float ParseParameter(std::string_view piece) {
-  if (piece.empty())
-    return 0;
-  std::string text;
-  if (piece.front() == '.') {
-    text = "0";
-    text += piece;
-    piece = text;
-  }
-  float value = 0;
-  const auto [end, error] = std::from_chars(piece.data(), piece.data() + piece.size(), value);
-  if (error != std::errc() || end != piece.data() + piece.size())
-    return 0;
-  return value;
-}
-
 // Splits a run of parameter text. A comma always ends a parameter, so
 // empty pieces between commas, before the first and after the last read as
 // 0 ("PD10,20," has three parameters); blanks and a sign after a number end
@@ -182,7 +165,7 @@ void ReadParameters(std::string_view run, std::vector<float> &parameters) {
   bool ended = false;
   bool afterComma = false;
   auto endPiece = [&] {
-    parameters.push_back(ParseParameter(piece));
+    parameters.push_back(ParseFloatOrZero(piece));
     piece.clear();
   };
   auto isDigit = [](char c) { return c >= '0' && c <= '9'; };
@@ -878,30 +861,16 @@ TReadResult ReadPlotter(std::string_view bytes, const TReadOptions &options) {
 }
 
 std::string DecodePlotterText(std::string_view bytes) {
-  auto starts = [&](std::string_view bom) { return bytes.substr(0, bom.size()) == bom; };
-  if (starts("\xEF\xBB\xBF"))
+  const TByteOrderMark mark = ByteOrderMarkOf(bytes);
+  if (mark == bomUtf8)
     return std::string(bytes.substr(3));
-  const bool little = starts("\xFF\xFE"), big = starts("\xFE\xFF");
-  if (!little && !big)
+  if (mark == bomNone)
     return std::string(bytes);
-  std::string text;
-  text.reserve(bytes.size() / 2);
-  for (std::size_t i = 2; i + 1 < bytes.size(); i += 2) {
-    const auto lo = static_cast<unsigned char>(bytes[little ? i : i + 1]);
-    const auto hi = static_cast<unsigned char>(bytes[little ? i + 1 : i]);
-    // Beyond 8 bits a character can only be label text or a label terminator:
-    // substitute one that no plotter file uses as either.
-    text.push_back(hi == 0 ? static_cast<char>(lo) : '\x1A');
-  }
-  return text;
+  // Beyond 8 bits a character can only be label text or a label terminator:
+  // substitute one that no plotter file uses as either.
+  return NarrowUtf16(bytes, mark == bomUtf16Little, 256, '\x1A');
 }
 
 TReadResult LoadPlotterFile(const std::string &fileName, const TReadOptions &options) {
-  std::ifstream in(fileName, std::ios::binary);
-  if (!in)
-    throw TReadError("Cannot open file \"" + fileName + "\"");
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  if (in.bad())
-    throw TReadError("Cannot read file \"" + fileName + "\"");
-  return ReadPlotter(bytes, options);
+  return ReadPlotter(ReadFileBytes(fileName, UnlimitedFileBytes), options);
 }

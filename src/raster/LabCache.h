@@ -5,14 +5,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "core/ColorUnit.h"
 #include "core/LabColor.h"
-
-// The two halves of ColorToLab, shared so that the cache rounds through
-// exactly the arithmetic of the plain conversion.
-namespace ColorDetail {
-float ChannelToLinear(unsigned channel);
-TLabColor LinearToLab(float r, float g, float b);
-} // namespace ColorDetail
 
 // Lab packed into 32 bits: L in the low byte, then a and b as signed bytes.
 inline std::uint32_t PackLab(const TLabColor &lab) {

@@ -12,8 +12,8 @@
 
 #include <QImage>
 
-#include "ColorUnit.h"
 #include "LabCache.h"
+#include "core/ColorUnit.h"
 
 namespace {
 

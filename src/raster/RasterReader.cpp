@@ -9,13 +9,13 @@
 
 #include <QBuffer>
 #include <QByteArray>
-#include <QFile>
 #include <QImage>
 #include <QImageReader>
 
-#include "ColorUnit.h"
 #include "LabCache.h"
 #include "Quantizer.h"
+#include "core/ColorUnit.h"
+#include "core/FileBytes.h"
 #include "core/Levels.h"
 
 namespace {
@@ -312,15 +312,10 @@ TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options
 }
 
 TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options) {
-  QFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::ReadOnly))
-    throw TReadError("Cannot open " + fileName + ": " + Text(file.errorString()));
-  if (file.size() > MaxFileBytes)
-    throw TReadError("The picture file is too large (more than 1 GB)");
-  const QByteArray bytes = file.readAll();
-  if (file.error() != QFileDevice::NoError)
-    throw TReadError("Cannot read " + fileName + ": " + Text(file.errorString()));
-  return ReadRasterBytes(bytes, options);
+  const std::string bytes = ReadFileBytes(fileName, MaxFileBytes);
+  // The bytes outlive the decoding, which copies what it keeps.
+  return ReadRasterBytes(
+      QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())), options);
 }
 
 TIntSize RasterCells(TIntSize output, std::int32_t focus) {

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -18,6 +17,8 @@
 
 #include <pwd.h>
 #include <unistd.h>
+
+#include "core/Numbers.h"
 
 // The file keeps every value with its type, one value per line:
 //
@@ -204,11 +205,10 @@ std::optional<TStoredValue> ParseLine(std::string_view line) {
   TStoredValue value{*type, *name, {}};
   switch (*type) {
   case stDword: {
-    std::int32_t number = 0;
-    const auto [end, error] = std::from_chars(data.data(), data.data() + data.size(), number);
-    if (error != std::errc() || end != data.data() + data.size() || data.empty())
+    const auto number = ParseInteger<std::int32_t>(data);
+    if (!number)
       return std::nullopt;
-    value.Data = DwordBytes(number);
+    value.Data = DwordBytes(*number);
     break;
   }
   case stString:

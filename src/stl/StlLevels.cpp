@@ -82,10 +82,6 @@ TPaths OffsetClosed(const TPaths &paths, double delta) {
   return offsetter.Execute(delta);
 }
 
-bool Overlap(const IntRect &a, const IntRect &b) {
-  return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
-}
-
 // The region within a distance of one level's outlines: a band around each
 // path, as Clipper's offsetting returns it (outer boundaries counter-
 // clockwise, holes clockwise). Non-zero filling over the bands of several
@@ -94,7 +90,7 @@ bool Overlap(const IntRect &a, const IntRect &b) {
 struct TZone {
   TPaths Polygons;
   std::vector<IntRect> Boxes;
-  IntRect Box{0, 0, -1, -1};
+  IntRect Box = EmptyBox;
 };
 
 TZone MakeZone(const TLevelInput &input, double distance) {
@@ -152,13 +148,13 @@ TPaths OutsideZones(const TPaths &path, const std::vector<const TZone *> &zones,
   std::vector<const TPath *> around;
   int aroundWinding = 0;
   for (const TZone *zone : zones) {
-    if (indexed && !Overlap(zone->Box, target))
+    if (indexed && !BoxesMeet(zone->Box, target))
       continue;
     for (std::size_t k = 0; k < zone->Polygons.size(); ++k) {
       const TPath &polygon = zone->Polygons[k];
       if (!indexed) {
         clipper.AddClip(polygon);
-      } else if (Overlap(zone->Boxes[k], target)) {
+      } else if (BoxesMeet(zone->Boxes[k], target)) {
         if (PolygonMeetsBox(polygon, target) || path.empty() || path.front().empty()) {
           clipper.AddClip(polygon);
         } else if (PointInPolygon(path.front().front(), polygon) != 0) {
@@ -205,7 +201,7 @@ public:
       auto &cached = FCache[static_cast<std::size_t>(level)];
       if (!cached)
         cached = MakeZone(Input(level), FDistance);
-      if (Overlap(cached->Box, target))
+      if (BoxesMeet(cached->Box, target))
         zones.push_back(&*cached);
     }
     if (zones.empty() && unclipped) {

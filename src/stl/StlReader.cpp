@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <bit>
-#include <charconv>
 #include <cmath>
-#include <filesystem>
-#include <fstream>
 #include <limits>
 #include <optional>
 
 #include "StlLevels.h"
+#include "core/FileBytes.h"
+#include "core/Numbers.h"
 #include "core/PathUtils.h"
 
 namespace {
@@ -162,55 +161,6 @@ std::string Latin1ToUtf8(std::string_view text) {
   return result;
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-// A decimal number with "." whatever the locale: optional sign, digits with
-// an optional fraction, optional exponent. Words such as "nan" or "inf" and
-// values beyond the range of a 32-bit float are not numbers here.
-std::optional<float> ParseSingle(std::string_view token) {
-  std::size_t i = 0;
-  if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-    ++i;
-  const std::size_t numberStart = !token.empty() && token[0] == '+' ? 1 : 0;
-  std::size_t digits = 0;
-  while (i < token.size() && IsDigit(token[i]))
-    ++i, ++digits;
-  if (i < token.size() && token[i] == '.') {
-    ++i;
-    while (i < token.size() && IsDigit(token[i]))
-      ++i, ++digits;
-  }
-  if (digits == 0)
-    return std::nullopt;
-  if (i < token.size() && (token[i] == 'e' || token[i] == 'E')) {
-    ++i;
-    if (i < token.size() && (token[i] == '+' || token[i] == '-'))
-      ++i;
-    std::size_t exponentDigits = 0;
-    while (i < token.size() && IsDigit(token[i]))
-      ++i, ++exponentDigits;
-    if (exponentDigits == 0)
-      return std::nullopt;
-  }
-  if (i != token.size())
-    return std::nullopt;
-  const char *first = token.data() + numberStart;
-  const char *last = token.data() + token.size();
-  float value = 0;
-  auto [end, error] = std::from_chars(first, last, value);
-  if (error == std::errc() && end == last)
-    return value;
-  if (error != std::errc::result_out_of_range)
-    return std::nullopt;
-  // Too small for a float is zero (or a denormal); too large is an error.
-  double wide = 0;
-  auto [wideEnd, wideError] = std::from_chars(first, last, wide);
-  if (wideError != std::errc() || wideEnd != last ||
-      std::fabs(wide) > std::numeric_limits<float>::max())
-    return std::nullopt;
-  return static_cast<float>(wide);
-}
-
 // Returns the message to show when the text is not laid out as expected;
 // facets then holds what was read before, which the caller discards.
 std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
@@ -255,7 +205,7 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
       for (std::size_t axis = 0; axis < 3; ++axis) {
         const std::size_t index = 8 + 4 * corner + axis;
         const std::string_view text = facet[index];
-        const std::optional<float> value = ParseSingle(text);
+        const std::optional<float> value = ParseStrictSingle(text);
         if (!value)
           throw TReadError("'" + Latin1ToUtf8(text) +
                            "' is not a valid floating point value for Single type (line " +
@@ -378,16 +328,5 @@ TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &op
 }
 
 TReadResult LoadStereolithographyFile(const std::string &fileName, const TReadOptions &options) {
-  // A folder or a device opens as a stream too, with no usable size.
-  std::error_code error;
-  const bool regular = std::filesystem::is_regular_file(fileName, error);
-  const std::uintmax_t size = regular ? std::filesystem::file_size(fileName, error) : 0;
-  std::ifstream file(fileName, std::ios::binary);
-  if (!regular || error || !file)
-    throw TReadError("Cannot open file \"" + fileName + "\"");
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  file.read(bytes.data(), static_cast<std::streamsize>(size));
-  if (static_cast<std::uintmax_t>(file.gcount()) != size)
-    throw TReadError("Cannot read file \"" + fileName + "\"");
-  return ReadStereolithography(bytes, options);
+  return ReadStereolithography(ReadFileBytes(fileName, UnlimitedFileBytes), options);
 }

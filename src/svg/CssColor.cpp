@@ -6,7 +6,7 @@
 #include <string>
 
 #include "SvgText.h"
-#include "raster/ColorUnit.h"
+#include "core/ColorUnit.h"
 
 namespace {
 

@@ -71,44 +71,6 @@ void EraseMarked(TLevelList &levels, const std::vector<bool> &erase) {
   levels.resize(out);
 }
 
-IntRect Bounds(const TPath &path) {
-  IntRect box{0, 0, -1, -1};
-  if (path.empty())
-    return box;
-  box = {path[0].X, path[0].Y, path[0].X, path[0].Y};
-  for (const auto &p : path) {
-    box.left = std::min(box.left, p.X);
-    box.right = std::max(box.right, p.X);
-    box.top = std::min(box.top, p.Y);
-    box.bottom = std::max(box.bottom, p.Y);
-  }
-  return box;
-}
-
-bool IsEmptyBox(const IntRect &box) { return box.left > box.right; }
-
-IntRect Unite(const IntRect &a, const IntRect &b) {
-  if (IsEmptyBox(a))
-    return b;
-  if (IsEmptyBox(b))
-    return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-          std::max(a.bottom, b.bottom)};
-}
-
-IntRect Bounds(const TPaths &paths) {
-  IntRect box{0, 0, -1, -1};
-  for (const auto &path : paths)
-    box = Unite(box, Bounds(path));
-  return box;
-}
-
-// Touching boxes count as overlapping: shapes that share an edge interact.
-bool Overlap(const IntRect &a, const IntRect &b) {
-  return !IsEmptyBox(a) && !IsEmptyBox(b) && a.left <= b.right && b.left <= a.right &&
-         a.top <= b.bottom && b.top <= a.bottom;
-}
-
 // What later elements cover, kept as the separate regions that made it up
 // instead of one union. A shape is cut by the regions whose bounding boxes
 // meet its own, one after the other, largest overlap first; a shape that is
@@ -128,21 +90,21 @@ public:
   // are to be cut by it.
   void Add(TPaths region) {
     TRegion r;
-    r.Box = Bounds(region);
+    r.Box = PointsBox(region);
     if (IsEmptyBox(r.Box))
       return;
     for (const auto &path : region)
-      r.Boxes.push_back(Bounds(path));
+      r.Boxes.push_back(PointsBox(path));
     r.Paths = std::move(region);
     FRegions.push_back(std::move(r));
   }
 
   // Closed polygons minus the cover, cut region by region.
   TPaths Subtract(TPaths subject) const {
-    for (const TRegion *region : Near(Bounds(subject))) {
+    for (const TRegion *region : Near(PointsBox(subject))) {
       if (subject.empty())
         break;
-      const TPaths clip = PathsNear(*region, Bounds(subject));
+      const TPaths clip = PathsNear(*region, PointsBox(subject));
       if (!clip.empty())
         subject = BooleanPaths(subject, clip, ctDifference);
     }
@@ -156,7 +118,7 @@ public:
   // counter-clockwise, holes clockwise), so their non-zero fill together is
   // their union.
   TPaths SubtractOpen(const TPaths &lines) const {
-    const IntRect box = Bounds(lines);
+    const IntRect box = PointsBox(lines);
     TPaths clip;
     for (const TRegion *region : Near(box)) {
       TPaths near = PathsNear(*region, box);
@@ -171,7 +133,7 @@ private:
   std::vector<const TRegion *> Near(const IntRect &box) const {
     std::vector<std::pair<double, const TRegion *>> near;
     for (const auto &region : FRegions)
-      if (Overlap(region.Box, box))
+      if (BoxesMeet(region.Box, box))
         near.emplace_back(-OverlapArea(region.Box, box), &region);
     std::stable_sort(near.begin(), near.end(),
                      [](const auto &a, const auto &b) { return a.first < b.first; });
@@ -184,7 +146,7 @@ private:
   static TPaths PathsNear(const TRegion &region, const IntRect &box) {
     TPaths paths;
     for (std::size_t i = 0; i < region.Paths.size(); ++i)
-      if (Overlap(region.Boxes[i], box))
+      if (BoxesMeet(region.Boxes[i], box))
         paths.push_back(region.Paths[i]);
     return paths;
   }

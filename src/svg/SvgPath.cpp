@@ -331,7 +331,7 @@ void TSvgPath::EllipticalArc(TPointF radii, float rotation, bool largeArc, bool 
     FStart = FEntries.front().Point;
 }
 
-void TSvgPath::ApplyMatrix(const TSvgMatrix &m) {
+void TSvgPath::ApplyMatrix(const TMatrix &m) {
   // Close entries carry the start of their figure, and flattening emits that
   // point: left untransformed it would add a stray point to every closed
   // figure of a transformed shape.

@@ -6,8 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "SvgMatrix.h"
-#include "hpgl/PathData.h"
+#include "core/Matrix.h"
+#include "core/PathData.h"
 
 // Longest path one "d" attribute may build. Far beyond any drawing made by
 // hand or tool, and small enough that flattening and clipping it stays
@@ -36,7 +36,7 @@ public:
   void EllipticalArc(TPointF radii, float rotation, bool largeArc, bool sweep, TPointF end);
 
   // Transforms every entry, the close entries with their figures.
-  void ApplyMatrix(const TSvgMatrix &m);
+  void ApplyMatrix(const TMatrix &m);
   // No entries, or (far from the origin) a bounding box that single
   // precision cannot tell from a point.
   bool IsEmpty() const;

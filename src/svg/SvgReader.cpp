@@ -10,16 +10,16 @@
 #include <vector>
 
 #include <QByteArray>
-#include <QFile>
 #include <QXmlStreamReader>
 
 #include "CssColor.h"
 #include "SvgCleanup.h"
-#include "SvgMatrix.h"
 #include "SvgPath.h"
 #include "SvgText.h"
+#include "core/ColorUnit.h"
+#include "core/FileBytes.h"
+#include "core/Matrix.h"
 #include "core/PathUtils.h"
-#include "raster/ColorUnit.h"
 
 namespace {
 
@@ -29,7 +29,7 @@ constexpr float SvgFlatness = 10.0f;
 constexpr float Kappa = 0.5522847498f;
 
 struct TSvgState {
-  TSvgMatrix Matrix;
+  TMatrix Matrix;
   float Opacity = 1;
   float FillOpacity = 1;
   float StrokeOpacity = 1;
@@ -292,7 +292,7 @@ private:
   // The root matrix maps the viewBox onto the drawing size in internal units,
   // Y up. Returns false for a drawing of zero width or height, which shows
   // nothing (the mapping would divide by zero).
-  bool Viewport(const TAttributes &attributes, TSvgMatrix &matrix) const {
+  bool Viewport(const TAttributes &attributes, TMatrix &matrix) const {
     const std::string *width = attributes.Find("width");
     const std::string *height = attributes.Find("height");
     double minX = 0, minY = 0, w = 0, h = 0;
@@ -329,8 +329,8 @@ private:
       return false;
     const auto fminX = static_cast<float>(minX), fminY = static_cast<float>(minY);
     const auto fw = static_cast<float>(w), fh = static_cast<float>(h);
-    matrix = TSvgMatrix::Translation(-fminX, -(fminY + fh)) *
-             TSvgMatrix::Scaling(static_cast<float>(wi) / fw, -static_cast<float>(hi) / fh);
+    matrix = TMatrix::Translation(-fminX, -(fminY + fh)) *
+             TMatrix::Scaling(static_cast<float>(wi) / fw, -static_cast<float>(hi) / fh);
     return true;
   }
 
@@ -589,9 +589,9 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM) {
   return {n, static_cast<std::int64_t>(std::nearbyint(clamped))};
 }
 
-TSvgMatrix ParseSvgTransform(std::string_view text) {
+TMatrix ParseSvgTransform(std::string_view text) {
   const auto pieces = SplitNumberList(text);
-  TSvgMatrix result;
+  TMatrix result;
   const auto isName = [](std::string_view piece) { return piece.front() >= 'a' && piece.front() <= 'z'; };
   for (std::size_t i = 0; i < pieces.size();) {
     if (!isName(pieces[i])) {
@@ -602,7 +602,7 @@ TSvgMatrix ParseSvgTransform(std::string_view text) {
     std::vector<float> a;
     while (i < pieces.size() && !isName(pieces[i]))
       a.push_back(NumberOr(pieces[i++], 0));
-    TSvgMatrix t;
+    TMatrix t;
     if (name == "matrix") {
       if (a.size() != 6)
         throw TReadError("Matrix transformation expects 6 arguments");
@@ -615,17 +615,17 @@ TSvgMatrix ParseSvgTransform(std::string_view text) {
     } else if (name == "translate") {
       if (a.size() != 1 && a.size() != 2)
         throw TReadError("Matrix translation expects 1 or 2 arguments");
-      t = TSvgMatrix::Translation(a[0], a.size() == 2 ? a[1] : 0);
+      t = TMatrix::Translation(a[0], a.size() == 2 ? a[1] : 0);
     } else if (name == "scale") {
       if (a.size() != 1 && a.size() != 2)
         throw TReadError("Matrix scaling expects 1 or 2 arguments");
-      t = TSvgMatrix::Scaling(a[0], a.size() == 2 ? a[1] : a[0]);
+      t = TMatrix::Scaling(a[0], a.size() == 2 ? a[1] : a[0]);
     } else if (name == "rotate") {
       if (a.size() == 1)
-        t = TSvgMatrix::Rotation(a[0]);
+        t = TMatrix::Rotation(a[0]);
       else if (a.size() == 3)
-        t = TSvgMatrix::Translation(-a[1], -a[2]) * TSvgMatrix::Rotation(a[0]) *
-            TSvgMatrix::Translation(a[1], a[2]);
+        t = TMatrix::Translation(-a[1], -a[2]) * TMatrix::Rotation(a[0]) *
+            TMatrix::Translation(a[1], a[2]);
       else
         throw TReadError("Matrix rotation expects 1 or 3 arguments");
     } else if (name == "skewX" || name == "skewY") {
@@ -642,17 +642,10 @@ TSvgMatrix ParseSvgTransform(std::string_view text) {
   return result;
 }
 
-
 TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options, TCoverMethod method) {
   return TSvgDocumentReader(bytes, options, method).Run();
 }
 
 TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options) {
-  QFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::ReadOnly))
-    throw TReadError("Cannot open the file " + fileName);
-  if (file.size() > MaxSvgFileSize)
-    throw TReadError("The file is too large for an SVG drawing");
-  const QByteArray bytes = file.readAll();
-  return LoadSvg(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())), options);
+  return LoadSvg(ReadFileBytes(fileName, MaxSvgFileSize), options);
 }

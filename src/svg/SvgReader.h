@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "SvgMatrix.h"
+#include "core/Matrix.h"
 #include "core/ReadResult.h"
 
 // Reads the file; errors are TReadError with the message the user sees.
@@ -46,4 +46,4 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM);
 
 // A transform attribute as one matrix: the functions matrix, translate,
 // scale, rotate, skewX and skewY, the rightmost acting first.
-TSvgMatrix ParseSvgTransform(std::string_view text);
+TMatrix ParseSvgTransform(std::string_view text);

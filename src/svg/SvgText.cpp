@@ -1,9 +1,10 @@
 #include "SvgText.h"
 
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <limits>
+
+#include "core/Numbers.h"
 
 bool IsSeparatorChar(char c) {
   const auto u = static_cast<unsigned char>(c);
@@ -118,24 +119,7 @@ std::string_view TrimText(std::string_view text) {
 }
 
 std::optional<double> ParseNumber(std::string_view text) {
-  text = TrimText(text);
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  // from_chars also reads "inf", "nan" and hexadecimal-looking words; a
-  // number here starts with a digit or a decimal point.
-  if (text.empty() || !(std::isdigit(static_cast<unsigned char>(text.front())) || text.front() == '.'))
-    return std::nullopt;
-  double value = 0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value,
-                                            std::chars_format::general);
-  if (error != std::errc() || end != text.data() + text.size())
-    return std::nullopt;
-  if (!std::isfinite(value) || std::fabs(value) > std::numeric_limits<float>::max())
-    return std::nullopt;
-  return negative ? -value : value;
+  return ParseFloatRangeDecimal(TrimText(text));
 }
 
 float NumberOr(std::string_view text, float fallback) {

@@ -406,7 +406,7 @@ TEST(StlFile, ExampleLoadsFromDiskLikeItsBytes) {
       LoadStereolithographyFile(bad, options);
       ADD_FAILURE() << bad << " loaded";
     } catch (const TReadError &error) {
-      EXPECT_EQ(std::string(error.what()), "Cannot open file \"" + bad + "\"");
+      EXPECT_EQ(std::string(error.what()), "Cannot open file " + bad);
     }
   }
 }

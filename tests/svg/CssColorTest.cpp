@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "raster/ColorUnit.h"
+#include "core/ColorUnit.h"
 #include "svg/CssColor.h"
 
 namespace {

@@ -219,7 +219,7 @@ TEST(SvgPathData, RotatedArcKeepsItsRadii) {
 TEST(SvgPathData, MatrixMovesEveryEntryIncludingCloses) {
   TSvgPath path;
   path.SetData("M0 0 L10 0 C 10 5 5 10 0 10 Z");
-  path.ApplyMatrix(TSvgMatrix::Translation(100, 200) * TSvgMatrix::Scaling(2, 2));
+  path.ApplyMatrix(TMatrix::Translation(100, 200) * TMatrix::Scaling(2, 2));
   const std::vector<TPathEntry> expected = {E(pcMove, 200, 400),   E(pcLine, 220, 400),
                                             E(pcCurve, 220, 410),  E(pcCurve, 210, 420),
                                             E(pcCurve, 200, 420),  E(pcClose, 200, 400)};

@@ -6,9 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include "core/ColorUnit.h"
 #include "core/Level.h"
 #include "core/PathUtils.h"
-#include "raster/ColorUnit.h"
 #include "svg/SvgReader.h"
 #include "svg/SvgText.h"
 

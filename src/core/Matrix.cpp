@@ -1,27 +1,27 @@
-#include "SvgMatrix.h"
+#include "Matrix.h"
 
 #include <cmath>
 #include <numbers>
 
-TSvgMatrix TSvgMatrix::Translation(float dx, float dy) {
-  TSvgMatrix m;
+TMatrix TMatrix::Translation(float dx, float dy) {
+  TMatrix m;
   m.M[2][0] = dx;
   m.M[2][1] = dy;
   return m;
 }
 
-TSvgMatrix TSvgMatrix::Scaling(float sx, float sy) {
-  TSvgMatrix m;
+TMatrix TMatrix::Scaling(float sx, float sy) {
+  TMatrix m;
   m.M[0][0] = sx;
   m.M[1][1] = sy;
   return m;
 }
 
-TSvgMatrix TSvgMatrix::Rotation(float degrees) {
+TMatrix TMatrix::Rotation(float degrees) {
   const double radians = static_cast<double>(degrees) * std::numbers::pi / 180.0;
   const auto c = static_cast<float>(std::cos(radians));
   const auto s = static_cast<float>(std::sin(radians));
-  TSvgMatrix m;
+  TMatrix m;
   m.M[0][0] = c;
   m.M[0][1] = s;
   m.M[1][0] = -s;
@@ -29,14 +29,22 @@ TSvgMatrix TSvgMatrix::Rotation(float degrees) {
   return m;
 }
 
-TSvgMatrix TSvgMatrix::operator*(const TSvgMatrix &other) const {
-  TSvgMatrix r;
+TMatrix TMatrix::SingleRotation(double degrees) {
+  const auto a = static_cast<float>(degrees * std::numbers::pi / 180);
+  const float c = std::cos(a);
+  const float s = std::sin(a);
+  TMatrix m;
+  m.M[0][0] = c;
+  m.M[0][1] = s;
+  m.M[1][0] = -s;
+  m.M[1][1] = c;
+  return m;
+}
+
+TMatrix TMatrix::operator*(const TMatrix &other) const {
+  TMatrix r;
   for (int i = 0; i < 3; ++i)
     for (int j = 0; j < 3; ++j)
       r.M[i][j] = M[i][0] * other.M[0][j] + M[i][1] * other.M[1][j] + M[i][2] * other.M[2][j];
   return r;
-}
-
-TPointF TSvgMatrix::Apply(TPointF p) const {
-  return {p.X * M[0][0] + p.Y * M[1][0] + M[2][0], p.X * M[0][1] + p.Y * M[1][1] + M[2][1]};
 }

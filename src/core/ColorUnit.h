@@ -72,3 +72,10 @@ std::string NearestColorName(const TLabColor &lab);
 // of (round(0.9 L), a, b), a tenth darker for the preview; Name := the nearest
 // table name.
 void GenerateName(TLevel &level, const TLabColor &lab);
+
+// The two halves of ColorToLab, shared so that the picture reader's cache
+// rounds through exactly the arithmetic of the plain conversion.
+namespace ColorDetail {
+float ChannelToLinear(unsigned channel);
+TLabColor LinearToLab(float r, float g, float b);
+} // namespace ColorDetail

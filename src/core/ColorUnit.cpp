@@ -4,8 +4,7 @@
 #include <cmath>
 #include <vector>
 
-#include "LabCache.h"
-#include "core/Level.h"
+#include "Level.h"
 
 namespace {
 

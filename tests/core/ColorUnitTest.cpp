@@ -1,4 +1,4 @@
-#include "raster/ColorUnit.h"
+#include "core/ColorUnit.h"
 
 #include <cstdlib>
 #include <random>

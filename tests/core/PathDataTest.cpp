@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/PathData.h"
 #include "core/ReadResult.h"
-#include "hpgl/PathData.h"
 
 namespace {
 
@@ -49,9 +49,9 @@ TEST(PathData, ArcPiecesAndJoin) {
   };
   // The last piece is taken once at most 90 degrees plus 0.01 radians remain;
   // sweeps beyond a turn are limited to one turn.
-  const TCase cases[] = {{0, 90, 1, 90},     {0, 90.5f, 1, 90.5},  {0, 91, 2, 91},
-                         {30, 360, 4, 390},  {0, -180, 2, -180},   {720, 45, 1, 45},
-                         {0, 1e9f, 4, 360},  {0, -1e9f, 4, -360}};
+  const TCase cases[] = {{0, 90, 1, 90},    {0, 90.5f, 1, 90.5}, {0, 91, 2, 91},
+                         {30, 360, 4, 390}, {0, -180, 2, -180},  {720, 45, 1, 45},
+                         {0, 1e9f, 4, 360}, {0, -1e9f, 4, -360}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Sweep);
     TPathData path;
@@ -100,8 +100,8 @@ TEST(PathData, FlattenSeparatesFiguresOnce) {
   path.MoveTo({5, 5});
   path.LineTo({6, 6});
   const TPolygonF polygon = path.FlattenToPolygon(4);
-  const TPolygonF expected = {{0, 0}, {10, 0}, {0, 0}, PolygonSeparator, {0, 0},
-                              PolygonSeparator, {5, 5}, {6, 6}};
+  const TPolygonF expected = {{0, 0}, {10, 0},          {0, 0}, PolygonSeparator,
+                              {0, 0}, PolygonSeparator, {5, 5}, {6, 6}};
   EXPECT_EQ(polygon, expected);
 }
 
@@ -143,13 +143,21 @@ TEST(PathData, HugeCurvesAreCappedAndBudgeted) {
 TEST(PolygonToPaths, RoundsAndCutsAtSeparators) {
   const float nan = std::numeric_limits<float>::quiet_NaN();
   const float inf = std::numeric_limits<float>::infinity();
-  const TPolygonF polygon = {{0.5f, 1.5f}, {2.5f, -0.5f}, PolygonSeparator, {7, 7},
-                             PolygonSeparator, {1, 1}, {16777215.2f, 16777215}, {3, 3},
-                             {4, 4}, {nan, 0}, {5, 5}, {inf, -inf}};
+  const TPolygonF polygon = {{0.5f, 1.5f},
+                             {2.5f, -0.5f},
+                             PolygonSeparator,
+                             {7, 7},
+                             PolygonSeparator,
+                             {1, 1},
+                             {16777215.2f, 16777215},
+                             {3, 3},
+                             {4, 4},
+                             {nan, 0},
+                             {5, 5},
+                             {inf, -inf}};
   const TPaths paths = PolygonToPaths(polygon);
-  const TPaths expected = {{{0, 2}, {2, 0}},
-                           {{3, 3}, {4, 4}},
-                           {{5, 5}, {1000000000000000, -1000000000000000}}};
+  const TPaths expected = {
+      {{0, 2}, {2, 0}}, {{3, 3}, {4, 4}}, {{5, 5}, {1000000000000000, -1000000000000000}}};
   EXPECT_EQ(paths, expected);
   EXPECT_TRUE(PolygonToPaths({}).empty());
 }

@@ -45,7 +45,8 @@ private:
 };
 
 std::int64_t RoundClamped(float value) {
-  const double v = std::clamp(static_cast<double>(value), -PathCoordinateLimit, PathCoordinateLimit);
+  const double v =
+      std::clamp(static_cast<double>(value), -PathCoordinateLimit, PathCoordinateLimit);
   return RoundUnit(v);
 }
 
@@ -80,7 +81,9 @@ void TPathData::Clear() {
   FStart = {};
 }
 
-TPointF TPathData::LastPoint() const { return FEntries.empty() ? TPointF{} : FEntries.back().Point; }
+TPointF TPathData::LastPoint() const {
+  return FEntries.empty() ? TPointF{} : FEntries.back().Point;
+}
 
 void TPathData::AddArc(TPointF centre, TPointF radii, float startAngle, float sweepAngle) {
   // A sweep that is not a number would never finish the piece loop below.
