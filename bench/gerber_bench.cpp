@@ -11,7 +11,9 @@
 
 namespace {
 
-std::string Coordinate(double mm) { return std::to_string(static_cast<long long>(std::llround(mm * 1e5))); }
+std::string Coordinate(double mm) {
+  return std::to_string(static_cast<long long>(std::llround(mm * 1e5)));
+}
 std::string At(double x, double y) { return "X" + Coordinate(x) + "Y" + Coordinate(y); }
 
 // A board of columns x rows footprints: each a pair of pads with a track to
@@ -24,11 +26,11 @@ std::string SyntheticBoard(int columns, int rows, int &objects) {
   const double pitch = 2.5;
   // The ground pour and its clearances first, as layout programs write them.
   text += "G36*" + At(-1, -1) + "D02*G01*" + At(columns * pitch, -1) + "D01*" +
-          At(columns * pitch, rows * pitch) + "D01*" + At(-1, rows * pitch) + "D01*" + At(-1, -1) + "D01*G37*";
+          At(columns * pitch, rows * pitch) + "D01*" + At(-1, rows * pitch) + "D01*" + At(-1, -1) +
+          "D01*G37*";
   text += "%LPC*%D12*";
   for (int r = 0; r < rows; ++r)
-    for (int c = 0; c < columns; c += 2)
-    {
+    for (int c = 0; c < columns; c += 2) {
       text += At(c * pitch, r * pitch) + "D03*";
       ++objects;
     }
@@ -68,7 +70,8 @@ const TBoard &Board(int columns) {
 
 TPaths ParseBoard(const TBoard &board, TMergeMode merge) {
   const TGerberOptions options;
-  return merge == mmOneByOne ? ParseGerberReference(board.Text, options) : ParseGerber(board.Text, options);
+  return merge == mmOneByOne ? ParseGerberReference(board.Text, options)
+                             : ParseGerber(board.Text, options);
 }
 
 void Parse(benchmark::State &state, TMergeMode merge) {
@@ -84,7 +87,8 @@ void Parse(benchmark::State &state, TMergeMode merge) {
     // The region must not depend on the merge order, up to rounding of
     // intersections to whole units.
     const TPaths batched = ParseBoard(board, mmBatched);
-    state.counters["xor_area_mm2"] = std::fabs(PathsArea(BooleanPaths(image, batched, ClipperLib::ctXor))) / 1e4;
+    state.counters["xor_area_mm2"] =
+        std::fabs(PathsArea(BooleanPaths(image, batched, ClipperLib::ctXor))) / 1e4;
   }
 }
 

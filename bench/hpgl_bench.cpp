@@ -44,7 +44,11 @@ void BM_FillsSubtractEverything(benchmark::State &state) {
     benchmark::DoNotOptimize(stored);
   }
 }
-BENCHMARK(BM_FillsSubtractEverything)->Arg(100)->Arg(1000)->Arg(4000)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FillsSubtractEverything)
+    ->Arg(100)
+    ->Arg(1000)
+    ->Arg(4000)
+    ->Unit(benchmark::kMillisecond);
 
 // A scribble: one pen stroke of many segments crossing each other, partly
 // outside the window.

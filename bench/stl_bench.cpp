@@ -27,7 +27,8 @@ void BM_StlLevels(benchmark::State &state) {
   options.SetProgressMax = [&](int maximum) { firstLevels = (maximum - 3) / 2; };
   std::size_t levels = 0;
   for (auto _ : state)
-    levels = (state.range(0) ? BuildStlLevelsReference : BuildStlLevels)(model.Facets, options).size();
+    levels =
+        (state.range(0) ? BuildStlLevelsReference : BuildStlLevels)(model.Facets, options).size();
   state.counters["facets"] = static_cast<double>(model.Facets.size());
   state.counters["areas+outlines"] = firstLevels;
   state.counters["levels"] = static_cast<double>(levels);

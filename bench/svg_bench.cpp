@@ -15,22 +15,26 @@ std::string BusyDrawing(int elements) {
   std::mt19937 random(42);
   std::uniform_real_distribution<double> place(0, 1000), size(8, 40);
   const char *colours[] = {"red", "#3366cc", "green", "black"};
-  std::string svg = R"~(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 1000 1000" width="400mm" height="400mm">)~";
+  std::string svg =
+      R"~(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 1000 1000" width="400mm" height="400mm">)~";
   for (int i = 0; i < elements; ++i) {
     const double x = place(random), y = place(random), r = size(random);
     const std::string fill = colours[random() % 4], stroke = colours[random() % 4];
     const std::string paint = " fill=\"" + fill + "\" stroke=\"" + stroke + "\" stroke-width=\"2\"";
     switch (random() % 3) {
     case 0:
-      svg += "<circle cx=\"" + std::to_string(x) + "\" cy=\"" + std::to_string(y) + "\" r=\"" + std::to_string(r) + "\"" + paint + "/>";
+      svg += "<circle cx=\"" + std::to_string(x) + "\" cy=\"" + std::to_string(y) + "\" r=\"" +
+             std::to_string(r) + "\"" + paint + "/>";
       break;
     case 1:
-      svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" + std::to_string(2 * r) +
-             "\" height=\"" + std::to_string(r) + "\" rx=\"3\"" + paint + "/>";
+      svg += "<rect x=\"" + std::to_string(x) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
+             std::to_string(2 * r) + "\" height=\"" + std::to_string(r) + "\" rx=\"3\"" + paint +
+             "/>";
       break;
     default:
-      svg += "<path d=\"M" + std::to_string(x) + " " + std::to_string(y) + " l " + std::to_string(r) + " " +
-             std::to_string(r / 2) + " q 10 -20 " + std::to_string(-r / 2) + " " + std::to_string(r) + " z\"" + paint + "/>";
+      svg += "<path d=\"M" + std::to_string(x) + " " + std::to_string(y) + " l " +
+             std::to_string(r) + " " + std::to_string(r / 2) + " q 10 -20 " +
+             std::to_string(-r / 2) + " " + std::to_string(r) + " z\"" + paint + "/>";
       break;
     }
   }
@@ -53,7 +57,12 @@ void BM_LoadSvgReference(benchmark::State &state) { LoadBusy(state, cmReference)
 
 // The reference grows quadratically with the overlapping elements: 250 take
 // half a minute, 500 over two minutes, 5000 would take hours.
-BENCHMARK(BM_LoadSvgFast)->Arg(250)->Arg(1000)->Arg(5000)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_LoadSvgFast)
+    ->Arg(250)
+    ->Arg(1000)
+    ->Arg(5000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1);
 BENCHMARK(BM_LoadSvgReference)->Arg(250)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

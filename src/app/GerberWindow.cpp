@@ -71,8 +71,10 @@ TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &cop
 
   for (QRadioButton *radio : {GerberRadio, OffsetRadio, CloseRadio})
     connect(radio, &QRadioButton::toggled, this, [this] { GerberRadioChange(); });
-  connect(GerberButton, &QPushButton::clicked, this, [this] { Guarded([this] { GerberButtonClick(); }); });
-  connect(ApplyButton, &QPushButton::clicked, this, [this] { Guarded([this] { ApplyButtonClick(); }); });
+  connect(GerberButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { GerberButtonClick(); }); });
+  connect(ApplyButton, &QPushButton::clicked, this,
+          [this] { Guarded([this] { ApplyButtonClick(); }); });
   // Escape and the close box reject as well: nothing is added.
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::reject);
 }

@@ -54,8 +54,8 @@ void TMainWindow::UpdateGrid() {
     PowerGrid->SetCellText(row, ColumnLayer, QString::number(level->Height()));
     PowerGrid->SetCellText(row, ColumnSpeed, SpeedText(level->Speed()));
     PowerGrid->SetCellText(row, ColumnPasses, QString::number(level->Passes()));
-    PowerGrid->SetCellText(row, ColumnPower,
-                           QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
+    PowerGrid->SetCellText(
+        row, ColumnPower, QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
     for (int column = ColumnPrint; column <= ColumnPower; ++column) {
       Qt::ItemFlags flags = Qt::ItemIsEnabled;
       if (PowerGridSelectCell(column, row))
@@ -132,7 +132,8 @@ void TMainWindow::PowerGridCellClick(int column, int row) {
   UpdateGrid();
 }
 
-QString TMainWindow::PowerGridCellText(int column, int row, const QString &value, QColor *fill) const {
+QString TMainWindow::PowerGridCellText(int column, int row, const QString &value,
+                                       QColor *fill) const {
   const TLevel *level = FLevels->ByIndex(row);
   if (!level)
     return QString();

@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFrame>
 #include <QGraphicsOpacityEffect>
 #include <QGridLayout>
@@ -18,7 +19,6 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMetaObject>
-#include <QFontDatabase>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPlainTextEdit>
@@ -62,9 +62,7 @@ constexpr int GcodeOpenHeight = 378;
 QStringList SplitFilter(const char *filter) { return QString(filter).split('|'); }
 
 // The memo shows lines; the job and the store see them joined by CR LF.
-QString MemoText(const QPlainTextEdit *memo) {
-  return memo->toPlainText().replace("\n", "\r\n");
-}
+QString MemoText(const QPlainTextEdit *memo) { return memo->toPlainText().replace("\n", "\r\n"); }
 
 QDoubleSpinBox *NumberBox(QWidget *parent, double minimum, double maximum, int decimals,
                           double step, double value) {
@@ -180,7 +178,8 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
 
   if (!fileArgument.isEmpty()) {
     // After the window is up, so the loading window has its owner on screen.
-    QTimer::singleShot(0, this, [this, fileArgument] { Guarded([&] { LoadFile(fileArgument, 1); }); });
+    QTimer::singleShot(0, this,
+                       [this, fileArgument] { Guarded([&] { LoadFile(fileArgument, 1); }); });
   }
 }
 
@@ -371,7 +370,8 @@ void TMainWindow::BuildBottomPanel(QWidget *parent) {
   thanks->setObjectName("ThanksLine");
   thanks->setFlat(true);
   thanks->setCursor(Qt::PointingHandCursor);
-  thanks->setStyleSheet("QPushButton { border: none; padding: 0; text-align: left; color: palette(link); }");
+  thanks->setStyleSheet(
+      "QPushButton { border: none; padding: 0; text-align: left; color: palette(link); }");
   connect(thanks, &QPushButton::clicked, this, [this] { Guarded([&] { SiteImageClick(); }); });
   lines->addWidget(maker);
   lines->addWidget(thanks);
@@ -387,7 +387,8 @@ void TMainWindow::BuildBottomPanel(QWidget *parent) {
 
 void TMainWindow::Connect() {
   auto on = [this](auto *sender, auto signal, auto handler) {
-    connect(sender, signal, this, [this, handler](auto &&...) { Guarded([&] { (this->*handler)(); }); });
+    connect(sender, signal, this,
+            [this, handler](auto &&...) { Guarded([&] { (this->*handler)(); }); });
   };
   on(OpenButton, &QPushButton::clicked, &TMainWindow::OpenButtonClick);
   on(SaveButton, &QPushButton::clicked, &TMainWindow::SaveButtonClick);
@@ -705,7 +706,13 @@ bool TMainWindow::eventFilter(QObject *watched, QEvent *event) {
 
 void TMainWindow::WakeMainThread() {
   QMetaObject::invokeMethod(
-      this, [this] { Guarded([&] { if (FLevels) FLevels->RunHandOvers(); }); },
+      this,
+      [this] {
+        Guarded([&] {
+          if (FLevels)
+            FLevels->RunHandOvers();
+        });
+      },
       Qt::QueuedConnection);
 }
 

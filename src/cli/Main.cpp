@@ -83,7 +83,8 @@ std::vector<std::string> Split(const std::string &text, char separator) {
   }
 }
 
-std::pair<double, double> ParsePair(const std::string &text, const std::string &what, bool secondOptional) {
+std::pair<double, double> ParsePair(const std::string &text, const std::string &what,
+                                    bool secondOptional) {
   const auto parts = Split(text, ',');
   if (parts.size() == 1 && secondOptional) {
     const double value = ParseNumber(parts[0], what);

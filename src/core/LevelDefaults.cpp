@@ -28,7 +28,8 @@ void ApplyLevelDefaults(TLevels &levels, bool gerberLoaded) {
     level.SetPasses(std::max(height / 15 + 1, 1));
     std::int32_t speed = 1000;
     if (height >= 1) {
-      speed = static_cast<std::int32_t>(RoundUnit(std::sqrt(static_cast<double>(level.Passes())) * 2000 / height));
+      speed = static_cast<std::int32_t>(
+          RoundUnit(std::sqrt(static_cast<double>(level.Passes())) * 2000 / height));
       speed = std::clamp(speed, 2, 1000);
     }
     level.SetSpeed(speed);

@@ -217,8 +217,9 @@ void DefineMacro(TMacroTable &macros, std::string_view text) {
     Fail("the macro has no * after its name");
   std::string name(text.substr(0, star));
   std::string body(text.substr(star + 1));
-  std::transform(body.begin(), body.end(), body.begin(),
-                 [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; });
+  std::transform(body.begin(), body.end(), body.begin(), [](char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+  });
   std::vector<std::string> primitives;
   for (const auto part : Split(body, '*'))
     primitives.emplace_back(part);

@@ -199,7 +199,8 @@ TPaths TImageTransform::Apply(const TPaths &image) const {
         point.Y = static_cast<std::int64_t>(std::nearbyint(ry));
       }
     // A reflection turns every outline the other way round.
-    const int flips = int(SwapAxes) + int(MirrorX) + int(MirrorY) + int(ScaleX < 0) + int(ScaleY < 0);
+    const int flips =
+        int(SwapAxes) + int(MirrorX) + int(MirrorY) + int(ScaleX < 0) + int(ScaleY < 0);
     const bool reflected = flips % 2 == 1;
     if (reflected)
       ReversePaths(result);
@@ -241,7 +242,8 @@ private:
 
   // Interprets one command; failures become a message naming its line.
   void Command(std::string_view block, bool extended, std::int32_t line);
-  void ParameterBlock(std::string_view content, const std::vector<std::pair<std::size_t, std::int32_t>> &starts);
+  void ParameterBlock(std::string_view content,
+                      const std::vector<std::pair<std::size_t, std::int32_t>> &starts);
   void Interpret(std::string_view block, bool extended);
   bool ImageParameter(std::string_view block);
   void GCode(std::string_view block);
@@ -355,7 +357,8 @@ TPaths TGerberParser::Run(std::string_view raw) {
         // A last end-of-program code without its "*" still ends the file.
         if (block == "M02" || block == "M2" || block == "M00" || block == "M0")
           break;
-        throw TReadError(LineMessage(first, "the file ends inside a command (no closing *); it may be cut off", block));
+        throw TReadError(LineMessage(
+            first, "the file ends inside a command (no closing *); it may be cut off", block));
       }
       step();
       Command(block, false, first);
@@ -369,8 +372,8 @@ TPaths TGerberParser::Run(std::string_view raw) {
   return FTransform.Apply(image);
 }
 
-void TGerberParser::ParameterBlock(std::string_view content,
-                                   const std::vector<std::pair<std::size_t, std::int32_t>> &starts) {
+void TGerberParser::ParameterBlock(
+    std::string_view content, const std::vector<std::pair<std::size_t, std::int32_t>> &starts) {
   // A macro body is itself a "*"-separated list: the whole block is one AM.
   if (content.starts_with("AM")) {
     if (content.back() == '*')
@@ -575,7 +578,8 @@ void TGerberParser::StepAndRepeat(std::string_view block) {
     if (x > GerberMaxRepeats || y > GerberMaxRepeats || x * y > GerberMaxRepeats)
       Fail("step and repeat with more than " + std::to_string(GerberMaxRepeats) + " copies");
     // The last copy must stay as far inside the range as any coordinate.
-    if (static_cast<double>(x - 1) * std::fabs(static_cast<double>(stepI)) > GerberCoordinateLimit ||
+    if (static_cast<double>(x - 1) * std::fabs(static_cast<double>(stepI)) >
+            GerberCoordinateLimit ||
         static_cast<double>(y - 1) * std::fabs(static_cast<double>(stepJ)) > GerberCoordinateLimit)
       Fail("step and repeat reaches out of range");
   }
@@ -620,8 +624,8 @@ void TGerberParser::CoordinateBlock(std::string_view block) {
 }
 
 bool TGerberParser::CoordinateValue(std::string_view field, char axis, double &value) const {
-  const std::int32_t digits = axis == 'X' ? FFormat.XInteger + FFormat.XDecimals
-                                          : FFormat.YInteger + FFormat.YDecimals;
+  const std::int32_t digits =
+      axis == 'X' ? FFormat.XInteger + FFormat.XDecimals : FFormat.YInteger + FFormat.YDecimals;
   if (FFormat.TrailingOmitted && IsDigitRun(field)) {
     const std::size_t signs = field.front() == '+' || field.front() == '-' ? 1 : 0;
     const std::size_t given = field.size() - signs;
@@ -633,7 +637,8 @@ bool TGerberParser::CoordinateValue(std::string_view field, char axis, double &v
   return ParseDecimal(field, value);
 }
 
-bool TGerberParser::Coordinate(std::string_view block, char letter, char axis, std::int64_t &units) const {
+bool TGerberParser::Coordinate(std::string_view block, char letter, char axis,
+                               std::int64_t &units) const {
   const std::string_view field = Field(block, letter);
   if (field.empty())
     return false;
@@ -747,15 +752,17 @@ TPath TGerberParser::Interpolate(std::string_view block, TIntPoint to) const {
   const std::int64_t i = offset('I'), j = offset('J');
   const std::int64_t r2 = i * i + j * j;
 
-  const TIntPoint candidates[] = {TIntPoint(from.X + i, from.Y + j), TIntPoint(from.X - i, from.Y + j),
-                                  TIntPoint(from.X + i, from.Y - j), TIntPoint(from.X - i, from.Y - j)};
+  const TIntPoint candidates[] = {
+      TIntPoint(from.X + i, from.Y + j), TIntPoint(from.X - i, from.Y + j),
+      TIntPoint(from.X + i, from.Y - j), TIntPoint(from.X - i, from.Y - j)};
   const int count = FMultiQuadrant ? 1 : 4;
   double best = 2147483647.0;
   std::optional<TIntPoint> centre;
   double a0 = 0, a1 = 0;
   for (int k = 0; k < count; ++k) {
     const TIntPoint c = candidates[k];
-    const double start = std::atan2(static_cast<double>(from.Y - c.Y), static_cast<double>(from.X - c.X));
+    const double start =
+        std::atan2(static_cast<double>(from.Y - c.Y), static_cast<double>(from.X - c.X));
     double end = std::atan2(static_cast<double>(to.Y - c.Y), static_cast<double>(to.X - c.X));
     if (FMode < 0 && end < start)
       end += 2 * std::numbers::pi;

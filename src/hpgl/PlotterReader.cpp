@@ -91,8 +91,8 @@ struct TFilteredText {
 };
 
 // Only letters, digits, "," "-" "." "+" ";" and blanks survive; printer
-// escape sequences and other control characters are dropped. Label text and quoted text are dropped here, before
-// any parsing, so that a label can hold anything, commands included.
+// escape sequences and other control characters are dropped. Label text and quoted text are dropped
+// here, before any parsing, so that a label can hold anything, commands included.
 TFilteredText FilterPlotterText(std::string_view text) {
   enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
   TFilteredText filtered;
@@ -342,7 +342,8 @@ private:
 };
 
 std::string TPlotterInterpreter::Where() const {
-  return "HP-GL line " + std::to_string(FLine) + ": " + (FMnemonic.empty() ? "the plot" : FMnemonic);
+  return "HP-GL line " + std::to_string(FLine) + ": " +
+         (FMnemonic.empty() ? "the plot" : FMnemonic);
 }
 
 void TPlotterInterpreter::Defaults() {
@@ -442,7 +443,8 @@ void TPlotterInterpreter::SetPenColor(const TParams &p) {
   auto component = [&](std::size_t i) {
     return static_cast<std::uint32_t>(std::clamp<std::int64_t>(RoundClamp(P(p, i)), 0, 255));
   };
-  const std::uint32_t color = 0xFF000000u + component(1) * 65536 + component(2) * 256 + component(3);
+  const std::uint32_t color =
+      0xFF000000u + component(1) * 65536 + component(2) * 256 + component(3);
   const auto pen = static_cast<std::int32_t>(RoundClamp(P(p, 0)));
   FindOrCreate(pen, false).Color = color;
   FindOrCreate(pen, true).Color = color;
@@ -495,7 +497,8 @@ void TPlotterInterpreter::Arc(const TParams &p, bool relative) {
                 static_cast<float>(sweep));
   } else {
     const double end = (start + sweep) * std::numbers::pi / 180;
-    path.MoveTo({static_cast<float>(cx + r * std::cos(end)), static_cast<float>(cy + r * std::sin(end))});
+    path.MoveTo(
+        {static_cast<float>(cx + r * std::cos(end)), static_cast<float>(cy + r * std::sin(end))});
   }
 }
 
@@ -518,7 +521,8 @@ void TPlotterInterpreter::ThreePointArc(const TParams &p, bool relative) {
 void TPlotterInterpreter::Beziers(const TParams &p, bool relative) {
   TPathData &path = Current();
   for (std::size_t i = 0; i + 5 < p.size(); i += 6) {
-    const TPointF c1{P(p, i), P(p, i + 1)}, c2{P(p, i + 2), P(p, i + 3)}, e{P(p, i + 4), P(p, i + 5)};
+    const TPointF c1{P(p, i), P(p, i + 1)}, c2{P(p, i + 2), P(p, i + 3)},
+        e{P(p, i + 4), P(p, i + 5)};
     if (FDown) {
       if (relative)
         path.CurveToRel(c1, c2, e);
@@ -537,7 +541,8 @@ void TPlotterInterpreter::Beziers(const TParams &p, bool relative) {
 // polygon under construction and leaves polygon mode.
 void TPlotterInterpreter::Rectangle(const TParams &p, bool relative, bool filled) {
   const TPointF c = Current().LastPoint();
-  const TPointF corner = relative ? TPointF{c.X + P(p, 0), c.Y + P(p, 1)} : TPointF{P(p, 0), P(p, 1)};
+  const TPointF corner =
+      relative ? TPointF{c.X + P(p, 0), c.Y + P(p, 1)} : TPointF{P(p, 0), P(p, 1)};
   PolygonMode(0);
   TPathData &buffer = Current();
   buffer.LineTo({corner.X, c.Y});

@@ -68,7 +68,8 @@ struct THeadMove {
 
 void AppendMillimetres(std::string &text, double value) {
   char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
+  const auto result =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, 15);
   text.append(buffer, result.ptr);
 }
 
@@ -82,7 +83,8 @@ TPaths ClipHalfPlane(const TPaths &paths, bool alongX) {
     const double t = ca / (ca - cb);
     const double otherA = static_cast<double>(alongX ? a.Y : a.X);
     const double otherB = static_cast<double>(alongX ? b.Y : b.X);
-    const auto other = static_cast<ClipperLib::cInt>(std::nearbyint(otherA + (otherB - otherA) * t));
+    const auto other =
+        static_cast<ClipperLib::cInt>(std::nearbyint(otherA + (otherB - otherA) * t));
     return alongX ? TIntPoint(0, other) : TIntPoint(other, 0);
   };
   TPaths result;
@@ -207,7 +209,9 @@ private:
 
 } // namespace
 
-TPaths ClipToQuadrant(const TPaths &paths) { return ClipHalfPlane(ClipHalfPlane(paths, true), false); }
+TPaths ClipToQuadrant(const TPaths &paths) {
+  return ClipHalfPlane(ClipHalfPlane(paths, true), false);
+}
 
 std::string FormatMillimetres(double value) {
   std::string text;
@@ -237,7 +241,8 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
   job.UnitsPerMM = UnitsPerMM();
   job.Focus = levels.Focus();
   job.OutlineOnly = levels.Outline();
-  job.Offset = TIntPoint(RoundUnit(host.OffsetX() * job.UnitsPerMM), RoundUnit(host.OffsetY() * job.UnitsPerMM));
+  job.Offset = TIntPoint(RoundUnit(host.OffsetX() * job.UnitsPerMM),
+                         RoundUnit(host.OffsetY() * job.UnitsPerMM));
   if (host.OffsetCenter()) {
     job.Offset.X -= levels.Output().cx / 2;
     job.Offset.Y -= levels.Output().cy / 2;
@@ -260,7 +265,8 @@ namespace {
 
 // The whole file with the given piece search; both searches pick the same pieces.
 template <typename TSearch>
-std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress) {
+std::vector<std::string> WriteLines(const TGcodeJob &job,
+                                    const std::function<void(int)> &progress) {
   std::vector<std::string> lines;
   lines.push_back(job.Templates.LaserOff);
   for (auto &line : TemplateLines(job.Templates.GcodePrefix))
@@ -273,14 +279,16 @@ std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<vo
   const std::int64_t step = std::max<std::int64_t>(2 * RoundUnit(job.UnitsPerMM), 1);
   for (std::size_t l = 0; l < job.Levels.size(); ++l) {
     const TGcodeLevel &level = job.Levels[l];
-    if (level.Passes < 1 || level.Power < 1 || level.Outline != job.OutlineOnly || level.Paths.empty())
+    if (level.Passes < 1 || level.Power < 1 || level.Outline != job.OutlineOnly ||
+        level.Paths.empty())
       continue;
     if (level.Outline)
       sweeps = level.Passes;
     for (const auto &path : ClipToQuadrant(level.Paths))
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];
-        const std::int64_t length = RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
+        const std::int64_t length =
+            RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
         const std::int64_t n = length / step + 1;
         const std::int64_t dx = a.X - b.X, dy = a.Y - b.Y;
         for (std::int64_t j = 0; j < n; ++j) {
@@ -307,7 +315,8 @@ std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<vo
 
 } // namespace
 
-std::vector<std::string> GcodeLines(const TGcodeJob &job, const std::function<void(int)> &progress) {
+std::vector<std::string> GcodeLines(const TGcodeJob &job,
+                                    const std::function<void(int)> &progress) {
   return WriteLines<TPieceIndex>(job, progress);
 }
 
@@ -347,7 +356,8 @@ void SaveToGcode(TLevels &levels, const std::string &fileName) {
   if (!file.open(QIODevice::WriteOnly))
     throw std::runtime_error("Cannot create file \"" + fileName + "\". " +
                              file.errorString().toStdString());
-  if (file.write(text.data(), static_cast<qint64>(text.size())) != static_cast<qint64>(text.size()) ||
+  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+          static_cast<qint64>(text.size()) ||
       !file.commit())
     throw std::runtime_error("Cannot write file \"" + fileName + "\". " +
                              file.errorString().toStdString());

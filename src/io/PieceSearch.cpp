@@ -36,8 +36,12 @@ constexpr ClipperLib::cInt Lowest = std::numeric_limits<ClipperLib::cInt>::min()
 // A lower bound of WalkDistance to any point of the box, computed the same
 // way so the comparison with real distances stays exact.
 template <typename TNodeT> double BoxDistance(const TNodeT &node, const TIntPoint &from) {
-  const ClipperLib::cInt dx = from.X < node.MinX ? node.MinX - from.X : from.X > node.MaxX ? from.X - node.MaxX : 0;
-  const ClipperLib::cInt dy = from.Y < node.MinY ? node.MinY - from.Y : from.Y > node.MaxY ? from.Y - node.MaxY : 0;
+  const ClipperLib::cInt dx = from.X < node.MinX   ? node.MinX - from.X
+                              : from.X > node.MaxX ? from.X - node.MaxX
+                                                   : 0;
+  const ClipperLib::cInt dy = from.Y < node.MinY   ? node.MinY - from.Y
+                              : from.Y > node.MaxY ? from.Y - node.MaxY
+                                                   : 0;
   const double x = static_cast<double>(dx), y = static_cast<double>(dy);
   return x * x + y * y;
 }
@@ -68,8 +72,9 @@ std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32
     // Split at the median, across X and Y in turn; boxes come from below.
     const bool alongX = depth % 2 == 0;
     const std::int32_t middle = begin + (end - begin) / 2;
-    std::nth_element(FItems.begin() + begin, FItems.begin() + middle, FItems.begin() + end,
-                     [alongX](const TItem &a, const TItem &b) { return alongX ? a.X < b.X : a.Y < b.Y; });
+    std::nth_element(
+        FItems.begin() + begin, FItems.begin() + middle, FItems.begin() + end,
+        [alongX](const TItem &a, const TItem &b) { return alongX ? a.X < b.X : a.Y < b.Y; });
     const std::int32_t low = Build(begin, middle, id, depth + 1);
     const std::int32_t high = Build(middle, end, id, depth + 1);
     FNodes[static_cast<std::size_t>(id)].Low = low;
@@ -124,7 +129,8 @@ bool TPieceIndex::Refit(TNode &node) {
   const TNode before = node;
   node.MinX = node.MinY = Highest;
   node.MaxX = node.MaxY = Lowest;
-  auto include = [&node](ClipperLib::cInt minX, ClipperLib::cInt minY, ClipperLib::cInt maxX, ClipperLib::cInt maxY) {
+  auto include = [&node](ClipperLib::cInt minX, ClipperLib::cInt minY, ClipperLib::cInt maxX,
+                         ClipperLib::cInt maxY) {
     node.MinX = std::min(node.MinX, minX);
     node.MinY = std::min(node.MinY, minY);
     node.MaxX = std::max(node.MaxX, maxX);

@@ -361,8 +361,9 @@ void SaveStore(const std::string &path, const std::vector<TStoredValue> &values,
 void StoreValue(const std::string &ident, TStoredType type, std::string data) {
   const std::string path = OpenSettingsKey();
   auto values = LoadStore(path);
-  auto existing = std::find_if(values.begin(), values.end(),
-                               [&](const TStoredValue &value) { return SameName(value.Name, ident); });
+  auto existing = std::find_if(values.begin(), values.end(), [&](const TStoredValue &value) {
+    return SameName(value.Name, ident);
+  });
   if (existing != values.end()) {
     existing->Type = type;
     existing->Data = std::move(data);
@@ -447,8 +448,7 @@ void TZelConfigurationFloat::Reset() { SetValue(FDefault); }
 
 TZelConfigurationFloatRange::TZelConfigurationFloatRange(std::string identifier,
                                                          double defaultValue, double minimum,
-                                                         double maximum,
-                                                         TZelConfiguration *parent)
+                                                         double maximum, TZelConfiguration *parent)
     : TZelConfigurationFloat(std::move(identifier), defaultValue, parent), FMaximum(maximum),
       FMinimum(minimum) {}
 
@@ -473,8 +473,7 @@ void TZelConfigurationBoolean::SetValue(bool value) {
 
 void TZelConfigurationBoolean::Reset() { SetValue(FDefault); }
 
-TZelConfigurationString::TZelConfigurationString(std::string identifier,
-                                                 std::string defaultValue,
+TZelConfigurationString::TZelConfigurationString(std::string identifier, std::string defaultValue,
                                                  TZelConfiguration *parent)
     : TZelConfigurationValue(std::move(identifier), parent), FDefault(std::move(defaultValue)) {}
 

@@ -593,8 +593,9 @@ std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizonta
   return Build(facets, build);
 }
 
-std::vector<std::unique_ptr<TLevel>> BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
-                                                             const TStlLevelOptions &options) {
+std::vector<std::unique_ptr<TLevel>>
+BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
+                        const TStlLevelOptions &options) {
   TBuildOptions build;
   static_cast<TStlLevelOptions &>(build) = options;
   build.Search = ssPlain;

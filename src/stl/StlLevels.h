@@ -23,5 +23,6 @@ std::vector<std::unique_ptr<TLevel>> BuildStlLevels(const std::vector<THorizonta
 
 // Kept for tests and benchmarks: the same levels, the outline searches
 // clipping against every outline instead of the boxes that can touch.
-std::vector<std::unique_ptr<TLevel>> BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
-                                                             const TStlLevelOptions &options);
+std::vector<std::unique_ptr<TLevel>>
+BuildStlLevelsReference(const std::vector<THorizontalFacet> &facets,
+                        const TStlLevelOptions &options);

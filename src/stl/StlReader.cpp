@@ -92,11 +92,10 @@ std::vector<TRawFacet> ReadBinary(std::string_view bytes) {
     const std::uint32_t declared = DeclaredFacets(bytes);
     if (declared > held)
       throw TReadError("The binary STL file is cut short: it announces " +
-                       Plural(declared, "facet") + " and holds " + std::to_string(held) +
-                       " and " + Plural(rest, "byte") + " of the next");
-    throw TReadError("The binary STL file announces " + Plural(declared, "facet") +
-                     " and holds " + std::to_string(held) + " and " + Plural(rest, "byte") +
-                     " more");
+                       Plural(declared, "facet") + " and holds " + std::to_string(held) + " and " +
+                       Plural(rest, "byte") + " of the next");
+    throw TReadError("The binary STL file announces " + Plural(declared, "facet") + " and holds " +
+                     std::to_string(held) + " and " + Plural(rest, "byte") + " more");
   }
   // Otherwise the facet count in the header is not used: exporters often
   // leave it 0 or wrong. Only the bytes present size the list, so a header
@@ -184,8 +183,9 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
   };
   for (;;) {
     if (token != "facet")
-      return token == "endsolid" ? std::string()
-                                 : NoEndsolidText + at(tokens.Line(), token, "\"facet\" or \"endsolid\"");
+      return token == "endsolid"
+                 ? std::string()
+                 : NoEndsolidText + at(tokens.Line(), token, "\"facet\" or \"endsolid\"");
     facet[0] = token;
     lines[0] = tokens.Line();
     // A file cut short inside a facet leaves empty tokens, which fail the
@@ -195,11 +195,12 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
       lines[i] = tokens.Line();
     }
     static constexpr std::pair<std::size_t, const char *> keywords[] = {
-        {1, "normal"}, {5, "outer"},    {6, "loop"},    {7, "vertex"},
+        {1, "normal"},  {5, "outer"},   {6, "loop"},     {7, "vertex"},
         {11, "vertex"}, {15, "vertex"}, {19, "endloop"}, {20, "endfacet"}};
     for (const auto &[index, keyword] : keywords)
       if (facet[index] != keyword)
-        return FacetFormatText + at(lines[index], facet[index], ("\"" + std::string(keyword) + "\"").c_str());
+        return FacetFormatText +
+               at(lines[index], facet[index], ("\"" + std::string(keyword) + "\"").c_str());
     TRawFacet raw;
     for (std::size_t corner = 0; corner < 3; ++corner)
       for (std::size_t axis = 0; axis < 3; ++axis) {

@@ -122,7 +122,8 @@ public:
     TPaths clip;
     for (const TRegion *region : Near(box)) {
       TPaths near = PathsNear(*region, box);
-      clip.insert(clip.end(), std::make_move_iterator(near.begin()), std::make_move_iterator(near.end()));
+      clip.insert(clip.end(), std::make_move_iterator(near.begin()),
+                  std::make_move_iterator(near.end()));
     }
     return OpenDifference(lines, clip, pftNonZero);
   }

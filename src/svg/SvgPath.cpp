@@ -259,7 +259,8 @@ void TSvgPath::SmoothCurveToRel(TPointF c2, TPointF e) {
     CurveToRel(c2, c2, e);
 }
 
-void TSvgPath::EllipticalArc(TPointF radii, float rotation, bool largeArc, bool sweep, TPointF end) {
+void TSvgPath::EllipticalArc(TPointF radii, float rotation, bool largeArc, bool sweep,
+                             TPointF end) {
   const TPointF p1 = LastPoint();
   const TPointF p2 = end;
   if (p1 == p2)

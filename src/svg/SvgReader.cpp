@@ -96,13 +96,15 @@ public:
     bool asciiNames = true;
     for (const auto &[name, value] : FValues) {
       largest = std::max(largest, Expansion(name, 0));
-      asciiNames = asciiNames && std::all_of(name.begin(), name.end(),
-                                             [](char c) { return static_cast<unsigned char>(c) < 128; });
+      asciiNames = asciiNames && std::all_of(name.begin(), name.end(), [](char c) {
+                     return static_cast<unsigned char>(c) < 128;
+                   });
     }
     const bool wide = FBytes.size() >= 2 && (FBytes[0] == '\0' || FBytes[1] == '\0');
     std::size_t total = 0;
     if (asciiNames && !wide) {
-      for (std::size_t i = FBytes.find('&'); i != std::string_view::npos; i = FBytes.find('&', i + 1)) {
+      for (std::size_t i = FBytes.find('&'); i != std::string_view::npos;
+           i = FBytes.find('&', i + 1)) {
         const std::size_t end = FBytes.find(';', i + 1);
         if (end == std::string_view::npos)
           break;
@@ -110,7 +112,8 @@ public:
         total = Add(total, it == FValues.end() ? 1 : Expansion(it->first, 0));
       }
     } else {
-      const auto ampersands = static_cast<std::size_t>(std::count(FBytes.begin(), FBytes.end(), '&'));
+      const auto ampersands =
+          static_cast<std::size_t>(std::count(FBytes.begin(), FBytes.end(), '&'));
       total = ampersands > MaxEntityExpansion / largest ? Unbounded : ampersands * largest;
     }
     if (total > MaxEntityExpansion)
@@ -120,7 +123,9 @@ public:
 private:
   static constexpr std::size_t Unbounded = std::numeric_limits<std::size_t>::max();
 
-  static std::size_t Add(std::size_t a, std::size_t b) { return a > Unbounded - b ? Unbounded : a + b; }
+  static std::size_t Add(std::size_t a, std::size_t b) {
+    return a > Unbounded - b ? Unbounded : a + b;
+  }
 
   // Characters the entity expands to; references to unknown names count
   // their own text, a cycle or an absurd depth counts as unbounded.
@@ -226,7 +231,8 @@ private:
   // that is not well-formed fails at once with the parser's message, before
   // any costly geometry, as a whole-document parser would.
   void CheckDocument() {
-    QXmlStreamReader xml(QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
+    QXmlStreamReader xml(
+        QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
     xml.setNamespaceProcessing(false);
     bool root = false;
     while (!xml.atEnd()) {
@@ -239,8 +245,9 @@ private:
     if (xml.hasError()) {
       if (!root && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
         throw TReadError("Invalid XML file format");
-      throw TReadError(xml.errorString().toStdString() + " (line " + std::to_string(xml.lineNumber()) +
-                       ", column " + std::to_string(xml.columnNumber()) + ")");
+      throw TReadError(xml.errorString().toStdString() + " (line " +
+                       std::to_string(xml.lineNumber()) + ", column " +
+                       std::to_string(xml.columnNumber()) + ")");
     }
     if (!root)
       throw TReadError("Invalid XML file format");
@@ -249,7 +256,8 @@ private:
   // The elements are read as a stream, so depth costs no stack.
   void Walk() {
     CheckDocument();
-    QXmlStreamReader xml(QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
+    QXmlStreamReader xml(
+        QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
     // Prefixed names are matched by their local part, declared or not.
     xml.setNamespaceProcessing(false);
     bool root = false;
@@ -421,7 +429,8 @@ private:
     }
   }
 
-  TSvgState Element(const std::string &name, const TAttributes &attributes, const TSvgState &parent) {
+  TSvgState Element(const std::string &name, const TAttributes &attributes,
+                    const TSvgState &parent) {
     TSvgState state = parent;
     if (const std::string *transform = attributes.Find("transform"))
       state.Matrix = ParseSvgTransform(*transform) * state.Matrix;
@@ -458,7 +467,8 @@ private:
 
     path.ApplyMatrix(state.Matrix);
     for (const auto &entry : path.Entries())
-      if (!(std::fabs(entry.Point.X) <= MaxSvgCoordinate && std::fabs(entry.Point.Y) <= MaxSvgCoordinate))
+      if (!(std::fabs(entry.Point.X) <= MaxSvgCoordinate &&
+            std::fabs(entry.Point.Y) <= MaxSvgCoordinate))
         throw TReadError("The drawing's coordinates are out of range");
     const TPolygonF polygon = path.FlattenToPolygon(SvgFlatness, FCurveBudget);
     FPoints += polygon.size();
@@ -488,7 +498,8 @@ private:
         level->SetName(level->Name() + " " + std::to_string(percent) + "%");
       level->SetHeight(RoundWeight(fillWeight / 60));
       TPaths simple;
-      ClipperLib::SimplifyPolygons(paths, simple, state.EvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+      ClipperLib::SimplifyPolygons(paths, simple,
+                                   state.EvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
       level->Input()->push_back(std::move(simple));
       FResult.Levels.push_back(std::move(level));
     }
@@ -572,8 +583,8 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM) {
     for (char &c : unit)
       c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
     static const std::map<std::string, double, std::less<>> factors = {
-        {"em", 4}, {"ex", 2},          {"px", 0.25}, {"pt", 6.35 / 18},
-        {"pc", 12.7 / 3}, {"cm", 10}, {"mm", 1},     {"in", 25.4}};
+        {"em", 4},        {"ex", 2},  {"px", 0.25}, {"pt", 6.35 / 18},
+        {"pc", 12.7 / 3}, {"cm", 10}, {"mm", 1},    {"in", 25.4}};
     if (const auto it = factors.find(unit); it != factors.end()) {
       number = ParseNumber(text.substr(0, text.size() - 2));
       factor = unitsPerMM * it->second;
@@ -592,7 +603,9 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM) {
 TMatrix ParseSvgTransform(std::string_view text) {
   const auto pieces = SplitNumberList(text);
   TMatrix result;
-  const auto isName = [](std::string_view piece) { return piece.front() >= 'a' && piece.front() <= 'z'; };
+  const auto isName = [](std::string_view piece) {
+    return piece.front() >= 'a' && piece.front() <= 'z';
+  };
   for (std::size_t i = 0; i < pieces.size();) {
     if (!isName(pieces[i])) {
       ++i;

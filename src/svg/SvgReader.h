@@ -16,7 +16,8 @@ TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options
 // level and stays for tests and benchmarks.
 enum TCoverMethod : std::uint8_t { cmFast, cmReference };
 // The same from the bytes of a document.
-TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options, TCoverMethod method = cmFast);
+TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options,
+                    TCoverMethod method = cmFast);
 
 // Limits on what a document from anywhere may ask of the reader.
 // Elements nested deeper than this are refused.

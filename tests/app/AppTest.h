@@ -22,6 +22,8 @@ void ClearSettings();
 void Pump(int ms);
 
 // Readable QString values in test failures.
-inline void PrintTo(const QString &text, std::ostream *os) { *os << '"' << text.toStdString() << '"'; }
+inline void PrintTo(const QString &text, std::ostream *os) {
+  *os << '"' << text.toStdString() << '"';
+}
 // 20 mm of one line only: cheap to process at any print size.
 QString SmallFixture();

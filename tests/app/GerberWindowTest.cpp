@@ -26,8 +26,9 @@ namespace {
 
 // A 10 mm copper square, filled as a region.
 QString CopperSquare() {
-  return WriteFixture("square.gbr", "%FSLAX26Y26*%\n%MOMM*%\nG36*\nX0Y0D02*\nX10000000Y0D01*\n"
-                                    "X10000000Y10000000D01*\nX0Y10000000D01*\nX0Y0D01*\nG37*\nM02*\n");
+  return WriteFixture("square.gbr",
+                      "%FSLAX26Y26*%\n%MOMM*%\nG36*\nX0Y0D02*\nX10000000Y0D01*\n"
+                      "X10000000Y10000000D01*\nX0Y10000000D01*\nX0Y0D01*\nG37*\nM02*\n");
 }
 
 // A 20 mm board edge drawn as lines around the copper square.
@@ -107,8 +108,8 @@ TEST_F(GerberWindowTest, StartsAsLaidOutAndForgetsTheLastChoice) {
   EXPECT_EQ(w.size(), QSize(459, 171));
   EXPECT_EQ(w.minimumSize(), w.maximumSize());
   EXPECT_EQ(w.GroupBox->title(), " Layout Size Settings: ");
-  for (QWidget *inside : std::initializer_list<QWidget *>{w.GerberRadio, w.GerberButton, w.OffsetRadio,
-                                                          w.OffsetSize, w.OffsetHelp, w.CloseRadio})
+  for (QWidget *inside : std::initializer_list<QWidget *>{
+           w.GerberRadio, w.GerberButton, w.OffsetRadio, w.OffsetSize, w.OffsetHelp, w.CloseRadio})
     EXPECT_EQ(inside->parentWidget(), w.GroupBox);
 
   EXPECT_EQ(w.GerberRadio->text(), "&Read from a mechanical layer Gerber file:");
@@ -147,7 +148,9 @@ TEST_F(GerberWindowTest, RadioButtonsEnableTheirControls) {
     SCOPED_TRACE(c.Radio->text().toStdString());
     c.Radio->click();
     EXPECT_TRUE(c.Radio->isChecked());
-    EXPECT_EQ(int(w.GerberRadio->isChecked()) + w.OffsetRadio->isChecked() + w.CloseRadio->isChecked(), 1);
+    EXPECT_EQ(int(w.GerberRadio->isChecked()) + w.OffsetRadio->isChecked() +
+                  w.CloseRadio->isChecked(),
+              1);
     EXPECT_EQ(w.ApplyButton->isEnabled(), c.Apply);
     EXPECT_EQ(w.GerberButton->isEnabled(), c.Gerber);
     EXPECT_EQ(w.OffsetSize->isEnabled(), c.Offset);
@@ -159,8 +162,8 @@ TEST_F(GerberWindowTest, OffsetSizeTakesOneDecimalFromATenthTo50) {
   EXPECT_DOUBLE_EQ(w.OffsetSize->singleStep(), 0.1);
   const struct {
     double Typed, Kept;
-  } cases[] = {{0.04, 0.1}, {0, 0.1}, {-2, 0.1}, {0.1, 0.1}, {2.36, 2.4}, {12.34, 12.3}, {50, 50}, {50.04, 50},
-               {70, 50}};
+  } cases[] = {{0.04, 0.1},   {0, 0.1}, {-2, 0.1},   {0.1, 0.1}, {2.36, 2.4},
+               {12.34, 12.3}, {50, 50}, {50.04, 50}, {70, 50}};
   for (const auto &c : cases) {
     w.OffsetSize->setValue(c.Typed);
     EXPECT_DOUBLE_EQ(w.OffsetSize->value(), c.Kept) << c.Typed;
@@ -187,7 +190,8 @@ TEST_F(GerberWindowTest, ApplyOffsetsTheCopperIntoABoard) {
   EXPECT_EQ(Levels.Item(3)->Kind(), lkPerimeter);
   EXPECT_EQ(Levels.Item(4)->Name(), "Mechanical");
   EXPECT_EQ(Levels.Item(5)->Kind(), lkOutline);
-  EXPECT_EQ(Printed(Levels), (std::vector<bool>{false, false, true, true, true, Levels.Item(5)->Print()}));
+  EXPECT_EQ(Printed(Levels),
+            (std::vector<bool>{false, false, true, true, true, Levels.Item(5)->Print()}));
 
   // A rounded 16 mm board with its lower-left corner at the origin.
   const auto board = PathsBounds(FirstInput(Levels, "Mechanical"));
@@ -258,7 +262,8 @@ TEST_F(GerberWindowTest, MechanicalFileErrorsKeepTheWindowUsable) {
   const QString missing = TestFolder() + "/missing.gml";
   const struct {
     QString File, Error;
-  } failures[] = {{WriteFixture("bad.gml", "%FSLAX26Y26*%\n%MOMM*%\n%ADD10C"), "Gerber line 3: the parameter block has no closing %: ADD10C"},
+  } failures[] = {{WriteFixture("bad.gml", "%FSLAX26Y26*%\n%MOMM*%\n%ADD10C"),
+                   "Gerber line 3: the parameter block has no closing %: ADD10C"},
                   {missing, "Cannot open file " + missing}};
   for (const auto &failure : failures) {
     SCOPED_TRACE(failure.File.toStdString());

@@ -6,13 +6,13 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDesktopServices>
-#include <QDragEnterEvent>
-#include <QMimeData>
 #include <QDoubleSpinBox>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -365,7 +365,8 @@ TEST_F(MainWindowTest, FirstArgumentOpensWithFilterIndexOne) {
   EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix \u2013 argument");
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   Pump(50);
-  EXPECT_TRUE(w.CalcResult->text().startsWith("Estimated burning time:  ")) << w.CalcResult->text().toStdString();
+  EXPECT_TRUE(w.CalcResult->text().startsWith("Estimated burning time:  "))
+      << w.CalcResult->text().toStdString();
 }
 
 TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
@@ -492,7 +493,7 @@ TEST_F(MainWindowTest, ClosingWhileTheWorkerRunsEndsPromptly) {
       index = 1;
       return true;
     };
-    w.OpenButtonClick(); // the worker starts on the new drawing at once
+    w.OpenButtonClick();      // the worker starts on the new drawing at once
     w.PrintX->setValue(2000); // and on a large job after that
     Pump(30);
     timer.start();

@@ -34,7 +34,9 @@ QString WriteFixture(const QString &name, const std::string &text) {
 }
 
 QString DrawingFixture(const QString &name) {
-  return WriteFixture(name, R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 200 100" width="200mm" height="100mm">
+  return WriteFixture(
+      name,
+      R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 200 100" width="200mm" height="100mm">
 <rect x="0" y="0" width="100" height="100" fill="red"/>
 <polyline points="120,0 200,100" stroke="blue" stroke-width="1" fill="none"/>
 </svg>
@@ -42,15 +44,15 @@ QString DrawingFixture(const QString &name) {
 }
 
 QString SmallFixture() {
-  return WriteFixture("small.svg", R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 20 10" width="20mm" height="10mm">
+  return WriteFixture(
+      "small.svg",
+      R"(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 20 10" width="20mm" height="10mm">
 <polyline points="0,0 20,10" stroke="blue" stroke-width="1" fill="none"/>
 </svg>
 )");
 }
 
-void ClearSettings() {
-  QFile::remove(QString::fromStdString(TZelConfiguration::StorePath()));
-}
+void ClearSettings() { QFile::remove(QString::fromStdString(TZelConfiguration::StorePath())); }
 
 void Pump(int ms) {
   QElapsedTimer timer;

@@ -27,7 +27,8 @@ TRun RunCli(const QStringList &arguments, const QString &configHome) {
   process.start(BRENNIX_CLI, arguments);
   process.waitForFinished(300000);
   return {process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1,
-          process.readAllStandardOutput().toStdString(), process.readAllStandardError().toStdString()};
+          process.readAllStandardOutput().toStdString(),
+          process.readAllStandardError().toStdString()};
 }
 
 std::string ReadFile(const QString &path) {
@@ -42,7 +43,8 @@ QString Example(const char *name) { return QString(BRENNIX_SOURCE_DIR) + "/examp
 TEST(Cli, ConvertsAnExampleToGcodeAndJson) {
   QTemporaryDir dir;
   const QString gcode = dir.filePath("relief.gcode"), json = dir.filePath("relief.json");
-  const TRun run = RunCli({"-o", gcode, "--json", json, "--mirror", Example("relief.stl")}, dir.path());
+  const TRun run =
+      RunCli({"-o", gcode, "--json", json, "--mirror", Example("relief.stl")}, dir.path());
   ASSERT_EQ(run.Status, 0) << run.Err;
   EXPECT_EQ(run.Out.rfind("Estimated burning time:   ", 0), 0u) << run.Out;
 
@@ -51,7 +53,8 @@ TEST(Cli, ConvertsAnExampleToGcodeAndJson) {
   EXPECT_NE(text.find("\r\nM106 S255\r\n"), std::string::npos);
   EXPECT_EQ(text.substr(text.size() - 25), "G1 F3000\r\nG1 X0 Y0\r\nM84\r\n");
 
-  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  const QJsonObject job =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
   EXPECT_EQ(job["caption"].toString(), QString::fromUtf8("Kelvanor \u2013 Brennix \u2013 relief"));
   EXPECT_EQ(job["unitsPerMM"].toDouble(), 100.0);
   EXPECT_EQ(job["focus"].toInt(), 20);
@@ -74,11 +77,12 @@ TEST(Cli, ConvertsAnExampleToGcodeAndJson) {
 TEST(Cli, OptionsChangeTheJob) {
   QTemporaryDir dir;
   const QString json = dir.filePath("job.json");
-  const TRun run = RunCli({"--json", json, "--scale", "50", "--focus", "0.1", "--level", "0:print=0,passes=3",
-                           "--outline-only", Example("relief.stl")},
+  const TRun run = RunCli({"--json", json, "--scale", "50", "--focus", "0.1", "--level",
+                           "0:print=0,passes=3", "--outline-only", Example("relief.stl")},
                           dir.path());
   ASSERT_EQ(run.Status, 0) << run.Err;
-  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  const QJsonObject job =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
   EXPECT_EQ(job["focus"].toInt(), 10);
   EXPECT_TRUE(job["outline"].toBool());
   const QJsonArray size = job["size"].toArray(), output = job["output"].toArray();
@@ -115,8 +119,9 @@ TEST(Cli, StoredSettingsAreDefaultsAndOptionsOverrideThem) {
     out << "\x01\x02garbage";
   }
   const QString gcode = dir.filePath("out.gcode");
-  const TRun run = RunCli({"-o", gcode, "--template", "HeadMove=MOVE ? ?~\\~; next", Example("relief.stl")},
-                          dir.path());
+  const TRun run =
+      RunCli({"-o", gcode, "--template", "HeadMove=MOVE ? ?~\\~; next", Example("relief.stl")},
+             dir.path());
   ASSERT_EQ(run.Status, 0) << run.Err;
   const std::string text = ReadFile(gcode);
   EXPECT_NE(text.find("\r\n; next\r\n"), std::string::npos);

@@ -15,7 +15,9 @@ TPaths Flash(const std::string &definitions, int code = 10) {
   return Parse("%FSLAX25Y25*%%MOMM*%" + definitions + "D" + std::to_string(code) + "*X0Y0D03*M02*");
 }
 
-double Distance(TIntPoint p) { return std::hypot(static_cast<double>(p.X), static_cast<double>(p.Y)); }
+double Distance(TIntPoint p) {
+  return std::hypot(static_cast<double>(p.X), static_cast<double>(p.Y));
+}
 
 TEST(Apertures, StandardCircle) {
   const TPaths circle = Flash("%ADD10C,0.5*%");
@@ -44,7 +46,8 @@ TEST(Apertures, StandardCircle) {
 TEST(Apertures, StandardRectangle) {
   const TPaths rectangle = Flash("%ADD12R,1X0.5*%", 12);
   ASSERT_EQ(rectangle.size(), 1u);
-  EXPECT_EQ(rectangle[0], (TPath{TIntPoint(-50, -25), TIntPoint(50, -25), TIntPoint(50, 25), TIntPoint(-50, 25)}));
+  EXPECT_EQ(rectangle[0], (TPath{TIntPoint(-50, -25), TIntPoint(50, -25), TIntPoint(50, 25),
+                                 TIntPoint(-50, 25)}));
 }
 
 TEST(Apertures, StandardObround) {
@@ -88,8 +91,10 @@ TEST(Apertures, DefinitionErrors) {
     EXPECT_EQ(ParseError(header + "\n%" + definition + "*%M02*"),
               std::string("Gerber line 2: ") + message + ": " + definition);
   }
-  EXPECT_EQ(ParseError(header + "%AMC*1,1,1,0,0*%M02*"), "Gerber line 1: the macro name is already in use: AMC*1,1,1,0,0");
-  EXPECT_EQ(ParseError(header + "%AMNOSTAR*%M02*"), "Gerber line 1: the macro has no * after its name: AMNOSTAR");
+  EXPECT_EQ(ParseError(header + "%AMC*1,1,1,0,0*%M02*"),
+            "Gerber line 1: the macro name is already in use: AMC*1,1,1,0,0");
+  EXPECT_EQ(ParseError(header + "%AMNOSTAR*%M02*"),
+            "Gerber line 1: the macro has no * after its name: AMNOSTAR");
   const struct {
     const char *Macro, *Message;
   } macros[] = {
@@ -97,12 +102,14 @@ TEST(Apertures, DefinitionErrors) {
       {"AMM*$1", "primitive \"$1\": a macro variable definition without = or number"},
       {"AMM*3,1,1,0,0", "primitive \"3,1,1,0,0\": unknown macro primitive"},
       {"AMM*1,1,1,0", "primitive \"1,1,1,0\": a macro primitive lacks fields"},
-      {"AMM*4,1,2,0,0,1,0,0,0",
-       "primitive \"4,1,2,0,0,1,0,0,0\": the outline primitive's point count does not match its fields"},
-      {"AMM*4,1,1,0,0,1,0", "primitive \"4,1,1,0,0,1,0\": the outline primitive's point count does not match its fields"},
+      {"AMM*4,1,2,0,0,1,0,0,0", "primitive \"4,1,2,0,0,1,0,0,0\": the outline primitive's point "
+                                "count does not match its fields"},
+      {"AMM*4,1,1,0,0,1,0", "primitive \"4,1,1,0,0,1,0\": the outline primitive's point count does "
+                            "not match its fields"},
       {"AMM*1,1,1/0,0,0", "primitive \"1,1,1/0,0,0\": division by zero in a macro expression"},
       {"AMM*1,1,(1,0,0", "primitive \"1,1,(1,0,0\": a macro expression lacks its )"},
-      {"AMM*5,1,2000,0,0,1,0", "primitive \"5,1,2000,0,0,1,0\": a polygon with more than 1000 vertices"},
+      {"AMM*5,1,2000,0,0,1,0",
+       "primitive \"5,1,2000,0,0,1,0\": a polygon with more than 1000 vertices"},
       {"AMM*6,0,0,1,0.1,0.1,2000,0.1,1,0",
        "primitive \"6,0,0,1,0.1,0.1,2000,0.1,1,0\": a moire with more than 1000 rings"}};
   for (const auto &[macro, message] : macros) {
@@ -127,8 +134,9 @@ TEST(Apertures, MacroSyntaxOfRealFiles) {
   const std::string header = "%FSLAX25Y25*%%MOMM*%";
   // Comment primitives, a negated variable, blanks and line breaks inside
   // the body, and numbers written without their leading zero.
-  const TPaths spaced = Parse(header + "%AMBOX*\n0 A centred box, rotated by -$3 *\n21 , 1 , $1 ,\r\n $2 , 0 , 0 , -$3 *%\n"
-                                       "%ADD12BOX,2X.5X-90*%D012*X0Y0D03*M02*");
+  const TPaths spaced = Parse(
+      header + "%AMBOX*\n0 A centred box, rotated by -$3 *\n21 , 1 , $1 ,\r\n $2 , 0 , 0 , -$3 *%\n"
+               "%ADD12BOX,2X.5X-90*%D012*X0Y0D03*M02*");
   // -(-90) turns the 2 x 0.5 box upright.
   const IntRect b = PathsBounds(spaced);
   EXPECT_EQ(b.right, 25);
@@ -192,7 +200,8 @@ TEST(Apertures, ExposureOffRemoves) {
   const double ring = std::numbers::pi * (50 * 50 - 25 * 25);
   for (const char *hole : {"0", "2", "0.5"}) {
     SCOPED_TRACE(hole);
-    const TPaths shape = Flash(std::string("%AMRING*1,1,1,0,0*1,") + hole + ",0.5,0,0*%%ADD10RING*%");
+    const TPaths shape =
+        Flash(std::string("%AMRING*1,1,1,0,0*1,") + hole + ",0.5,0,0*%%ADD10RING*%");
     EXPECT_NEAR(PathsArea(shape), ring, 0.01 * ring);
     EXPECT_FALSE(Inside(shape, TIntPoint(0, 0)));
   }
@@ -225,7 +234,8 @@ TEST(Apertures, VariablesAndCase) {
   // Comments are skipped; variables set later replace earlier values.
   EXPECT_EQ(PathsBounds(Flash("%AMV*0 any text*$1=2*$1=$1X0.5*1,1,$1,0,0*%%ADD10V,8*%")).right, 50);
   // Apertures keep the unit they were defined in.
-  EXPECT_EQ(PathsBounds(Parse("%FSLAX25Y25*%%MOIN*%%ADD10C,0.1*%%MOMM*%D10*X0Y0D03*M02*")).right, 127);
+  EXPECT_EQ(PathsBounds(Parse("%FSLAX25Y25*%%MOIN*%%ADD10C,0.1*%%MOMM*%D10*X0Y0D03*M02*")).right,
+            127);
 }
 
 } // namespace

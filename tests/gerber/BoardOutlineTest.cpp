@@ -24,19 +24,22 @@ const std::string CopperSquare = Header + "G36*X2000000Y3000000D02*X3000000Y3000
 // A closed rectangle drawn with the given aperture diameter, optionally with
 // a circular cut-out of radius 5 mm drawn as two half circles.
 std::string MechanicalRectangle(const std::string &diameter, bool cutOut) {
-  std::string text = Header + "%ADD10C," + diameter + "*%D10*X0Y0D02*X6000000Y0D01*X6000000Y4000000D01*"
-                                                      "X0Y4000000D01*X0Y0D01*";
+  std::string text = Header + "%ADD10C," + diameter +
+                     "*%D10*X0Y0D02*X6000000Y0D01*X6000000Y4000000D01*"
+                     "X0Y4000000D01*X0Y0D01*";
   if (cutOut)
-    text += "G75*X3500000Y2000000D02*G03X2500000Y2000000I-500000J0D01*G03X3500000Y2000000I500000J0D01*";
+    text +=
+        "G75*X3500000Y2000000D02*G03X2500000Y2000000I-500000J0D01*G03X3500000Y2000000I500000J0D01*";
   return text + "M02*";
 }
 
 class BoardOutline : public ::testing::Test {
 protected:
   void SetUp() override {
-    FFolder = std::filesystem::temp_directory_path() /
-              ("brennix-outline-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    FFolder =
+        std::filesystem::temp_directory_path() /
+        ("brennix-outline-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+         "-" + ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::create_directories(FFolder);
     FLevels.SetFocus(200);
     ResetOutlineChoice(FLevels);
@@ -71,7 +74,8 @@ TEST_F(BoardOutline, OffsetAroundASquare) {
   ASSERT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Outline"}));
   ApplyOutlineChoice(FLevels, {okOffset, 3.0, ""});
 
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical", "Outline"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical",
+                                               "Outline"}));
   EXPECT_FALSE(FLevels.Item(0)->Print());
   EXPECT_FALSE(FLevels.Item(1)->Print());
   EXPECT_TRUE(FLevels.Item(2)->Print());
@@ -122,7 +126,8 @@ TEST_F(BoardOutline, ReloadReappliesTheOffset) {
   FLevels.SetFocus(30);
   ReloadDrawing(FLevels);
   FHost.RunIdle();
-  EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical", "Outline"}));
+  EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical",
+                                               "Outline"}));
   // 20 mm at the new unit of 133 per millimetre.
   EXPECT_NEAR(static_cast<double>(FLevels.Size().cx), 20 * 133, 2);
 }
@@ -133,8 +138,10 @@ TEST_F(BoardOutline, MechanicalOutlineIgnoresTheAperture) {
   int k = 0;
   for (const char *diameter : {"0.2", "2"}) {
     Open(copper);
-    ApplyOutlineChoice(FLevels, {okMechanical, 0, Write("edge.gml", MechanicalRectangle(diameter, false))});
-    EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical", "Outline"}));
+    ApplyOutlineChoice(FLevels,
+                       {okMechanical, 0, Write("edge.gml", MechanicalRectangle(diameter, false))});
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Copper", "Copper", "Clear", "Clear", "Mechanical",
+                                                 "Outline"}));
     outlines[k++] = Input(4);
   }
   EXPECT_EQ(outlines[0], outlines[1]);
@@ -145,7 +152,8 @@ TEST_F(BoardOutline, MechanicalOutlineIgnoresTheAperture) {
 
 TEST_F(BoardOutline, CircularCutOutStaysUnburnt) {
   Open(Write("board.gtl", CopperSquare));
-  ApplyOutlineChoice(FLevels, {okMechanical, 0, Write("edge.gml", MechanicalRectangle("0.5", true))});
+  ApplyOutlineChoice(FLevels,
+                     {okMechanical, 0, Write("edge.gml", MechanicalRectangle("0.5", true))});
   const TPaths &clear = Input(2);
   // Moved by one unit: the outline's corner is at (-1, -1) before.
   EXPECT_FALSE(Inside(clear, TIntPoint(3001, 2001)));
@@ -163,9 +171,10 @@ TEST_F(BoardOutline, BoardBelowTheOriginKeepsItsLayersAligned) {
   Open(Write("board.gtl", Header + "G36*X2000000Y-4000000D02*X3000000Y-4000000D01*"
                                    "X3000000Y-3000000D01*X2000000Y-3000000D01*G37*M02*"));
   EXPECT_EQ(FLevels.Size(), (TIntSize{3000, 1000}));
-  ApplyOutlineChoice(FLevels, {okMechanical, 0,
-                               Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
-                                                          "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
+  ApplyOutlineChoice(
+      FLevels, {okMechanical, 0,
+                Write("edge.gml", Header + "%ADD10C,0.2*%D10*X0Y0D02*X6000000Y0D01*"
+                                           "X6000000Y-4000000D01*X0Y-4000000D01*X0Y0D01*M02*")});
   EXPECT_EQ(FLevels.Size(), (TIntSize{6002, 4002}));
   const TPaths &clear = Input(2);
   EXPECT_FALSE(Inside(clear, TIntPoint(2501, 501)));

@@ -13,10 +13,10 @@ struct TValueCase {
 };
 
 constexpr TValueCase ValueCases[] = {
-    {"2X3+4", 10},   {"2+3X4", 14},     {"8/2/2", 2},     {"(1+2)X3", 9},  {"$5", 0},
-    {"4V1+2", 3},    {"1+2V3", 3},      {"$1X-2", -3},    {"-1.5E1", -15}, {"+2", 2},
-    {"1E+2-1", 99},  {"$2/2", 2},       {"10-2-3", 5},    {"2X(3)+1", 7},  {"(2)V(1)", 1},
-    {"1.", 1},       {"$1+$2X$1", 7.5}, {"0.5X4/2", 1},
+    {"2X3+4", 10},  {"2+3X4", 14},     {"8/2/2", 2},   {"(1+2)X3", 9},  {"$5", 0},
+    {"4V1+2", 3},   {"1+2V3", 3},      {"$1X-2", -3},  {"-1.5E1", -15}, {"+2", 2},
+    {"1E+2-1", 99}, {"$2/2", 2},       {"10-2-3", 5},  {"2X(3)+1", 7},  {"(2)V(1)", 1},
+    {"1.", 1},      {"$1+$2X$1", 7.5}, {"0.5X4/2", 1},
 };
 
 TEST(Calculate, EvaluatesByPrecedenceLeftToRight) {
@@ -28,8 +28,8 @@ TEST(Calculate, EvaluatesByPrecedenceLeftToRight) {
 }
 
 TEST(Calculate, RejectsMalformedText) {
-  const char *errors[] = {"((1))", "2X", "", "$", "(1", "1+", "2x3", "1E", "--$1", "-",
-                          "1..2", "inf", "1E400", "3%", "1/0", "1/(2-2)", "$1X", "X2"};
+  const char *errors[] = {"((1))", "2X",   "",    "$",     "(1", "1+",  "2x3",     "1E",  "--$1",
+                          "-",     "1..2", "inf", "1E400", "3%", "1/0", "1/(2-2)", "$1X", "X2"};
   for (const char *text : errors) {
     SCOPED_TRACE(text);
     EXPECT_THROW(Calculate(text, {}), TCalcError);
@@ -42,7 +42,8 @@ TEST(Calculate, SignBeforeVariableOrParenthesis) {
   const struct {
     const char *Text;
     double Value;
-  } cases[] = {{"-$1", -2.5}, {"-$7", 4}, {"+$1", 2.5}, {"-(1+2)", -3}, {"1X-$1", -2.5}, {"$1+-$7", 6.5}};
+  } cases[] = {{"-$1", -2.5},  {"-$7", 4},      {"+$1", 2.5},
+               {"-(1+2)", -3}, {"1X-$1", -2.5}, {"$1+-$7", 6.5}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Text);
     EXPECT_DOUBLE_EQ(Calculate(c.Text, variables), c.Value);

@@ -46,8 +46,9 @@ TEST(GerberReader, FormatStatement) {
     SCOPED_TRACE(bad);
     EXPECT_EQ(ParseError(std::string("%") + bad + "*%M02*"),
               std::string("Gerber line 1: ") +
-                  (std::string(bad) == "FSLAX25" ? "the format statement lacks the X or Y digit counts"
-                                                 : "unreadable format statement (expected e.g. FSLAX25Y25)") +
+                  (std::string(bad) == "FSLAX25"
+                       ? "the format statement lacks the X or Y digit counts"
+                       : "unreadable format statement (expected e.g. FSLAX25Y25)") +
                   ": " + bad);
   }
   // Six decimals: X1000000 is one millimetre.
@@ -58,11 +59,14 @@ TEST(GerberReader, FormatStatement) {
 }
 
 TEST(GerberReader, StepAndRepeat) {
-  EXPECT_EQ(ParseError(Header + "%SR*%M02*"), "Gerber line 1: the step and repeat X count is not a whole number: SR");
-  EXPECT_EQ(ParseError(Header + "%SRX2Y*%M02*"), "Gerber line 1: the step and repeat Y count is not a whole number: SRX2Y");
+  EXPECT_EQ(ParseError(Header + "%SR*%M02*"),
+            "Gerber line 1: the step and repeat X count is not a whole number: SR");
+  EXPECT_EQ(ParseError(Header + "%SRX2Y*%M02*"),
+            "Gerber line 1: the step and repeat Y count is not a whole number: SRX2Y");
   const std::string flash = "%ADD10R,1X1*%D10*X0Y0D03*";
   // Six copies 5 mm and 3 mm apart, then repetition off again.
-  const TPaths six = Parse(Header + "%SRX2Y3I5J3*%" + flash + "%SRX1Y1I0J0*%X1000000Y1000000D03*M02*");
+  const TPaths six =
+      Parse(Header + "%SRX2Y3I5J3*%" + flash + "%SRX1Y1I0J0*%X1000000Y1000000D03*M02*");
   EXPECT_EQ(six.size(), 7u);
   EXPECT_NEAR(PathsArea(six), 7 * 100 * 100, 1);
   const IntRect b = PathsBounds(six);
@@ -73,8 +77,9 @@ TEST(GerberReader, StepAndRepeat) {
 }
 
 TEST(GerberReader, StepAndRepeatIsBounded) {
-  EXPECT_EQ(ParseError(Header + "%SRX1000000Y1000000I0.1J0.1*%M02*"),
-            "Gerber line 1: step and repeat with more than 10000 copies: SRX1000000Y1000000I0.1J0.1");
+  EXPECT_EQ(
+      ParseError(Header + "%SRX1000000Y1000000I0.1J0.1*%M02*"),
+      "Gerber line 1: step and repeat with more than 10000 copies: SRX1000000Y1000000I0.1J0.1");
   EXPECT_EQ(ParseError(Header + "%SRX101Y100I0.1J0.1*%M02*"),
             "Gerber line 1: step and repeat with more than 10000 copies: SRX101Y100I0.1J0.1");
   EXPECT_EQ(ParseError(Header + "%SRX10000Y1I100000J0*%M02*"),
@@ -116,14 +121,17 @@ TEST(GerberReader, SingleQuadrantNeverSweepsMoreThan117Degrees) {
 
 TEST(GerberReader, MultiQuadrantArcs) {
   // Same start and end: no sweep, nothing drawn.
-  EXPECT_TRUE(Parse(Header + "%ADD10C,0.5*%D10*G75*X1000000Y0D02*G03X1000000Y0I-1000000J0D01*M02*").empty());
+  EXPECT_TRUE(Parse(Header + "%ADD10C,0.5*%D10*G75*X1000000Y0D02*G03X1000000Y0I-1000000J0D01*M02*")
+                  .empty());
   // A half circle counter-clockwise passes through (0, 100).
-  const TPaths half = Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G03X-1000000Y0I-1000000J0D01*M02*");
+  const TPaths half =
+      Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G03X-1000000Y0I-1000000J0D01*M02*");
   const IntRect b = PathsBounds(half);
   EXPECT_NEAR(static_cast<double>(b.bottom), 1005, 1);
   EXPECT_NEAR(static_cast<double>(b.top), -5, 1);
   // Clockwise the same half goes below.
-  const TPaths below = Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G02X-1000000Y0I-1000000J0D01*M02*");
+  const TPaths below =
+      Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G02X-1000000Y0I-1000000J0D01*M02*");
   EXPECT_NEAR(static_cast<double>(PathsBounds(below).top), -1005, 1);
 }
 
@@ -138,7 +146,8 @@ TEST(GerberReader, ShortSweepGivesTwoPoints) {
 TEST(GerberReader, IgnoredAndRejectedCodes) {
   const std::string apertures = Header + "%ADD10C,0.5*%%ADD11R,1X1*%";
   // G04 and G90 are ignored; G55D10 as a whole, so D11 stays selected.
-  const TPaths image = Parse(apertures + "G04 comment X100000Y100000D03*G90*D11*G55D10*X0Y0D03*M02*");
+  const TPaths image =
+      Parse(apertures + "G04 comment X100000Y100000D03*G90*D11*G55D10*X0Y0D03*M02*");
   EXPECT_EQ(PathsBounds(image).right, 50);
   // G54D10 does select.
   EXPECT_EQ(PathsBounds(Parse(apertures + "D11*G54D10*X0Y0D03*M02*")).right, 25);
@@ -156,7 +165,8 @@ TEST(GerberReader, IgnoredAndRejectedCodes) {
              {"ASAXBX", "axis select must be ASAXBY or ASAYBX"}};
   for (const auto &[block, message] : bad) {
     SCOPED_TRACE(block);
-    EXPECT_EQ(ParseError(Header + "\n\n%" + block + "*%M02*"), std::string("Gerber line 3: ") + message + ": " + block);
+    EXPECT_EQ(ParseError(Header + "\n\n%" + block + "*%M02*"),
+              std::string("Gerber line 3: ") + message + ": " + block);
   }
   EXPECT_EQ(ParseError(Header + "%LNtop*%%ASAXBY*%%IPPOS*%%OFA0B0*%M01*M02*"), "");
 }
@@ -164,9 +174,10 @@ TEST(GerberReader, IgnoredAndRejectedCodes) {
 TEST(GerberReader, DrawNeedsABrush) {
   EXPECT_EQ(ParseError(Header + "X0Y0D02*\nX100000Y0D01*M02*"),
             "Gerber line 2: a line is drawn before any aperture is selected: X100000Y0D01");
-  EXPECT_EQ(ParseError(Header + "D10*M02*"),
-            "Gerber line 1: aperture D10 is selected but the file defines no apertures (an RS-274-D file "
-            "whose aperture list is kept in a separate file, which Brennix cannot read): D10");
+  EXPECT_EQ(
+      ParseError(Header + "D10*M02*"),
+      "Gerber line 1: aperture D10 is selected but the file defines no apertures (an RS-274-D file "
+      "whose aperture list is kept in a separate file, which Brennix cannot read): D10");
 }
 
 TEST(GerberReader, ZeroSizeAperturesAddNothing) {
@@ -214,14 +225,20 @@ TEST(GerberReader, Regions) {
 
 TEST(GerberReader, BlockSplitting) {
   // Blanks, line breaks and non-ASCII bytes never separate anything.
-  EXPECT_EQ(PathsBounds(Parse("%FS LA X25\tY25*%\r\n%MO\xC3\xA9MM*%%ADD1 0R,1X1*%D1\n0*X0Y0D0 3*M02*")).right, 50);
+  EXPECT_EQ(
+      PathsBounds(Parse("%FS LA X25\tY25*%\r\n%MO\xC3\xA9MM*%%ADD1 0R,1X1*%D1\n0*X0Y0D0 3*M02*"))
+          .right,
+      50);
   // Text after M02 is never read, even without "*".
   EXPECT_EQ(ParseError(Header + "M02*G91*X1"), "");
-  EXPECT_EQ(ParseError(Header + "G04 ok*\nX100"),
-            "Gerber line 2: the file ends inside a command (no closing *); it may be cut off: X100");
-  EXPECT_EQ(ParseError(Header + "\r\n%ADD10C,1"), "Gerber line 2: the parameter block has no closing %: ADD10C,1");
+  EXPECT_EQ(
+      ParseError(Header + "G04 ok*\nX100"),
+      "Gerber line 2: the file ends inside a command (no closing *); it may be cut off: X100");
+  EXPECT_EQ(ParseError(Header + "\r\n%ADD10C,1"),
+            "Gerber line 2: the parameter block has no closing %: ADD10C,1");
   EXPECT_EQ(ParseError(Header + "\r\r%%M02*"), "Gerber line 3: empty parameter block %%");
-  EXPECT_EQ(ParseError(Header + "\n\nG04 a\nb*\nXabcD01*M02*"), "Gerber line 5: the X coordinate is not a number: XabcD01");
+  EXPECT_EQ(ParseError(Header + "\n\nG04 a\nb*\nXabcD01*M02*"),
+            "Gerber line 5: the X coordinate is not a number: XabcD01");
   // A last command without "*" before the closing "%" is read, as gerbv does;
   // so is a final M02 without its "*".
   EXPECT_EQ(Parse(Header + "%ADD10C,1%D10*X0Y0D03*M02").size(), 1u);
@@ -233,17 +250,21 @@ TEST(GerberReader, AttributesDrawNothing) {
   // Component names such as Y1 or D3 must not read as coordinates or D codes.
   const std::string defs = Header + "%ADD10C,1*%%ADD12C,3*%D10*X0Y0D03*";
   const TPaths expected = Parse(defs + "M02*");
-  const TPaths image = Parse(defs + "%TO.C,Y1*%%TO.C,D3*%%TO.C,D12*%%TF.FileFunction,Copper,L1,Top*%"
-                                    "%TA.AperFunction,SMDPad,CuDef*%%TD*%X0Y0D03*M02*");
+  const TPaths image =
+      Parse(defs + "%TO.C,Y1*%%TO.C,D3*%%TO.C,D12*%%TF.FileFunction,Copper,L1,Top*%"
+                   "%TA.AperFunction,SMDPad,CuDef*%%TD*%X0Y0D03*M02*");
   EXPECT_EQ(XorArea(image, expected), 0);
 }
 
 TEST(GerberReader, HugeValuesAreErrors) {
-  EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*X99999999999999999999Y0D03*M02*"),
-            "Gerber line 1: coordinate out of range (more than a kilometre): X99999999999999999999Y0D03");
-  EXPECT_EQ(ParseError(Header + "%ADD10C,1e12*%M02*"), "Gerber line 1: a size or position out of range: ADD10C,1e12");
+  EXPECT_EQ(
+      ParseError(Header + "%ADD10C,1*%D10*X99999999999999999999Y0D03*M02*"),
+      "Gerber line 1: coordinate out of range (more than a kilometre): X99999999999999999999Y0D03");
+  EXPECT_EQ(ParseError(Header + "%ADD10C,1e12*%M02*"),
+            "Gerber line 1: a size or position out of range: ADD10C,1e12");
   EXPECT_EQ(ParseError(Header + "%ADD10C,1*%D10*G75*G03X100Y0I99999999999999999J0D01*M02*"),
-            "Gerber line 1: coordinate out of range (more than a kilometre): G03X100Y0I99999999999999999J0D01");
+            "Gerber line 1: coordinate out of range (more than a kilometre): "
+            "G03X100Y0I99999999999999999J0D01");
 }
 
 TEST(GerberReader, WorkIsBounded) {
@@ -270,17 +291,20 @@ std::string MixedBoard() {
   std::string text = Header + "%ADD10C,0.6*%%ADD11R,1.2X0.8*%%AMTH*7,0,0,1.6,1,0.3,45*%%ADD12TH*%";
   for (int i = 0; i < 12; ++i) {
     const std::string x = std::to_string(i * 150000), y = std::to_string((i % 3) * 170000);
-    text += "D11*X" + x + "Y" + y + "D03*D10*X" + x + "Y" + y + "D02*X" + std::to_string(i * 150000 + 300000) +
-            "Y" + std::to_string(((i + 1) % 3) * 170000) + "D01*";
+    text += "D11*X" + x + "Y" + y + "D03*D10*X" + x + "Y" + y + "D02*X" +
+            std::to_string(i * 150000 + 300000) + "Y" + std::to_string(((i + 1) % 3) * 170000) +
+            "D01*";
   }
-  text += "%LPC*%G36*X200000Y-100000D02*X900000Y-100000D01*X900000Y400000D01*X200000Y-100000D01*G37*";
+  text +=
+      "%LPC*%G36*X200000Y-100000D02*X900000Y-100000D01*X900000Y400000D01*X200000Y-100000D01*G37*";
   text += "%LPD*%D12*X500000Y100000D03*G75*G03X700000Y300000I200000J0D01*%LPC*%D10*X0Y0D03*M02*";
   return text;
 }
 
 TEST(GerberReader, BatchedMergeMatchesOneByOne) {
   for (const std::string &text :
-       {MixedBoard(), Header + "%ADD10C,1*%%LPC*%D10*X0Y0D03*%LPD*%X500000Y0D03*%LPC*%X700000Y0D03*M02*"}) {
+       {MixedBoard(),
+        Header + "%ADD10C,1*%%LPC*%D10*X0Y0D03*%LPD*%X500000Y0D03*%LPC*%X700000Y0D03*M02*"}) {
     const TPaths reference = Parse(text, 100, mmOneByOne);
     const TPaths batched = Parse(text, 100, mmBatched);
     EXPECT_GT(PathsArea(reference), 0);
@@ -361,10 +385,13 @@ TEST(GerberReader, HistoricFormsReadAsTheirModernEquivalents) {
        "%FSLAX25Y25*%" + mm + "X100000Y0D03*X200000Y0D03*X0Y0D03*M02*"},
       {"several commands in one block", "%FSLAX25Y25*MOMM*ADD10R,1X0.5*%D10*X0Y0D03*M02*",
        "%FSLAX25Y25*%" + mm + "X0Y0D03*M02*"},
-      {"a block over several lines", "%FSLAX25Y25*\n  MOMM*\r\n  ADD10R,\n1X0.5*\n%\nD10*X0Y0D03*M02*",
+      {"a block over several lines",
+       "%FSLAX25Y25*\n  MOMM*\r\n  ADD10R,\n1X0.5*\n%\nD10*X0Y0D03*M02*",
        "%FSLAX25Y25*%" + mm + "X0Y0D03*M02*"},
-      {"G70 and G71", "%FSLAX25Y25*%G70*%ADD10R,0.1X0.05*%G71*%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*M02*",
-       "%FSLAX25Y25*%%MOIN*%%ADD10R,0.1X0.05*%%MOMM*%%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*M02*"},
+      {"G70 and G71",
+       "%FSLAX25Y25*%G70*%ADD10R,0.1X0.05*%G71*%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*M02*",
+       "%FSLAX25Y25*%%MOIN*%%ADD10R,0.1X0.05*%%MOMM*%%ADD11R,1X1*%D10*X0Y0D03*D11*X1000000Y0D03*"
+       "M02*"},
       {"names, labels and G55 change nothing",
        "%FSLAX25Y25*%%INBOARD*%%LNTOP*%%ASAXBY*%%IPPOS*%%MIA0B0*%%OFA0B0*%%SFA1B1*%%IR0*%" + mm +
            "G55*X0Y0D03*M02*",
@@ -404,9 +431,10 @@ TEST(GerberReader, FilesWithoutAUnitAreInInches) {
 }
 
 TEST(GerberReader, DrillFilesAreNamed) {
-  for (const char *drill : {"M48\r\nINCH,TZ\r\nT01C0.020\r\n%\r\nT01\r\nX1000Y1000\r\nM30\r\n",
-                            ";DRILL file\n; FORMAT={2:4/ absolute / inch}\nM48\nMETRIC,TZ\nT1C0.8\n%\nM30\n",
-                            "G90\r\nM72\r\nM48\r\nT0C0.006\r\n", "%\nM48\nM72\nINCH,TZ\n"}) {
+  for (const char *drill :
+       {"M48\r\nINCH,TZ\r\nT01C0.020\r\n%\r\nT01\r\nX1000Y1000\r\nM30\r\n",
+        ";DRILL file\n; FORMAT={2:4/ absolute / inch}\nM48\nMETRIC,TZ\nT1C0.8\n%\nM30\n",
+        "G90\r\nM72\r\nM48\r\nT0C0.006\r\n", "%\nM48\nM72\nINCH,TZ\n"}) {
     SCOPED_TRACE(drill);
     EXPECT_EQ(ParseError(drill), "This is an Excellon drill file, not a Gerber layer");
   }
@@ -421,7 +449,8 @@ namespace {
 TEST(GerberReader, BoardsLeftOfOrBelowTheOriginMoveIntoTheDrawing) {
   // Nothing left of or below the origin is burnt: an axis with negative
   // coordinates is moved to start at 0; the other axis keeps its place.
-  const auto path = (std::filesystem::temp_directory_path() / "brennix-gerber-negative.gbr").string();
+  const auto path =
+      (std::filesystem::temp_directory_path() / "brennix-gerber-negative.gbr").string();
   const struct {
     const char *Flashes;
     TIntSize Size;

@@ -9,7 +9,8 @@
 #include "core/PathUtils.h"
 #include "gerber/GerberReader.h"
 
-inline TPaths Parse(const std::string &text, double unitsPerMM = 100, TMergeMode merge = mmBatched) {
+inline TPaths Parse(const std::string &text, double unitsPerMM = 100,
+                    TMergeMode merge = mmBatched) {
   TGerberOptions options;
   options.UnitsPerMM = unitsPerMM;
   return merge == mmOneByOne ? ParseGerberReference(text, options) : ParseGerber(text, options);

@@ -29,8 +29,9 @@ TPaths AllInput(const TLevel &level) {
 bool Less(const TIntPoint &a, const TIntPoint &b) { return a.X != b.X ? a.X < b.X : a.Y < b.Y; }
 
 bool Less(const TPath &a, const TPath &b) {
-  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                      [](const TIntPoint &p, const TIntPoint &q) { return Less(p, q); });
+  return std::lexicographical_compare(
+      a.begin(), a.end(), b.begin(), b.end(),
+      [](const TIntPoint &p, const TIntPoint &q) { return Less(p, q); });
 }
 
 // Lines in a canonical form: the clipper may hand paths back reversed or in
@@ -112,7 +113,9 @@ TEST(PlotterParse, CommandsAndParameters) {
       {"PD1,2;3,4PU", {{"PD", {1, 2}}, {"", {3, 4}}, {"PU", {}}}},
       {"SP1;;PU ; PD", {{"SP", {1}}, {"PU", {}}, {"PD", {}}}},
       // Printer escape sequences around and inside the plot are no commands.
-      {"\x1B%-12345X\x1B%0BBPINPS5;\x1B%0A\x1B" "E\x1B&l1O\x1B*c100X", {{"BP", {}}, {"IN", {}}, {"PS", {5}}}},
+      {"\x1B%-12345X\x1B%0BBPINPS5;\x1B%0A\x1B"
+       "E\x1B&l1O\x1B*c100X",
+       {{"BP", {}}, {"IN", {}}, {"PS", {5}}}},
       {"\x1B.(\x1B.I81;;17:\x1B.N;19:SP1\x1B.)", {{"SP", {1}}}},
       {"ABC", {{"AB", {}}, {"C", {}}}},
       {"PD10,20,", {{"PD", {10, 20, 0}}}},
@@ -132,8 +135,8 @@ TEST(PlotterParse, CommandsAndParameters) {
       // dropped, and the second quote then opens a quoted text.
       {"PD\"5,6\"1,2", {{"PD", {5, 6}}}},
       // DT sets the label terminator for the rest of the file; DT; restores ETX.
-      {"DT#;LBA;B\x03#PD1,1;LBX#PD2,2", {{"DT", {}}, {"LB", {}}, {"PD", {1, 1}}, {"LB", {}},
-                                          {"PD", {2, 2}}}},
+      {"DT#;LBA;B\x03#PD1,1;LBX#PD2,2",
+       {{"DT", {}}, {"LB", {}}, {"PD", {1, 1}}, {"LB", {}}, {"PD", {2, 2}}}},
       {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}}, {"PU", {}}}},
   };
   for (const auto &c : cases) {
@@ -144,11 +147,19 @@ TEST(PlotterParse, CommandsAndParameters) {
 
 TEST(PlotterParse, DecodesByteOrderMarks) {
   EXPECT_EQ(DecodePlotterText("\xEF\xBB\xBFPD1"), "PD1");
-  EXPECT_EQ(DecodePlotterText(std::string("\xFF\xFEP\0D\0" "1\0", 8)), "PD1");
+  EXPECT_EQ(DecodePlotterText(std::string("\xFF\xFEP\0D\0"
+                                          "1\0",
+                                          8)),
+            "PD1");
   EXPECT_EQ(DecodePlotterText(std::string("\xFE\xFF\0P\0D\x04\x10", 8)), "PD\x1A");
   EXPECT_EQ(DecodePlotterText("PD1"), "PD1");
   // The reader takes the file's bytes as they are.
-  const TReadResult r = ReadPlotter(std::string("\xFF\xFEP\0D\0" "8\0" "0\0,\0" "0\0", 14), {});
+  const TReadResult r = ReadPlotter(std::string("\xFF\xFEP\0D\0"
+                                                "8\0"
+                                                "0\0,\0"
+                                                "0\0",
+                                                14),
+                                    {});
   EXPECT_EQ(r.Size, (TIntSize{200, 0}));
 }
 
@@ -180,7 +191,8 @@ TEST(PlotterReader, PenMotion) {
   // Relative pen-up moves add up: the line starts at (1020, 20).
   TReadResult r = Read("PD1000,0;PR;PU10,10,10,10;PD100,0;");
   ASSERT_EQ(r.Levels.size(), 1u);
-  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])), (TPaths{{{0, 0}, {2500, 0}}, {{2550, 50}, {2800, 50}}}));
+  EXPECT_EQ(Canonical(AllInput(*r.Levels[0])),
+            (TPaths{{{0, 0}, {2500, 0}}, {{2550, 50}, {2800, 50}}}));
 
   // PA and PR draw while the pen is down and only move while it is up.
   r = Read("PD;PA100,0;PR0,100;PU;PR100,0;PD0,-100;");
@@ -226,8 +238,8 @@ TEST(PlotterReader, PolygonFilledAndEdged) {
 TEST(PlotterReader, FillRule) {
   // Two nested squares drawn the same way round: even-odd leaves a ring,
   // non-zero fills the whole square.
-  const std::string polygon =
-      "PU0,0;PM0;PD1000,0,1000,1000,0,1000,0,0;PM1;PU250,250;PD750,250,750,750,250,750,250,250;PM2;";
+  const std::string polygon = "PU0,0;PM0;PD1000,0,1000,1000,0,1000,0,0;PM1;PU250,250;PD750,250,750,"
+                              "750,250,750,250,250;PM2;";
   const double outer = 2500.0 * 2500.0, inner = 1250.0 * 1250.0;
   TReadResult r = Read(polygon + "FP;");
   ASSERT_EQ(r.Levels.size(), 1u);
@@ -324,7 +336,8 @@ TEST(PlotterReader, CirclesArcsAndWedges) {
   ASSERT_EQ(paths.size(), 1u);
   EXPECT_EQ(paths[0].front(), (TIntPoint{250, 250}));
   EXPECT_EQ(paths[0].back(), (TIntPoint{250, 250}));
-  EXPECT_TRUE(paths[0][1] == (TIntPoint{500, 250}) || paths[0][paths[0].size() - 2] == (TIntPoint{500, 250}));
+  EXPECT_TRUE(paths[0][1] == (TIntPoint{500, 250}) ||
+              paths[0][paths[0].size() - 2] == (TIntPoint{500, 250}));
 }
 
 TEST(PlotterReader, BeziersAndThreePointArcs) {
@@ -446,9 +459,10 @@ TEST(PlotterReaderBadInput, ClearErrors) {
     const char *Text;
     const char *Message;
   };
-  for (const TRepeat &repeat : {TRepeat{"EP;", "HP-GL line 1: EP makes the drawing too complex"},
-                                TRepeat{"FP1;", "HP-GL line 1: FP makes the drawing too complex"},
-                                TRepeat{"IW0,0,1,1;EP;", "HP-GL line 1: EP makes the drawing too complex"}}) {
+  for (const TRepeat &repeat :
+       {TRepeat{"EP;", "HP-GL line 1: EP makes the drawing too complex"},
+        TRepeat{"FP1;", "HP-GL line 1: FP makes the drawing too complex"},
+        TRepeat{"IW0,0,1,1;EP;", "HP-GL line 1: EP makes the drawing too complex"}}) {
     SCOPED_TRACE(repeat.Text);
     std::string text = polygon;
     for (int i = 0; i < 5000; ++i)
@@ -475,8 +489,7 @@ TEST(PlotterReaderBadInput, RefusalsNameTheCommandAndItsLine) {
       // Line breaks of any kind count; label text spans lines too.
       {"IN;\nLBTWO\rLINES\x03\rSP1;\r\nPU-500000000,0;\nPD500000000,0;\nSP2;",
        "HP-GL line 7: SP makes the drawing too large"},
-      {"IN;\nPU-500000000,0;\nPD500000000,0;\n",
-       "HP-GL line 3: PD makes the drawing too large"},
+      {"IN;\nPU-500000000,0;\nPD500000000,0;\n", "HP-GL line 3: PD makes the drawing too large"},
       // The polygon is flattened at the end: the last command that drew is named.
       {circles + "LT;\r\n", "HP-GL line 2002: CI makes the drawing too complex"},
   };
@@ -503,7 +516,8 @@ TEST(PlotterReader, APlotThatDrawsNothingSaysWhy) {
       {"", "The plot draws nothing"},
       {"IN;SP1;PU100,100;", "The plot draws nothing"},
       // Distinct mnemonics in order of first appearance; label text is no command.
-      {"IN;SP1;LBHELLO PD\x03;SI.3,.5;LB\x03" "DT#;PU;LO4;",
+      {"IN;SP1;LBHELLO PD\x03;SI.3,.5;LB\x03"
+       "DT#;PU;LO4;",
        "The plot draws nothing: only unsupported commands LB, SI, DT, LO"},
       {junk, "The plot draws nothing: only unsupported commands QA, QB, QC, QD, QE, QF, QG, QH, "
              "QI, QJ, QK, QL, ..."},
@@ -662,7 +676,9 @@ TEST(FilledAreas, MatchesSubtractingEverything) {
     const ClipperLib::cInt w = 1 + random() % 300, h = 1 + random() % 300;
     TPaths area = {{{x, y}, {x + w, y}, {x + w, y + h}, {x, y + h}}};
     if (i % 3 == 0) // a hole now and then
-      area.push_back({{x + w / 4, y + h / 4}, {x + w / 4, y + h / 2}, {x + w / 2, y + h / 2},
+      area.push_back({{x + w / 4, y + h / 4},
+                      {x + w / 4, y + h / 2},
+                      {x + w / 2, y + h / 2},
                       {x + w / 2, y + h / 4}});
     const TPaths fast = filled.Add(area);
     const TPaths plain = SubtractAllFilled(area, stored);

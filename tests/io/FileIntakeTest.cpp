@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "core/HeadlessHost.h"
-#include "core/Levels.h"
 #include "core/LevelDefaults.h"
+#include "core/Levels.h"
 #include "io/FileIntake.h"
 
 TEST(FileIntake, ExtensionChoosesTheReader) {
@@ -12,8 +12,9 @@ TEST(FileIntake, ExtensionChoosesTheReader) {
     const char *Name;
     const char *Extension;
   };
-  const TCase cases[] = {{"/tmp/photo.PNG", "png"}, {"board.GTL", "gtl"}, {"/tmp/folder.d/board", "gbr"},
-                         {"plot.hpgl", "hpgl"}, {"a.b.svg", "svg"}, {"trailing.", ""}};
+  const TCase cases[] = {
+      {"/tmp/photo.PNG", "png"}, {"board.GTL", "gtl"}, {"/tmp/folder.d/board", "gbr"},
+      {"plot.hpgl", "hpgl"},     {"a.b.svg", "svg"},   {"trailing.", ""}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(ReaderExtension(c.Name), c.Extension);

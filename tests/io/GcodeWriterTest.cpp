@@ -23,8 +23,10 @@ TGcodeJob LinesJob(TPaths paths, std::int32_t passes = 2, std::int32_t speed = 1
   return job;
 }
 
-const std::vector<std::string> Prefix = {"G4 P0\r\nM106 S0\r\nG4 P10", "M106 S0", "G90", "G28 X0 Y0", "G21"};
-const std::vector<std::string> Suffix = {"G4 P0", "M106 S0", "G4 P10", "G1 F3000", "G1 X0 Y0", "M84"};
+const std::vector<std::string> Prefix = {"G4 P0\r\nM106 S0\r\nG4 P10", "M106 S0", "G90",
+                                         "G28 X0 Y0", "G21"};
+const std::vector<std::string> Suffix = {"G4 P0",    "M106 S0",  "G4 P10",
+                                         "G1 F3000", "G1 X0 Y0", "M84"};
 
 std::vector<std::string> Framed(std::vector<std::string> body) {
   std::vector<std::string> lines = Prefix;
@@ -62,7 +64,8 @@ TEST(GcodeWriter, PiecesShorterThanTwoMillimetresRunFromEndToStart) {
 
 TEST(GcodeWriter, NearMovesWriteNothingAndFarMovesTravelDark) {
   // Two paths 2 units apart (within focus div 8) and one far away.
-  TGcodeJob job = LinesJob({{{0, 0}, {100, 0}}, {{102, 0}, {200, 0}}, {{1000, 1000}, {1100, 1000}}}, 1);
+  TGcodeJob job =
+      LinesJob({{{0, 0}, {100, 0}}, {{102, 0}, {200, 0}}, {{1000, 1000}, {1100, 1000}}}, 1);
   const auto lines = GcodeLines(job);
   const std::string text = GcodeFileText(lines);
   // The second path starts 2 units from where the first ended: no move, the

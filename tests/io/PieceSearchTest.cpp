@@ -40,7 +40,8 @@ TEST(PieceSearch, BothWalksWriteTheSameGcode) {
   level.Power = 200;
   level.Passes = 2;
   for (int i = 0; i < 300; ++i)
-    level.Paths.push_back({{coordinate(random), coordinate(random)}, {coordinate(random), coordinate(random)},
+    level.Paths.push_back({{coordinate(random), coordinate(random)},
+                           {coordinate(random), coordinate(random)},
                            {coordinate(random), coordinate(random)}});
   job.Levels.push_back(level);
   EXPECT_EQ(GcodeLines(job), GcodeLinesReference(job));

@@ -1,5 +1,5 @@
-#include "settings/BrennixSettings.h"
 #include "settings/Configuration.h"
+#include "settings/BrennixSettings.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -34,9 +34,7 @@ protected:
     text << file.rdbuf();
     return text.str();
   }
-  void WriteFile(const std::string &text) const {
-    std::ofstream(Path(), std::ios::binary) << text;
-  }
+  void WriteFile(const std::string &text) const { std::ofstream(Path(), std::ios::binary) << text; }
 
   QTemporaryDir FFolder;
 };
@@ -141,7 +139,8 @@ TEST_F(Settings, RangesClampOnReadWithoutRewriting) {
   struct TCase {
     std::int32_t Stored, Read;
   };
-  for (const TCase c : {TCase{3, 4}, {4, 4}, {2500, 2500}, {2501, 2500}, {-7, 4}, {1000000, 2500}}) {
+  for (const TCase c :
+       {TCase{3, 4}, {4, 4}, {2500, 2500}, {2501, 2500}, {-7, 4}, {1000000, 2500}}) {
     SCOPED_TRACE(c.Stored);
     s.MicroFocusSize->SetValue(c.Stored); // writing does not clamp
     EXPECT_EQ(s.MicroFocusSize->Value(), c.Read);
@@ -181,15 +180,15 @@ TEST_F(Settings, DamagedFilesReadAsDefaults) {
   ASSERT_EQ(TZelConfiguration::ReadInteger("MicroFocusSize", 0), 77);
   static constexpr char NulInValue[] = "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t77\0\nEND\n";
   const std::string damaged[] = {
-      good.substr(0, good.size() - 4),                        // cut short before END
-      good.substr(0, good.size() - 1),                        // END without its line break
-      "",                                                     // empty
-      "garbage\n",                                            // not ours
-      "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\tseven\nEND\n", // bad number
+      good.substr(0, good.size() - 4),                                 // cut short before END
+      good.substr(0, good.size() - 1),                                 // END without its line break
+      "",                                                              // empty
+      "garbage\n",                                                     // not ours
+      "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\tseven\nEND\n",       // bad number
       "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t99999999999\nEND\n", // beyond 32 bits
-      "BRENNIX-SETTINGS 1\nqword\tMicroFocusSize\t77\nEND\n",  // unknown type
-      "BRENNIX-SETTINGS 1\nbinary\tIdleTravel\t0g\nEND\n",     // bad hex
-      "BRENNIX-SETTINGS 1\nsz\tHeadMove\tbad\\q\nEND\n",        // bad escape
+      "BRENNIX-SETTINGS 1\nqword\tMicroFocusSize\t77\nEND\n",          // unknown type
+      "BRENNIX-SETTINGS 1\nbinary\tIdleTravel\t0g\nEND\n",             // bad hex
+      "BRENNIX-SETTINGS 1\nsz\tHeadMove\tbad\\q\nEND\n",               // bad escape
       "BRENNIX-SETTINGS 1\ndword\tMicroFocusSize\t77\ndword\tmicrofocussize\t78\nEND\n",
       std::string(NulInValue, sizeof NulInValue - 1),
   };

@@ -32,7 +32,8 @@ TLevelList Build(const TMesh &mesh, bool reference = false, std::int32_t focus =
   const TStlModel model = ReadStlModel(BinaryStl(mesh), readOptions);
   TStlLevelOptions options;
   options.Focus = focus;
-  return reference ? BuildStlLevelsReference(model.Facets, options) : BuildStlLevels(model.Facets, options);
+  return reference ? BuildStlLevelsReference(model.Facets, options)
+                   : BuildStlLevels(model.Facets, options);
 }
 
 std::vector<TShown> Shown(const TLevelList &levels) {

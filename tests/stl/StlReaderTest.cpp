@@ -70,14 +70,9 @@ TEST(StlForm, FilterChoosesBinaryOrText) {
     std::size_t Levels;
   };
   const TCase cases[] = {
-      {&binaryLikeText, 1, "", 2},
-      {&binaryLikeText, 2, "", 2},
-      {&binaryLikeText, 3, "", 2},
-      {&binary, 1, "", 2},
-      {&binary, 3, "", 2},
-      {&text, 2, "", 2},
-      {&text, 1, "", 2},
-      {&text, 3, "", 2},
+      {&binaryLikeText, 1, "", 2}, {&binaryLikeText, 2, "", 2}, {&binaryLikeText, 3, "", 2},
+      {&binary, 1, "", 2},         {&binary, 3, "", 2},         {&text, 2, "", 2},
+      {&text, 1, "", 2},           {&text, 3, "", 2},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(testing::Message() << "filter " << c.Filter << " case " << (&c - cases));
@@ -193,8 +188,10 @@ TEST(StlAscii, MessagesSayWhere) {
     std::string Error;
   };
   const TCase cases[] = {
-      {"solid a\n" + facet + facet, NoEndsolid + ": the file ends at line 16 where \"facet\" or "
-                                                 "\"endsolid\" belongs", ""},
+      {"solid a\n" + facet + facet,
+       NoEndsolid + ": the file ends at line 16 where \"facet\" or "
+                    "\"endsolid\" belongs",
+       ""},
       {"solid a\n" + facet + "endsolix a\n",
        NoEndsolid + ": line 9 holds \"endsolix\" where \"facet\" or \"endsolid\" belongs", ""},
       {"solid a\r\n" + facet + "facet normal 0 0 1\r\nouter loop\r\nvertex 0 0 0\r\nvertx",
@@ -209,8 +206,8 @@ TEST(StlAscii, MessagesSayWhere) {
     SCOPED_TRACE(c.Text);
     const TOutcome outcome = Read(c.Text, 1);
     EXPECT_EQ(outcome.Error, c.Error);
-    EXPECT_EQ(outcome.Messages, c.Message.empty() ? std::vector<std::string>{}
-                                                  : std::vector<std::string>{c.Message});
+    EXPECT_EQ(outcome.Messages,
+              c.Message.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.Message});
   }
 }
 
@@ -220,9 +217,9 @@ TEST(StlAscii, NumbersUseTheDotAndFitAFloat) {
     const char *Token;
     double Value;
   };
-  constexpr TGood good[] = {{"10", 10},    {"1e1", 10},  {"+2.", 2},     {"1E-2", 0.01},
-                            {"-.5", -0.5}, {"1e-50", 0}, {"2.5e+0", 2.5}, {"5.425E-01", 0.5425},
-                            {"-1.0E+01", -10}};
+  constexpr TGood good[] = {{"10", 10},      {"1e1", 10},           {"+2.", 2},
+                            {"1E-2", 0.01},  {"-.5", -0.5},         {"1e-50", 0},
+                            {"2.5e+0", 2.5}, {"5.425E-01", 0.5425}, {"-1.0E+01", -10}};
   for (const auto &c : good) {
     SCOPED_TRACE(c.Token);
     const std::string text = std::string("solid t\nfacet normal n o p outer loop vertex ") +
@@ -318,9 +315,12 @@ TEST(StlBinary, LengthDecidesTheFacetsNotTheCount) {
       {BinaryStl({}), "", 0},
       {exact.substr(0, 83), "The binary STL file ends within its 84-byte header (83 bytes)", 0},
       {exact.substr(0, 84 + 49),
-       "The binary STL file is cut short: it announces 2 facets and holds 0 and 49 bytes of the next", 0},
+       "The binary STL file is cut short: it announces 2 facets and holds 0 and 49 bytes of the "
+       "next",
+       0},
       {exact.substr(0, 84 + 51),
-       "The binary STL file is cut short: it announces 2 facets and holds 1 and 1 byte of the next", 0},
+       "The binary STL file is cut short: it announces 2 facets and holds 1 and 1 byte of the next",
+       0},
       {exact + "x", "The binary STL file announces 2 facets and holds 2 and 1 byte more", 0},
       {"", "The STL file is empty", 0},
       // A count of two billion in a small file allocates nothing and is ignored.

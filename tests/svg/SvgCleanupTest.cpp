@@ -49,13 +49,16 @@ TLevelList Scene(unsigned seed, int count) {
     const double x = place(random), y = place(random), r = size(random);
     const std::string name = colours[random() % 3];
     if (random() % 3 == 0) {
-      TPaths lines = {{{RoundUnit(x), RoundUnit(y)}, {RoundUnit(x + r), RoundUnit(y + r / 2)},
+      TPaths lines = {{{RoundUnit(x), RoundUnit(y)},
+                       {RoundUnit(x + r), RoundUnit(y + r / 2)},
                        {RoundUnit(x + 2 * r), RoundUnit(y - r)}}};
       levels.push_back(MakeLevel(lkLines, name, 4, {lines}));
     } else {
       TPaths shape = random() % 2 ? TPaths{Circle(x, y, r, 40)}
-                                  : TPaths{{{RoundUnit(x), RoundUnit(y)}, {RoundUnit(x + r), RoundUnit(y)},
-                                            {RoundUnit(x + r), RoundUnit(y + r)}, {RoundUnit(x), RoundUnit(y + r)}}};
+                                  : TPaths{{{RoundUnit(x), RoundUnit(y)},
+                                            {RoundUnit(x + r), RoundUnit(y)},
+                                            {RoundUnit(x + r), RoundUnit(y + r)},
+                                            {RoundUnit(x), RoundUnit(y + r)}}};
       if (random() % 4 == 0) // a ring: a hole inside
         shape.push_back(Circle(x + r / 2, y + r / 2, r / 5, 20));
       TPaths clean;
@@ -66,7 +69,9 @@ TLevelList Scene(unsigned seed, int count) {
   return levels;
 }
 
-double XorArea(const TPaths &a, const TPaths &b) { return std::fabs(PathsArea(BooleanPaths(a, b, ctXor))); }
+double XorArea(const TPaths &a, const TPaths &b) {
+  return std::fabs(PathsArea(BooleanPaths(a, b, ctXor)));
+}
 
 void ExpectSameRegions(const TLevelList &fast, const TLevelList &reference) {
   ASSERT_EQ(fast.size(), reference.size());
@@ -81,7 +86,8 @@ void ExpectSameRegions(const TLevelList &fast, const TLevelList &reference) {
       // so the regions may differ by slivers along a few edges.
       EXPECT_LE(XorArea(a, b), 1e-4 * std::fabs(PathsArea(b)) + 200);
     } else {
-      EXPECT_NEAR(static_cast<double>(PathsLength(a, false, 0)), static_cast<double>(PathsLength(b, false, 0)), 10);
+      EXPECT_NEAR(static_cast<double>(PathsLength(a, false, 0)),
+                  static_cast<double>(PathsLength(b, false, 0)), 10);
     }
   }
 }
@@ -106,7 +112,8 @@ TEST(SvgCleanup, CoveredAreaDisappearsAndRingKeepsItsHole) {
   TPaths cleanRing;
   SimplifyPolygons(ring, cleanRing, pftEvenOdd);
   TLevelList levels;
-  levels.push_back(MakeLevel(lkArea, "Blue", 4, {{Circle(0, 0, 3000, 32)}})); // seen through the hole
+  levels.push_back(
+      MakeLevel(lkArea, "Blue", 4, {{Circle(0, 0, 3000, 32)}})); // seen through the hole
   levels.push_back(MakeLevel(lkArea, "Red", 4, {{Circle(30000, 0, 3000, 32)}}));
   levels.push_back(MakeLevel(lkArea, "Green", 4, {cleanRing}));
   levels.push_back(MakeLevel(lkArea, "Black", 4, {{Circle(30000, 0, 5000, 32)}})); // hides Red
@@ -125,7 +132,8 @@ void MergeByPairs(TLevelList &levels) {
   for (std::size_t i = levels.size() >= 2 ? levels.size() - 1 : 0; i-- > 0;)
     for (std::size_t j = levels.size() - 1; j > i; --j) {
       TLevel &a = *levels[i], &b = *levels[j];
-      if (a.Kind() == b.Kind() && a.Height() == b.Height() && a.Color() == b.Color() && a.Name() == b.Name()) {
+      if (a.Kind() == b.Kind() && a.Height() == b.Height() && a.Color() == b.Color() &&
+          a.Name() == b.Name()) {
         for (auto &set : *b.Input())
           a.Input()->push_back(set);
         levels.erase(levels.begin() + static_cast<std::ptrdiff_t>(j));
@@ -139,7 +147,8 @@ TEST(SvgCleanup, MergingKeepsDrawingOrder) {
   const char *names[] = {"Red", "Blue", "Red 50%"};
   for (int i = 0; i < 60; ++i) {
     const auto kind = random() % 2 ? lkArea : lkLines;
-    levels.push_back(MakeLevel(kind, names[random() % 3], static_cast<std::int32_t>(random() % 2 + 3),
+    levels.push_back(MakeLevel(kind, names[random() % 3],
+                               static_cast<std::int32_t>(random() % 2 + 3),
                                {{{{i, 0}, {i, 1}, {i + 1, 1}}}}));
   }
   TLevelList pairs = Copy(levels);

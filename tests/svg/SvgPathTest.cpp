@@ -65,8 +65,10 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
        {E(pcMove, 0, 0), E(pcCurve, 0, 10), E(pcCurve, 10, 10), E(pcCurve, 10, 0),
         E(pcCurve, 10, -10), E(pcCurve, 20, -10), E(pcCurve, 20, 0)}},
       // With fewer than three entries the first control point is the second.
-      {"M0 0 S 10 10 20 0", {E(pcMove, 0, 0), E(pcCurve, 10, 10), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
-      {"M1 1 c 1 2 3 4 5 6", {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
+      {"M0 0 S 10 10 20 0",
+       {E(pcMove, 0, 0), E(pcCurve, 10, 10), E(pcCurve, 10, 10), E(pcCurve, 20, 0)}},
+      {"M1 1 c 1 2 3 4 5 6",
+       {E(pcMove, 1, 1), E(pcCurve, 2, 3), E(pcCurve, 4, 5), E(pcCurve, 6, 7)}},
       // An arc ending where it starts adds nothing; a zero radius draws a line.
       {"M5 5 A 10 10 0 0 1 5 5", {E(pcMove, 5, 5)}},
       {"M0 0 A 0 10 0 0 1 20 0", {E(pcMove, 0, 0), E(pcLine, 20, 0)}},
@@ -171,7 +173,8 @@ std::vector<TPointF> ArcPoints(const std::string &data) {
 TEST(SvgPathData, ArcIsHalfEllipseAroundItsCentre) {
   // Radii 1 are too small for the end points and grow to 10; negative radii
   // count as positive.
-  for (const char *data : {"M0 0 A 10 10 0 0 1 20 0", "M0 0 A 1 1 0 0 1 20 0", "M0 0 A -10 -10 0 0 1 20 0"}) {
+  for (const char *data :
+       {"M0 0 A 10 10 0 0 1 20 0", "M0 0 A 1 1 0 0 1 20 0", "M0 0 A -10 -10 0 0 1 20 0"}) {
     SCOPED_TRACE(data);
     const auto entries = Read(data);
     ASSERT_GE(entries.size(), 8u);
@@ -220,9 +223,9 @@ TEST(SvgPathData, MatrixMovesEveryEntryIncludingCloses) {
   TSvgPath path;
   path.SetData("M0 0 L10 0 C 10 5 5 10 0 10 Z");
   path.ApplyMatrix(TMatrix::Translation(100, 200) * TMatrix::Scaling(2, 2));
-  const std::vector<TPathEntry> expected = {E(pcMove, 200, 400),   E(pcLine, 220, 400),
-                                            E(pcCurve, 220, 410),  E(pcCurve, 210, 420),
-                                            E(pcCurve, 200, 420),  E(pcClose, 200, 400)};
+  const std::vector<TPathEntry> expected = {E(pcMove, 200, 400),  E(pcLine, 220, 400),
+                                            E(pcCurve, 220, 410), E(pcCurve, 210, 420),
+                                            E(pcCurve, 200, 420), E(pcClose, 200, 400)};
   EXPECT_EQ(path.Entries(), expected);
   // The closing point is the moved figure start, not where it was before.
   const TPolygonF polygon = path.FlattenToPolygon(1);

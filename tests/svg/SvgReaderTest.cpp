@@ -36,7 +36,9 @@ std::string ErrorOf(const std::string &svg) {
   return "no error";
 }
 
-std::string PaletteName(std::uint32_t argb) { return NearestColorName(ColorToLab(PaletteColor(argb))); }
+std::string PaletteName(std::uint32_t argb) {
+  return NearestColorName(ColorToLab(PaletteColor(argb)));
+}
 
 double Area(const TLevel &level) {
   double area = 0;
@@ -61,8 +63,8 @@ TEST(SvgReader, RootLengthsInEveryUnit) {
     std::int64_t Size;
   };
   const TCase cases[] = {
-      {"100mm", 100, 10000}, {"10cm", 10, 10000}, {"1in", 1, 2540},   {"72pt", 72, 2540},
-      {"6pc", 6, 2540},      {"4px", 4, 100},     {"1em", 1, 400},    {"1ex", 1, 200},
+      {"100mm", 100, 10000}, {"10cm", 10, 10000}, {"1in", 1, 2540},     {"72pt", 72, 2540},
+      {"6pc", 6, 2540},      {"4px", 4, 100},     {"1em", 1, 400},      {"1ex", 1, 200},
       {"50%", 50, 1250},     {"40", 40, 1000},    {" 12MM ", 12, 1200}, {"1.5", 1.5, 38},
       {"abc", 100, 2500},    {"5xy", 100, 2500},  {"mm", 100, 2500},
   };
@@ -93,7 +95,8 @@ TEST(SvgReader, ViewBoxMapsOntoTheDrawingSize) {
     ASSERT_EQ(result.Levels.size(), 1u);
     const TPaths expected = {{{0, 0}, c.Corner}};
     EXPECT_EQ(result.Levels[0]->Input()->front(), expected);
-    EXPECT_EQ(result.Size, (TIntSize{static_cast<std::int32_t>(c.Corner.X), static_cast<std::int32_t>(c.Corner.Y)}));
+    EXPECT_EQ(result.Size, (TIntSize{static_cast<std::int32_t>(c.Corner.X),
+                                     static_cast<std::int32_t>(c.Corner.Y)}));
   }
 }
 
@@ -109,7 +112,8 @@ TEST(SvgReader, DocumentErrors) {
       {"", "Invalid XML file format"},
       {R"~(<?xml version="1.0"?>)~", "Invalid XML file format"},
       {Doc(R"~(<g transform="skew(10)"/>)~"), "Unknown transformation: skew"},
-      {Doc(R"~(<g transform="Translate(10)"/>)~"), "no error"}, // not a lower-case name: no function
+      {Doc(R"~(<g transform="Translate(10)"/>)~"),
+       "no error"}, // not a lower-case name: no function
       {Doc(R"~(<g transform="matrix(1 0 0 1 0)"/>)~"), "Matrix transformation expects 6 arguments"},
       {Doc(R"~(<g transform="translate()"/>)~"), "Matrix translation expects 1 or 2 arguments"},
       {Doc(R"~(<g transform="scale(1 2 3)"/>)~"), "Matrix scaling expects 1 or 2 arguments"},
@@ -126,8 +130,9 @@ TEST(SvgReader, DocumentErrors) {
 }
 
 TEST(SvgReader, PrefixedRootIsAnSvg) {
-  const TReadResult result = Load(R"~(<svg:svg xmlns:svg="http://www.w3.org/2000/svg" viewBox="0 0 100 100">)~"
-                                  R"~(<svg:rect width="10" height="10" fill="red"/></svg:svg>)~");
+  const TReadResult result =
+      Load(R"~(<svg:svg xmlns:svg="http://www.w3.org/2000/svg" viewBox="0 0 100 100">)~"
+           R"~(<svg:rect width="10" height="10" fill="red"/></svg:svg>)~");
   EXPECT_EQ(result.Levels.size(), 1u);
 }
 
@@ -264,8 +269,9 @@ TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
 TEST(SvgReader, TransformReachesDescendantsOnly) {
   // The group's translation moves its child; the sibling stays. Both strokes
   // are black and thin, so they merge into one level of two path sets.
-  const TReadResult result = Load(Doc(R"~(<g transform="translate(20)"><line x1="0" y1="0" x2="0" y2="100" stroke="black"/></g>)~"
-                                      R"~(<line x1="0" y1="0" x2="0" y2="100" stroke="black"/>)~"));
+  const TReadResult result = Load(Doc(
+      R"~(<g transform="translate(20)"><line x1="0" y1="0" x2="0" y2="100" stroke="black"/></g>)~"
+      R"~(<line x1="0" y1="0" x2="0" y2="100" stroke="black"/>)~"));
   ASSERT_EQ(result.Levels.size(), 1u);
   const auto &sets = *result.Levels[0]->Input();
   ASSERT_EQ(sets.size(), 2u);
@@ -285,7 +291,7 @@ TEST(SvgReader, FillWeightsAndNames) {
       {R"~(fill="red" fill-opacity="0.5")~", red + " 50%", 2},
       {R"~(fill="#ff0000" opacity="0.5")~", red + " 50%", 2},
       {R"~(style="fill:red;fill-opacity:0.5")~", red + " 50%", 2},
-      {R"~(style="fill: red")~", red, 4},                 // values are trimmed
+      {R"~(style="fill: red")~", red, 4},                      // values are trimmed
       {R"~(style=" fill:red")~", PaletteName(0xFF000000u), 4}, // names are not: default black
       {R"~(style="fill:red" fill="blue")~", PaletteName(0xFF0000FFu), 4},
       {R"~(style="opacity:0.5" opacity="0.8" fill="red")~", red + " 40%", 2},
@@ -293,26 +299,28 @@ TEST(SvgReader, FillWeightsAndNames) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Attributes);
-    const TReadResult result = Load(Doc(std::string(R"~(<rect x="10" y="10" width="50" height="30" )~") + c.Attributes + "/>"));
+    const TReadResult result = Load(
+        Doc(std::string(R"~(<rect x="10" y="10" width="50" height="30" )~") + c.Attributes + "/>"));
     ASSERT_EQ(result.Levels.size(), 1u);
     const TLevel &level = *result.Levels[0];
     EXPECT_EQ(level.Kind(), lkArea);
     EXPECT_EQ(level.Name(), c.Name);
     EXPECT_EQ(level.Height(), c.Height);
   }
-  const TReadResult red1 = Load(Doc(R"~(<rect x="10" y="10" width="50" height="30" fill="red"/>)~"));
+  const TReadResult red1 =
+      Load(Doc(R"~(<rect x="10" y="10" width="50" height="30" fill="red"/>)~"));
   EXPECT_EQ(red1.Levels[0]->LabColor(), ColorToLab(0xFFFF4040u));
   EXPECT_NEAR(Area(*red1.Levels[0]), 50 * 30 * 625, 4 * 600);
 }
 
 TEST(SvgReader, WeakShapesMakeNoLevels) {
-  for (const char *element : {R"~(<rect width="50" height="30" fill="red" fill-opacity="0.2"/>)~",
-                              R"~(<rect width="50" height="30" fill="red" opacity="0.05"/>)~",
-                              R"~(<rect width="50" height="30" fill="none"/>)~",
-                              R"~(<line x2="100" stroke="blue" stroke-width="0.25"/>)~",
-                              R"~(<line x2="100"/>)~",
-                              // hidden before any geometry is looked at
-                              R"~(<g opacity="0.05"><rect width="1e30" height="1e30" fill="red"/></g>)~"}) {
+  for (const char *element :
+       {R"~(<rect width="50" height="30" fill="red" fill-opacity="0.2"/>)~",
+        R"~(<rect width="50" height="30" fill="red" opacity="0.05"/>)~",
+        R"~(<rect width="50" height="30" fill="none"/>)~",
+        R"~(<line x2="100" stroke="blue" stroke-width="0.25"/>)~", R"~(<line x2="100"/>)~",
+        // hidden before any geometry is looked at
+        R"~(<g opacity="0.05"><rect width="1e30" height="1e30" fill="red"/></g>)~"}) {
     SCOPED_TRACE(element);
     const TReadResult result = Load(Doc(element));
     EXPECT_TRUE(result.Levels.empty());
@@ -336,7 +344,8 @@ TEST(SvgReader, StrokeWeightsAndNames) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Attributes);
-    const TReadResult result = Load(Doc(std::string(R"~(<line x1="0" y1="50" x2="100" y2="50" )~") + c.Attributes + "/>"));
+    const TReadResult result =
+        Load(Doc(std::string(R"~(<line x1="0" y1="50" x2="100" y2="50" )~") + c.Attributes + "/>"));
     ASSERT_EQ(result.Levels.size(), 1u); // the line's black fill encloses nothing
     const TLevel &level = *result.Levels[0];
     EXPECT_EQ(level.Kind(), lkLines);
@@ -351,7 +360,8 @@ TEST(SvgReader, FillRuleOfAStar) {
   const std::string star = R"~(<polygon points="50,0 79,90 2,35 98,35 21,90" )~";
   const TReadResult evenOdd = Load(Doc(star + R"~(style="fill:red;fill-rule:evenodd"/>)~"));
   const TReadResult nonZero = Load(Doc(star + R"~(fill="red"/>)~"));
-  const TReadResult inherited = Load(Doc(R"(<g fill-rule="evenodd">)" + star + R"(fill="red" fill-rule="inherit"/></g>)"));
+  const TReadResult inherited =
+      Load(Doc(R"(<g fill-rule="evenodd">)" + star + R"(fill="red" fill-rule="inherit"/></g>)"));
   ASSERT_EQ(evenOdd.Levels.size(), 1u);
   ASSERT_EQ(nonZero.Levels.size(), 1u);
   ASSERT_EQ(inherited.Levels.size(), 1u);
@@ -369,7 +379,8 @@ TEST(SvgReader, ShapesBecomeTheirOutlines) {
   const TCase cases[] = {
       {R"~(<circle cx="50" cy="50" r="20" fill="red"/>)~", pi * 500 * 500},
       {R"~(<ellipse cx="50" cy="50" rx="20" ry="10" fill="red"/>)~", pi * 500 * 250},
-      {R"~(<rect x="10" y="10" width="80" height="40" rx="10" fill="red"/>)~", (80 * 40 - (4 - pi) * 100) * 625},
+      {R"~(<rect x="10" y="10" width="80" height="40" rx="10" fill="red"/>)~",
+       (80 * 40 - (4 - pi) * 100) * 625},
       {R"~(<polygon points="0,0 80,0 0,40" fill="red"/>)~", 1600 * 625},
       {R"~(<path d="M0 0 h80 v40 h-80 z" fill="red"/>)~", 3200 * 625},
       {R"~(<path d="M0 0 Q 80 0 80 40 T 0 0" fill="red"/>)~", -1},
@@ -386,37 +397,50 @@ TEST(SvgReader, ShapesBecomeTheirOutlines) {
 
 TEST(SvgReader, LaterShapesHideEarlierOnes) {
   // Two blue rectangles apart: one level, two path sets.
-  const TReadResult apart = Load(Doc(R"~(<rect width="20" height="20" fill="blue"/><rect x="50" width="20" height="20" fill="blue"/>)~"));
+  const TReadResult apart = Load(Doc(
+      R"~(<rect width="20" height="20" fill="blue"/><rect x="50" width="20" height="20" fill="blue"/>)~"));
   ASSERT_EQ(apart.Levels.size(), 1u);
   EXPECT_EQ(apart.Levels[0]->Input()->size(), 2u);
   // Of two identical ones only the later remains.
-  const TReadResult same = Load(Doc(R"~(<rect width="20" height="20" fill="blue"/><rect width="20" height="20" fill="blue"/>)~"));
+  const TReadResult same = Load(Doc(
+      R"~(<rect width="20" height="20" fill="blue"/><rect width="20" height="20" fill="blue"/>)~"));
   ASSERT_EQ(same.Levels.size(), 1u);
   EXPECT_EQ(same.Levels[0]->Input()->size(), 1u);
   // Red over the right half of blue leaves blue its left half, corners rounded.
-  const TReadResult covered = Load(Doc(R"~(<rect width="60" height="40" fill="blue"/><rect x="30" width="60" height="40" fill="red"/>)~"));
+  const TReadResult covered = Load(Doc(
+      R"~(<rect width="60" height="40" fill="blue"/><rect x="30" width="60" height="40" fill="red"/>)~"));
   ASSERT_EQ(covered.Levels.size(), 2u);
   EXPECT_EQ(covered.Levels[0]->Name(), PaletteName(0xFF0000FFu));
   EXPECT_NEAR(Area(*covered.Levels[0]), 30 * 40 * 625, 4 * 600);
   EXPECT_NEAR(Area(*covered.Levels[1]), 60 * 40 * 625, 4 * 600);
   // A strip of 3 user units (75 internal units) is a sliver; 5 units is not.
-  EXPECT_EQ(Load(Doc(R"~(<rect width="100" height="40" fill="blue"/><rect x="3" width="97" height="40" fill="red"/>)~")).Levels.size(), 1u);
-  EXPECT_EQ(Load(Doc(R"~(<rect width="100" height="40" fill="blue"/><rect x="5" width="95" height="40" fill="red"/>)~")).Levels.size(), 2u);
+  EXPECT_EQ(
+      Load(
+          Doc(R"~(<rect width="100" height="40" fill="blue"/><rect x="3" width="97" height="40" fill="red"/>)~"))
+          .Levels.size(),
+      1u);
+  EXPECT_EQ(
+      Load(
+          Doc(R"~(<rect width="100" height="40" fill="blue"/><rect x="5" width="95" height="40" fill="red"/>)~"))
+          .Levels.size(),
+      2u);
 }
 
 TEST(SvgReader, AreasAndLinesHideLinesBelowThem) {
   // The line runs under the rectangle; it stays visible up to 50 units
   // (2 user units) inside the rectangle's edges.
-  const TReadResult result = Load(Doc(R"~(<line x1="0" y1="50" x2="100" y2="50" stroke="black"/>)~"
-                                      R"~(<rect x="40" y="20" width="20" height="60" fill="red"/>)~"));
+  const TReadResult result =
+      Load(Doc(R"~(<line x1="0" y1="50" x2="100" y2="50" stroke="black"/>)~"
+               R"~(<rect x="40" y="20" width="20" height="60" fill="red"/>)~"));
   ASSERT_EQ(result.Levels.size(), 2u);
   ASSERT_EQ(result.Levels[0]->Kind(), lkLines);
-  EXPECT_NEAR(static_cast<double>(PathsLength(result.Levels[0]->Input()->front(), false, 0)), 2 * 42 * 25, 4);
+  EXPECT_NEAR(static_cast<double>(PathsLength(result.Levels[0]->Input()->front(), false, 0)),
+              2 * 42 * 25, 4);
   // A later line covers an earlier one within 0.4 focus of it.
   const std::string lines = R"~(<line x1="0" y1="50" x2="100" y2="50" stroke="black"/>)~"
                             R"~(<line x1="0" y1="50.2" x2="100" y2="50.2" stroke="blue"/>)~";
-  EXPECT_EQ(Load(Doc(lines), 20).Levels.size(), 1u);  // 5 units apart, covered within 8
-  EXPECT_EQ(Load(Doc(lines), 10).Levels.size(), 2u);  // covered only within 4
+  EXPECT_EQ(Load(Doc(lines), 20).Levels.size(), 1u); // 5 units apart, covered within 8
+  EXPECT_EQ(Load(Doc(lines), 10).Levels.size(), 2u); // covered only within 4
 }
 
 TEST(SvgReader, FastAndReferenceCoverGiveTheSameLevels) {
@@ -425,9 +449,10 @@ TEST(SvgReader, FastAndReferenceCoverGiveTheSameLevels) {
   const char *colours[] = {"red", "#3366cc", "green", "black"};
   for (int i = 0; i < 120; ++i) {
     const int x = (i * 37) % 90, y = (i * 53) % 90, r = 3 + i % 7;
-    body += "<circle cx=\"" + std::to_string(x) + "\" cy=\"" + std::to_string(y) + "\" r=\"" + std::to_string(r) +
-            "\" fill=\"" + colours[i % 4] + "\" stroke=\"" + colours[(i / 4) % 4] + "\" stroke-width=\"" +
-            std::to_string(1 + i % 3) + "\" fill-opacity=\"" + (i % 5 ? "1" : "0.5") + "\"/>";
+    body += "<circle cx=\"" + std::to_string(x) + "\" cy=\"" + std::to_string(y) + "\" r=\"" +
+            std::to_string(r) + "\" fill=\"" + colours[i % 4] + "\" stroke=\"" +
+            colours[(i / 4) % 4] + "\" stroke-width=\"" + std::to_string(1 + i % 3) +
+            "\" fill-opacity=\"" + (i % 5 ? "1" : "0.5") + "\"/>";
   }
   TReadOptions options;
   options.UnitsPerMM = 100;
@@ -447,12 +472,13 @@ TEST(SvgReader, FastAndReferenceCoverGiveTheSameLevels) {
     for (std::size_t j = 0; j < a.Input()->size(); ++j) {
       const TPaths &pa = (*a.Input())[j], &pb = (*b.Input())[j];
       if (a.Kind() == lkArea) {
-        EXPECT_LE(std::fabs(PathsArea(BooleanPaths(pa, pb, ClipperLib::ctXor))), 1e-4 * std::fabs(PathsArea(pb)) + 200);
+        EXPECT_LE(std::fabs(PathsArea(BooleanPaths(pa, pb, ClipperLib::ctXor))),
+                  1e-4 * std::fabs(PathsArea(pb)) + 200);
       } else {
         // A piece as long as the focus, give or take the rounding of its cut
         // ends, may be kept by one and dropped by the other.
-        EXPECT_NEAR(static_cast<double>(PathsLength(pa, false, 0)), static_cast<double>(PathsLength(pb, false, 0)),
-                    options.Focus + 10);
+        EXPECT_NEAR(static_cast<double>(PathsLength(pa, false, 0)),
+                    static_cast<double>(PathsLength(pb, false, 0)), options.Focus + 10);
       }
     }
   }
@@ -469,7 +495,8 @@ TEST(SvgReader, ReportsProgressThreeTimesOfFour) {
 }
 
 TEST(SvgReader, ShiftsTheDrawingToTheOrigin) {
-  const TReadResult result = Load(Doc(R"~(<rect x="10" y="20" width="40" height="20" fill="red"/>)~"));
+  const TReadResult result =
+      Load(Doc(R"~(<rect x="10" y="20" width="40" height="20" fill="red"/>)~"));
   ASSERT_EQ(result.Levels.size(), 1u);
   const auto box = PathsBounds(result.Levels[0]->Input()->front());
   EXPECT_EQ(box.left, 0);
@@ -494,29 +521,33 @@ TEST(SvgReaderSafety, EntitiesCannotExplode) {
   const auto start = std::chrono::steady_clock::now();
   EXPECT_NE(ErrorOf(laughs), "no error");
   // Many references to one entity that the parser alone would allow.
-  std::string many = "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY e \"" + std::string(4000, 'a') +
-                     "\">]><svg viewBox=\"0 0 10 10\" fill=\"";
+  std::string many = "<?xml version=\"1.0\"?><!DOCTYPE svg [<!ENTITY e \"" +
+                     std::string(4000, 'a') + "\">]><svg viewBox=\"0 0 10 10\" fill=\"";
   for (int i = 0; i < 20000; ++i)
     many += "&e;";
   many += "\"/>";
   EXPECT_EQ(ErrorOf(many), "The document's entities expand too far");
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
   // A few small entities, as some editors write them, are fine.
-  const std::string small = R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY red "#ff0000">]>)~"
-                            R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="&red;"/></svg>)~";
+  const std::string small =
+      R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY red "#ff0000">]>)~"
+      R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="&red;"/></svg>)~";
   EXPECT_EQ(Load(small).Levels.size(), 1u);
 }
 
 TEST(SvgReaderSafety, ExternalEntitiesAreNeverLoaded) {
-  const std::string inAttribute = R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY x SYSTEM "file:///etc/hostname">]>)~"
-                                  R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="&x;"/></svg>)~";
+  const std::string inAttribute =
+      R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY x SYSTEM "file:///etc/hostname">]>)~"
+      R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="&x;"/></svg>)~";
   EXPECT_NE(ErrorOf(inAttribute), "no error");
-  const std::string inText = R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY x SYSTEM "file:///etc/hostname">]>)~"
-                             R"~(<svg viewBox="0 0 10 10"><desc>&x;</desc></svg>)~";
+  const std::string inText =
+      R"~(<?xml version="1.0"?><!DOCTYPE svg [<!ENTITY x SYSTEM "file:///etc/hostname">]>)~"
+      R"~(<svg viewBox="0 0 10 10"><desc>&x;</desc></svg>)~";
   EXPECT_TRUE(Load(inText).Levels.empty());
-  const std::string publicDtd = R"~(<?xml version="1.0"?><!DOCTYPE svg PUBLIC "-//W3C//DTD SVG 1.1//EN" )~"
-                                R"~("http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd">)~"
-                                R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="red"/></svg>)~";
+  const std::string publicDtd =
+      R"~(<?xml version="1.0"?><!DOCTYPE svg PUBLIC "-//W3C//DTD SVG 1.1//EN" )~"
+      R"~("http://www.w3.org/Graphics/SVG/1.1/DTD/svg11.dtd">)~"
+      R"~(<svg viewBox="0 0 10 10"><rect width="5" height="5" fill="red"/></svg>)~";
   EXPECT_EQ(Load(publicDtd).Levels.size(), 1u);
 }
 
@@ -537,20 +568,24 @@ TEST(SvgReaderSafety, DeepNestingIsRefused) {
 }
 
 TEST(SvgReaderSafety, HugeOrBrokenNumbers) {
-  for (const char *value : {"NaN", "nan", "1e400", "-1e400", "inf", "-INF", "1e38", "-3e38", "1e-400"}) {
+  for (const char *value :
+       {"NaN", "nan", "1e400", "-1e400", "inf", "-INF", "1e38", "-3e38", "1e-400"}) {
     SCOPED_TRACE(value);
     const std::string v = value;
     std::string body;
     for (const char *element : {"rect", "circle", "ellipse", "line"}) {
       body += std::string("<") + element;
-      for (const char *attribute : {"x", "y", "width", "height", "r", "cx", "cy", "rx", "ry", "x1", "y1", "x2",
-                                    "y2", "opacity", "fill-opacity", "stroke-opacity", "stroke-width"})
+      for (const char *attribute :
+           {"x", "y", "width", "height", "r", "cx", "cy", "rx", "ry", "x1", "y1", "x2", "y2",
+            "opacity", "fill-opacity", "stroke-opacity", "stroke-width"})
         body += std::string(" ") + attribute + "=\"" + v + "\"";
-      body += " stroke=\"red\" transform=\"matrix(" + v + " 0 0 " + v + " " + v + " 0) rotate(" + v + ")\"/>";
+      body += " stroke=\"red\" transform=\"matrix(" + v + " 0 0 " + v + " " + v + " 0) rotate(" +
+              v + ")\"/>";
     }
     body += "<polygon points=\"" + v + " 0 1 " + v + " 2 2\" fill=\"red\"/>";
     body += "<path d=\"M 0 0 A " + v + " 1 0 0 1 10 10\" stroke=\"red\"/>";
-    const std::string root = "viewBox=\"0 0 " + v + " 100\" width=\"" + v + "\" height=\"" + v + "\"";
+    const std::string root =
+        "viewBox=\"0 0 " + v + " 100\" width=\"" + v + "\" height=\"" + v + "\"";
     for (const std::string &svg : {Doc(body), Doc(body, root)}) {
       try {
         const TReadResult result = Load(svg);
@@ -564,20 +599,25 @@ TEST(SvgReaderSafety, HugeOrBrokenNumbers) {
 
 TEST(SvgReaderSafety, DegenerateDrawings) {
   // Everything collapsed to a point: nothing to burn, no size.
-  const TReadResult point = Load(Doc(R"~(<g transform="scale(0)"><rect width="50" height="50" fill="red" stroke="black"/></g>)~"));
+  const TReadResult point = Load(Doc(
+      R"~(<g transform="scale(0)"><rect width="50" height="50" fill="red" stroke="black"/></g>)~"));
   EXPECT_TRUE(point.Levels.empty());
   EXPECT_EQ(point.Size, (TIntSize{0, 0}));
   // A viewport without width or height shows nothing.
-  for (const char *root : {R"(viewBox="0 0 0 100")", R"(width="0" height="10")", R"(viewBox="0 0 10 10" width="10mm" height="0")"}) {
+  for (const char *root : {R"(viewBox="0 0 0 100")", R"(width="0" height="10")",
+                           R"(viewBox="0 0 10 10" width="10mm" height="0")"}) {
     SCOPED_TRACE(root);
     const TReadResult empty = Load(Doc(R"~(<rect width="50" height="50" fill="red"/>)~", root));
     EXPECT_TRUE(empty.Levels.empty());
     EXPECT_EQ(empty.Size, (TIntSize{0, 0}));
   }
-  EXPECT_EQ(ErrorOf(Doc(R"~(<rect width="1e30" height="1e30" fill="red"/>)~")), "The drawing's coordinates are out of range");
-  EXPECT_EQ(ErrorOf(Doc("", R"~(viewBox="0 0 10 10" width="1e30mm" height="10mm")~")), "The drawing is too large");
+  EXPECT_EQ(ErrorOf(Doc(R"~(<rect width="1e30" height="1e30" fill="red"/>)~")),
+            "The drawing's coordinates are out of range");
+  EXPECT_EQ(ErrorOf(Doc("", R"~(viewBox="0 0 10 10" width="1e30mm" height="10mm")~")),
+            "The drawing is too large");
   // A huge arc radius is a straight line, not a point far away.
-  const TReadResult arc = Load(Doc(R"~(<path d="M0 50 A 1e30 1e30 0 0 1 100 50" stroke="black" fill="none"/>)~"));
+  const TReadResult arc =
+      Load(Doc(R"~(<path d="M0 50 A 1e30 1e30 0 0 1 100 50" stroke="black" fill="none"/>)~"));
   ASSERT_EQ(arc.Levels.size(), 1u);
   EXPECT_EQ(arc.Size, (TIntSize{2500, 0}));
 }
