@@ -4,6 +4,7 @@
 // grows over the whole drawing.
 #include <random>
 #include <string>
+#include <string_view>
 
 #include <benchmark/benchmark.h>
 
@@ -41,19 +42,20 @@ std::string BusyDrawing(int elements) {
   return svg + "</svg>";
 }
 
-void LoadBusy(benchmark::State &state, TCoverMethod method) {
+template <TReadResult (*Load)(std::string_view, const TReadOptions &)>
+void LoadBusy(benchmark::State &state) {
   const std::string svg = BusyDrawing(static_cast<int>(state.range(0)));
   TReadOptions options;
   options.UnitsPerMM = 100;
   options.Focus = 20;
   std::size_t levels = 0;
   for (auto _ : state)
-    levels = LoadSvg(svg, options, method).Levels.size();
+    levels = Load(svg, options).Levels.size();
   state.counters["levels"] = static_cast<double>(levels);
 }
 
-void BM_LoadSvgFast(benchmark::State &state) { LoadBusy(state, cmFast); }
-void BM_LoadSvgReference(benchmark::State &state) { LoadBusy(state, cmReference); }
+void BM_LoadSvgFast(benchmark::State &state) { LoadBusy<LoadSvg>(state); }
+void BM_LoadSvgReference(benchmark::State &state) { LoadBusy<LoadSvgReference>(state); }
 
 // The reference grows quadratically with the overlapping elements: 250 take
 // half a minute, 500 over two minutes, 5000 would take hours.

@@ -33,6 +33,7 @@ std::string DialogTitle(TMsgDlgType type, const std::string &title);
 QMessageBox *BuildMessageBox(const std::string &msg, const std::string &title,
                              std::uint32_t style);
 // Shows the message box at idle time and hands the pressed button to result.
+// Kept for helper components: the program's own messages go through ShowError.
 void ShowDialog(const std::string &msg, TMsgDlgType type, const std::string &title,
                 std::function<void(TMsgDlgBtn)> result, TMsgDlgBtn defaultButton,
                 TMsgDlgButtons buttons);

@@ -16,7 +16,8 @@ void ExecuteInIdle(std::function<void()> proc);
 int IdleTickCount();
 
 // Runs proc on a new thread; proc gets a synchronizer that runs a procedure
-// on the main thread while the background thread waits.
+// on the main thread while the background thread waits. Kept for helper
+// components: the program itself runs its background work in TWorker.
 using TSynchronizer = std::function<void(const std::function<void()> &)>;
 void RunInBackground(std::function<void(const TSynchronizer &)> proc);
 

@@ -20,8 +20,8 @@ void HideCoveredLines(TLevelList &levels, std::int32_t focus);
 // holding all their path sets in drawing order.
 void MergeEqualLevels(TLevelList &levels);
 
-// The same steps done the straightforward way, one boolean operation per
-// level against a single cover that grows over the whole drawing. They give
-// the same regions; kept to check the fast ones and to compare speed.
+// Kept for tests and benchmarks: the same steps done the straightforward way,
+// one boolean operation per level against a single cover that grows over the
+// whole drawing. They give the same regions.
 void HideCoveredAreasReference(TLevelList &levels);
 void HideCoveredLinesReference(TLevelList &levels, std::int32_t focus);

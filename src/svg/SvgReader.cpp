@@ -159,20 +159,20 @@ private:
 
 class TSvgDocumentReader {
 public:
-  TSvgDocumentReader(std::string_view bytes, const TReadOptions &options, TCoverMethod method)
-      : FBytes(bytes), FOptions(options), FMethod(method), FUnits(options.UnitsPerMM) {}
+  TSvgDocumentReader(std::string_view bytes, const TReadOptions &options, bool reference)
+      : FBytes(bytes), FOptions(options), FReference(reference), FUnits(options.UnitsPerMM) {}
 
   TReadResult Run() {
     if (FOptions.SetProgressMax)
       FOptions.SetProgressMax(4);
     Walk();
     Progress();
-    if (FMethod == cmFast)
+    if (!FReference)
       HideCoveredAreas(FResult.Levels);
     else
       HideCoveredAreasReference(FResult.Levels);
     Progress();
-    if (FMethod == cmFast)
+    if (!FReference)
       HideCoveredLines(FResult.Levels, FOptions.Focus);
     else
       HideCoveredLinesReference(FResult.Levels, FOptions.Focus);
@@ -541,7 +541,8 @@ private:
 
   std::string_view FBytes;
   const TReadOptions &FOptions;
-  TCoverMethod FMethod;
+  // The slow clean-up that tests and benchmarks compare with.
+  bool FReference;
   double FUnits;
   TReadResult FResult;
   std::size_t FCurveBudget = MaxSvgPoints;
@@ -655,8 +656,12 @@ TMatrix ParseSvgTransform(std::string_view text) {
   return result;
 }
 
-TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options, TCoverMethod method) {
-  return TSvgDocumentReader(bytes, options, method).Run();
+TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options) {
+  return TSvgDocumentReader(bytes, options, false).Run();
+}
+
+TReadResult LoadSvgReference(std::string_view bytes, const TReadOptions &options) {
+  return TSvgDocumentReader(bytes, options, true).Run();
 }
 
 TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options) {

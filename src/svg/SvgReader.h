@@ -11,13 +11,8 @@
 
 // Reads the file; errors are TReadError with the message the user sees.
 TReadResult LoadSvgFile(const std::string &fileName, const TReadOptions &options);
-// How the covered parts are hidden: both give the same levels and regions;
-// the reference does one boolean operation against the whole drawing per
-// level and stays for tests and benchmarks.
-enum TCoverMethod : std::uint8_t { cmFast, cmReference };
 // The same from the bytes of a document.
-TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options,
-                    TCoverMethod method = cmFast);
+TReadResult LoadSvg(std::string_view bytes, const TReadOptions &options);
 
 // Limits on what a document from anywhere may ask of the reader.
 // Elements nested deeper than this are refused.
@@ -48,3 +43,7 @@ TSvgLength ParseSvgLength(std::string_view text, double unitsPerMM);
 // A transform attribute as one matrix: the functions matrix, translate,
 // scale, rotate, skewX and skewY, the rightmost acting first.
 TMatrix ParseSvgTransform(std::string_view text);
+
+// Kept for tests and benchmarks: the same levels and regions, the covered
+// parts hidden by one boolean operation against the whole drawing per level.
+TReadResult LoadSvgReference(std::string_view bytes, const TReadOptions &options);

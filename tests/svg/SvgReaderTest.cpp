@@ -457,8 +457,8 @@ TEST(SvgReader, FastAndReferenceCoverGiveTheSameLevels) {
   TReadOptions options;
   options.UnitsPerMM = 100;
   options.Focus = 20;
-  const TReadResult fast = LoadSvg(Doc(body), options, cmFast);
-  const TReadResult reference = LoadSvg(Doc(body), options, cmReference);
+  const TReadResult fast = LoadSvg(Doc(body), options);
+  const TReadResult reference = LoadSvgReference(Doc(body), options);
   ASSERT_EQ(fast.Levels.size(), reference.Levels.size());
   EXPECT_GT(fast.Levels.size(), 4u);
   EXPECT_EQ(fast.Size, reference.Size);
