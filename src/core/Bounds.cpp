@@ -4,24 +4,6 @@
 
 using ClipperLib::IntRect;
 
-IntRect PathsBounds(const TPaths &paths) {
-  IntRect bounds{0, 0, 0, 0};
-  bool first = true;
-  for (const auto &path : paths)
-    for (const auto &p : path) {
-      if (first) {
-        bounds = {p.X, p.Y, p.X, p.Y};
-        first = false;
-        continue;
-      }
-      bounds.left = std::min(bounds.left, p.X);
-      bounds.right = std::max(bounds.right, p.X);
-      bounds.top = std::min(bounds.top, p.Y);
-      bounds.bottom = std::max(bounds.bottom, p.Y);
-    }
-  return bounds;
-}
-
 IntRect PointsBox(const TPath &path) {
   IntRect box = EmptyBox;
   if (path.empty())
@@ -50,4 +32,10 @@ IntRect UniteBoxes(const IntRect &a, const IntRect &b) {
     return a;
   return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
           std::max(a.bottom, b.bottom)};
+}
+
+IntRect PathsBounds(const TPaths &paths) {
+  // Callers size drawings from it: no points means an all-zero box.
+  const IntRect box = PointsBox(paths);
+  return IsEmptyBox(box) ? IntRect{0, 0, 0, 0} : box;
 }

@@ -17,10 +17,9 @@ TMatrix TMatrix::Scaling(float sx, float sy) {
   return m;
 }
 
-TMatrix TMatrix::Rotation(float degrees) {
-  const double radians = static_cast<double>(degrees) * std::numbers::pi / 180.0;
-  const auto c = static_cast<float>(std::cos(radians));
-  const auto s = static_cast<float>(std::sin(radians));
+namespace {
+
+TMatrix RotationFrom(float c, float s) {
   TMatrix m;
   m.M[0][0] = c;
   m.M[0][1] = s;
@@ -29,16 +28,16 @@ TMatrix TMatrix::Rotation(float degrees) {
   return m;
 }
 
+} // namespace
+
+TMatrix TMatrix::Rotation(float degrees) {
+  const double radians = static_cast<double>(degrees) * std::numbers::pi / 180.0;
+  return RotationFrom(static_cast<float>(std::cos(radians)), static_cast<float>(std::sin(radians)));
+}
+
 TMatrix TMatrix::SingleRotation(double degrees) {
   const auto a = static_cast<float>(degrees * std::numbers::pi / 180);
-  const float c = std::cos(a);
-  const float s = std::sin(a);
-  TMatrix m;
-  m.M[0][0] = c;
-  m.M[0][1] = s;
-  m.M[1][0] = -s;
-  m.M[1][1] = c;
-  return m;
+  return RotationFrom(std::cos(a), std::sin(a));
 }
 
 TMatrix TMatrix::operator*(const TMatrix &other) const {
