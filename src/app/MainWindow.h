@@ -44,6 +44,8 @@ public:
   ~TMainWindow() override;
 
   TLevels &Levels() const { return *FLevels; }
+  // Set while program code fills the size and focus boxes so that their change handlers
+  // keep still; the window's own writers set the field, these serve panels outside it.
   bool CodeEdit() const { return FCodeEdit; }
   void SetCodeEdit(bool value) { FCodeEdit = value; }
   void ApplySettings();

@@ -75,7 +75,6 @@ public:
   void Invalidate();
 
   // The list this level belongs to, set by the list when it takes the level.
-  TLevels *Owner() const { return FOwner; }
   void SetOwner(TLevels *owner) { FOwner = owner; }
 
 private:

@@ -39,11 +39,6 @@ void TLevels::Move(int from, int to) {
   FItems.insert(FItems.begin() + to, std::move(level));
 }
 
-void TLevels::Delete(int index) {
-  TPause pause(*this);
-  FItems.erase(FItems.begin() + index);
-}
-
 void TLevels::Clear() {
   TPause pause(*this);
   FItems.clear();

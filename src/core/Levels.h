@@ -42,7 +42,6 @@ public:
   TLevel *Add(std::unique_ptr<TLevel> level);
   TLevel *Insert(int index, std::unique_ptr<TLevel> level);
   void Move(int from, int to);
-  void Delete(int index);
   void Clear();
   // The level in row index of the level grid, or null.
   TLevel *ByIndex(int index) const;

@@ -76,8 +76,6 @@ public:
   // The raw entries, for readers that transform or inspect the path.
   const std::vector<TPathEntry> &Entries() const { return FEntries; }
   std::vector<TPathEntry> &Entries() { return FEntries; }
-  TPointF FigureStart() const { return FStart; }
-  void SetFigureStart(TPointF p) { FStart = p; }
 
 protected:
   std::vector<TPathEntry> FEntries;

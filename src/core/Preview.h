@@ -22,8 +22,6 @@ public:
   TPreview();
 
   const QImage &Image() const { return FImage; }
-  // Pixels per internal unit; 0 while there is no output size.
-  double Factor() const { return FFactor; }
 
   // Fits output into view, resizes the picture to view and clears it to white.
   void Reset(TIntSize view, TIntSize output);
@@ -32,5 +30,5 @@ public:
 
 private:
   QImage FImage;
-  double FFactor = 0;
+  double FFactor = 0; // pixels per internal unit; 0 while there is no output size
 };

@@ -49,7 +49,6 @@ public:
   TZelConfigurationInteger(std::string identifier, std::int32_t defaultValue,
                            TZelConfiguration *parent = nullptr);
   std::int32_t Default() const { return FDefault; }
-  void SetDefault(std::int32_t value) { FDefault = value; }
   virtual std::int32_t Value() const;
   void SetValue(std::int32_t value);
   void Reset() override;
@@ -77,7 +76,6 @@ public:
   TZelConfigurationFloat(std::string identifier, double defaultValue,
                          TZelConfiguration *parent = nullptr);
   double Default() const { return FDefault; }
-  void SetDefault(double value) { FDefault = value; }
   virtual double Value() const;
   void SetValue(double value);
   void Reset() override;

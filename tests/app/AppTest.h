@@ -2,6 +2,7 @@
 // Shared set-up of the window tests: a private settings folder, collected
 // error messages and a drawing written on the fly.
 
+#include <functional>
 #include <ostream>
 #include <string>
 
@@ -20,6 +21,9 @@ QString DrawingFixture(const QString &name = "drawing.svg");
 void ClearSettings();
 // Lets queued events, timers and hand-overs run for about ms milliseconds.
 void Pump(int ms);
+// Lets events run until done() holds or about timeoutMs have passed; returns done().
+// Waits on a loaded machine as long as needed where a fixed Pump would guess.
+bool PumpUntil(const std::function<bool()> &done, int timeoutMs = 5000);
 
 // Readable QString values in test failures.
 inline void PrintTo(const QString &text, std::ostream *os) {

@@ -409,14 +409,17 @@ TEST_F(MainWindowTest, GcodeBlockOpensAndClosesWithItsAnimation) {
   const int halfway = w.GcodeGroup->height();
   EXPECT_GT(halfway, 0);
   EXPECT_LT(halfway, 378);
-  Pump(400);
+  PumpUntil([&] {
+    return w.GcodeGroup->height() == 378 && w.SettingsOpacity->opacity() == 1.0 &&
+           w.ShowConfiguration->x() == 32;
+  });
   EXPECT_EQ(w.GcodeGroup->height(), 378);
   EXPECT_EQ(w.ShowConfiguration->x(), 32);
   EXPECT_EQ(w.SettingsLayout->height(), 378);
   EXPECT_EQ(w.SettingsOpacity->opacity(), 1.0);
   w.ShowConfiguration->setChecked(false);
   EXPECT_EQ(w.ShowConfiguration->text(), "Co&nfigure G-code");
-  Pump(500);
+  PumpUntil([&] { return w.GcodeGroup->height() == 0 && w.ShowConfiguration->x() == 8; });
   EXPECT_EQ(w.GcodeGroup->height(), 0);
   EXPECT_EQ(w.ShowConfiguration->x(), 8);
   EXPECT_EQ(w.SettingsLayout->height(), w.ShowConfiguration->height());

@@ -61,6 +61,14 @@ void Pump(int ms) {
     QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
 }
 
+bool PumpUntil(const std::function<bool()> &done, int timeoutMs) {
+  QElapsedTimer timer;
+  timer.start();
+  while (!done() && timer.elapsed() < timeoutMs)
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+  return done();
+}
+
 int main(int argc, char **argv) {
   QTemporaryDir folder;
   Folder = &folder;

@@ -13,15 +13,6 @@
 
 #include "app/ZelUtils.h"
 
-namespace {
-
-void PumpUntil(const std::function<bool()> &done) {
-  for (int i = 0; i < 500 && !done(); ++i)
-    Pump(5);
-}
-
-} // namespace
-
 TEST(IdleExecution, BatchesRunInOrderAndRequeuedWorkWaitsATick) {
   std::vector<std::pair<char, int>> ran;
   ExecuteInIdle([&] {
