@@ -139,6 +139,8 @@ public:
   static bool ReadBool(const std::string &ident, bool defaultValue);
   static std::string ReadString(const std::string &ident, const std::string &defaultValue);
   static double ReadFloat(const std::string &ident, double defaultValue);
+  // The date-time kinds keep the store readable by its other users; the program's own
+  // settings are integers, floats and strings.
   static TDateTime ReadDateTime(const std::string &ident, TDateTime defaultValue);
   static TDateTime ReadDate(const std::string &ident, TDateTime defaultValue);
   static TDateTime ReadTime(const std::string &ident, TDateTime defaultValue);
