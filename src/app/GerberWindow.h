@@ -33,11 +33,11 @@ public:
   void ApplyButtonClick();
   void GerberButtonClick();
 
-  QGroupBox *GroupBox;
-  QRadioButton *GerberRadio, *OffsetRadio, *CloseRadio;
-  QPushButton *GerberButton, *ApplyButton, *CloseButton;
-  QDoubleSpinBox *OffsetSize;
-  QLabel *OffsetHelp;
+  QGroupBox *GroupBox = nullptr;
+  QRadioButton *GerberRadio = nullptr, *OffsetRadio = nullptr, *CloseRadio = nullptr;
+  QPushButton *GerberButton = nullptr, *ApplyButton = nullptr, *CloseButton = nullptr;
+  QDoubleSpinBox *OffsetSize = nullptr;
+  QLabel *OffsetHelp = nullptr;
 
 private:
   bool ChooseMechanicalFile(QString &fileName);

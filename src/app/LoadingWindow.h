@@ -24,6 +24,6 @@ protected:
   void reject() override {}
 
 private:
-  QProgressBar *FBar;
+  QProgressBar *FBar = nullptr;
   std::function<void(int, int)> FMirror;
 };

@@ -70,22 +70,25 @@ public:
   void SiteImageClick();
 
   // The controls.
-  QWidget *RightPanel, *SettingsLayout, *SettingsPanel;
-  QGroupBox *InputGroup, *PowerGroup, *GcodeGroup;
-  QPushButton *OpenButton, *SaveButton, *ResetButton;
-  QDoubleSpinBox *OriginalX, *OriginalY, *ScaleXBox, *ScaleYBox, *PrintX, *PrintY;
-  QCheckBox *CheckTravel, *CheckMirror, *CheckOutline, *ShowConfiguration, *OffsetCenterBox;
-  QProgressBar *CalcProgress;
-  QLabel *CalcResult;
-  TPowerGrid *PowerGrid;
+  QWidget *RightPanel = nullptr, *SettingsLayout = nullptr, *SettingsPanel = nullptr;
+  QGroupBox *InputGroup = nullptr, *PowerGroup = nullptr, *GcodeGroup = nullptr;
+  QPushButton *OpenButton = nullptr, *SaveButton = nullptr, *ResetButton = nullptr;
+  QDoubleSpinBox *OriginalX = nullptr, *OriginalY = nullptr, *ScaleXBox = nullptr,
+                 *ScaleYBox = nullptr, *PrintX = nullptr, *PrintY = nullptr;
+  QCheckBox *CheckTravel = nullptr, *CheckMirror = nullptr, *CheckOutline = nullptr,
+            *ShowConfiguration = nullptr, *OffsetCenterBox = nullptr;
+  QProgressBar *CalcProgress = nullptr;
+  QLabel *CalcResult = nullptr;
+  TPowerGrid *PowerGrid = nullptr;
   // The template memos in the table's order, and each by its name.
-  std::array<QPlainTextEdit *, TemplateCount> TemplateMemos;
-  QPlainTextEdit *LaserOnMemo, *LaserOffMemo, *GcodePrefixMemo, *GcodeSuffixMemo, *HeadSpeedMemo,
-      *HeadMoveMemo;
-  QDoubleSpinBox *OffsetXBox, *OffsetYBox, *FocusSize, *IdleSpeedBox;
-  TPreviewImage *Preview;
-  QGraphicsOpacityEffect *SettingsOpacity;
-  QPropertyAnimation *SettingsAni;
+  std::array<QPlainTextEdit *, TemplateCount> TemplateMemos{};
+  QPlainTextEdit *LaserOnMemo = nullptr, *LaserOffMemo = nullptr, *GcodePrefixMemo = nullptr,
+                 *GcodeSuffixMemo = nullptr, *HeadSpeedMemo = nullptr, *HeadMoveMemo = nullptr;
+  QDoubleSpinBox *OffsetXBox = nullptr, *OffsetYBox = nullptr, *FocusSize = nullptr,
+                 *IdleSpeedBox = nullptr;
+  TPreviewImage *Preview = nullptr;
+  QGraphicsOpacityEffect *SettingsOpacity = nullptr;
+  QPropertyAnimation *SettingsAni = nullptr;
   TLoadingWindow *LoadingWindow() const { return FLoading.get(); }
   // Messages a reader showed by itself, newest last.
   QStringList ShownMessages;

@@ -13,6 +13,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QMimeData>
+#include <QPropertyAnimation>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -405,10 +406,9 @@ TEST_F(MainWindowTest, GcodeBlockOpensAndClosesWithItsAnimation) {
   w.show();
   w.ShowConfiguration->setChecked(true);
   EXPECT_EQ(w.ShowConfiguration->text(), "Co&nfigure G-code:");
-  Pump(120);
-  const int halfway = w.GcodeGroup->height();
-  EXPECT_GT(halfway, 0);
-  EXPECT_LT(halfway, 378);
+  // It opens over time, not at once; a loaded machine may skip every frame in between.
+  EXPECT_EQ(w.SettingsAni->state(), QAbstractAnimation::Running);
+  EXPECT_LT(w.GcodeGroup->height(), 378);
   PumpUntil([&] {
     return w.GcodeGroup->height() == 378 && w.SettingsOpacity->opacity() == 1.0 &&
            w.ShowConfiguration->x() == 32;
