@@ -1,6 +1,7 @@
 #include "DxfReader.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -496,11 +497,13 @@ public:
     case 3: {
       if (!Finite(d.cx) || !Finite(d.cy) || !Finite(d.angle1) || !Finite(d.angle2))
         break;
-      // A clockwise edge keeps the angles of the counter-clockwise arc it
-      // mirrors: it runs from -start to -end the other way round.
-      const double start = d.ccw ? d.angle1 : -d.angle1;
-      const double sweep = d.ccw ? SweepDegrees(d.angle1, d.angle2)
-                                 : -SweepDegrees(d.angle1, d.angle2);
+      // dxflib hands these angles over in radians. A clockwise edge keeps
+      // the angles of the counter-clockwise arc it mirrors: it runs from
+      // -start to -end the other way round.
+      const double a1 = d.angle1 * 180 / std::numbers::pi;
+      const double a2 = d.angle2 * 180 / std::numbers::pi;
+      const double start = d.ccw ? a1 : -a1;
+      const double sweep = d.ccw ? SweepDegrees(a1, a2) : -SweepDegrees(a1, a2);
       if (d.type == 2 && Finite(d.radius)) {
         AddCircleArc(f, {d.cx, d.cy}, d.radius, start, sweep);
       } else if (d.type == 3 && Finite(d.mx) && Finite(d.my) && Finite(d.ratio)) {
@@ -689,7 +692,7 @@ private:
       }
       TFigure f;
       AddSpline(f, std::move(FSpline), [this](const std::string &w) { Warn(w); });
-      if (f.Entries.size() >= 2) {
+      if (!f.Entries.empty()) {
         FSplineEntity.Figures.push_back(std::move(f));
         FTarget->push_back(std::move(FSplineEntity));
       }
@@ -750,6 +753,13 @@ struct TContext {
   TColorRef Color;
   bool InBlock = false;
 };
+
+// Millimetres for a message, in the fixed number format.
+std::string Millimetres(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  return std::string(text, result.ptr);
+}
 
 std::string LayerTitle(const std::string &layer) {
   return layer == "0" ? "Layer 0" : layer.empty() ? "Layer" : layer;
@@ -825,20 +835,20 @@ public:
   }
 
 private:
-  // Entities placed by these entities, inserts and arrays expanded; beyond
-  // the limit the count stops growing, so a million by a million costs nothing.
+  // Entities visited when these are drawn, inserts and arrays expanded, each
+  // insert counting itself as well (so that arrays of empty blocks cost their
+  // share too); beyond the limit the count stops growing, so a million by a
+  // million costs nothing.
   std::int64_t Count(const std::vector<TEntity> &entities, int depth) {
     std::int64_t total = 0;
     for (const auto &e : entities) {
-      if (e.Kind != ekInsert) {
-        ++total;
-      } else if (depth < MaxDxfInsertDepth) {
+      ++total;
+      if (e.Kind == ekInsert && depth < MaxDxfInsertDepth) {
         const std::int64_t inner = CountBlock(e.Block, depth + 1);
         const std::int64_t copies = std::int64_t(e.Columns) * e.Rows;
-        total += inner == 0 ? 0
-                 : copies > (MaxDxfPlacedEntities + 1) / inner + 1
-                     ? MaxDxfPlacedEntities + 1
-                     : copies * inner;
+        if (inner > 0)
+          total += copies > (MaxDxfPlacedEntities + 1) / inner + 1 ? MaxDxfPlacedEntities + 1
+                                                                    : copies * inner;
       }
       if (total > MaxDxfPlacedEntities)
         return MaxDxfPlacedEntities + 1;
@@ -947,6 +957,9 @@ private:
                       " are left out");
       return;
     }
+    // Arrays of blocks that draw nothing are not walked at all.
+    if (const auto count = FCounts.find(e.Block); count != FCounts.end() && count->second == 0)
+      return;
     const TPointD base = e.IgnoreBase ? TPointD{} : block->second.Base;
     stack.push_back(e.Block);
     const TAffine rotation = TAffine::Rotation(e.Angle);
@@ -981,8 +994,8 @@ private:
   TIntPoint Round(TPointD p) {
     if (!(std::fabs(p.X) <= MaxDxfCoordinate && std::fabs(p.Y) <= MaxDxfCoordinate))
       throw TReadError("A point of the drawing lies too far from the origin (" +
-                       std::to_string(p.X / FOptions.UnitsPerMM) + ", " +
-                       std::to_string(p.Y / FOptions.UnitsPerMM) + " mm)");
+                       Millimetres(p.X / FOptions.UnitsPerMM) + ", " +
+                       Millimetres(p.Y / FOptions.UnitsPerMM) + " mm)");
     return {RoundUnit(p.X), RoundUnit(p.Y)};
   }
 
@@ -1071,8 +1084,8 @@ private:
     const double width = static_cast<double>(hi.X - lo.X);
     const double height = static_cast<double>(hi.Y - lo.Y);
     if (width > MaxDxfExtent || height > MaxDxfExtent)
-      throw TReadError("The drawing is too large: " + std::to_string(width / FOptions.UnitsPerMM) +
-                       " x " + std::to_string(height / FOptions.UnitsPerMM) + " mm");
+      throw TReadError("The drawing is too large: " + Millimetres(width / FOptions.UnitsPerMM) +
+                       " x " + Millimetres(height / FOptions.UnitsPerMM) + " mm");
     for (const auto &level : result.Levels)
       for (auto &set : *level->Input())
         for (auto &path : set)

@@ -22,8 +22,8 @@ double DxfUnitMillimetres(int insunits);
 // Limits on what a file from anywhere may ask of the reader.
 // Blocks inside blocks deeper than this are left out (with a message).
 constexpr int MaxDxfInsertDepth = 32;
-// Entities all inserts and arrays together may place; beyond it the file is
-// refused before any of them is drawn.
+// Entities that drawing all inserts and arrays visits (each insert counts
+// itself too); beyond it the file is refused before anything is drawn.
 constexpr std::int64_t MaxDxfPlacedEntities = 4000000;
 // Points of all flattened entities together.
 constexpr std::size_t MaxDxfPoints = std::size_t(1) << 23;

@@ -99,6 +99,8 @@ private:
 
   void StartEntity(std::string_view kind, int line) {
     FEntity = std::string(kind);
+    if (kind == "ENDBLK" || kind == "ENDSEC")
+      FBlock.clear();
     FPaperSpace = false;
     FWide = false;
     FDimension = TDxfDimension{};
@@ -140,8 +142,6 @@ private:
     }
     if (FEntity == "BLOCK" && code == 2)
       FBlock = std::string(value);
-    if (FEntity == "ENDBLK")
-      FBlock.clear();
     if (code == 67)
       FPaperSpace = value == "1";
     if (DeclaresCount(FEntity, code)) {
