@@ -899,9 +899,9 @@ private:
       } else {
         color = {e.Color, -1};
       }
-      if (e.Color24 >= 0 && e.Color != DxfColorByBlock && e.Color != DxfColorByLayer)
-        color.True = e.Color24;
-      else if (e.Color24 >= 0 && e.Color == DxfColorByLayer && !state)
+      // A true colour wins over the colour number written beside it, which
+      // is only what older programs show instead.
+      if (e.Color24 >= 0)
         color.True = e.Color24;
 
       if (e.Kind == ekInsert) {
@@ -919,7 +919,8 @@ private:
         TPath path = Flatten(figure, m);
         if (path.size() < 2)
           continue;
-        if (figure.Closed || e.Fill) {
+        // A figure that ends where it starts encloses area like a closed one.
+        if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
           TPath polygon = path;
           if (polygon.size() > 2 && polygon.front() == polygon.back())
             polygon.pop_back();

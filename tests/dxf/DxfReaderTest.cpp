@@ -358,10 +358,12 @@ TEST(DxfReader, LevelsPerLayerAndColour) {
       G({"0", "LINE", "8", "Cut", "62", "5", "10", "0", "20", "1", "11", "1", "21", "1"}) +
       G({"0", "LINE", "8", "Cut", "62", "1", "420", "65280", "10", "0", "20", "2", "11", "1", "21",
          "2"}) +
+      // A true colour beside the colour number "by layer" still wins.
+      G({"0", "LINE", "8", "Cut", "420", "8405024", "10", "0", "20", "6", "11", "1", "21", "6"}) +
       Line("0", "3", "1", "3", "Hidden") + Line("0", "4", "1", "4", "Frozen") +
       Line("0", "5", "1", "5", "Frozen");
   const auto loaded = Load(Doc(entities, "", layers));
-  ASSERT_EQ(Names(loaded.Result), "[Cut red][Cut blue][Cut #00FF00]");
+  ASSERT_EQ(Names(loaded.Result), "[Cut red][Cut blue][Cut #00FF00][Cut #804020]");
   EXPECT_EQ(loaded.Result.Levels[0]->Color(), 0xFFFF0000u);
   EXPECT_EQ(loaded.Result.Levels[1]->Color(), 0xFF0000FFu);
   EXPECT_EQ(loaded.Result.Levels[2]->Color(), 0xFF00FF00u);
