@@ -40,7 +40,8 @@ def ezdxf_render(path, out_png):
     axes = figure.add_axes([0, 0, 1, 1])
     context = RenderContext(doc)
     backend = MatplotlibBackend(axes)
-    config = Configuration.defaults().with_changes(lineweight_scaling=0.1)
+    # Lines as thick as the rendering of the loaded job draws them.
+    config = Configuration.defaults().with_changes(lineweight_scaling=0, min_lineweight=4)
     frontend = Frontend(context, backend, config=config)
 
     def drawn(entity):
@@ -51,17 +52,12 @@ def ezdxf_render(path, out_png):
             return False
         return True
 
-    properties = None
-    try:
-        from ezdxf.addons.drawing.properties import LayoutProperties
-        properties = LayoutProperties.from_layout(msp)
-        properties.set_colors("#FFFFFF")
-    except Exception:
-        properties = None
-    if properties is not None:
-        context.current_layout_properties = properties
-    frontend.draw_layout(msp, finalize=True, filter_func=drawn)
-    figure.savefig(out_png, dpi=100, facecolor="#FFFFFF")
+    # A white sheet, as Brennix shows the drawing: colour 7 is then black.
+    from ezdxf.addons.drawing.properties import LayoutProperties
+    properties = LayoutProperties.from_layout(msp)
+    properties.set_colors("#FFFFFF")
+    frontend.draw_layout(msp, finalize=True, filter_func=drawn, layout_properties=properties)
+    figure.savefig(out_png, dpi=200, facecolor="#FFFFFF")
     plt.close(figure)
 
 
@@ -110,6 +106,8 @@ def main():
         score, note = "", ""
         if status.startswith("loaded") and opened:
             job = json.load(open(json_path))
+            # The unprinted areas of closed contours are what ezdxf draws as outlines.
+            job["levels"] = [level for level in job["levels"] if level.get("print", True)]
             longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
             pixels_per_mm = min(10.0, 1600 / max(longest, 1e-3))
             realfiles.render_job(job, pixels_per_mm).save(ours_png)
