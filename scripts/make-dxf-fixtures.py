@@ -6,6 +6,7 @@ against what brennix-cli loads), the benchmark's sizes and the fuzz seeds.
 
 usage: make-dxf-fixtures.py [OUT_DIR]        (default /tmp/brennix-dxf-fixtures)
        make-dxf-fixtures.py --example FILE   the small drawing in examples/
+       make-dxf-fixtures.py --seeds DIR      tiny hand-written files for the fuzz corpus
 """
 
 import math
@@ -136,10 +137,76 @@ def box_example(path):
     doc.saveas(path)
 
 
+def pairs(*items):
+    return "".join("%s\n" % item for item in items)
+
+
+def document(entities, blocks="", tables=""):
+    text = pairs(0, "SECTION", 2, "HEADER", 9, "$INSUNITS", 70, 4, 0, "ENDSEC")
+    if tables:
+        text += pairs(0, "SECTION", 2, "TABLES", 0, "TABLE", 2, "LAYER") + tables
+        text += pairs(0, "ENDTAB", 0, "ENDSEC")
+    if blocks:
+        text += pairs(0, "SECTION", 2, "BLOCKS") + blocks + pairs(0, "ENDSEC")
+    return text + pairs(0, "SECTION", 2, "ENTITIES") + entities + pairs(0, "ENDSEC", 0, "EOF")
+
+
+def seeds(out):
+    """One entity a file, written with group codes, as small as they come."""
+    block = pairs(0, "BLOCK", 8, 0, 2, "B", 70, 0, 10, 1, 20, 0, 30, 0, 0, "LINE", 8, 0, 62, 0,
+                  10, 1, 20, 0, 11, 3, 21, 0, 0, "INSERT", 2, "B", 10, 0, 20, 1, 0, "ENDBLK")
+    files = {
+        "line": document(pairs(0, "LINE", 8, "Cut", 10, 0, 20, 0, 11, 10, 21, 5)),
+        "lwpolyline": document(pairs(0, "LWPOLYLINE", 90, 3, 70, 1, 43, 0.5, 10, 0, 20, 0, 42, 1,
+                                     10, 10, 20, 0, 10, 10, 20, 10)),
+        "polyline": document(pairs(0, "POLYLINE", 66, 1, 70, 1, 0, "VERTEX", 10, 0, 20, 0, 42,
+                                   0.5, 0, "VERTEX", 10, 5, 20, 0, 0, "VERTEX", 10, 5, 20, 5,
+                                   0, "SEQEND")),
+        "arc": document(pairs(0, "ARC", 10, 0, 20, 0, 40, 10, 50, 270, 51, 90, 230, -1)),
+        "circle": document(pairs(0, "CIRCLE", 10, 3, 20, 4, 40, 5)),
+        "ellipse": document(pairs(0, "ELLIPSE", 10, 0, 20, 0, 11, 20, 21, 0, 40, 0.5, 41, 0,
+                                  42, 3.14159)),
+        "spline": document(pairs(0, "SPLINE", 70, 12, 71, 2, 72, 6, 73, 3, 40, 0, 40, 0, 40, 0,
+                                 40, 1, 40, 1, 40, 1, 10, 0, 20, 0, 41, 1, 10, 10, 20, 10, 41, 0,
+                                 10, 20, 20, 0, 41, 1)),
+        "spline-fit": document(pairs(0, "SPLINE", 70, 9, 71, 3, 74, 3, 11, 0, 21, 0, 11, 10, 21,
+                                     10, 11, 20, 21, 0)),
+        "solid": document(pairs(0, "SOLID", 10, 0, 20, 0, 11, 10, 21, 0, 12, 0, 22, 10, 13, 10,
+                                23, 10, 0, "TRACE", 10, 20, 20, 0, 11, 30, 21, 0, 12, 20, 22, 5,
+                                13, 30, 23, 5)),
+        "hatch": document(pairs(0, "HATCH", 10, 0, 20, 0, 30, 0, 2, "SOLID", 70, 1, 71, 0, 91, 2,
+                                92, 2, 72, 1, 73, 1, 93, 3, 10, 0, 20, 0, 42, 0.5, 10, 10, 20, 0,
+                                10, 10, 20, 10, 92, 1, 93, 3, 72, 1, 10, 1, 20, 1, 11, 5, 21, 1,
+                                72, 2, 10, 5, 20, 3, 40, 2, 50, 270, 51, 90, 73, 0, 72, 3, 10, 3,
+                                20, 5, 11, 2, 21, 0, 40, 0.5, 50, 0, 51, 180, 73, 1, 97, 0, 75,
+                                0, 76, 1, 98, 0)),
+        "insert": document(pairs(0, "INSERT", 8, "Cut", 62, 1, 2, "B", 10, 10, 20, 10, 41, 1.5,
+                                 42, -1.5, 50, 90, 70, 3, 71, 2, 44, 5, 45, 7), block),
+        "dimension": document(pairs(0, "DIMENSION", 8, "Dims", 2, "*D1", 10, 0, 20, 0, 70, 0),
+                              pairs(0, "BLOCK", 8, 0, 2, "*D1", 70, 1, 10, 0, 20, 0, 0, "LINE",
+                                    10, 0, 20, 0, 11, 10, 21, 0, 0, "ENDBLK")),
+        "text": document(pairs(0, "TEXT", 10, 0, 20, 0, 40, 2, 1, "Hello", 0, "MTEXT", 10, 0,
+                               20, 9, 40, 2, 1, "Note", 0, "POINT", 10, 3, 20, 3)),
+        "layers": document(pairs(0, "LINE", 8, "Cut", 420, 8405024, 10, 0, 20, 0, 11, 1, 21, 0,
+                                 0, "LINE", 8, "Hidden", 10, 0, 20, 1, 11, 1, 21, 1),
+                           tables=pairs(0, "LAYER", 2, "Cut", 70, 0, 62, 1, 0, "LAYER", 2,
+                                        "Hidden", 70, 1, 62, -2)),
+    }
+    os.makedirs(out, exist_ok=True)
+    for name, text in files.items():
+        with open(os.path.join(out, name + ".dxf"), "w") as f:
+            f.write(text)
+    with open(os.path.join(out, "binary.dxf"), "wb") as f:
+        f.write(b"AutoCAD Binary DXF\r\n\x1a\x00\x00\x00SECTION\x00")
+
+
 FIXTURES = [lines, polylines, curves, splines, fills, blocks, dimensions, text, layers]
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--seeds":
+        seeds(sys.argv[2])
+        return
     if len(sys.argv) == 3 and sys.argv[1] == "--example":
         box_example(sys.argv[2])
         return
