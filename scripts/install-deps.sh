@@ -2,7 +2,7 @@
 # Installs the Debian packages Brennix builds with, when any is missing.
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
-  qt6-base-dev qt6-image-formats-plugins libpolyclipping-dev
+  qt6-base-dev qt6-image-formats-plugins libpolyclipping-dev libdxflib-dev
   libgtest-dev libgmock-dev libbenchmark-dev xvfb)
 missing=()
 for p in "${packages[@]}"; do

@@ -45,7 +45,7 @@ const char *const OpenDialogFilter =
     "All Supported Files (*.stl, *.gif, *.png, *.jpg, *.tiff, gerber, *.svg, *.plt)|*.stl;*.gif;"
     "*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff;*.gbl;*.gbs;*.gbo;*.gbp;*.gbr;*.gko;*.gml;*.gpb;*.gpt;"
     "*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;*.sst;*.stc;*.sts;*.top;*.bot;"
-    "*.cmp;*.svg;*.plt;*.hgl;*.hpgl|STereoLithography Binary Files (*.stl)|*.stl|"
+    "*.cmp;*.svg;*.plt;*.hgl;*.hpgl;*.dxf|STereoLithography Binary Files (*.stl)|*.stl|"
     "STereoLithography Text Files (*.stl)|*.stl|Raster Graphics Files (*.gif, *.png, *.jpg, "
     "*.jpeg, *.bmp, *.tif, *.tiff)|*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff|Gerber RS-274X "
     "Files (*.gbl, *.gbs, *.gml, *.gtl, *.gts and others)|*.gbl;*.gbs;*.gbo;*.gbp;*.gko;*.gml;"

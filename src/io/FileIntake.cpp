@@ -11,6 +11,7 @@
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "core/ReadResult.h"
+#include "dxf/DxfReader.h"
 #include "gerber/BoardOutline.h"
 #include "gerber/GerberReader.h"
 #include "hpgl/PlotterReader.h"
@@ -63,6 +64,8 @@ void ReadDrawing(TLevels &levels, bool reread) {
     result = LoadStereolithographyFile(name, options);
   else if (extension == "svg")
     result = LoadSvgFile(name, options);
+  else if (extension == "dxf")
+    result = LoadDxfFile(name, options);
   else if (extension == "plt" || extension == "hgl" || extension == "hpgl")
     result = LoadPlotterFile(name, options);
   else if (extension == "gif" || extension == "png" || extension == "jpg" || extension == "jpeg" ||

@@ -1,0 +1,1258 @@
+#include "DxfReader.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cmath>
+#include <functional>
+#include <limits>
+#include <map>
+#include <numbers>
+#include <sstream>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include <dl_creationadapter.h>
+#include <dl_dxf.h>
+
+#include "DxfColors.h"
+#include "DxfScan.h"
+#include "core/FileBytes.h"
+#include "core/PathData.h"
+#include "core/PathUtils.h"
+
+namespace {
+
+// Curves become points about this many internal units apart, as in SVG drawings.
+constexpr float DxfFlatness = 10.0f;
+// Points one spline may become, whatever its length.
+constexpr std::size_t MaxSplineSteps = std::size_t(1) << 16;
+// Points beyond this distance from the origin (internal units) are refused:
+// far inside the 64-bit range whatever the drawing's units made of them.
+constexpr double MaxDxfCoordinate = 1e15;
+
+struct TPointD {
+  double X = 0;
+  double Y = 0;
+};
+
+bool Finite(double v) { return std::isfinite(v); }
+
+// x' = A x + C y + E, y' = B x + D y + F.
+struct TAffine {
+  double A = 1, B = 0, C = 0, D = 1, E = 0, F = 0;
+
+  TPointD Map(TPointD p) const { return {A * p.X + C * p.Y + E, B * p.X + D * p.Y + F}; }
+  // This one first, then o.
+  TAffine Then(const TAffine &o) const {
+    return {o.A * A + o.C * B, o.B * A + o.D * B, o.A * C + o.C * D,
+            o.B * C + o.D * D, o.A * E + o.C * F + o.E, o.B * E + o.D * F + o.F};
+  }
+  // An upper bound of how much the map stretches any length.
+  double Stretch() const { return std::sqrt(A * A + B * B + C * C + D * D); }
+  static TAffine Translation(double x, double y) { return {1, 0, 0, 1, x, y}; }
+  static TAffine Scaling(double sx, double sy) { return {sx, 0, 0, sy, 0, 0}; }
+  static TAffine Rotation(double degrees) {
+    const double r = degrees * std::numbers::pi / 180;
+    return {std::cos(r), std::sin(r), -std::sin(r), std::cos(r), 0, 0};
+  }
+};
+
+// The path of one figure in drawing units; curves as TPathData keeps them
+// (three pcCurve entries: two control points and the end point), so an insert's
+// scaling and rotation map them exactly.
+struct TEntryD {
+  TPathCommand Kind = pcMove;
+  TPointD P;
+  // From 0: this entry is the figure's spline of that index, sampled once
+  // the scale it is drawn at is known.
+  int Spline = -1;
+};
+
+struct TSplineDef {
+  int Degree = 3;
+  bool Closed = false;
+  std::vector<double> Knots;
+  std::vector<TPointD> Control;
+  std::vector<double> Weights;
+  std::vector<TPointD> Fit;
+};
+
+struct TFigure {
+  std::vector<TEntryD> Entries;
+  std::vector<TSplineDef> Splines;
+  bool Closed = false;
+};
+
+enum TEntityKind : std::uint8_t { ekCurves, ekInsert };
+
+struct TEntity {
+  TEntityKind Kind = ekCurves;
+  // HATCH, SOLID, TRACE: filled areas.
+  bool Fill = false;
+  std::string Layer = "0";
+  int Color = DxfColorByLayer;
+  std::int32_t Color24 = -1;
+  std::vector<TFigure> Figures;
+  // An insert: the block, its placement and its array.
+  std::string Block;
+  TPointD Point;
+  double ScaleX = 1, ScaleY = 1, Angle = 0;
+  int Columns = 1, Rows = 1;
+  double ColumnSpacing = 0, RowSpacing = 0;
+  bool Mirror = false;
+  // Dimension blocks hold their geometry where it is drawn.
+  bool IgnoreBase = false;
+};
+
+struct TBlock {
+  TPointD Base;
+  std::vector<TEntity> Entities;
+};
+
+struct TLayer {
+  int Color = 7;
+  std::int32_t Color24 = -1;
+  bool Off = false;
+  bool Frozen = false;
+};
+
+struct TVertexD {
+  TPointD P;
+  double Bulge = 0;
+};
+
+double Normalized360(double degrees) {
+  double d = std::fmod(degrees, 360.0);
+  if (d < 0)
+    d += 360;
+  return d;
+}
+
+// A counter-clockwise sweep from a to b in (0, 360]: equal angles make a full turn.
+double SweepDegrees(double from, double to) {
+  const double sweep = Normalized360(to - from);
+  return sweep < 1e-9 ? 360.0 : sweep;
+}
+
+void AddPoint(TFigure &figure, TPointD p) {
+  if (figure.Entries.empty()) {
+    figure.Entries.push_back({pcMove, p});
+    return;
+  }
+  const TPointD &last = figure.Entries.back().P;
+  if (last.X != p.X || last.Y != p.Y)
+    figure.Entries.push_back({pcLine, p});
+}
+
+// An elliptic arc c + cos t u + sin t v for t from start over sweep (degrees),
+// joined to the figure by a line. The unit circle is built by the shared path
+// builder, so arcs have the same cubic pieces as in the other readers.
+void AddConic(TFigure &figure, TPointD c, TPointD u, TPointD v, double startDegrees,
+              double sweepDegrees) {
+  TPathData unit;
+  unit.AddArc({0, 0}, {1, 1}, static_cast<float>(Normalized360(startDegrees)),
+              static_cast<float>(std::clamp(sweepDegrees, -360.0, 360.0)));
+  for (const auto &e : unit.Entries()) {
+    const double x = e.Point.X, y = e.Point.Y;
+    const TPointD p{c.X + x * u.X + y * v.X, c.Y + x * u.Y + y * v.Y};
+    if (e.Kind == pcCurve)
+      figure.Entries.push_back({pcCurve, p});
+    else
+      AddPoint(figure, p);
+  }
+}
+
+void AddCircleArc(TFigure &figure, TPointD c, double r, double startDegrees,
+                  double sweepDegrees) {
+  AddConic(figure, c, {r, 0}, {0, r}, startDegrees, sweepDegrees);
+}
+
+// The segment from p to q of a polyline whose vertex p has the given bulge:
+// the tangent of a quarter of the arc's angle, positive counter-clockwise.
+void AddBulgeSegment(TFigure &figure, TPointD p, TPointD q, double bulge) {
+  if (std::fabs(bulge) < 1e-9 || (p.X == q.X && p.Y == q.Y)) {
+    AddPoint(figure, q);
+    return;
+  }
+  // Absurd bulges are half circles the other way round in the limit.
+  bulge = std::clamp(bulge, -1e6, 1e6);
+  const TPointD m{(p.X + q.X) / 2, (p.Y + q.Y) / 2};
+  const TPointD d{q.X - p.X, q.Y - p.Y};
+  const double k = (1 - bulge * bulge) / (4 * bulge);
+  const TPointD c{m.X - d.Y * k, m.Y + d.X * k};
+  const double r = std::hypot(p.X - c.X, p.Y - c.Y);
+  const double start = std::atan2(p.Y - c.Y, p.X - c.X) * 180 / std::numbers::pi;
+  const double sweep = 4 * std::atan(bulge) * 180 / std::numbers::pi;
+  AddCircleArc(figure, c, r, start, sweep);
+  // The arc ends on q up to rounding; the exact vertex keeps joins closed.
+  if (!figure.Entries.empty())
+    figure.Entries.back().P = q;
+}
+
+TFigure PolylineFigure(const std::vector<TVertexD> &vertices, bool closed) {
+  TFigure figure;
+  if (vertices.empty())
+    return figure;
+  AddPoint(figure, vertices.front().P);
+  for (std::size_t i = 0; i + 1 < vertices.size(); ++i)
+    AddBulgeSegment(figure, vertices[i].P, vertices[i + 1].P, vertices[i].Bulge);
+  if (closed && vertices.size() > 1)
+    AddBulgeSegment(figure, vertices.back().P, vertices.front().P, vertices.back().Bulge);
+  figure.Closed = closed;
+  return figure;
+}
+
+// Appends the spline to the figure; warn gets what had to be mended.
+// A spline of control points is kept whole, to be sampled by SampleSpline.
+void AddSpline(TFigure &figure, TSplineDef s,
+               const std::function<void(const std::string &)> &warn) {
+  const std::size_t n = s.Control.size();
+  if (n < 2) {
+    // Only fit points: a smooth curve through them (Catmull-Rom pieces).
+    const auto &f = s.Fit;
+    if (f.size() < 2)
+      return;
+    const std::size_t count = f.size();
+    auto at = [&](std::ptrdiff_t i) -> TPointD {
+      if (s.Closed)
+        return f[static_cast<std::size_t>((i % static_cast<std::ptrdiff_t>(count) +
+                                           static_cast<std::ptrdiff_t>(count)) %
+                                          static_cast<std::ptrdiff_t>(count))];
+      return f[static_cast<std::size_t>(
+          std::clamp<std::ptrdiff_t>(i, 0, static_cast<std::ptrdiff_t>(count) - 1))];
+    };
+    AddPoint(figure, f.front());
+    const std::size_t pieces = s.Closed ? count : count - 1;
+    for (std::size_t i = 0; i < pieces; ++i) {
+      const auto k = static_cast<std::ptrdiff_t>(i);
+      const TPointD p0 = at(k - 1), p1 = at(k), p2 = at(k + 1), p3 = at(k + 2);
+      figure.Entries.push_back({pcCurve, {p1.X + (p2.X - p0.X) / 6, p1.Y + (p2.Y - p0.Y) / 6}});
+      figure.Entries.push_back({pcCurve, {p2.X - (p3.X - p1.X) / 6, p2.Y - (p3.Y - p1.Y) / 6}});
+      figure.Entries.push_back({pcCurve, p2});
+    }
+    figure.Closed = s.Closed;
+    return;
+  }
+  s.Degree = std::clamp(s.Degree, 1, static_cast<int>(n) - 1);
+  const auto pu = static_cast<std::size_t>(s.Degree);
+  std::vector<double> knots = s.Knots;
+  bool knotsValid = knots.size() == n + pu + 1 && knots[pu] < knots[n];
+  for (std::size_t i = 0; knotsValid && i < knots.size(); ++i)
+    knotsValid = Finite(knots[i]) && (i == 0 || knots[i] >= knots[i - 1]);
+  if (!knotsValid) {
+    if (!s.Knots.empty())
+      warn("SPLINE knots that do not fit its control points are replaced by even ones");
+    knots.assign(n + pu + 1, 0);
+    for (std::size_t i = 0; i < knots.size(); ++i)
+      knots[i] = static_cast<double>(std::clamp(i, pu, n) - pu);
+  }
+  std::vector<double> weights(n, 1.0);
+  if (s.Weights.size() == n) {
+    const bool positive = std::all_of(s.Weights.begin(), s.Weights.end(),
+                                      [](double w) { return Finite(w) && w > 0; });
+    if (positive)
+      weights = s.Weights;
+    else
+      warn("SPLINE weights of zero or below are left out: the spline is drawn without weights");
+  }
+  s.Knots = std::move(knots);
+  s.Weights = std::move(weights);
+  figure.Entries.push_back({pcLine, s.Control.front(), static_cast<int>(figure.Splines.size())});
+  figure.Splines.push_back(std::move(s));
+  figure.Closed = figure.Splines.back().Closed;
+}
+
+// Points of a spline AddSpline kept, about DxfFlatness apart at the given
+// scale (internal units per drawing unit).
+void SampleSpline(TFigure &figure, const TSplineDef &s, double scale) {
+  const std::size_t n = s.Control.size();
+  const auto pu = static_cast<std::size_t>(s.Degree);
+  const auto &knots = s.Knots;
+  const auto &weights = s.Weights;
+  double length = 0;
+  for (std::size_t i = 0; i + 1 < n; ++i)
+    length += std::hypot(s.Control[i + 1].X - s.Control[i].X, s.Control[i + 1].Y - s.Control[i].Y);
+  const double wanted = length * scale / DxfFlatness;
+  const std::size_t steps = std::clamp<std::size_t>(
+      Finite(wanted) ? static_cast<std::size_t>(std::min(wanted, 1e9)) : MaxSplineSteps,
+      4 * (n - pu), MaxSplineSteps);
+  const double t0 = knots[pu], t1 = knots[n];
+  std::vector<double> hx(pu + 1), hy(pu + 1), hw(pu + 1);
+  for (std::size_t i = 0; i <= steps; ++i) {
+    const double t = i == steps ? t1 : t0 + (t1 - t0) * static_cast<double>(i) / steps;
+    // The span holding t, the last one for t at the end.
+    std::size_t k = static_cast<std::size_t>(
+                        std::upper_bound(knots.begin() + static_cast<std::ptrdiff_t>(pu),
+                                         knots.begin() + static_cast<std::ptrdiff_t>(n), t) -
+                        knots.begin()) -
+                    1;
+    k = std::clamp(k, pu, n - 1);
+    for (std::size_t j = 0; j <= pu; ++j) {
+      const std::size_t c = k - pu + j;
+      hx[j] = s.Control[c].X * weights[c];
+      hy[j] = s.Control[c].Y * weights[c];
+      hw[j] = weights[c];
+    }
+    // de Boor's recursion on homogeneous points.
+    for (std::size_t r = 1; r <= pu; ++r)
+      for (std::size_t j = pu; j >= r; --j) {
+        const std::size_t idx = k - pu + j;
+        const double denom = knots[idx + pu - r + 1] - knots[idx];
+        const double a = denom > 0 ? (t - knots[idx]) / denom : 0;
+        hx[j] = (1 - a) * hx[j - 1] + a * hx[j];
+        hy[j] = (1 - a) * hy[j - 1] + a * hy[j];
+        hw[j] = (1 - a) * hw[j - 1] + a * hw[j];
+      }
+    if (hw[pu] > 0)
+      AddPoint(figure, {hx[pu] / hw[pu], hy[pu] / hw[pu]});
+  }
+}
+
+// Receives dxflib's calls and keeps the entities per block, in drawing units.
+class TCollector : public DL_CreationAdapter {
+public:
+  TCollector() { FTarget = &FModel; }
+
+  void addLayer(const DL_LayerData &data) override {
+    TLayer layer;
+    layer.Color = std::abs(attributes.getColor());
+    layer.Color24 = attributes.getColor24();
+    layer.Off = data.off || attributes.getColor() < 0;
+    layer.Frozen = (data.flags & 1) != 0;
+    FLayers[data.name] = layer;
+  }
+
+  void addBlock(const DL_BlockData &data) override {
+    Flush();
+    const std::string name = Upper(data.name);
+    if (name == "*MODEL_SPACE") {
+      FTarget = &FModel;
+    } else if (name.starts_with("*PAPER_SPACE")) {
+      FTarget = nullptr;
+    } else {
+      TBlock &block = FBlocks[data.name];
+      block.Base = {data.bpx, data.bpy};
+      block.Entities.clear();
+      FTarget = &block.Entities;
+    }
+  }
+  void endBlock() override {
+    Flush();
+    FTarget = &FModel;
+  }
+
+  void addLine(const DL_LineData &d) override {
+    if (!Begin({d.x1, d.y1, d.x2, d.y2}))
+      return;
+    TFigure f;
+    AddPoint(f, {d.x1, d.y1});
+    f.Entries.push_back({pcLine, {d.x2, d.y2}});
+    Add(std::move(f), false);
+  }
+
+  void addArc(const DL_ArcData &d) override {
+    if (!Begin({d.cx, d.cy, d.radius, d.angle1, d.angle2}))
+      return;
+    TFigure f;
+    AddCircleArc(f, {d.cx, d.cy}, d.radius, d.angle1, SweepDegrees(d.angle1, d.angle2));
+    Add(std::move(f), true);
+  }
+
+  void addCircle(const DL_CircleData &d) override {
+    if (!Begin({d.cx, d.cy, d.radius}))
+      return;
+    TFigure f;
+    AddCircleArc(f, {d.cx, d.cy}, d.radius, 0, 360);
+    f.Closed = true;
+    Add(std::move(f), true);
+  }
+
+  void addEllipse(const DL_EllipseData &d) override {
+    if (!Begin({d.cx, d.cy, d.mx, d.my, d.ratio, d.angle1, d.angle2}))
+      return;
+    TFigure f;
+    const double start = d.angle1 * 180 / std::numbers::pi;
+    const double end = d.angle2 * 180 / std::numbers::pi;
+    const bool full = std::fabs(d.angle2 - d.angle1) >= 2 * std::numbers::pi - 1e-9;
+    const double sweep = full ? 360.0 : SweepDegrees(start, end);
+    AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start, sweep);
+    f.Closed = sweep >= 360.0;
+    Add(std::move(f), false);
+  }
+
+  void addPolyline(const DL_PolylineData &d) override {
+    FSkipVertices = true;
+    if (!Begin({}))
+      return;
+    if ((d.flags & (16 | 64)) != 0) {
+      // Polygon and polyface meshes are surfaces, which a laser cannot burn.
+      ++FMeshes;
+      FSkipVertices = true;
+      return;
+    }
+    FSkipVertices = false;
+    FPolyline = true;
+    FPolylineMirror = FMirror;
+    FPolylineEntity = Start();
+    FPolylineClosed = (d.flags & 1) != 0;
+    FVertices.clear();
+  }
+  void addVertex(const DL_VertexData &d) override {
+    if (!FPolyline || FSkipVertices)
+      return;
+    if (!Finite(d.x) || !Finite(d.y) || !Finite(d.bulge)) {
+      FPolylineInvalid = true;
+      return;
+    }
+    FVertices.push_back({{d.x, d.y}, d.bulge});
+  }
+  void endSequence() override { Flush(); }
+
+  void addSpline(const DL_SplineData &d) override {
+    if (!Begin({}))
+      return;
+    FSplineOpen = true;
+    FSplineEntity = Start();
+    FSpline = TSplineDef{};
+    FSpline.Degree = static_cast<int>(std::min<unsigned>(d.degree, 1000));
+    FSpline.Closed = (d.flags & 1) != 0;
+  }
+  void addKnot(const DL_KnotData &d) override {
+    if (FSplineOpen)
+      FSpline.Knots.push_back(d.k);
+  }
+  void addControlPoint(const DL_ControlPointData &d) override {
+    if (!FSplineOpen)
+      return;
+    FSpline.Control.push_back({d.x, d.y});
+    FSpline.Weights.push_back(d.w);
+  }
+  void addFitPoint(const DL_FitPointData &d) override {
+    if (FSplineOpen)
+      FSpline.Fit.push_back({d.x, d.y});
+  }
+
+  void addInsert(const DL_InsertData &d) override {
+    if (!Begin({d.ipx, d.ipy, d.sx, d.sy, d.angle, d.colSp, d.rowSp}))
+      return;
+    TEntity e = Start();
+    e.Kind = ekInsert;
+    e.Block = d.name;
+    e.Point = {d.ipx, d.ipy};
+    e.ScaleX = d.sx;
+    e.ScaleY = d.sy;
+    e.Angle = d.angle;
+    e.Columns = std::max(d.cols, 1);
+    e.Rows = std::max(d.rows, 1);
+    e.ColumnSpacing = d.colSp;
+    e.RowSpacing = d.rowSp;
+    e.Mirror = FMirror;
+    Keep(std::move(e));
+  }
+
+  void addSolid(const DL_SolidData &d) override { AddQuad(d); }
+  void addTrace(const DL_TraceData &d) override { AddQuad(d); }
+
+  void addHatch(const DL_HatchData &) override {
+    if (!Begin({}))
+      return;
+    TEntity e = Start();
+    e.Fill = true;
+    Keep(std::move(e));
+    FHatch = FTarget ? static_cast<std::ptrdiff_t>(FTarget->size()) - 1 : -1;
+  }
+  void addHatchLoop(const DL_HatchLoopData &) override {
+    if (TEntity *hatch = Hatch()) {
+      hatch->Figures.emplace_back();
+      hatch->Figures.back().Closed = true;
+    }
+  }
+  void addHatchEdge(const DL_HatchEdgeData &d) override {
+    TEntity *hatch = Hatch();
+    if (!hatch || hatch->Figures.empty())
+      return;
+    TFigure &f = hatch->Figures.back();
+    switch (d.type) {
+    case 0: {
+      std::vector<TVertexD> vertices;
+      for (const auto &v : d.vertices)
+        if (v.size() >= 2 && Finite(v[0]) && Finite(v[1]))
+          vertices.push_back({{v[0], v[1]}, v.size() >= 3 && Finite(v[2]) ? v[2] : 0});
+      TFigure loop = PolylineFigure(vertices, true);
+      for (const auto &e : loop.Entries)
+        if (e.Kind == pcMove)
+          AddPoint(f, e.P);
+        else
+          f.Entries.push_back(e);
+      break;
+    }
+    case 1:
+      if (Finite(d.x1) && Finite(d.y1) && Finite(d.x2) && Finite(d.y2)) {
+        AddPoint(f, {d.x1, d.y1});
+        AddPoint(f, {d.x2, d.y2});
+      }
+      break;
+    case 2:
+    case 3: {
+      if (!Finite(d.cx) || !Finite(d.cy) || !Finite(d.angle1) || !Finite(d.angle2))
+        break;
+      // dxflib hands these angles over in radians. A clockwise edge keeps
+      // the angles of the counter-clockwise arc it mirrors: it runs from
+      // -start to -end the other way round.
+      const double a1 = d.angle1 * 180 / std::numbers::pi;
+      const double a2 = d.angle2 * 180 / std::numbers::pi;
+      const double start = d.ccw ? a1 : -a1;
+      const double sweep = d.ccw ? SweepDegrees(a1, a2) : -SweepDegrees(a1, a2);
+      if (d.type == 2 && Finite(d.radius)) {
+        AddCircleArc(f, {d.cx, d.cy}, d.radius, start, sweep);
+      } else if (d.type == 3 && Finite(d.mx) && Finite(d.my) && Finite(d.ratio)) {
+        AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start,
+                 sweep);
+      }
+      break;
+    }
+    case 4: {
+      TSplineDef s;
+      s.Degree = static_cast<int>(std::min<unsigned>(d.degree, 1000));
+      s.Knots = d.knots;
+      for (const auto &c : d.controlPoints)
+        if (c.size() >= 2)
+          s.Control.push_back({c[0], c[1]});
+      s.Weights = d.weights;
+      if (s.Weights.empty())
+        s.Weights.assign(s.Control.size(), 1.0);
+      for (const auto &c : d.fitPoints)
+        if (c.size() >= 2)
+          s.Fit.push_back({c[0], c[1]});
+      if (s.Degree > MaxDxfSplineDegree)
+        Warn("a SPLINE edge of degree " + std::to_string(s.Degree) + " is left out");
+      else if (AllFinite(s))
+        AddSpline(f, std::move(s), [this](const std::string &w) { Warn(w); });
+      f.Closed = true; // a hatch boundary, whatever its pieces say
+      break;
+    }
+    default:
+      break;
+    }
+  }
+
+  void addPoint(const DL_PointData &) override { Flush(); }
+  void addText(const DL_TextData &) override { Flush(); }
+  void addMText(const DL_MTextData &) override { Flush(); }
+  void addAttribute(const DL_AttributeData &) override { Flush(); }
+  void addXLine(const DL_XLineData &) override { Flush(); }
+  void addRay(const DL_RayData &) override { Flush(); }
+  void add3dFace(const DL_3dFaceData &) override { Flush(); }
+  void addImage(const DL_ImageData &) override { Flush(); }
+  void addLeader(const DL_LeaderData &) override { Flush(); }
+
+  void setVariableInt(const std::string &key, int value, int) override {
+    if (key == "$INSUNITS")
+      FInsUnits = value;
+  }
+
+  // Called once dxflib is done: what is still pending is kept.
+  void Finish() { Flush(); }
+
+  std::vector<TEntity> &Model() { return FModel; }
+  std::map<std::string, TBlock> &Blocks() { return FBlocks; }
+  std::vector<TEntity> *Container(const std::string &block) {
+    const std::string name = Upper(block);
+    if (name.empty() || name == "*MODEL_SPACE")
+      return &FModel;
+    if (name.starts_with("*PAPER_SPACE"))
+      return nullptr;
+    const auto it = FBlocks.find(block);
+    return it == FBlocks.end() ? nullptr : &it->second.Entities;
+  }
+  const std::map<std::string, TLayer> &Layers() const { return FLayers; }
+  int InsUnits() const { return FInsUnits; }
+  int Meshes() const { return FMeshes; }
+  int PaperSpace() const { return FPaperSpace; }
+  int Invalid() const { return FInvalid; }
+  const std::vector<std::pair<std::string, int>> &Warnings() const { return FWarnings; }
+  void Warn(const std::string &text) {
+    for (auto &w : FWarnings)
+      if (w.first == text) {
+        ++w.second;
+        return;
+      }
+    FWarnings.emplace_back(text, 1);
+  }
+
+private:
+  static std::string Upper(std::string text) {
+    for (auto &c : text)
+      if (c >= 'a' && c <= 'z')
+        c = static_cast<char>(c - 'a' + 'A');
+    return text;
+  }
+
+  static bool AllFinite(const TSplineDef &s) {
+    auto ok = [](const std::vector<TPointD> &points) {
+      return std::all_of(points.begin(), points.end(),
+                         [](const TPointD &p) { return Finite(p.X) && Finite(p.Y); });
+    };
+    return ok(s.Control) && ok(s.Fit);
+  }
+
+  // Ends what is still being collected and checks the new entity's numbers
+  // and space; false when it is not drawn.
+  bool Begin(std::initializer_list<double> numbers) {
+    Flush();
+    FHatch = -1;
+    FMirror = getExtrusion()->getDirection()[2] < 0;
+    if (attributes.isInPaperSpace()) {
+      ++FPaperSpace;
+      return false;
+    }
+    if (!std::all_of(numbers.begin(), numbers.end(), Finite)) {
+      ++FInvalid;
+      return false;
+    }
+    return FTarget != nullptr;
+  }
+
+  TEntity Start() const {
+    TEntity e;
+    e.Layer = attributes.getLayer();
+    e.Color = attributes.getColor();
+    e.Color24 = attributes.getColor24();
+    return e;
+  }
+
+  // Arcs, circles, polylines, solids and hatches lie in their own plane; one
+  // seen from below (extrusion pointing down) is mirrored in X.
+  void Add(TFigure figure, bool planar, bool fill = false) {
+    if (planar && FMirror)
+      for (auto &entry : figure.Entries)
+        entry.P.X = -entry.P.X;
+    TEntity e = Start();
+    e.Fill = fill;
+    e.Figures.push_back(std::move(figure));
+    Keep(std::move(e));
+  }
+
+  void Keep(TEntity e) {
+    if (FTarget)
+      FTarget->push_back(std::move(e));
+  }
+
+  TEntity *Hatch() {
+    if (!FTarget || FHatch < 0 || FHatch >= static_cast<std::ptrdiff_t>(FTarget->size()))
+      return nullptr;
+    return &(*FTarget)[static_cast<std::size_t>(FHatch)];
+  }
+
+  void AddQuad(const DL_TraceData &d) {
+    if (!Begin({d.x[0], d.y[0], d.x[1], d.y[1], d.x[2], d.y[2], d.x[3], d.y[3]}))
+      return;
+    // The third and fourth corners are given crosswise.
+    TFigure f;
+    for (const int i : {0, 1, 3, 2})
+      AddPoint(f, {d.x[i], d.y[i]});
+    f.Closed = true;
+    Add(std::move(f), true, true);
+  }
+
+  void Flush() {
+    if (FHatch >= 0) {
+      if (TEntity *hatch = Hatch(); hatch && FMirror)
+        for (auto &figure : hatch->Figures)
+          for (auto &entry : figure.Entries)
+            entry.P.X = -entry.P.X;
+      FHatch = -1;
+    }
+    if (FPolyline) {
+      FPolyline = false;
+      if (FPolylineInvalid)
+        ++FInvalid;
+      else if (FTarget && FVertices.size() >= 2) {
+        FPolylineEntity.Figures.push_back(PolylineFigure(FVertices, FPolylineClosed));
+        if (FPolylineMirror)
+          for (auto &entry : FPolylineEntity.Figures.back().Entries)
+            entry.P.X = -entry.P.X;
+        FTarget->push_back(std::move(FPolylineEntity));
+      }
+      FPolylineInvalid = false;
+      FVertices.clear();
+    }
+    if (FSplineOpen) {
+      FSplineOpen = false;
+      if (!FTarget)
+        return;
+      if (FSpline.Degree > MaxDxfSplineDegree) {
+        Warn("a SPLINE of degree " + std::to_string(FSpline.Degree) + " is left out");
+        return;
+      }
+      if (!AllFinite(FSpline)) {
+        ++FInvalid;
+        return;
+      }
+      TFigure f;
+      AddSpline(f, std::move(FSpline), [this](const std::string &w) { Warn(w); });
+      if (!f.Entries.empty()) {
+        FSplineEntity.Figures.push_back(std::move(f));
+        FTarget->push_back(std::move(FSplineEntity));
+      }
+    }
+  }
+
+  std::vector<TEntity> FModel;
+  std::map<std::string, TBlock> FBlocks;
+  std::vector<TEntity> *FTarget = nullptr;
+  std::map<std::string, TLayer> FLayers;
+  int FInsUnits = -1;
+  int FMeshes = 0;
+  int FPaperSpace = 0;
+  int FInvalid = 0;
+  bool FMirror = false;
+  std::ptrdiff_t FHatch = -1;
+  bool FPolyline = false;
+  bool FSkipVertices = false;
+  bool FPolylineClosed = false;
+  bool FPolylineInvalid = false;
+  bool FPolylineMirror = false;
+  TEntity FPolylineEntity;
+  std::vector<TVertexD> FVertices;
+  bool FSplineOpen = false;
+  TEntity FSplineEntity;
+  TSplineDef FSpline;
+  std::vector<std::pair<std::string, int>> FWarnings;
+};
+
+} // namespace
+
+namespace {
+
+struct TLevelKey {
+  TLevelKind Kind;
+  std::string Layer;
+  std::uint32_t Color;
+  friend bool operator<(const TLevelKey &a, const TLevelKey &b) {
+    return std::tie(a.Kind, a.Layer, a.Color) < std::tie(b.Kind, b.Layer, b.Color);
+  }
+};
+
+struct TLevelBuild {
+  TLevelKey Key;
+  std::string ColorName;
+  std::vector<TPaths> Sets;
+};
+
+// The colour an entity is drawn in: a colour number and maybe a true colour.
+struct TColorRef {
+  int Number = 7;
+  std::int32_t True = -1;
+};
+
+// What an insert hands down to the entities of its block.
+struct TContext {
+  std::string Layer = "0";
+  TColorRef Color;
+  bool InBlock = false;
+};
+
+// Millimetres for a message, in the fixed number format.
+std::string Millimetres(double value) {
+  char text[32];
+  const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::general, 6);
+  return std::string(text, result.ptr);
+}
+
+std::string LayerTitle(const std::string &layer) {
+  return layer == "0" ? "Layer 0" : layer.empty() ? "Layer" : layer;
+}
+
+class TExpander {
+public:
+  TExpander(TCollector &collector, const TReadOptions &options, double scale)
+      : FCollector(collector), FOptions(options), FScale(scale) {}
+
+  void Run() {
+    const std::int64_t placed = Count(FCollector.Model(), 0);
+    if (placed > MaxDxfPlacedEntities)
+      throw TReadError("The drawing places more than " + std::to_string(MaxDxfPlacedEntities) +
+                       " entities through its block inserts and arrays; it is too complex to read");
+    std::vector<std::string> stack;
+    Expand(FCollector.Model(), TAffine::Scaling(FScale, FScale), TContext{}, 0, stack);
+  }
+
+  TReadResult Levels(std::vector<std::string> &messages) {
+    TReadResult result;
+    // Areas come first: engraving before cutting, while the parts still lie
+    // where they were drawn.
+    std::vector<TLevelBuild *> order;
+    for (auto &build : FBuilds)
+      if (build.Key.Kind == lkArea)
+        order.push_back(&build);
+    std::vector<TLevelBuild> contours;
+    for (auto &[layer, polygons] : FContours) {
+      TPaths area = BooleanPaths(polygons, {}, ClipperLib::ctUnion);
+      if (area.empty() || std::fabs(PathsArea(area)) < 1)
+        continue;
+      TLevelBuild build{{lkArea, layer, LayerColor(layer)}, "", {}};
+      build.Sets.push_back(std::move(area));
+      contours.push_back(std::move(build));
+    }
+    const std::size_t firstContour = order.size();
+    for (auto &build : contours)
+      order.push_back(&build);
+    for (auto &build : FBuilds)
+      if (build.Key.Kind == lkLines)
+        order.push_back(&build);
+
+    for (std::size_t i = 0; i < order.size(); ++i) {
+      TLevelBuild &build = *order[i];
+      const bool contour = i >= firstContour && i < firstContour + contours.size();
+      auto level = std::make_unique<TLevel>(build.Key.Kind);
+      std::string name = LayerTitle(build.Key.Layer);
+      if (contour)
+        name += " areas";
+      else if (build.Key.Kind == lkArea)
+        name += " fill";
+      if (!contour && FColorsPerLayer[{build.Key.Kind, build.Key.Layer}] > 1)
+        name += " " + build.ColorName;
+      level->SetName(name);
+      level->SetColor(build.Key.Color);
+      level->SetHeight(build.Key.Kind == lkLines ? DxfLinesHeight : DxfAreaHeight);
+      // The enclosed area is offered, not burnt: the same parts are already cut.
+      if (contour)
+        level->SetPrint(false);
+      for (auto &set : build.Sets)
+        level->Input()->push_back(std::move(set));
+      result.Levels.push_back(std::move(level));
+    }
+    PlaceAtOrigin(result);
+    for (const auto &[layer, count] : FSkippedLayers) {
+      const auto &state = FCollector.Layers().at(layer);
+      messages.push_back("DXF: layer \"" + layer + "\" is " + (state.Frozen ? "frozen" : "off") +
+                         "; its " + std::to_string(count) + (count == 1 ? " entity is" : " entities are") +
+                         " left out");
+    }
+    return result;
+  }
+
+private:
+  // Entities visited when these are drawn, inserts and arrays expanded, each
+  // insert counting itself as well (so that arrays of empty blocks cost their
+  // share too); beyond the limit the count stops growing, so a million by a
+  // million costs nothing.
+  std::int64_t Count(const std::vector<TEntity> &entities, int depth) {
+    std::int64_t total = 0;
+    for (const auto &e : entities) {
+      ++total;
+      if (e.Kind == ekInsert && depth < MaxDxfInsertDepth) {
+        const std::int64_t inner = CountBlock(e.Block, depth + 1);
+        const std::int64_t copies = std::int64_t(e.Columns) * e.Rows;
+        if (inner > 0)
+          total += copies > (MaxDxfPlacedEntities + 1) / inner + 1 ? MaxDxfPlacedEntities + 1
+                                                                    : copies * inner;
+      }
+      if (total > MaxDxfPlacedEntities)
+        return MaxDxfPlacedEntities + 1;
+    }
+    return total;
+  }
+
+  std::int64_t CountBlock(const std::string &name, int depth) {
+    if (const auto it = FCounts.find(name); it != FCounts.end())
+      return it->second;
+    const auto block = FCollector.Blocks().find(name);
+    if (block == FCollector.Blocks().end())
+      return 0;
+    FCounts[name] = 0; // a block that inserts itself adds nothing more
+    const std::int64_t count = Count(block->second.Entities, depth);
+    FCounts[name] = count;
+    return count;
+  }
+
+  const TLayer *LayerState(const std::string &layer) const {
+    const auto it = FCollector.Layers().find(layer);
+    return it == FCollector.Layers().end() ? nullptr : &it->second;
+  }
+
+  std::uint32_t LayerColor(const std::string &layer) const {
+    const TLayer *state = LayerState(layer);
+    if (!state)
+      return AciColor(7);
+    return state->Color24 >= 0 ? 0xFF000000u | static_cast<std::uint32_t>(state->Color24)
+                               : AciColor(state->Color);
+  }
+
+  void Expand(const std::vector<TEntity> &entities, const TAffine &m, const TContext &context,
+              int depth, std::vector<std::string> &stack) {
+    for (const auto &e : entities) {
+      const std::string &layer = e.Layer == "0" && context.InBlock ? context.Layer : e.Layer;
+      const TLayer *state = LayerState(layer);
+      if (state && (state->Frozen || state->Off)) {
+        ++FSkippedLayers[layer];
+        continue;
+      }
+      TColorRef color;
+      if (e.Color == DxfColorByBlock) {
+        color = context.Color;
+      } else if (e.Color == DxfColorByLayer) {
+        if (state)
+          color = {state->Color, state->Color24};
+      } else {
+        color = {e.Color, -1};
+      }
+      // A true colour wins over the colour number written beside it, which
+      // is only what older programs show instead.
+      if (e.Color24 >= 0)
+        color.True = e.Color24;
+
+      if (e.Kind == ekInsert) {
+        ExpandInsert(e, m, {layer, color, true}, depth, stack);
+        continue;
+      }
+      const std::uint32_t argb = color.True >= 0
+                                     ? 0xFF000000u | (static_cast<std::uint32_t>(color.True) &
+                                                      0xFFFFFFu)
+                                     : AciColor(color.Number);
+      TLevelBuild &build = Build({e.Fill ? lkArea : lkLines, layer, argb},
+                                 DxfColorName(color.Number, color.True));
+      TPaths set;
+      for (const auto &figure : e.Figures) {
+        TPath path = Flatten(figure, m);
+        if (path.size() < 2)
+          continue;
+        // A figure that ends where it starts encloses area like a closed one.
+        if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
+          TPath polygon = path;
+          if (polygon.size() > 2 && polygon.front() == polygon.back())
+            polygon.pop_back();
+          if (!e.Fill && polygon.size() > 2)
+            FContours[layer].push_back(polygon);
+          if (e.Fill)
+            path = std::move(polygon);
+        }
+        set.push_back(std::move(path));
+      }
+      if (set.empty())
+        continue;
+      if (e.Fill) {
+        set = BooleanPaths(set, {}, ClipperLib::ctUnion);
+        if (set.empty())
+          continue;
+      }
+      build.Sets.push_back(std::move(set));
+    }
+  }
+
+  void ExpandInsert(const TEntity &e, const TAffine &m, const TContext &context, int depth,
+                    std::vector<std::string> &stack) {
+    const auto block = FCollector.Blocks().find(e.Block);
+    if (block == FCollector.Blocks().end()) {
+      FCollector.Warn("an insert of the missing block \"" + e.Block + "\" is left out");
+      return;
+    }
+    if (std::find(stack.begin(), stack.end(), e.Block) != stack.end()) {
+      FCollector.Warn("block \"" + e.Block + "\" inserts itself; the inner insert is left out");
+      return;
+    }
+    if (depth >= MaxDxfInsertDepth) {
+      FCollector.Warn("blocks nested deeper than " + std::to_string(MaxDxfInsertDepth) +
+                      " are left out");
+      return;
+    }
+    // Arrays of blocks that draw nothing are not walked at all.
+    if (const auto count = FCounts.find(e.Block); count != FCounts.end() && count->second == 0)
+      return;
+    const TPointD base = e.IgnoreBase ? TPointD{} : block->second.Base;
+    stack.push_back(e.Block);
+    const TAffine rotation = TAffine::Rotation(e.Angle);
+    for (int row = 0; row < e.Rows; ++row)
+      for (int column = 0; column < e.Columns; ++column) {
+        TAffine placement = TAffine::Translation(-base.X, -base.Y)
+                                .Then(TAffine::Scaling(e.ScaleX, e.ScaleY))
+                                .Then(TAffine::Translation(column * e.ColumnSpacing,
+                                                           row * e.RowSpacing))
+                                .Then(rotation)
+                                .Then(TAffine::Translation(e.Point.X, e.Point.Y));
+        if (e.Mirror)
+          placement = placement.Then(TAffine::Scaling(-1, 1));
+        Expand(block->second.Entities, placement.Then(m), context, depth + 1, stack);
+      }
+    stack.pop_back();
+  }
+
+  TLevelBuild &Build(const TLevelKey &key, const std::string &colorName) {
+    if (FLast && !(FLast->Key < key) && !(key < FLast->Key))
+      return *FLast;
+    const auto it = FIndex.find(key);
+    if (it != FIndex.end())
+      return *(FLast = &FBuilds[it->second]);
+    FIndex.emplace(key, FBuilds.size());
+    ++FColorsPerLayer[{key.Kind, key.Layer}];
+    FBuilds.push_back({key, colorName, {}});
+    // The vector may have moved its elements.
+    return *(FLast = &FBuilds.back());
+  }
+
+  TIntPoint Round(TPointD p) {
+    if (!(std::fabs(p.X) <= MaxDxfCoordinate && std::fabs(p.Y) <= MaxDxfCoordinate))
+      throw TReadError("A point of the drawing lies too far from the origin (" +
+                       Millimetres(p.X / FOptions.UnitsPerMM) + ", " +
+                       Millimetres(p.Y / FOptions.UnitsPerMM) + " mm)");
+    return {RoundUnit(p.X), RoundUnit(p.Y)};
+  }
+
+  TPath Flatten(const TFigure &figure, const TAffine &m) {
+    if (!figure.Splines.empty()) {
+      TFigure sampled;
+      sampled.Closed = figure.Closed;
+      for (const auto &e : figure.Entries)
+        if (e.Spline >= 0)
+          SampleSpline(sampled, figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch());
+        else if (e.Kind == pcCurve)
+          sampled.Entries.push_back(e);
+        else
+          AddPoint(sampled, e.P);
+      return Flatten(sampled, m);
+    }
+    TPath path;
+    const bool curves = std::any_of(figure.Entries.begin(), figure.Entries.end(),
+                                    [](const TEntryD &e) { return e.Kind == pcCurve; });
+    if (!curves) {
+      // Straight segments are rounded directly, without single precision.
+      path.reserve(figure.Entries.size() + 1);
+      for (const auto &e : figure.Entries) {
+        const TIntPoint p = Round(m.Map(e.P));
+        if (path.empty() || !(path.back() == p))
+          path.push_back(p);
+      }
+      if (figure.Closed && path.size() > 1 && !(path.front() == path.back()))
+        path.push_back(path.front());
+    } else {
+      // Curves are flattened by the shared builder in single precision,
+      // relative to the figure's first point, so a part far from the origin
+      // keeps its fine detail.
+      const TIntPoint anchor = Round(m.Map(figure.Entries.front().P));
+      const double ax = static_cast<double>(anchor.X), ay = static_cast<double>(anchor.Y);
+      TPathData data;
+      for (const auto &e : figure.Entries) {
+        const TPointD w = m.Map(e.P);
+        Round(w);
+        const TPointF p{static_cast<float>(w.X - ax), static_cast<float>(w.Y - ay)};
+        auto &entries = data.Entries();
+        if (e.Kind == pcMove) {
+          data.MoveTo(p);
+        } else if (e.Kind == pcLine) {
+          data.LineTo(p);
+        } else {
+          entries.push_back({pcCurve, p});
+        }
+      }
+      if (figure.Closed)
+        data.ClosePath();
+      const TPolygonF polygon = data.FlattenToPolygon(DxfFlatness, FCurveBudget);
+      for (auto &part : PolygonToPaths(polygon))
+        for (auto &p : part) {
+          p.X += anchor.X;
+          p.Y += anchor.Y;
+          if (path.empty() || !(path.back() == p))
+            path.push_back(p);
+        }
+    }
+    FPoints += path.size();
+    if (FPoints > MaxDxfPoints)
+      throw TReadError("The drawing is too complex: its curves and lines would become more than " +
+                       std::to_string(MaxDxfPoints) + " points");
+    return path;
+  }
+
+  void PlaceAtOrigin(TReadResult &result) {
+    bool any = false;
+    TIntPoint lo, hi;
+    for (const auto &level : result.Levels)
+      for (const auto &set : *level->Input())
+        for (const auto &path : set)
+          for (const auto &p : path) {
+            if (!any) {
+              lo = hi = p;
+              any = true;
+            }
+            lo.X = std::min(lo.X, p.X);
+            lo.Y = std::min(lo.Y, p.Y);
+            hi.X = std::max(hi.X, p.X);
+            hi.Y = std::max(hi.Y, p.Y);
+          }
+    if (!any)
+      return;
+    const double width = static_cast<double>(hi.X - lo.X);
+    const double height = static_cast<double>(hi.Y - lo.Y);
+    if (width > MaxDxfExtent || height > MaxDxfExtent)
+      throw TReadError("The drawing is too large: " + Millimetres(width / FOptions.UnitsPerMM) +
+                       " x " + Millimetres(height / FOptions.UnitsPerMM) + " mm");
+    for (const auto &level : result.Levels)
+      for (auto &set : *level->Input())
+        for (auto &path : set)
+          for (auto &p : path) {
+            p.X -= lo.X;
+            p.Y -= lo.Y;
+          }
+    result.Size = {static_cast<std::int32_t>(hi.X - lo.X), static_cast<std::int32_t>(hi.Y - lo.Y)};
+  }
+
+  TCollector &FCollector;
+  const TReadOptions &FOptions;
+  double FScale;
+  std::map<std::string, std::int64_t> FCounts;
+  std::vector<TLevelBuild> FBuilds;
+  std::map<TLevelKey, std::size_t> FIndex;
+  TLevelBuild *FLast = nullptr;
+  std::map<std::pair<TLevelKind, std::string>, int> FColorsPerLayer;
+  std::map<std::string, TPaths> FContours;
+  std::map<std::string, int> FSkippedLayers;
+  std::size_t FCurveBudget = DefaultCurvePointBudget;
+  std::size_t FPoints = 0;
+};
+
+std::string UnitName(int insunits) {
+  switch (insunits) {
+  case 1:
+    return "inches";
+  case 2:
+    return "feet";
+  case 4:
+    return "millimetres";
+  case 5:
+    return "centimetres";
+  case 6:
+    return "metres";
+  default:
+    return "units " + std::to_string(insunits);
+  }
+}
+
+} // namespace
+
+double DxfUnitMillimetres(int insunits) {
+  switch (insunits) {
+  case 1:
+    return 25.4;
+  case 2:
+    return 304.8;
+  case 3:
+    return 1609344.0;
+  case 4:
+    return 1.0;
+  case 5:
+    return 10.0;
+  case 6:
+    return 1000.0;
+  case 7:
+    return 1e6;
+  case 8:
+    return 25.4e-6;
+  case 9:
+    return 0.0254;
+  case 10:
+    return 914.4;
+  case 11:
+    return 1e-7;
+  case 12:
+    return 1e-6;
+  case 13:
+    return 1e-3;
+  case 14:
+    return 100.0;
+  case 15:
+    return 1e4;
+  case 16:
+    return 1e5;
+  case 17:
+    return 1e12;
+  case 18:
+    return 1.495978707e14;
+  case 19:
+    return 9.4607304725808e18;
+  case 20:
+    return 3.0856775814913673e19;
+  case 21:
+    return 1200.0 / 3937.0 * 1000.0;
+  default:
+    return 0;
+  }
+}
+
+TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
+  if (options.SetProgressMax)
+    options.SetProgressMax(3);
+  const TDxfScan scan = ScanDxf(bytes);
+  if (options.Progress)
+    options.Progress();
+
+  std::istringstream stream{std::string(bytes)};
+  DL_Dxf dxf;
+  TCollector collector;
+  dxf.in(stream, &collector);
+  collector.Finish();
+  if (options.Progress)
+    options.Progress();
+
+  std::vector<std::string> messages;
+  for (const auto &kind : scan.LeftOut)
+    messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
+                       " is not supported and is left out" +
+                       (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+  double unit = DxfUnitMillimetres(collector.InsUnits());
+  if (unit == 0) {
+    messages.push_back(collector.InsUnits() <= 0
+                           ? "DXF: the drawing names no units; it is read in millimetres"
+                           : "DXF: the drawing's units (" + UnitName(collector.InsUnits()) +
+                                 ") are not lengths; it is read in millimetres");
+    unit = 1;
+  }
+
+  for (const auto &dimension : scan.Dimensions)
+    if (auto *container = collector.Container(dimension.OwnerBlock)) {
+      TEntity e;
+      e.Kind = ekInsert;
+      e.Block = dimension.Block;
+      e.Layer = dimension.Layer;
+      e.Color = dimension.Color;
+      e.Color24 = dimension.Color24;
+      e.IgnoreBase = true;
+      container->push_back(std::move(e));
+    }
+
+  TExpander expander(collector, options, unit * options.UnitsPerMM);
+  expander.Run();
+  TReadResult result = expander.Levels(messages);
+  if (options.Progress)
+    options.Progress();
+
+  if (collector.Meshes() > 0)
+    messages.push_back("DXF: " + std::to_string(collector.Meshes()) +
+                       " polygon meshes are not supported and are left out");
+  if (scan.WidePolylines > 0)
+    messages.push_back("DXF: " + std::to_string(scan.WidePolylines) +
+                       (scan.WidePolylines == 1 ? " polyline has" : " polylines have") +
+                       " a width; only the centre line is drawn");
+  if (collector.PaperSpace() > 0)
+    messages.push_back("DXF: " + std::to_string(collector.PaperSpace()) +
+                       " entities of the paper space (layouts) are left out");
+  if (collector.Invalid() > 0)
+    messages.push_back("DXF: " + std::to_string(collector.Invalid()) +
+                       " entities with numbers that are not finite are left out");
+  for (const auto &[text, count] : collector.Warnings())
+    messages.push_back("DXF: " + text +
+                       (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
+  if (!scan.Complete)
+    messages.push_back("DXF: the file ends before its EOF marker; it may have been cut short");
+  if (!messages.empty() && options.ShowMessage) {
+    std::string text;
+    for (const auto &line : messages)
+      text += (text.empty() ? "" : "\n") + line;
+    options.ShowMessage(text);
+  }
+  return result;
+}
+
+TReadResult LoadDxfFile(const std::string &fileName, const TReadOptions &options) {
+  return LoadDxf(ReadFileBytes(fileName, MaxDxfFileSize), options);
+}
