@@ -124,7 +124,10 @@ TStrokeText LayoutStrokeText(std::string_view text, TStrokePoint origin,
       for (const TStrokePoint &p : stroke)
         placed.push_back(place(shift + p.X * scaleX, p.Y * scaleY));
     }
-    pen = {pen.X + advance * cosD, pen.Y + advance * sinD};
+    if (fixed && (style.Step.X != 0 || style.Step.Y != 0))
+      pen = {pen.X + style.Step.X, pen.Y + style.Step.Y};
+    else
+      pen = {pen.X + advance * cosD, pen.Y + advance * sinD};
   }
   result.End = pen;
   return result;

@@ -41,6 +41,9 @@ struct TStrokeTextStyle {
   // proportional: the font's own widths at this height, Advance unused.
   double Width = 0;
   double Advance = 0;
+  // Fixed pitch only: when not zero, the step from one character to the next
+  // in place of Advance along the run (text stacked down the page).
+  TStrokePoint Step;
   double Direction = 0;
   double Slant = 0;
 };

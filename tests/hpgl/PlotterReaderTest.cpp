@@ -126,18 +126,20 @@ TEST(PlotterParse, CommandsAndParameters) {
       {"PD1000000000000000000000000000000000000000000,1", {{"PD", {0, 1}}}},
       {"PD,,", {{"PD", {0, 0, 0}}}},
       {"12PU", {{"", {12}}, {"PU", {}}}},
-      // Label text ends at ETX, and quoted text is skipped.
-      {"LBHELLO\x03PD1,2", {{"LB", {}}, {"PD", {1, 2}}}},
-      {"LBPD9,9", {{"LB", {}}}},
-      {"BLSECRET\x03PU", {{"BL", {}}, {"PU", {}}}},
+      // Label text ends at ETX and is the label's own, never commands;
+      // quoted text is skipped.
+      {"LBHELLO\x03PD1,2", {{"LB", {}, "HELLO"}, {"PD", {1, 2}}}},
+      {"LBPD9,9", {{"LB", {}, "PD9,9"}}},
+      {"BLSECRET\x03PU", {{"BL", {}, "SECRET"}, {"PU", {}}}},
+      {"lbMixed Case, 1;2\x03", {{"LB", {}, "Mixed Case, 1;2"}}},
       {"PD1,2;\"PU5,6\"PA", {{"PD", {1, 2}}, {"PA", {}}}},
       // Only in the plain state: a quote right after D, L or B is just
       // dropped, and the second quote then opens a quoted text.
       {"PD\"5,6\"1,2", {{"PD", {5, 6}}}},
       // DT sets the label terminator for the rest of the file; DT; restores ETX.
       {"DT#;LBA;B\x03#PD1,1;LBX#PD2,2",
-       {{"DT", {}}, {"LB", {}}, {"PD", {1, 1}}, {"LB", {}}, {"PD", {2, 2}}}},
-      {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}}, {"PU", {}}}},
+       {{"DT", {}}, {"LB", {}, "A;B\x03"}, {"PD", {1, 1}}, {"LB", {}, "X"}, {"PD", {2, 2}}}},
+      {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}, "X#PD1,1"}, {"PU", {}}}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Text);
@@ -214,7 +216,7 @@ TEST(PlotterReader, ShortPensMakeNoLevelButCountForTheSize) {
   EXPECT_EQ(r.Size, (TIntSize{102, 250})); // 102.5 rounds to even
 
   // Nothing drawn at all: no levels and an empty drawing.
-  r = Read("IN;SP1;PU100,100;LBTEXT\x03;");
+  r = Read("IN;SP1;PU100,100;LB\x03;");
   EXPECT_TRUE(r.Levels.empty());
   EXPECT_EQ(r.Size, (TIntSize{0, 0}));
   EXPECT_TRUE(Read("").Levels.empty());
@@ -289,10 +291,16 @@ TEST(PlotterReader, DefaultColoursAndHeights) {
   }
 }
 
-TEST(PlotterReader, LabelsAndQuotesDrawNothing) {
+TEST(PlotterReader, LabelTextAndQuotesAreNoCommands) {
+  // The label's text is drawn, never run: nothing reaches (4000, 4000), nor
+  // the quoted (0, 4000). The labels are a few characters of 0.27 cm.
   const TReadResult r = Read("DT#;LBPD4000,4000#PD1000,0;\"PD0,4000\"LBX#;");
   ASSERT_EQ(r.Levels.size(), 1u);
-  EXPECT_EQ(r.Size, (TIntSize{2500, 0}));
+  EXPECT_EQ(r.Levels[0]->Name(), "Pen 0");
+  EXPECT_GT(r.Size.cx, 2500);
+  EXPECT_LT(r.Size.cx, 4000);
+  EXPECT_GT(r.Size.cy, 0);
+  EXPECT_LT(r.Size.cy, 300);
 }
 
 TEST(PlotterReader, RectangleInPolygonModeDiscardsThePolygon) {
@@ -515,10 +523,12 @@ TEST(PlotterReader, APlotThatDrawsNothingSaysWhy) {
   const TCase cases[] = {
       {"", "The plot draws nothing"},
       {"IN;SP1;PU100,100;", "The plot draws nothing"},
-      // Distinct mnemonics in order of first appearance; label text is no command.
-      {"IN;SP1;LBHELLO PD\x03;SI.3,.5;LB\x03"
-       "DT#;PU;LO4;",
-       "The plot draws nothing: only unsupported commands LB, SI, DT, LO"},
+      // Distinct mnemonics in order of first appearance; labels of blanks
+      // and line breaks and the commands shaping labels draw nothing, but
+      // are no unsupported commands.
+      {"IN;SP1;LB \r\n\x03;RP1;SI.3,.5;VS5;LB\x03"
+       "DT#;PU;RP;LO4;QX;",
+       "The plot draws nothing: only unsupported commands RP, VS, QX"},
       {junk, "The plot draws nothing: only unsupported commands QA, QB, QC, QD, QE, QF, QG, QH, "
              "QI, QJ, QK, QL, ..."},
       {"SP1;PD40,0;TD1;", "The plot draws nothing: no pen draws more than 1 mm; unsupported "
