@@ -75,33 +75,45 @@ public:
       } else if (drawing) {
         if (FDash.empty())
           FDash.push_back(Along(a, ux, uy, t));
-        const TIntPoint q = Along(a, ux, uy, t + step);
-        if (q != FDash.back())
-          FDash.push_back(q);
+        // The end is kept back until the dash ends or turns a corner, so a
+        // dash running on into the next repetition stays one straight piece.
+        FEnd = Along(a, ux, uy, t + step);
+        FPending = true;
       }
       t += step;
       FLeft -= step;
       if (FLeft <= 0) {
-        if (drawing)
-          EndDash();
         FElement = (FElement + 1) % FPattern.size();
         FLeft = FPattern[FElement] * FLength;
+        // The last dash of one repetition runs on into the first of the next.
+        if (drawing && (FElement % 2 == 1 || FLeft == 0))
+          EndDash();
       }
     }
+    Corner();
     return true;
   }
 
   void EndDash() {
+    Corner();
     if (FDash.size() >= 2)
       FOut.push_back(std::move(FDash));
     FDash.clear();
   }
 
 private:
+  void Corner() {
+    if (FPending && !FDash.empty() && FEnd != FDash.back())
+      FDash.push_back(FEnd);
+    FPending = false;
+  }
+
   const TDashPattern &FPattern;
   std::size_t &FSteps;
   TPaths &FOut;
   TPath FDash;
+  TIntPoint FEnd;
+  bool FPending = false;
   double FLength = 0;
   std::size_t FElement = 0;
   double FLeft = 0;

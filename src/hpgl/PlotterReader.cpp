@@ -832,14 +832,20 @@ void TPlotterInterpreter::CharacterPlot(const TParams &p) {
 // single-stroke font; the label origin (LO) places each line of it around
 // that position. Carriage return, line feed and backspace move as on a
 // plotter; other control characters draw nothing. The pen ends after the
-// last character.
+// last character, or, for a label placed by another origin than the
+// plain one, back at its origin (so a plot can mark it or draw on from it).
 void TPlotterInterpreter::Label(const std::string &text) {
   if (!FPolygonMode)
     Flush(FPenPath, fmLines);
   const TCellGeometry cells = Cells();
+  // A character beyond the plotter's whole range cannot be drawn, only
+  // clamped out of shape.
+  if (!(std::fabs(cells.Width) <= PlotterLimit && std::fabs(cells.Height) <= PlotterLimit))
+    throw TReadError(Where() + " characters are too large for the plotter");
   const TLabelStyle &style = FLabelStyle;
   TPathData &path = Current();
-  const TStrokePoint start = ToPlotter(path.LastPoint());
+  const TPointF startUser = path.LastPoint();
+  const TStrokePoint start = ToPlotter(startUser);
   TStrokeTextStyle font;
   font.Height = cells.Height;
   font.Width = cells.Width;
@@ -908,7 +914,10 @@ void TPlotterInterpreter::Label(const std::string &text) {
   FWorkBudget -= points;
   StoreLines(strokes);
   FCarriageReturn = carriage;
-  path.MoveTo(ToUser(cursor));
+  if (style.Origin == 1)
+    path.MoveTo(ToUser(cursor));
+  else
+    path.MoveTo(startUser);
   FLabelEnd = path.LastPoint();
   FAfterLabel = true;
 }
