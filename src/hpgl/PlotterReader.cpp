@@ -104,7 +104,17 @@ struct TFilteredText {
 // taken out here, before any parsing, so that a label can hold anything,
 // commands included; quoted text is dropped.
 TFilteredText FilterPlotterText(std::string_view text) {
-  enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
+  enum TState {
+    stNormal,
+    stAfterD,
+    stAfterL,
+    stAfterB,
+    stAfterS,
+    stSymbol,
+    stDefineTerminator,
+    stLabel,
+    stQuoted
+  };
   TFilteredText filtered;
   std::string &out = filtered.Text;
   out.reserve(text.size());
@@ -126,6 +136,24 @@ TFilteredText FilterPlotterText(std::string_view text) {
       continue;
     }
     const char c = ToUpper(raw);
+    // SM takes the character after it as its symbol, whatever it is (";"
+    // or a blank: none); it is the command's text, like a label's.
+    if (state == stSymbol) {
+      out.push_back(LabelMark);
+      const bool none = static_cast<unsigned char>(raw) <= ' ' || raw == ';';
+      filtered.Labels.emplace_back(none ? "" : std::string(1, raw));
+      state = stNormal;
+      if (!none)
+        continue;
+    }
+    if (state == stAfterS) {
+      if (c == 'M') {
+        keep(c);
+        state = stSymbol;
+        continue;
+      }
+      state = stNormal;
+    }
     switch (state) {
     case stNormal:
       if (c == '"') {
@@ -133,12 +161,19 @@ TFilteredText FilterPlotterText(std::string_view text) {
         break;
       }
       keep(c);
-      state = c == 'B' ? stAfterB : c == 'D' ? stAfterD : c == 'L' ? stAfterL : stNormal;
+      state = c == 'B'   ? stAfterB
+              : c == 'D' ? stAfterD
+              : c == 'L' ? stAfterL
+              : c == 'S' ? stAfterS
+                         : stNormal;
       break;
     case stAfterD:
       keep(c);
       state = c == 'T' ? stDefineTerminator : stNormal;
       break;
+    case stAfterS:
+    case stSymbol:
+      break; // handled above
     case stAfterL:
     case stAfterB:
       keep(c);
@@ -336,6 +371,9 @@ private:
   void LabelOrigin(const TParams &p);
   void CharacterPlot(const TParams &p);
   void Label(const std::string &text);
+  void Symbol(const TPointF &at);
+  // Label strokes in whole plotter units, charged to the work budget.
+  TPaths Strokes(const TStrokeText &laid);
 
   // Label geometry is laid out in plotter units, whatever the user scaling.
   TStrokePoint ToPlotter(const TPointF &user) const;
@@ -392,6 +430,8 @@ private:
   } FLabelStyle;
   // BL's text, for PB.
   std::string FLabelBuffer;
+  // Symbol mode (SM): the character drawn at every point plotted, or none.
+  std::string FSymbol;
   // Where a carriage return goes back to (the start of the last label's
   // line, in plotter units) and where that label left the pen (user units):
   // CP without parameters starts a new line under it.
@@ -426,6 +466,7 @@ std::string TPlotterInterpreter::Where() const {
 
 void TPlotterInterpreter::Defaults() {
   FAbsolute = true;
+  FSymbol.clear();
   FLabelStyle = {};
   FSolid = true;
   FLineTypes.ResetAll();
@@ -551,7 +592,42 @@ void TPlotterInterpreter::Plot(const TParams &p, bool down, bool absolute) {
       else
         path.MoveToRel(q);
     }
+    if (!FSymbol.empty())
+      Symbol(path.LastPoint());
   }
+}
+
+// A symbol is a character of the label size centred on the point.
+void TPlotterInterpreter::Symbol(const TPointF &at) {
+  const TCellGeometry cells = Cells();
+  if (!(std::fabs(cells.Width) <= PlotterLimit && std::fabs(cells.Height) <= PlotterLimit))
+    throw TReadError(Where() + " characters are too large for the plotter");
+  TStrokeTextStyle font;
+  font.Height = cells.Height;
+  font.Width = cells.Width;
+  font.Advance = cells.Width;
+  font.Direction = cells.Angle;
+  const double c = std::cos(cells.Angle), s = std::sin(cells.Angle);
+  const TStrokePoint centre = ToPlotter(at);
+  const double along = -cells.Width / 2, up = -cells.Height / 2;
+  const TStrokePoint origin{centre.X + along * c - up * s, centre.Y + along * s + up * c};
+  StoreLines(Strokes(LayoutStrokeText(FSymbol, origin, font)));
+}
+
+TPaths TPlotterInterpreter::Strokes(const TStrokeText &laid) {
+  TPaths strokes;
+  std::size_t points = 0;
+  for (const TStroke &stroke : laid.Strokes)
+    points += stroke.size();
+  if (points > FWorkBudget)
+    throw TReadError(Where() + " makes the drawing too complex");
+  FWorkBudget -= points;
+  for (const TStroke &stroke : laid.Strokes) {
+    TPath &out = strokes.emplace_back();
+    for (const TStrokePoint &q : stroke)
+      out.push_back({RoundClamp(q.X), RoundClamp(q.Y)});
+  }
+  return strokes;
 }
 
 void TPlotterInterpreter::Circle(const TParams &p) {
@@ -874,7 +950,6 @@ void TPlotterInterpreter::Label(const std::string &text) {
   TStrokePoint carriage = start, cursor = start;
   bool lineStart = true;
   TPaths strokes;
-  std::size_t points = 0;
   for (std::size_t i = 0; i < text.size();) {
     const auto ch = static_cast<unsigned char>(text[i]);
     if (ch < 32) {
@@ -900,18 +975,11 @@ void TPlotterInterpreter::Label(const std::string &text) {
     }
     const TStrokeText laid =
         LayoutStrokeText(std::string_view(text).substr(i, end - i), cursor, font);
-    for (const TStroke &stroke : laid.Strokes) {
-      points += stroke.size();
-      if (points > FWorkBudget)
-        throw TReadError(Where() + " makes the drawing too complex");
-      TPath &out = strokes.emplace_back();
-      for (const TStrokePoint &q : stroke)
-        out.push_back({RoundClamp(q.X), RoundClamp(q.Y)});
-    }
+    for (TPath &stroke : Strokes(laid))
+      strokes.push_back(std::move(stroke));
     cursor = laid.End;
     i = end;
   }
-  FWorkBudget -= points;
   StoreLines(strokes);
   FCarriageReturn = carriage;
   if (style.Origin == 1)
@@ -1129,6 +1197,8 @@ void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
     LabelOrigin(p);
   } else if (is("CP")) {
     CharacterPlot(p);
+  } else if (is("SM")) {
+    FSymbol = command.Text;
   } else if (is("DT") || is("CS") || is("CA") || is("SS") || is("SA")) {
     // The terminator is the tokenizer's; every character set is drawn with
     // the one stroke font.

@@ -135,6 +135,8 @@ TEST(PlotterParse, CommandsAndParameters) {
       {"LBPD9,9", {{"LB", {}, "PD9,9"}}},
       {"BLSECRET\x03PU", {{"BL", {}, "SECRET"}, {"PU", {}}}},
       {"lbMixed Case, 1;2\x03", {{"LB", {}, "Mixed Case, 1;2"}}},
+      // SM takes the next character as its symbol, a letter or ";" included.
+      {"SM*;PA1,2;SMY;SM;PU", {{"SM", {}, "*"}, {"PA", {1, 2}}, {"SM", {}, "Y"}, {"SM", {}}, {"PU", {}}}},
       {"PD1,2;\"PU5,6\"PA", {{"PD", {1, 2}}, {"PA", {}}}},
       // Only in the plain state: a quote right after D, L or B is just
       // dropped, and the second quote then opens a quoted text.
@@ -837,6 +839,17 @@ TEST(PlotterLabels, OriginPlacesTheLabelAndThePen) {
     EXPECT_EQ(BoxOf(PenSegments(plot, 2)), c.Box);
     EXPECT_EQ(PenSegments(plot, 3), (std::vector<TSegment>{{{0, 0}, c.Pen}}));
   }
+}
+
+TEST(PlotterLabels, SymbolAtEveryPoint) {
+  // The symbol is centred on each point plotted, pen up or down, until SM
+  // alone ends symbol mode.
+  const auto marked = PenSegments("SP2;SI0.5,1;SMX;PU1000,1000;PD3000,1000;SM;PD3000,3000;", 2);
+  const auto x = PenSegments("SP2;SI0.5,1;LBX\x03", 2);
+  const TBox box = BoxOf(marked), glyph = BoxOf(x);
+  EXPECT_EQ(box.Left + box.Right, 2 * 2000);
+  EXPECT_EQ(box.Bottom, 1000 - (glyph.Top - glyph.Bottom) / 2);
+  EXPECT_EQ(marked.size(), 2 * x.size() + 2); // two symbols and the two lines
 }
 
 TEST(PlotterLabels, TextOfAnyKind) {
