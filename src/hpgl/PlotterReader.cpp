@@ -10,10 +10,12 @@
 #include <utility>
 
 #include "PlotterAreas.h"
+#include "PlotterLines.h"
 #include "core/FileBytes.h"
 #include "core/Numbers.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
+#include "core/StrokeFont.h"
 #include "core/TextDecoding.h"
 
 namespace {
@@ -78,9 +80,16 @@ std::size_t EscapeLength(std::string_view text) {
   return i;
 }
 
+// Stands in the filtered text where a label's text was taken out.
+constexpr char LabelMark = '\x01';
+
 struct TFilteredText {
-  // Letters, digits, "," "-" "." "+" and ";", with every run of blanks as one " ".
+  // Letters, digits, "," "-" "." "+" and ";", with every run of blanks as one
+  // " ", and a LabelMark where each label's text stood.
   std::string Text;
+  // The text of each label in order, as written (not upper-cased), without
+  // its terminator.
+  std::vector<std::string> Labels;
   // Where each line after the first starts in Text.
   std::vector<std::size_t> LineStarts;
 
@@ -91,10 +100,21 @@ struct TFilteredText {
 };
 
 // Only letters, digits, "," "-" "." "+" ";" and blanks survive; printer
-// escape sequences and other control characters are dropped. Label text and quoted text are dropped
-// here, before any parsing, so that a label can hold anything, commands included.
+// escape sequences and other control characters are dropped. Label text is
+// taken out here, before any parsing, so that a label can hold anything,
+// commands included; quoted text is dropped.
 TFilteredText FilterPlotterText(std::string_view text) {
-  enum TState { stNormal, stAfterD, stAfterL, stAfterB, stDefineTerminator, stLabel, stQuoted };
+  enum TState {
+    stNormal,
+    stAfterD,
+    stAfterL,
+    stAfterB,
+    stAfterS,
+    stSymbol,
+    stDefineTerminator,
+    stLabel,
+    stQuoted
+  };
   TFilteredText filtered;
   std::string &out = filtered.Text;
   out.reserve(text.size());
@@ -116,6 +136,24 @@ TFilteredText FilterPlotterText(std::string_view text) {
       continue;
     }
     const char c = ToUpper(raw);
+    // SM takes the character after it as its symbol, whatever it is (";"
+    // or a blank: none); it is the command's text, like a label's.
+    if (state == stSymbol) {
+      out.push_back(LabelMark);
+      const bool none = static_cast<unsigned char>(raw) <= ' ' || raw == ';';
+      filtered.Labels.emplace_back(none ? "" : std::string(1, raw));
+      state = stNormal;
+      if (!none)
+        continue;
+    }
+    if (state == stAfterS) {
+      if (c == 'M') {
+        keep(c);
+        state = stSymbol;
+        continue;
+      }
+      state = stNormal;
+    }
     switch (state) {
     case stNormal:
       if (c == '"') {
@@ -123,19 +161,29 @@ TFilteredText FilterPlotterText(std::string_view text) {
         break;
       }
       keep(c);
-      state = c == 'B' ? stAfterB : c == 'D' ? stAfterD : c == 'L' ? stAfterL : stNormal;
+      state = c == 'B'   ? stAfterB
+              : c == 'D' ? stAfterD
+              : c == 'L' ? stAfterL
+              : c == 'S' ? stAfterS
+                         : stNormal;
       break;
     case stAfterD:
       keep(c);
       state = c == 'T' ? stDefineTerminator : stNormal;
       break;
+    case stAfterS:
+    case stSymbol:
+      break; // handled above
     case stAfterL:
-      keep(c);
-      state = c == 'B' ? stLabel : stNormal;
-      break;
     case stAfterB:
       keep(c);
-      state = c == 'L' ? stLabel : stNormal;
+      if (c == (state == stAfterL ? 'B' : 'L')) {
+        out.push_back(LabelMark);
+        filtered.Labels.emplace_back();
+        state = stLabel;
+      } else {
+        state = stNormal;
+      }
       break;
     case stDefineTerminator:
       terminator = c == ';' ? Etx : c;
@@ -144,6 +192,8 @@ TFilteredText FilterPlotterText(std::string_view text) {
     case stLabel:
       if (c == terminator)
         state = stNormal;
+      else
+        filtered.Labels.back().push_back(raw);
       break;
     case stQuoted:
       if (c == '"')
@@ -233,6 +283,22 @@ constexpr double MaxSweepWork = 1e8;
 // plotter units like everything else in the file, so user-scaled drawings
 // also keep their size when the internal unit changes.
 constexpr std::int64_t DefaultP2 = 12200;
+// Character sizes of labels: SI gives centimetres, 400 plotter units each;
+// the default is the plotters' own for A4 paper, SR's default per cent of P1..P2.
+constexpr double UnitsPerCentimetre = 400;
+constexpr double DefaultCharWidth = 0.187 * UnitsPerCentimetre;
+constexpr double DefaultCharHeight = 0.269 * UnitsPerCentimetre;
+constexpr double DefaultRelativeWidth = 0.75, DefaultRelativeHeight = 1.5;
+// A character cell is one and a half character widths wide and two
+// character heights high, before extra space (ES).
+constexpr double CellWidthFactor = 1.5, CellHeightFactor = 2;
+// The default pattern length of a line type: 4 % of the P1..P2 diagonal.
+constexpr double DefaultPatternShare = 0.04;
+// A pattern shorter than a plotter unit cannot be drawn as dashes: the line
+// is drawn solid.
+constexpr double MinPatternLength = 1;
+// LT's pattern length in millimetres (mode 1): 40 plotter units each.
+constexpr double UnitsPerMillimetre = 40;
 // A junk file reads as hundreds of different commands: a message names the first few.
 constexpr std::size_t MaxUnsupportedNamed = 12;
 
@@ -298,8 +364,31 @@ private:
   void Rectangle(const TParams &p, bool relative, bool filled);
   void Wedge(const TParams &p, bool filled);
   void PolygonMode(int n);
+  void LineType(const TParams &p);
+  void UserLineType(const TParams &p);
+  void CharacterSize(const TParams &p, bool relative);
+  void LabelDirection(const TParams &p, bool relative);
+  void LabelOrigin(const TParams &p);
+  void CharacterPlot(const TParams &p);
+  void Label(const std::string &text);
+  void Symbol(const TPointF &at);
+  // Label strokes in whole plotter units, charged to the work budget.
+  TPaths Strokes(const TStrokeText &laid);
+
+  // Label geometry is laid out in plotter units, whatever the user scaling.
+  TStrokePoint ToPlotter(const TPointF &user) const;
+  TPointF ToUser(const TStrokePoint &plotter) const;
+  struct TCellGeometry {
+    double Width, Height, Angle;
+    TStrokePoint Advance; // from one character to the next
+    TStrokePoint LineFeed; // from one line to the next
+  };
+  TCellGeometry Cells() const;
 
   void Flush(TPathData &path, TFlushMode mode);
+  // Lines in plotter units, clipped to the window and stored for the pen.
+  void StoreLines(const TPaths &paths);
+  TPaths ApplyLineType(const TPaths &paths);
   void Include(const TPaths &stored);
   // The construct a refusal names: "HP-GL line 12: FP".
   std::string Where() const;
@@ -320,6 +409,35 @@ private:
   TIntPoint FUserMin, FUserMax;
   TIntPoint FWindowMin{-WindowUnlimited, -WindowUnlimited};
   TIntPoint FWindowMax{WindowUnlimited, WindowUnlimited};
+  // Line type: solid, or a pattern (LT0 draws dots at the points); the
+  // pattern length in plotter units.
+  bool FSolid = true;
+  int FLineType = 0;
+  double FPatternLength = 0;
+  TLineTypes FLineTypes;
+  // How labels are drawn. Sizes are plotter units (SI) or per cent of
+  // P1..P2 (SR), which follow P1 and P2 as they change; the direction is a
+  // run and rise in plotter units (DI) or per cent of P1..P2 (DR).
+  struct TLabelStyle {
+    bool RelativeSize = false;
+    double Width = DefaultCharWidth, Height = DefaultCharHeight;
+    bool RelativeDirection = false;
+    double Run = 1, Rise = 0;
+    double Slant = 0;
+    double ExtraSpace = 0, ExtraLine = 0;
+    int Origin = 1;
+    bool Vertical = false;
+  } FLabelStyle;
+  // BL's text, for PB.
+  std::string FLabelBuffer;
+  // Symbol mode (SM): the character drawn at every point plotted, or none.
+  std::string FSymbol;
+  // Where a carriage return goes back to (the start of the last label's
+  // line, in plotter units) and where that label left the pen (user units):
+  // CP without parameters starts a new line under it.
+  TStrokePoint FCarriageReturn;
+  TPointF FLabelEnd;
+  bool FAfterLabel = false;
   std::vector<TPlotterOutput> FOutputs;
   // Index into FOutputs by (pen, fill): a plot may select very many pens.
   std::map<std::pair<std::int32_t, bool>, std::size_t> FOutputIndex;
@@ -348,6 +466,10 @@ std::string TPlotterInterpreter::Where() const {
 
 void TPlotterInterpreter::Defaults() {
   FAbsolute = true;
+  FSymbol.clear();
+  FLabelStyle = {};
+  FSolid = true;
+  FLineTypes.ResetAll();
   FWindowMin = {-WindowUnlimited, -WindowUnlimited};
   FWindowMax = {WindowUnlimited, WindowUnlimited};
   FUserScaling = false;
@@ -359,6 +481,8 @@ void TPlotterInterpreter::Initialize() {
   Defaults();
   FP1 = {0, 0};
   FP2 = {DefaultP2, DefaultP2};
+  FPatternLength = DefaultPatternShare * std::hypot(static_cast<double>(FP2.X - FP1.X),
+                                                    static_cast<double>(FP2.Y - FP1.Y));
   FDown = false;
   FPenPath.MoveTo({0, 0});
 }
@@ -380,6 +504,9 @@ void TPlotterInterpreter::InputP1P2(const TParams &p, double factor) {
     FP1 = {RoundClamp(factor * P(p, 0)), RoundClamp(factor * P(p, 1))};
     FP2 = {RoundClamp(factor * P(p, 2)), RoundClamp(factor * P(p, 3))};
   }
+  // Line patterns are measured on the P1..P2 diagonal.
+  FPatternLength = DefaultPatternShare * std::hypot(static_cast<double>(FP2.X - FP1.X),
+                                                    static_cast<double>(FP2.Y - FP1.Y));
 }
 
 void TPlotterInterpreter::InputWindow(const TParams &p) {
@@ -465,7 +592,42 @@ void TPlotterInterpreter::Plot(const TParams &p, bool down, bool absolute) {
       else
         path.MoveToRel(q);
     }
+    if (!FSymbol.empty())
+      Symbol(path.LastPoint());
   }
+}
+
+// A symbol is a character of the label size centred on the point.
+void TPlotterInterpreter::Symbol(const TPointF &at) {
+  const TCellGeometry cells = Cells();
+  if (!(std::fabs(cells.Width) <= PlotterLimit && std::fabs(cells.Height) <= PlotterLimit))
+    throw TReadError(Where() + " characters are too large for the plotter");
+  TStrokeTextStyle font;
+  font.Height = cells.Height;
+  font.Width = cells.Width;
+  font.Advance = cells.Width;
+  font.Direction = cells.Angle;
+  const double c = std::cos(cells.Angle), s = std::sin(cells.Angle);
+  const TStrokePoint centre = ToPlotter(at);
+  const double along = -cells.Width / 2, up = -cells.Height / 2;
+  const TStrokePoint origin{centre.X + along * c - up * s, centre.Y + along * s + up * c};
+  StoreLines(Strokes(LayoutStrokeText(FSymbol, origin, font)));
+}
+
+TPaths TPlotterInterpreter::Strokes(const TStrokeText &laid) {
+  TPaths strokes;
+  std::size_t points = 0;
+  for (const TStroke &stroke : laid.Strokes)
+    points += stroke.size();
+  if (points > FWorkBudget)
+    throw TReadError(Where() + " makes the drawing too complex");
+  FWorkBudget -= points;
+  for (const TStroke &stroke : laid.Strokes) {
+    TPath &out = strokes.emplace_back();
+    for (const TStrokePoint &q : stroke)
+      out.push_back({RoundClamp(q.X), RoundClamp(q.Y)});
+  }
+  return strokes;
 }
 
 void TPlotterInterpreter::Circle(const TParams &p) {
@@ -586,6 +748,279 @@ void TPlotterInterpreter::PolygonMode(int n) {
   }
 }
 
+// LT type, pattern length, mode: the length is per cent of the P1..P2
+// diagonal, or millimetres in mode 1. LT alone draws solid lines again.
+void TPlotterInterpreter::LineType(const TParams &p) {
+  // What the pen drew so far keeps its line type. A polygon under
+  // construction is no line yet: it takes the type in force when edged.
+  if (!FPolygonMode)
+    Flush(FPenPath, fmLines);
+  if (p.empty()) {
+    FSolid = true;
+    return;
+  }
+  const double type = std::trunc(static_cast<double>(P(p, 0)));
+  if (type != 0 && FLineTypes.Pattern(static_cast<int>(std::clamp(type, -9.0, 9.0))) == nullptr) {
+    // Types the plotters do not know (LT99 among them) leave the line as it is.
+    return;
+  }
+  FSolid = false;
+  FLineType = static_cast<int>(type);
+  if (p.size() >= 2 && P(p, 1) > 0) {
+    const double length = P(p, 1);
+    const bool millimetres = p.size() >= 3 && RoundClamp(P(p, 2)) == 1;
+    FPatternLength = millimetres ? length * UnitsPerMillimetre
+                                 : length / 100 *
+                                       std::hypot(static_cast<double>(FP2.X - FP1.X),
+                                                  static_cast<double>(FP2.Y - FP1.Y));
+  }
+}
+
+// UL type, dash, gap, dash, ...: a pattern of the user's own.
+void TPlotterInterpreter::UserLineType(const TParams &p) {
+  if (p.empty()) {
+    FLineTypes.ResetAll();
+    return;
+  }
+  const int type = static_cast<int>(std::clamp(std::trunc(static_cast<double>(P(p, 0))), -9.0, 9.0));
+  if (p.size() == 1) {
+    FLineTypes.Reset(type);
+    return;
+  }
+  std::vector<double> lengths;
+  for (std::size_t i = 1; i < p.size(); ++i)
+    lengths.push_back(P(p, i));
+  FLineTypes.Define(type, lengths);
+}
+
+void TPlotterInterpreter::CharacterSize(const TParams &p, bool relative) {
+  TLabelStyle &style = FLabelStyle;
+  if (p.size() < 2) {
+    style.RelativeSize = relative;
+    style.Width = relative ? DefaultRelativeWidth : DefaultCharWidth;
+    style.Height = relative ? DefaultRelativeHeight : DefaultCharHeight;
+    return;
+  }
+  // A zero size would draw every character onto one spot: ignored.
+  if (P(p, 0) == 0 || P(p, 1) == 0)
+    return;
+  style.RelativeSize = relative;
+  const double factor = relative ? 1 : UnitsPerCentimetre;
+  style.Width = factor * P(p, 0);
+  style.Height = factor * P(p, 1);
+}
+
+void TPlotterInterpreter::LabelDirection(const TParams &p, bool relative) {
+  TLabelStyle &style = FLabelStyle;
+  if (p.size() < 2) {
+    style.RelativeDirection = false;
+    style.Run = 1;
+    style.Rise = 0;
+    return;
+  }
+  if (P(p, 0) == 0 && P(p, 1) == 0) // no direction at all
+    return;
+  style.RelativeDirection = relative;
+  style.Run = P(p, 0);
+  style.Rise = P(p, 1);
+}
+
+void TPlotterInterpreter::LabelOrigin(const TParams &p) {
+  const std::int64_t n = p.empty() ? 1 : RoundClamp(P(p, 0));
+  FLabelStyle.Origin = (n >= 1 && n <= 9) || (n >= 11 && n <= 19) ? static_cast<int>(n) : 1;
+}
+
+TPlotterInterpreter::TCellGeometry TPlotterInterpreter::Cells() const {
+  const TLabelStyle &style = FLabelStyle;
+  const double spanX = static_cast<double>(FP2.X - FP1.X);
+  const double spanY = static_cast<double>(FP2.Y - FP1.Y);
+  TCellGeometry cells{};
+  cells.Width = style.RelativeSize ? style.Width / 100 * spanX : style.Width;
+  cells.Height = style.RelativeSize ? style.Height / 100 * spanY : style.Height;
+  const double run = style.RelativeDirection ? style.Run * spanX : style.Run;
+  const double rise = style.RelativeDirection ? style.Rise * spanY : style.Rise;
+  cells.Angle = run == 0 && rise == 0 ? 0 : std::atan2(rise, run);
+  const double c = std::cos(cells.Angle), s = std::sin(cells.Angle);
+  const double space = CellWidthFactor * cells.Width * (1 + style.ExtraSpace);
+  const double line = CellHeightFactor * cells.Height * (1 + style.ExtraLine);
+  // Stacked text runs down the page, and its lines go leftwards.
+  if (style.Vertical) {
+    cells.Advance = {line * s, -line * c};
+    cells.LineFeed = {-space * c, -space * s};
+  } else {
+    cells.Advance = {space * c, space * s};
+    cells.LineFeed = {line * s, -line * c};
+  }
+  return cells;
+}
+
+TStrokePoint TPlotterInterpreter::ToPlotter(const TPointF &user) const {
+  if (!FUserScaling)
+    return {user.X, user.Y};
+  auto axis = [](double v, double umin, double umax, double p1, double p2) {
+    return p1 + (v - umin) * (p2 - p1) / (umax - umin);
+  };
+  return {axis(user.X, static_cast<double>(FUserMin.X), static_cast<double>(FUserMax.X),
+               static_cast<double>(FP1.X), static_cast<double>(FP2.X)),
+          axis(user.Y, static_cast<double>(FUserMin.Y), static_cast<double>(FUserMax.Y),
+               static_cast<double>(FP1.Y), static_cast<double>(FP2.Y))};
+}
+
+TPointF TPlotterInterpreter::ToUser(const TStrokePoint &plotter) const {
+  const auto clampF = [](double v) {
+    return static_cast<float>(std::clamp(v, -double(ParameterLimit), double(ParameterLimit)));
+  };
+  if (!FUserScaling)
+    return {clampF(plotter.X), clampF(plotter.Y)};
+  // P1 and P2 on one line map a whole axis to one value: nothing to invert.
+  auto axis = [](double v, double umin, double umax, double p1, double p2) {
+    return p1 == p2 ? umin : umin + (v - p1) * (umax - umin) / (p2 - p1);
+  };
+  return {clampF(axis(plotter.X, static_cast<double>(FUserMin.X), static_cast<double>(FUserMax.X),
+                      static_cast<double>(FP1.X), static_cast<double>(FP2.X))),
+          clampF(axis(plotter.Y, static_cast<double>(FUserMin.Y), static_cast<double>(FUserMax.Y),
+                      static_cast<double>(FP1.Y), static_cast<double>(FP2.Y)))};
+}
+
+// CP spaces, lines moves the pen by character cells (lines count upwards);
+// CP alone starts a new line under the last label.
+void TPlotterInterpreter::CharacterPlot(const TParams &p) {
+  const TCellGeometry cells = Cells();
+  TPathData &path = Current();
+  const TPointF pen = path.LastPoint();
+  TStrokePoint at = ToPlotter(pen);
+  if (p.size() < 2) {
+    if (FAfterLabel && pen == FLabelEnd)
+      at = FCarriageReturn;
+    at = {at.X + cells.LineFeed.X, at.Y + cells.LineFeed.Y};
+    FCarriageReturn = at;
+  } else {
+    const double spaces = P(p, 0), lines = P(p, 1);
+    at = {at.X + spaces * cells.Advance.X - lines * cells.LineFeed.X,
+          at.Y + spaces * cells.Advance.Y - lines * cells.LineFeed.Y};
+  }
+  path.MoveTo(ToUser(at));
+  FLabelEnd = path.LastPoint();
+  FAfterLabel = p.size() < 2;
+}
+
+// A label is drawn in character cells from the pen position with the
+// single-stroke font; the label origin (LO) places each line of it around
+// that position. Carriage return, line feed and backspace move as on a
+// plotter; other control characters draw nothing. The pen ends after the
+// last character, or, for a label placed by another origin than the
+// plain one, back at its origin (so a plot can mark it or draw on from it).
+void TPlotterInterpreter::Label(const std::string &text) {
+  if (!FPolygonMode)
+    Flush(FPenPath, fmLines);
+  const TCellGeometry cells = Cells();
+  // A character beyond the plotter's whole range cannot be drawn, only
+  // clamped out of shape.
+  if (!(std::fabs(cells.Width) <= PlotterLimit && std::fabs(cells.Height) <= PlotterLimit))
+    throw TReadError(Where() + " characters are too large for the plotter");
+  const TLabelStyle &style = FLabelStyle;
+  TPathData &path = Current();
+  const TPointF startUser = path.LastPoint();
+  const TStrokePoint start = ToPlotter(startUser);
+  TStrokeTextStyle font;
+  font.Height = cells.Height;
+  font.Width = cells.Width;
+  font.Advance = std::hypot(cells.Advance.X, cells.Advance.Y);
+  font.Step = cells.Advance;
+  font.Direction = cells.Angle;
+  font.Slant = style.Slant;
+  const double c = std::cos(cells.Angle), s = std::sin(cells.Angle);
+  // Where a line of n characters starts so that its box sits at the label
+  // origin: left, centre or right, bottom, middle or top; origins from 11 on
+  // keep half a character clear of the point.
+  const auto originShift = [&](std::size_t n) {
+    const int origin = style.Origin > 10 ? style.Origin - 10 : style.Origin;
+    const int column = (origin - 1) / 3, row = (origin - 1) % 3;
+    if (style.Vertical)
+      return TStrokePoint{};
+    const double extent = static_cast<double>(n - 1) * font.Advance + cells.Width;
+    double along = column == 0 ? 0 : column == 1 ? -extent / 2 : -extent;
+    double up = row == 0 ? 0 : row == 1 ? -cells.Height / 2 : -cells.Height;
+    if (style.Origin > 10) {
+      along += column == 0 ? cells.Width / 2 : column == 2 ? -cells.Width / 2 : 0;
+      up += row == 0 ? cells.Height / 2 : row == 2 ? -cells.Height / 2 : 0;
+    }
+    return TStrokePoint{along * c - up * s, along * s + up * c};
+  };
+  TStrokePoint carriage = start, cursor = start;
+  bool lineStart = true;
+  TPaths strokes;
+  for (std::size_t i = 0; i < text.size();) {
+    const auto ch = static_cast<unsigned char>(text[i]);
+    if (ch < 32) {
+      if (ch == '\r') {
+        cursor = carriage;
+        lineStart = true;
+      } else if (ch == '\n') {
+        carriage = {carriage.X + cells.LineFeed.X, carriage.Y + cells.LineFeed.Y};
+        cursor = {cursor.X + cells.LineFeed.X, cursor.Y + cells.LineFeed.Y};
+      } else if (ch == '\b') {
+        cursor = {cursor.X - cells.Advance.X, cursor.Y - cells.Advance.Y};
+      }
+      ++i;
+      continue;
+    }
+    std::size_t end = i;
+    while (end < text.size() && static_cast<unsigned char>(text[end]) >= 32)
+      ++end;
+    if (lineStart) {
+      const TStrokePoint shift = originShift(end - i);
+      cursor = {cursor.X + shift.X, cursor.Y + shift.Y};
+      lineStart = false;
+    }
+    const TStrokeText laid =
+        LayoutStrokeText(std::string_view(text).substr(i, end - i), cursor, font);
+    for (TPath &stroke : Strokes(laid))
+      strokes.push_back(std::move(stroke));
+    cursor = laid.End;
+    i = end;
+  }
+  StoreLines(strokes);
+  FCarriageReturn = carriage;
+  if (style.Origin == 1)
+    path.MoveTo(ToUser(cursor));
+  else
+    path.MoveTo(startUser);
+  FLabelEnd = path.LastPoint();
+  FAfterLabel = true;
+}
+
+TPaths TPlotterInterpreter::ApplyLineType(const TPaths &paths) {
+  if (FSolid)
+    return paths;
+  TPaths out;
+  bool done;
+  if (FLineType == 0) {
+    done = DotPaths(paths, FWorkBudget, out);
+  } else {
+    if (!(FPatternLength >= MinPatternLength))
+      return paths;
+    const double length = std::min(FPatternLength, PlotterLimit);
+    done = DashPaths(paths, *FLineTypes.Pattern(FLineType), FLineType < 0, length, FWorkBudget,
+                     out);
+  }
+  if (!done)
+    throw TReadError(Where() + " makes the drawing too complex");
+  return out;
+}
+
+void TPlotterInterpreter::StoreLines(const TPaths &paths) {
+  TPlotterOutput &output = FindOrCreate(FPen, false);
+  if (paths.empty())
+    return;
+  const TPath window = {{FWindowMin.X, FWindowMin.Y},
+                        {FWindowMin.X, FWindowMax.Y},
+                        {FWindowMax.X, FWindowMax.Y},
+                        {FWindowMax.X, FWindowMin.Y}};
+  output.Data.push_back(ClipLinesToWindow(paths, window));
+  Include(output.Data.back());
+}
+
 TPlotterOutput &TPlotterInterpreter::FindOrCreate(std::int32_t pen, bool fill) {
   const auto [it, added] = FOutputIndex.try_emplace({pen, fill}, FOutputs.size());
   if (added) {
@@ -624,26 +1059,26 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
       if (FUserScaling)
         point = UserToPlotter(point);
     }
+  if (mode == fmLines) {
+    StoreLines(ApplyLineType(paths));
+    return;
+  }
   const TPath window = {{FWindowMin.X, FWindowMin.Y},
                         {FWindowMin.X, FWindowMax.Y},
                         {FWindowMax.X, FWindowMax.Y},
                         {FWindowMax.X, FWindowMin.Y}};
-  if (mode == fmLines) {
-    output.Data.push_back(ClipLinesToWindow(paths, window));
-  } else {
-    if (SweepWorkEstimate(paths) > MaxSweepWork)
-      throw TReadError(Where() + tooComplex);
-    // The union resolves the fill rule. Clipper's strictly-simple variant
-    // (SimplifyPolygons) gives the same region but checks every vertex
-    // against every other one of its polygon: minutes for a circle of 100000
-    // points. The intersection below leaves the same region either way.
-    TClipper simplify;
-    simplify.AddSubject(paths);
-    const TPaths simple = simplify.Execute(
-        ClipperLib::ctUnion, mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
-    TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
-    output.Data.push_back(output.Filled.Add(inside));
-  }
+  if (SweepWorkEstimate(paths) > MaxSweepWork)
+    throw TReadError(Where() + tooComplex);
+  // The union resolves the fill rule. Clipper's strictly-simple variant
+  // (SimplifyPolygons) gives the same region but checks every vertex
+  // against every other one of its polygon: minutes for a circle of 100000
+  // points. The intersection below leaves the same region either way.
+  TClipper simplify;
+  simplify.AddSubject(paths);
+  const TPaths simple = simplify.Execute(
+      ClipperLib::ctUnion, mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+  TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
+  output.Data.push_back(output.Filled.Add(inside));
   Include(output.Data.back());
 }
 
@@ -737,6 +1172,36 @@ void TPlotterInterpreter::Execute(const TPlotterCommand &command) {
   } else if (is("FP")) {
     const bool evenOdd = k == 0 || RoundClamp(P(p, 0)) == 0;
     Flush(Other(), evenOdd ? fmEvenOdd : fmNonZero);
+  } else if (is("LT")) {
+    LineType(p);
+  } else if (is("UL")) {
+    UserLineType(p);
+  } else if (is("LB")) {
+    Label(command.Text);
+  } else if (is("BL")) {
+    FLabelBuffer = command.Text;
+  } else if (is("PB")) {
+    Label(FLabelBuffer);
+  } else if (is("SI") || is("SR")) {
+    CharacterSize(p, is("SR"));
+  } else if (is("DI") || is("DR")) {
+    LabelDirection(p, is("DR"));
+  } else if (is("DV")) {
+    FLabelStyle.Vertical = k > 0 && RoundClamp(P(p, 0)) == 1;
+  } else if (is("SL")) {
+    FLabelStyle.Slant = k == 0 ? 0 : std::clamp(static_cast<double>(P(p, 0)), -1e3, 1e3);
+  } else if (is("ES")) {
+    FLabelStyle.ExtraSpace = k == 0 ? 0 : std::clamp(static_cast<double>(P(p, 0)), -1e6, 1e6);
+    FLabelStyle.ExtraLine = k < 2 ? 0 : std::clamp(static_cast<double>(P(p, 1)), -1e6, 1e6);
+  } else if (is("LO")) {
+    LabelOrigin(p);
+  } else if (is("CP")) {
+    CharacterPlot(p);
+  } else if (is("SM")) {
+    FSymbol = command.Text;
+  } else if (is("DT") || is("CS") || is("CA") || is("SS") || is("SA")) {
+    // The terminator is the tokenizer's; every character set is drawn with
+    // the one stroke font.
   } else if (std::find(FUnsupported.begin(), FUnsupported.end(), m) == FUnsupported.end()) {
     if (FUnsupported.size() < MaxUnsupportedNamed)
       FUnsupported.push_back(m);
@@ -817,6 +1282,7 @@ void ParsePlotterCommands(std::string_view text,
   const std::string &t = filtered.Text;
   const std::size_t n = t.size();
   std::size_t pos = 0;
+  std::size_t nextLabel = 0;
   TPlotterCommand command;
   std::string letters;
   while (pos < n) {
@@ -842,6 +1308,11 @@ void ParsePlotterCommands(std::string_view text,
     }
     command.Mnemonic.assign(letters, first);
     command.Parameters.clear();
+    command.Text.clear();
+    if (pos < n && t[pos] == LabelMark) {
+      command.Text = filtered.Labels[nextLabel++];
+      ++pos;
+    }
     // ";" ends the parameters: numbers after it belong to no command.
     std::size_t end = pos;
     while (end < n && !IsLetter(t[end]) && t[end] != ';')

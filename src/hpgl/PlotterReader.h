@@ -13,18 +13,20 @@ struct TPlotterCommand {
   // Two letters at most; shorter at the end of a letter run ("ABC" gives AB and C).
   std::string Mnemonic;
   std::vector<float> Parameters;
+  // The text of a label (LB, BL) as written, up to its terminator.
+  std::string Text{};
   // The file line (from 1) the command starts on, for messages; where a
   // command stands is not part of what it says, so equality ignores it.
   int Line = 0;
   friend bool operator==(const TPlotterCommand &a, const TPlotterCommand &b) {
-    return a.Mnemonic == b.Mnemonic && a.Parameters == b.Parameters;
+    return a.Mnemonic == b.Mnemonic && a.Parameters == b.Parameters && a.Text == b.Text;
   }
 };
 
 // Parameters are separated by commas, blanks (line breaks included) or both,
 // and a sign after a number starts the next one ("PA10-20" is 10, -20).
-// Label text (LB, BL up to the terminator set by DT) and quoted text never
-// reach the commands; malformed numbers read as 0.
+// Label text (LB, BL up to the terminator set by DT) is the command's Text,
+// never commands or parameters; quoted text is skipped; malformed numbers read as 0.
 std::vector<TPlotterCommand> ParsePlotterCommands(std::string_view text);
 // The same, handing each command over as soon as it is read, so a large plot
 // is never held as a command list.

@@ -5,9 +5,12 @@
 #include <random>
 #include <string>
 
+#include <limits>
+
 #include <gtest/gtest.h>
 
 #include "core/PathUtils.h"
+#include "core/StrokeFont.h"
 #include "hpgl/PlotterAreas.h"
 #include "hpgl/PlotterReader.h"
 
@@ -126,18 +129,22 @@ TEST(PlotterParse, CommandsAndParameters) {
       {"PD1000000000000000000000000000000000000000000,1", {{"PD", {0, 1}}}},
       {"PD,,", {{"PD", {0, 0, 0}}}},
       {"12PU", {{"", {12}}, {"PU", {}}}},
-      // Label text ends at ETX, and quoted text is skipped.
-      {"LBHELLO\x03PD1,2", {{"LB", {}}, {"PD", {1, 2}}}},
-      {"LBPD9,9", {{"LB", {}}}},
-      {"BLSECRET\x03PU", {{"BL", {}}, {"PU", {}}}},
+      // Label text ends at ETX and is the label's own, never commands;
+      // quoted text is skipped.
+      {"LBHELLO\x03PD1,2", {{"LB", {}, "HELLO"}, {"PD", {1, 2}}}},
+      {"LBPD9,9", {{"LB", {}, "PD9,9"}}},
+      {"BLSECRET\x03PU", {{"BL", {}, "SECRET"}, {"PU", {}}}},
+      {"lbMixed Case, 1;2\x03", {{"LB", {}, "Mixed Case, 1;2"}}},
+      // SM takes the next character as its symbol, a letter or ";" included.
+      {"SM*;PA1,2;SMY;SM;PU", {{"SM", {}, "*"}, {"PA", {1, 2}}, {"SM", {}, "Y"}, {"SM", {}}, {"PU", {}}}},
       {"PD1,2;\"PU5,6\"PA", {{"PD", {1, 2}}, {"PA", {}}}},
       // Only in the plain state: a quote right after D, L or B is just
       // dropped, and the second quote then opens a quoted text.
       {"PD\"5,6\"1,2", {{"PD", {5, 6}}}},
       // DT sets the label terminator for the rest of the file; DT; restores ETX.
       {"DT#;LBA;B\x03#PD1,1;LBX#PD2,2",
-       {{"DT", {}}, {"LB", {}}, {"PD", {1, 1}}, {"LB", {}}, {"PD", {2, 2}}}},
-      {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}}, {"PU", {}}}},
+       {{"DT", {}}, {"LB", {}, "A;B\x03"}, {"PD", {1, 1}}, {"LB", {}, "X"}, {"PD", {2, 2}}}},
+      {"DT#;DT;LBX#PD1,1\x03PU", {{"DT", {}}, {"DT", {}}, {"LB", {}, "X#PD1,1"}, {"PU", {}}}},
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Text);
@@ -214,7 +221,7 @@ TEST(PlotterReader, ShortPensMakeNoLevelButCountForTheSize) {
   EXPECT_EQ(r.Size, (TIntSize{102, 250})); // 102.5 rounds to even
 
   // Nothing drawn at all: no levels and an empty drawing.
-  r = Read("IN;SP1;PU100,100;LBTEXT\x03;");
+  r = Read("IN;SP1;PU100,100;LB\x03;");
   EXPECT_TRUE(r.Levels.empty());
   EXPECT_EQ(r.Size, (TIntSize{0, 0}));
   EXPECT_TRUE(Read("").Levels.empty());
@@ -289,10 +296,16 @@ TEST(PlotterReader, DefaultColoursAndHeights) {
   }
 }
 
-TEST(PlotterReader, LabelsAndQuotesDrawNothing) {
+TEST(PlotterReader, LabelTextAndQuotesAreNoCommands) {
+  // The label's text is drawn, never run: nothing reaches (4000, 4000), nor
+  // the quoted (0, 4000). The labels are a few characters of 0.27 cm.
   const TReadResult r = Read("DT#;LBPD4000,4000#PD1000,0;\"PD0,4000\"LBX#;");
   ASSERT_EQ(r.Levels.size(), 1u);
-  EXPECT_EQ(r.Size, (TIntSize{2500, 0}));
+  EXPECT_EQ(r.Levels[0]->Name(), "Pen 0");
+  EXPECT_GT(r.Size.cx, 2500);
+  EXPECT_LT(r.Size.cx, 4000);
+  EXPECT_GT(r.Size.cy, 0);
+  EXPECT_LT(r.Size.cy, 300);
 }
 
 TEST(PlotterReader, RectangleInPolygonModeDiscardsThePolygon) {
@@ -515,10 +528,12 @@ TEST(PlotterReader, APlotThatDrawsNothingSaysWhy) {
   const TCase cases[] = {
       {"", "The plot draws nothing"},
       {"IN;SP1;PU100,100;", "The plot draws nothing"},
-      // Distinct mnemonics in order of first appearance; label text is no command.
-      {"IN;SP1;LBHELLO PD\x03;SI.3,.5;LB\x03"
-       "DT#;PU;LO4;",
-       "The plot draws nothing: only unsupported commands LB, SI, DT, LO"},
+      // Distinct mnemonics in order of first appearance; labels of blanks
+      // and line breaks and the commands shaping labels draw nothing, but
+      // are no unsupported commands.
+      {"IN;SP1;LB \r\n\x03;RP1;SI.3,.5;VS5;LB\x03"
+       "DT#;PU;RP;LO4;QX;",
+       "The plot draws nothing: only unsupported commands RP, VS, QX"},
       {junk, "The plot draws nothing: only unsupported commands QA, QB, QC, QD, QE, QF, QG, QH, "
              "QI, QJ, QK, QL, ..."},
       {"SP1;PD40,0;TD1;", "The plot draws nothing: no pen draws more than 1 mm; unsupported "
@@ -689,5 +704,271 @@ TEST(FilledAreas, MatchesSubtractingEverything) {
       EXPECT_TRUE(filled.Add(area).empty());
       EXPECT_TRUE(SubtractAllFilled(area, stored).empty());
     }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Labels
+
+namespace {
+
+// The lines of one pen, in plotter units: a reference stroke of pen 9 at
+// (-1000, -1000) fixes the drawing's origin there.
+std::vector<std::pair<TIntPoint, TIntPoint>> PenSegments(const std::string &plot, int pen) {
+  const TReadResult r = Read("SP9;PU-1000,-1000;PD-950,-1000;" + plot, 40);
+  std::vector<std::pair<TIntPoint, TIntPoint>> segments;
+  for (const auto &level : r.Levels)
+    if (level->Name() == "Pen " + std::to_string(pen)) {
+      for (auto segment : Segments(AllInput(*level))) {
+        segment.first = {segment.first.X - 1000, segment.first.Y - 1000};
+        segment.second = {segment.second.X - 1000, segment.second.Y - 1000};
+        segments.push_back(segment);
+      }
+    }
+  return segments;
+}
+
+struct TBox {
+  ClipperLib::cInt Left, Bottom, Right, Top;
+  friend bool operator==(const TBox &, const TBox &) = default;
+};
+
+TBox BoxOf(const std::vector<std::pair<TIntPoint, TIntPoint>> &segments) {
+  TBox box{std::numeric_limits<ClipperLib::cInt>::max(), std::numeric_limits<ClipperLib::cInt>::max(),
+           std::numeric_limits<ClipperLib::cInt>::min(), std::numeric_limits<ClipperLib::cInt>::min()};
+  for (const auto &[a, b] : segments)
+    for (const TIntPoint &p : {a, b}) {
+      box.Left = std::min(box.Left, p.X);
+      box.Bottom = std::min(box.Bottom, p.Y);
+      box.Right = std::max(box.Right, p.X);
+      box.Top = std::max(box.Top, p.Y);
+    }
+  return box;
+}
+
+using TSegment = std::pair<TIntPoint, TIntPoint>;
+
+// Segments in the order and direction Segments() gives them.
+std::vector<TSegment> Sorted(const std::vector<TSegment> &segments) {
+  TPaths paths;
+  for (const auto &[a, b] : segments)
+    paths.push_back({a, b});
+  return Segments(paths);
+}
+
+} // namespace
+
+TEST(PlotterLabels, CharacterCellsSizeAndDirection) {
+  // SI 0.5 cm by 1 cm: characters 200 plotter units wide and 400 high, in
+  // cells of 300. The L's stem stands 25 units into its cell (the font's
+  // capital body is 16 of its 21 units of height), its foot is 150 long.
+  EXPECT_EQ(PenSegments("SP2;PU1000,1000;SI0.5,1;LBL\x03", 2),
+            (std::vector<TSegment>{{{1025, 1000}, {1025, 1400}}, {{1025, 1000}, {1175, 1000}}}));
+  // Turned to run upwards: the second L is one cell further up, the stems
+  // lean out to the left.
+  EXPECT_EQ(PenSegments("SP2;PU1000,1000;SI0.5,1;DI0,1;LBLL\x03", 2),
+            (std::vector<TSegment>{{{600, 1025}, {1000, 1025}},
+                                   {{600, 1325}, {1000, 1325}},
+                                   {{1000, 1025}, {1000, 1175}},
+                                   {{1000, 1325}, {1000, 1475}}}));
+  // Relative size and direction follow P1..P2: 2 % of 10000 by 2 % of 20000
+  // is the same cell as above, and a relative run of 1 by 0.5 is 45 degrees.
+  EXPECT_EQ(PenSegments("IP0,0,10000,20000;SP2;PU1000,1000;SR2,2;LBL\x03", 2),
+            PenSegments("SP2;PU1000,1000;SI0.5,1;LBL\x03", 2));
+  EXPECT_EQ(PenSegments("IP0,0,10000,20000;SP2;PU1000,1000;SR2,2;DR1,.5;LBLL\x03", 2),
+            PenSegments("IP0,0,10000,20000;SP2;PU1000,1000;SI0.5,1;DI1,1;LBLL\x03", 2));
+  // Labels are laid out in plotter units whatever the user scaling.
+  const auto scaled = PenSegments("SC0,122,0,122;SP2;PU10,10;SI0.5,1;LBL\x03", 2);
+  EXPECT_EQ(BoxOf(scaled), (TBox{1025, 1000, 1175, 1400}));
+}
+
+TEST(PlotterLabels, SlantSpacingStackingAndBuffers) {
+  struct TCase {
+    const char *Plot;
+    TBox Box;
+  };
+  const TCase cases[] = {
+      {"SI0.5,1;LBL\x03", {1025, 1000, 1175, 1400}},
+      // The stem's top leans forward by the slant times the height.
+      {"SI0.5,1;SL1;LBL\x03", {1025, 1000, 1425, 1400}},
+      // Extra space widens the cell by that share: the second L starts 600 on.
+      {"SI0.5,1;ES1;LBLL\x03", {1025, 1000, 1775, 1400}},
+      {"SI0.5,1;LBLL\x03", {1025, 1000, 1475, 1400}},
+      // Carriage return and line feed: the second L stands a line (800) below.
+      {"SI0.5,1;LBL\r\nL\x03", {1025, 200, 1175, 1400}},
+      // A line feed alone keeps the column; a backspace steps back a cell.
+      {"SI0.5,1;LBL\nL\x03", {1025, 200, 1475, 1400}},
+      {"SI0.5,1;LBL\bL\x03", {1025, 1000, 1175, 1400}},
+      // Stacked text runs down the page a line at a time.
+      {"SI0.5,1;DV1;LBLL\x03", {1025, 200, 1175, 1400}},
+      // CP moves by cells and lines (upwards), then the label goes on there.
+      {"SI0.5,1;CP2,1;LBL\x03", {1625, 1800, 1775, 2200}},
+      // A buffered label is drawn where the pen stands when PB comes.
+      {"SI0.5,1;PU0,0;BLL\x03PU1000,1000;PB;", {1025, 1000, 1175, 1400}},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Plot);
+    EXPECT_EQ(BoxOf(PenSegments(std::string("SP2;PU1000,1000;") + c.Plot, 2)), c.Box);
+  }
+}
+
+TEST(PlotterLabels, OriginPlacesTheLabelAndThePen) {
+  // One L of 200 by 400 at (1000, 1000); pen 3 then draws from where the
+  // label left the pen to (0, 0).
+  struct TCase {
+    int Origin;
+    TBox Box;
+    TIntPoint Pen;
+  };
+  const TCase cases[] = {
+      {1, {1025, 1000, 1175, 1400}, {1300, 1000}},
+      {3, {1025, 600, 1175, 1000}, {1000, 1000}},
+      {5, {925, 800, 1075, 1200}, {1000, 1000}},
+      {9, {825, 600, 975, 1000}, {1000, 1000}},
+      // From 11 on half a character more clear of the point.
+      {11, {1125, 1200, 1275, 1600}, {1000, 1000}},
+      {19, {725, 400, 875, 800}, {1000, 1000}},
+      // No such origin: the plain one.
+      {10, {1025, 1000, 1175, 1400}, {1300, 1000}},
+      {25, {1025, 1000, 1175, 1400}, {1300, 1000}},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Origin);
+    const std::string plot = "SP2;PU1000,1000;SI0.5,1;LO" + std::to_string(c.Origin) +
+                             ";LBL\x03SP3;PD0,0;";
+    EXPECT_EQ(BoxOf(PenSegments(plot, 2)), c.Box);
+    EXPECT_EQ(PenSegments(plot, 3), (std::vector<TSegment>{{{0, 0}, c.Pen}}));
+  }
+}
+
+TEST(PlotterLabels, SymbolAtEveryPoint) {
+  // The symbol is centred on each point plotted, pen up or down, until SM
+  // alone ends symbol mode.
+  const auto marked = PenSegments("SP2;SI0.5,1;SMX;PU1000,1000;PD3000,1000;SM;PD3000,3000;", 2);
+  const auto x = PenSegments("SP2;SI0.5,1;LBX\x03", 2);
+  const TBox box = BoxOf(marked), glyph = BoxOf(x);
+  EXPECT_EQ(box.Left + box.Right, 2 * 2000);
+  EXPECT_EQ(box.Bottom, 1000 - (glyph.Top - glyph.Bottom) / 2);
+  EXPECT_EQ(marked.size(), 2 * x.size() + 2); // two symbols and the two lines
+}
+
+TEST(PlotterLabels, TextOfAnyKind) {
+  // Characters beyond the font are drawn as "?", in their own cell.
+  EXPECT_EQ(PenSegments("SP2;PU1000,1000;LB\xE9\x03", 2), PenSegments("SP2;PU1000,1000;LB?\x03", 2));
+  // Lower case stays lower case.
+  EXPECT_NE(PenSegments("SP2;LBa\x03", 2), PenSegments("SP2;LBA\x03", 2));
+  // Blanks and control characters alone draw nothing.
+  EXPECT_TRUE(PenSegments("SP2;LB \t\r\n\x01\x03", 2).empty());
+}
+
+TEST(PlotterLabelsBadInput, BoundedWorkAndClearMessages) {
+  // 100000 characters in one label load in about linear time.
+  const std::string text(100000, 'E');
+  const auto start = std::chrono::steady_clock::now();
+  const TReadResult r = Read("SP1;SI0.01,0.01;LB" + text + "\x03");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  EXPECT_EQ(r.Levels[0]->Input()->front().size(), 100000u * StrokeGlyph('E').Strokes.size());
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(30));
+  // Huge sizes are refused by name; a label of zero size is skipped, and
+  // absurd slants or spaces load or are refused, never hang or crash.
+  try {
+    Read("SI10000000,1;LBX\x03");
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_STREQ(e.what(), "HP-GL line 1: LB characters are too large for the plotter");
+  }
+  EXPECT_EQ(Read("SI0,0;LBX\x03").Size, Read("LBX\x03").Size);
+  const std::string huge(20, '9');
+  for (const std::string &plot : std::vector<std::string>
+       {"SL" + huge + ";LBX\x03", "ES-1,-1;LBXX\x03", "ES" + huge + ";LBXX\x03",
+        "DI" + huge + ",-" + huge + ";LBX\x03", "SR" + huge + ",.0000000001;LBX\x03",
+        "IP0,0,0,0;SR;LBX\x03", "SC0,1,0,1;IP0,0,0,0;CP" + huge + "," + huge + ";LBX\x03PD0,0;",
+        "DV1;SI" + huge + ",1;LBXX\x03"}) {
+    SCOPED_TRACE(plot);
+    try {
+      Read(plot);
+    } catch (const TReadError &) {
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Line types
+
+TEST(PlotterLineTypes, DashesOfThePattern) {
+  struct TCase {
+    const char *Plot;
+    std::vector<TSegment> Dashes;
+  };
+  const TCase cases[] = {
+      // Pattern 2 is half dash, half gap; 10 mm is 400 plotter units.
+      {"LT2,10,1;PD1000,0;", {{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}},
+      // Per cent of the P1..P2 diagonal (here 5000), and the pattern runs
+      // on round a corner.
+      {"IP0,0,3000,4000;LT2,8;PD300,0,300,300;",
+       {{{0, 0}, {200, 0}}, {{300, 100}, {300, 300}}}},
+      // Adaptive: the 2000 long line holds five patterns of 400, each
+      // starting and ending on a half dash; the halves join into whole dashes.
+      {"LT-2,10,1;PD2000,0;",
+       {{{0, 0}, {100, 0}},
+        {{300, 0}, {500, 0}},
+        {{700, 0}, {900, 0}},
+        {{1100, 0}, {1300, 0}},
+        {{1500, 0}, {1700, 0}},
+        {{1900, 0}, {2000, 0}}}},
+      // A user pattern replaces the built-in one: one to three.
+      {"UL2,1,3;LT2,10,1;PD800,0;", {{{0, 0}, {100, 0}}, {{400, 0}, {500, 0}}}},
+      // LT alone is solid again; unknown types leave the type as it is.
+      {"LT2,10,1;LT;PD1000,0;", {{{0, 0}, {1000, 0}}}},
+      {"LT2,10,1;LT99;PD1000,0;",
+       {{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}},
+      // Type 0 is a dot at every point, a dot one unit long (with a solid
+      // line after it, so that the pen draws enough to make a level).
+      {"LT0;PD500,0,500,500;LT;PU0,1000;PD1000,1000;",
+       {{{0, 0}, {1, 0}}, {{0, 1000}, {1000, 1000}}, {{500, 0}, {501, 0}}, {{500, 500}, {501, 500}}}},
+      // A pattern below a plotter unit cannot be dashed: solid.
+      {"LT2,0.001,1;PD1000,0;", {{{0, 0}, {1000, 0}}}},
+  };
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Plot);
+    EXPECT_EQ(PenSegments(std::string("SP1;PU0,0;") + c.Plot, 1), c.Dashes);
+  }
+}
+
+TEST(PlotterLineTypes, LinesBeforeKeepTheirType) {
+  // The line drawn before LT stays solid, the one after is dashed, and a
+  // polygon takes the type in force when it is edged.
+  EXPECT_EQ(PenSegments("SP1;PU0,0;PD1000,0;LT2,10,1;PU0,100;PD1000,100;", 1),
+            (std::vector<TSegment>{{{0, 0}, {1000, 0}},
+                                   {{0, 100}, {200, 100}},
+                                   {{400, 100}, {600, 100}},
+                                   {{800, 100}, {1000, 100}}}));
+  EXPECT_EQ(PenSegments("SP1;PU0,0;PM0;PD800,0,800,800,0,800;LT2,10,1;PM2;EP;", 1),
+            Sorted({{{0, 0}, {200, 0}},
+                    {{400, 0}, {600, 0}},
+                    {{800, 0}, {800, 200}},
+                    {{800, 400}, {800, 600}},
+                    {{800, 800}, {600, 800}},
+                    {{400, 800}, {200, 800}},
+                    {{0, 800}, {0, 600}},
+                    {{0, 400}, {0, 200}}}));
+}
+
+TEST(PlotterLineTypesBadInput, AbsurdPatterns) {
+  // Millions of dashes along the whole plotter range: refused by name.
+  try {
+    Read("LT2,0.1,1;PU-300000000,0;PD300000000,0;");
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_STREQ(e.what(), "HP-GL line 1: PD makes the drawing too complex");
+  }
+  // A pattern far longer than the line is one dash; odd user patterns are
+  // refused by UL and change nothing.
+  EXPECT_EQ(PenSegments("SP1;PU0,0;LT2,1000000000000000000000,1;PD1000,0;", 1),
+            (std::vector<TSegment>{{{0, 0}, {1000, 0}}}));
+  for (const char *ul : {"UL2,0,0;", "UL2,-1,1;", "UL9,1,1;", "UL2,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1;"}) {
+    SCOPED_TRACE(ul);
+    EXPECT_EQ(PenSegments(std::string("SP1;PU0,0;") + ul + "LT2,10,1;PD1000,0;", 1),
+              (std::vector<TSegment>{{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}));
   }
 }
