@@ -185,7 +185,7 @@ private:
         for (std::size_t k = digitsStart; k < line.size() && k < digitsStart + 3; ++k)
           rest += Upper(line[k]);
         if (rest == "NAN" || rest == "INF") {
-          Problem(number, std::string(1, letter) + " has no number: \"" +
+          Problem(number, std::string(1, letter) + " is not a number: \"" +
                               std::string(line.substr(numberStart, 3 + digitsStart - numberStart)) +
                               "\"");
           return false;
@@ -203,8 +203,11 @@ private:
       }
       if (i < line.size() && (line[i] == 'e' || line[i] == 'E') && i + 1 < line.size() &&
           (IsDigit(line[i + 1]) || line[i + 1] == '+' || line[i + 1] == '-')) {
+        std::size_t end = i + 2;
+        while (end < line.size() && IsDigit(line[end]))
+          ++end;
         Problem(number, std::string(1, letter) + " is written with an exponent: \"" +
-                            std::string(line.substr(numberStart, i + 2 - numberStart)) + "...\"");
+                            std::string(line.substr(numberStart, end - numberStart)) + "\"");
         return false;
       }
       if (std::count(digits.begin(), digits.end(), '.') > 1) {
