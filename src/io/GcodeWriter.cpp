@@ -151,7 +151,12 @@ public:
   TWalk(const TGcodeJob &job, std::vector<std::string> &out)
       : FJob(job), FOut(out), FHeadMove(job.Templates.HeadMove),
         FTravelMove(job.Profile.TravelMove.empty() ? job.Templates.HeadMove
-                                                   : job.Profile.TravelMove) {
+                                                   : job.Profile.TravelMove),
+        // The prefix leaves the head at the machine's origin, which lies at
+        // minus the offset in burn coordinates: with an offset the first
+        // piece needs its approach move, or the laser would burn a line from
+        // the origin to the job.
+        FPosition(-job.Offset.X, -job.Offset.Y) {
     FLaserOn = job.Templates.LaserOn;
     FLaserOffLines = TemplateLines(job.Templates.LaserOff);
     FSkipEmptyLaserOn = PowerOnMoves(job) && FLaserOn.empty();
@@ -270,7 +275,7 @@ private:
   std::string FOddPower;
   TMoveExtent FExtent;
   bool FReachedX = false, FReachedY = false;
-  TIntPoint FPosition{0, 0};
+  TIntPoint FPosition;
   std::int32_t FPower = 0;
   std::int64_t FFeed = 0;
 };
