@@ -56,6 +56,9 @@ const std::set<std::string> &KnownCodes(TFirmware firmware) {
       codes.insert(code);
     return codes;
   };
+  // Marlin knows M3 to M5 only when built with its laser feature.
+  static const std::set<std::string> marlinFan =
+      make({"M17", "M18", "M84", "M106", "M107", "M400"});
   static const std::set<std::string> marlin =
       make({"M3", "M4", "M5", "M17", "M18", "M84", "M106", "M107", "M400"});
   static const std::set<std::string> grbl =
@@ -73,7 +76,7 @@ const std::set<std::string> &KnownCodes(TFirmware firmware) {
     return all;
   }();
   switch (firmware) {
-  case fwMarlinFan:
+  case fwMarlinFan: return marlinFan;
   case fwMarlinLaser: return marlin;
   case fwGrbl: return grbl;
   case fwSmoothie: return smoothie;
@@ -168,6 +171,19 @@ private:
         return false;
       }
       ++i;
+      std::string next;
+      for (std::size_t k = i; k < line.size() && k < i + 3; ++k)
+        next += Upper(line[k]);
+      if (i < line.size() && Upper(line[i]) >= 'A' && Upper(line[i]) <= 'Z' && next != "NAN" &&
+          next != "INF") {
+        // Letters run together ("MOVE"): a word of text, not G-code words.
+        std::size_t end = i;
+        while (end < line.size() && Upper(line[end]) >= 'A' && Upper(line[end]) <= 'Z')
+          ++end;
+        Problem(number, "the word \"" + std::string(line.substr(i - 1, end - i + 1)) +
+                            "\" is not G-code");
+        return false;
+      }
       skipBlanks();
       TWord word;
       word.Letter = letter;

@@ -427,6 +427,13 @@ std::string BedRefusal(const TMachineProfile &profile, const TMoveExtent &extent
          ". Nothing was written.";
 }
 
+std::optional<double> AccelerationSeconds(const TLevels &levels) {
+  const TGcodeJob job = GcodeJobFromLevels(levels);
+  if (job.Profile.Acceleration <= 0)
+    return std::nullopt;
+  return GcodeSeconds(GcodeFileText(GcodeLines(job)), job.Profile, job.IdleSpeed);
+}
+
 std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileName) {
   TJobHost &host = levels.Host();
   struct TRestore {

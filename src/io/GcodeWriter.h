@@ -2,6 +2,7 @@
 // Writing the job as G-code through the six command templates.
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,6 +69,11 @@ TPaths ClipToQuadrant(const TPaths &paths);
 std::string FormatMillimetres(double value);
 // ASCII bytes with CR LF line ends; other characters become "?".
 std::string GcodeFileText(const std::vector<std::string> &lines);
+
+// The running time of the job as it would be written, each move a trapezoid
+// at the profile's acceleration, travel (at the idle speed) and passes
+// counted; none when the profile has no acceleration.
+std::optional<double> AccelerationSeconds(const TLevels &levels);
 
 // Kept for tests and benchmarks: the same lines, the next piece found by a
 // plain scan instead of the k-d tree.

@@ -46,6 +46,9 @@ TEST(GcodeCheck, FindsEachPlantedFault) {
        "line 4: M107 is not a command this firmware knows\n"},
       {"grbl", "M3 S100 I\nM5\n", "line 1: I has no value\n"},
       {"default", "G1 X? Y?\n", "line 1: the character \"?\" is not G-code\n"},
+      {"default", "MOVE 1 2\nM3 S255\n",
+       "line 1: the word \"MOVE\" is not G-code\n"
+       "line 2: M3 is not a command this firmware knows\n"},
       {"default", "M106 S255\nG1 F600\nG1 X1 Y1\n",
        "line 3: the laser is still on at the end of the file\n"},
       {"marlin", "M3 S255 I\nG0 X10 Y0\nG0 X10.1 Y0\nM5\n",
