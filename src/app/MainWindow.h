@@ -11,8 +11,11 @@
 
 #include "core/JobHost.h"
 #include "settings/BrennixSettings.h"
+#include "settings/MachineSettings.h"
 
 class QCheckBox;
+class QComboBox;
+class QSpinBox;
 class QDoubleSpinBox;
 class QGraphicsOpacityEffect;
 class QGroupBox;
@@ -66,6 +69,9 @@ public:
   // What a grid cell shows; fill receives the swatch colour. Null without a level.
   QString PowerGridCellText(int column, int row, const QString &value, QColor *fill) const;
   void SiteImageClick();
+  // The user picked an entry of ProfileBox: a preset fills the templates,
+  // the power range and the travel template.
+  void ProfileChange();
 
   // The controls.
   QWidget *RightPanel, *SettingsLayout, *SettingsPanel;
@@ -81,6 +87,15 @@ public:
   QPlainTextEdit *LaserOnMemo, *LaserOffMemo, *GcodePrefixMemo, *GcodeSuffixMemo, *HeadSpeedMemo,
       *HeadMoveMemo;
   QDoubleSpinBox *OffsetXBox, *OffsetYBox, *FocusSize, *IdleSpeedBox;
+  // The machine profile section: the firmware preset (item data: its name,
+  // or "custom"), the power range, the travel template, bed and acceleration.
+  QGroupBox *ProfileGroup;
+  QComboBox *ProfileBox;
+  QDoubleSpinBox *PowerMaximumBox, *BedWidthBox, *BedHeightBox, *AccelerationBox;
+  QSpinBox *PowerDecimalsBox;
+  QPlainTextEdit *TravelMoveMemo;
+  // The running time with acceleration, below CalcResult; hidden without one.
+  QLabel *AccelResult;
   TPreviewImage *Preview;
   QGraphicsOpacityEffect *SettingsOpacity;
   QPropertyAnimation *SettingsAni;
@@ -109,6 +124,7 @@ public:
   double OffsetX() const override;
   double OffsetY() const override;
   bool OffsetCenter() const override;
+  TMachineProfile Profile() const override;
   void BeginProgress(const std::string &caption) override;
   void SetProgressMax(int maximum) override;
   void Progress(bool cycle) override;
@@ -128,6 +144,12 @@ private:
   void BuildPowerGroup(QWidget *parent);
   void BuildGcodeGroup(QWidget *parent);
   void BuildBottomPanel(QWidget *parent);
+  void BuildProfileGroup(QWidget *parent);
+  void ConnectProfile();
+  void ApplyProfileSettings();
+  // A template edited by hand: the profile is no longer the preset's.
+  void MarkCustom();
+  void UpdateAccelerationEstimate();
   void Connect();
 
   void ScaleChange(bool x);
@@ -143,6 +165,7 @@ private:
   void LoadFile(const QString &fileName, int filterIndex);
 
   TBrennixSettings FSettings;
+  TMachineSettings FMachine;
   std::unique_ptr<TLevels> FLevels;
   std::unique_ptr<TLoadingWindow> FLoading;
   int FLoadingDepth = 0;
