@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
@@ -27,6 +28,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -35,6 +37,8 @@
 #include "LoadingWindow.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
+#include "core/Estimate.h"
+#include "core/GcodeCheck.h"
 #include "core/Geometry.h"
 #include "core/Levels.h"
 #include "core/PrintSize.h"
@@ -58,6 +62,9 @@ const char *const MakerPage = "https://kelvanor.com/brennix";
 namespace {
 
 constexpr int GcodeOpenHeight = 378;
+constexpr int InputGroupHeight = 213;
+// The acceleration estimate's line under CalcResult, there only with an acceleration.
+constexpr int AccelResultHeight = 18;
 
 QStringList SplitFilter(const char *filter) { return QString(filter).split('|'); }
 
@@ -154,9 +161,11 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildInputGroup(stack);
   BuildPowerGroup(stack);
   BuildGcodeGroup(stack);
+  BuildProfileGroup(stack);
   stackLayout->addWidget(InputGroup);
   stackLayout->addWidget(PowerGroup);
   stackLayout->addWidget(SettingsLayout);
+  stackLayout->addWidget(ProfileGroup);
   stackLayout->addStretch(1);
   scroller->setWidget(stack);
   rightLayout->addWidget(scroller, 1);
@@ -166,6 +175,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   resize(900, 600);
 
   Connect();
+  ConnectProfile();
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
@@ -192,7 +202,7 @@ TMainWindow::~TMainWindow() {
 
 void TMainWindow::BuildInputGroup(QWidget *parent) {
   InputGroup = new QGroupBox(" Layout Settings: ", parent);
-  InputGroup->setFixedHeight(213);
+  InputGroup->setFixedHeight(InputGroupHeight);
   auto *grid = new QGridLayout(InputGroup);
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(3);
@@ -255,6 +265,12 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   CalcResult->setAlignment(Qt::AlignCenter);
   grid->addWidget(CalcProgress, 6, 0, 1, 5);
   grid->addWidget(CalcResult, 6, 0, 1, 5);
+  AccelResult = new QLabel(InputGroup);
+  AccelResult->setObjectName("AccelResult");
+  AccelResult->setAlignment(Qt::AlignCenter);
+  AccelResult->setFixedHeight(AccelResultHeight);
+  grid->addWidget(AccelResult, 7, 0, 1, 5);
+  AccelResult->hide();
   CalcProgress->hide();
   grid->setColumnStretch(1, 1);
   grid->setColumnStretch(3, 1);
@@ -472,6 +488,7 @@ void TMainWindow::ApplySettings() {
   FLevels->SetTravel(travel);
   // Mirroring is not a stored setting: a reset keeps it as the user left it.
   CheckMirror->setChecked(FLevels->Mirror());
+  ApplyProfileSettings();
   FCodeEdit = false;
   FLevels->SetReading(false);
 }
@@ -480,6 +497,7 @@ void TMainWindow::TemplateChange(QPlainTextEdit *memo, TZelConfigurationString *
   if (FCodeEdit)
     return;
   setting->SetValue(MemoToStored(MemoText(memo).toStdString()));
+  MarkCustom();
 }
 
 void TMainWindow::FocusSizeChange() {
@@ -513,6 +531,7 @@ void TMainWindow::ResetButtonClick() {
   const std::int32_t focus = FLevels->Focus();
   const double unitsPerMM = UnitsPerMM();
   FSettings.ResetAll();
+  FMachine.ResetAll();
   ApplySettings();
   // A different focus changes the internal unit the drawing was read in;
   // without a new read the job would be written at the wrong size.
@@ -668,7 +687,11 @@ void TMainWindow::SaveButtonClick() {
   }
   if (fileName.isEmpty())
     return;
-  SaveToGcode(*FLevels, fileName.toStdString());
+  const auto problems = SaveToGcode(*FLevels, fileName.toStdString());
+  if (!problems.empty())
+    ShowMessage("The G-code was saved to \"" + fileName.toStdString() +
+                "\", but its check for the " + Profile().Name +
+                " profile found problems:\n\n" + ProblemsText(problems));
 }
 
 void TMainWindow::DropFileDropped(const QString &fileName) {
@@ -727,9 +750,13 @@ void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visi
 
 void TMainWindow::SetCalcResult(const std::string &text) {
   CalcResult->setText(QString::fromStdString(text));
+  UpdateAccelerationEstimate();
 }
 
-void TMainWindow::ShowCalcResult(bool visible) { CalcResult->setVisible(visible); }
+void TMainWindow::ShowCalcResult(bool visible) {
+  CalcResult->setVisible(visible);
+  AccelResult->setVisible(visible && !AccelResult->text().isEmpty());
+}
 
 void TMainWindow::PresentPreview(const QImage &preview) {
   // No event processing here: the worker waits on this step, and a handler
@@ -827,4 +854,166 @@ void TMainWindow::ShowGerberOutlineOptions() {
     ~TRelease() { Window->EnableRightPanel(true); }
   } release{this};
   dialog->exec();
+}
+
+// ---------------------------------------------------------------------------
+// Machine profile
+
+void TMainWindow::BuildProfileGroup(QWidget *parent) {
+  ProfileGroup = new QGroupBox(" Machine Profile: ", parent);
+  auto *grid = new QGridLayout(ProfileGroup);
+  grid->setContentsMargins(6, 6, 6, 6);
+  grid->setHorizontalSpacing(6);
+  grid->setVerticalSpacing(3);
+  ProfileBox = new QComboBox(ProfileGroup);
+  for (const TPreset &preset : Presets())
+    ProfileBox->addItem(preset.Title, QString(preset.Name));
+  ProfileBox->addItem("Custom", QString(CustomProfileName));
+  grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
+  grid->addWidget(ProfileBox, 0, 1, 1, 3);
+
+  PowerMaximumBox = NumberBox(ProfileGroup, 0.001, 1000000, 3, 1, 255);
+  PowerDecimalsBox = new QSpinBox(ProfileGroup);
+  PowerDecimalsBox->setRange(0, 4);
+  PowerDecimalsBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
+  PowerDecimalsBox->setAlignment(Qt::AlignRight);
+  grid->addWidget(Label("S at full &power:", PowerMaximumBox), 1, 0);
+  grid->addWidget(PowerMaximumBox, 1, 1);
+  grid->addWidget(Label("Decimals:", PowerDecimalsBox), 1, 2);
+  grid->addWidget(PowerDecimalsBox, 1, 3);
+
+  TravelMoveMemo = new QPlainTextEdit(ProfileGroup);
+  TravelMoveMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
+  TravelMoveMemo->setTabChangesFocus(true);
+  const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+  TravelMoveMemo->setFont(font);
+  TravelMoveMemo->document()->setDocumentMargin(2);
+  TravelMoveMemo->setFixedHeight(QFontMetrics(font).lineSpacing() + 12);
+  TravelMoveMemo->setPlaceholderText("empty: as Move head");
+  grid->addWidget(Label("Travel (laser off):", TravelMoveMemo), 2, 0);
+  grid->addWidget(TravelMoveMemo, 2, 1, 1, 3);
+
+  BedWidthBox = NumberBox(ProfileGroup, 0, 10000, 1, 1, 0);
+  BedHeightBox = NumberBox(ProfileGroup, 0, 10000, 1, 1, 0);
+  grid->addWidget(Label("&Bed (mm, 0: none):", BedWidthBox), 3, 0);
+  grid->addWidget(BedWidthBox, 3, 1);
+  grid->addWidget(Label("x"), 3, 2, Qt::AlignRight);
+  grid->addWidget(BedHeightBox, 3, 3);
+
+  AccelerationBox = NumberBox(ProfileGroup, 0, 100000, 0, 100, 0);
+  grid->addWidget(Label("Acceleration (mm/s\u00b2):", AccelerationBox), 4, 0, 1, 3);
+  grid->addWidget(AccelerationBox, 4, 3);
+  grid->setColumnStretch(1, 1);
+  grid->setColumnStretch(3, 1);
+}
+
+void TMainWindow::ConnectProfile() {
+  auto guarded = [](auto handler) { return [handler](auto &&...) { Guarded(handler); }; };
+  connect(ProfileBox, &QComboBox::currentIndexChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              ProfileChange();
+          }));
+  connect(PowerMaximumBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FMachine.PowerMaximum->SetValue(PowerMaximumBox->value());
+          }));
+  connect(PowerDecimalsBox, &QSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FMachine.PowerDecimals->SetValue(PowerDecimalsBox->value());
+          }));
+  connect(TravelMoveMemo, &QPlainTextEdit::textChanged, this, guarded([this] {
+            if (FCodeEdit)
+              return;
+            FMachine.TravelMove->SetValue(MemoToStored(MemoText(TravelMoveMemo).toStdString()));
+            MarkCustom();
+          }));
+  connect(BedWidthBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FMachine.BedWidth->SetValue(BedWidthBox->value());
+          }));
+  connect(BedHeightBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (!FCodeEdit)
+              FMachine.BedHeight->SetValue(BedHeightBox->value());
+          }));
+  connect(AccelerationBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
+            if (FCodeEdit)
+              return;
+            FMachine.Acceleration->SetValue(AccelerationBox->value());
+            InputGroup->setFixedHeight(InputGroupHeight +
+                                       (AccelerationBox->value() > 0 ? AccelResultHeight : 0));
+            UpdateAccelerationEstimate();
+          }));
+}
+
+void TMainWindow::ApplyProfileSettings() {
+  const TMachineProfile profile = FMachine.Read();
+  // A name this version does not know (a newer one wrote it) shows as Custom.
+  int index = ProfileBox->findData(QString::fromStdString(profile.Name));
+  if (index < 0 || !PresetByName(profile.Name))
+    index = ProfileBox->findData(QString(CustomProfileName));
+  ProfileBox->setCurrentIndex(index);
+  PowerMaximumBox->setValue(profile.PowerMaximum);
+  PowerDecimalsBox->setValue(profile.PowerDecimals);
+  TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
+  BedWidthBox->setValue(profile.BedWidth);
+  BedHeightBox->setValue(profile.BedHeight);
+  AccelerationBox->setValue(profile.Acceleration);
+  InputGroup->setFixedHeight(InputGroupHeight +
+                             (profile.Acceleration > 0 ? AccelResultHeight : 0));
+  UpdateAccelerationEstimate();
+}
+
+TMachineProfile TMainWindow::Profile() const {
+  TMachineProfile profile;
+  profile.Name = ProfileBox->currentData().toString().toStdString();
+  profile.PowerMaximum = PowerMaximumBox->value();
+  profile.PowerDecimals = PowerDecimalsBox->value();
+  profile.TravelMove = MemoText(TravelMoveMemo).toStdString();
+  profile.BedWidth = BedWidthBox->value();
+  profile.BedHeight = BedHeightBox->value();
+  profile.Acceleration = AccelerationBox->value();
+  return profile;
+}
+
+void TMainWindow::ProfileChange() {
+  TMachineProfile profile = Profile();
+  if (const TPreset *preset = PresetByName(profile.Name)) {
+    TTemplates templates = Templates();
+    ApplyPreset(*preset, profile, templates);
+    const bool codeEdit = FCodeEdit;
+    FCodeEdit = true;
+    for (const TTemplateInfo &info : TemplateTable)
+      TemplateMemos[info.Kind]->setPlainText(
+          QString::fromStdString(templates[info.Kind]).replace("\r\n", "\n"));
+    PowerMaximumBox->setValue(profile.PowerMaximum);
+    PowerDecimalsBox->setValue(profile.PowerDecimals);
+    TravelMoveMemo->setPlainText(
+        QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
+    FCodeEdit = codeEdit;
+    for (const TTemplateInfo &info : TemplateTable)
+      FSettings.Templates[info.Kind]->SetValue(MemoToStored(templates[info.Kind]));
+  }
+  FMachine.Write(profile);
+  UpdateAccelerationEstimate();
+}
+
+void TMainWindow::MarkCustom() {
+  const QString custom(CustomProfileName);
+  if (ProfileBox->currentData().toString() == custom)
+    return;
+  const bool codeEdit = FCodeEdit;
+  FCodeEdit = true;
+  ProfileBox->setCurrentIndex(ProfileBox->findData(custom));
+  FCodeEdit = codeEdit;
+  FMachine.Profile->SetValue(CustomProfileName);
+}
+
+void TMainWindow::UpdateAccelerationEstimate() {
+  // Runs the writer's walk over the job, so only with an acceleration set.
+  std::string text;
+  if (FLevels && AccelerationBox->value() > 0)
+    if (const auto seconds = AccelerationSeconds(*FLevels))
+      text = AccelerationEstimateText(*seconds);
+  AccelResult->setText(QString::fromStdString(text));
+  AccelResult->setVisible(!text.empty() && CalcResult->isVisibleTo(InputGroup));
 }

@@ -11,8 +11,11 @@
 
 #include "core/JobHost.h"
 #include "settings/BrennixSettings.h"
+#include "settings/MachineSettings.h"
 
 class QCheckBox;
+class QComboBox;
+class QSpinBox;
 class QDoubleSpinBox;
 class QGraphicsOpacityEffect;
 class QGroupBox;
@@ -68,6 +71,9 @@ public:
   // What a grid cell shows; fill receives the swatch colour. Null without a level.
   QString PowerGridCellText(int column, int row, const QString &value, QColor *fill) const;
   void SiteImageClick();
+  // The user picked an entry of ProfileBox: a preset fills the templates,
+  // the power range and the travel template.
+  void ProfileChange();
 
   // The controls.
   QWidget *RightPanel = nullptr, *SettingsLayout = nullptr, *SettingsPanel = nullptr;
@@ -86,6 +92,16 @@ public:
                  *GcodeSuffixMemo = nullptr, *HeadSpeedMemo = nullptr, *HeadMoveMemo = nullptr;
   QDoubleSpinBox *OffsetXBox = nullptr, *OffsetYBox = nullptr, *FocusSize = nullptr,
                  *IdleSpeedBox = nullptr;
+  // The machine profile section: the firmware preset (item data: its name,
+  // or "custom"), the power range, the travel template, bed and acceleration.
+  QGroupBox *ProfileGroup = nullptr;
+  QComboBox *ProfileBox = nullptr;
+  QDoubleSpinBox *PowerMaximumBox = nullptr, *BedWidthBox = nullptr, *BedHeightBox = nullptr,
+                 *AccelerationBox = nullptr;
+  QSpinBox *PowerDecimalsBox = nullptr;
+  QPlainTextEdit *TravelMoveMemo = nullptr;
+  // The running time with acceleration, below CalcResult; hidden without one.
+  QLabel *AccelResult = nullptr;
   TPreviewImage *Preview = nullptr;
   QGraphicsOpacityEffect *SettingsOpacity = nullptr;
   QPropertyAnimation *SettingsAni = nullptr;
@@ -114,6 +130,7 @@ public:
   double OffsetX() const override;
   double OffsetY() const override;
   bool OffsetCenter() const override;
+  TMachineProfile Profile() const override;
   void BeginProgress(const std::string &caption) override;
   void SetProgressMax(int maximum) override;
   void Progress(bool cycle) override;
@@ -133,6 +150,12 @@ private:
   void BuildPowerGroup(QWidget *parent);
   void BuildGcodeGroup(QWidget *parent);
   void BuildBottomPanel(QWidget *parent);
+  void BuildProfileGroup(QWidget *parent);
+  void ConnectProfile();
+  void ApplyProfileSettings();
+  // A template edited by hand: the profile is no longer the preset's.
+  void MarkCustom();
+  void UpdateAccelerationEstimate();
   void Connect();
 
   void ScaleChange(bool x);
@@ -148,6 +171,7 @@ private:
   void LoadFile(const QString &fileName, int filterIndex);
 
   TBrennixSettings FSettings;
+  TMachineSettings FMachine;
   std::unique_ptr<TLevels> FLevels;
   std::unique_ptr<TLoadingWindow> FLoading;
   int FLoadingDepth = 0;

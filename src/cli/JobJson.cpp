@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstdio>
 
+#include "core/Estimate.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
 
@@ -88,7 +89,8 @@ const char *StyleName(TLevelStyle style) {
 
 } // namespace
 
-std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std::string &fileName) {
+std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std::string &fileName,
+                    std::optional<double> accelerationSeconds) {
   std::string out = "{\"file\":";
   AppendString(out, fileName);
   out += ",\"caption\":";
@@ -116,6 +118,18 @@ std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std:
   out += levels.Outline() ? "true" : "false";
   out += ",\"estimate\":";
   AppendString(out, host.Result);
+  // The running time with acceleration, travel and passes, when the profile
+  // has an acceleration; null otherwise.
+  out += ",\"profile\":";
+  AppendString(out, host.ProfileValue.Name);
+  out += ",\"accelerationEstimate\":";
+  if (accelerationSeconds) {
+    AppendNumber(out, *accelerationSeconds);
+    out += ",\"accelerationEstimateText\":";
+    AppendString(out, AccelerationEstimateText(*accelerationSeconds));
+  } else {
+    out += "null,\"accelerationEstimateText\":null";
+  }
   out += ",\"levels\":[";
   for (int i = 0; i < levels.Count(); ++i) {
     const TLevel &level = *levels.Item(i);

@@ -14,20 +14,26 @@
 #include <QCoreApplication>
 
 #include "JobJson.h"
+#include "core/Estimate.h"
+#include "core/FileBytes.h"
+#include "core/GcodeCheck.h"
 #include "core/HeadlessHost.h"
 #include "core/LevelLimits.h"
 #include "core/Levels.h"
+#include "core/Numbers.h"
 #include "core/PathUtils.h"
 #include "core/PrintSize.h"
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
 #include "settings/BrennixSettings.h"
+#include "settings/MachineSettings.h"
 
 namespace {
 
 const char *const Usage =
     "usage: brennix-cli [options] DRAWING\n"
+    "       brennix-cli --check GCODE [--profile NAME ...]\n"
     "  -o, --output FILE      write the G-code to FILE\n"
     "  --json FILE            write the processed job as JSON (\"-\": standard output)\n"
     "  --filter-index N       open-dialog filter index passed to the readers (default 1)\n"
@@ -47,7 +53,27 @@ const char *const Usage =
     "                         GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove), lines\n"
     "                         separated by \"~\\~\" as in the stored form\n"
     "  --gerber-outline none|offset:MM|mechanical:FILE\n"
+    "machine profile (default: the stored one):\n"
+    "  --profile NAME         firmware preset: default, grbl, grblhal, fluidnc, marlin,\n"
+    "                         smoothie, reprap, linuxcnc; its templates and power range\n"
+    "                         replace the stored ones (custom: keep them)\n"
+    "  --s-max N              S written for full power (default 255)\n"
+    "  --s-decimals N         decimals of the written S, 0 to 4\n"
+    "  --travel TEXT          template for moves with the laser off (\"G0 X? Y?\"),\n"
+    "                         empty: they use HeadMove; \"{power}\" in it or in\n"
+    "                         HeadMove is replaced by the move's power\n"
+    "  --bed W,H              bed size in mm (0,0: no bed); a job that leaves it is\n"
+    "                         refused; also --bed-width W, --bed-height H\n"
+    "  --accel N              acceleration in mm/s\u00b2 for the running-time estimate\n"
+    "                         (0: only the plain estimate)\n"
+    "  --check GCODE          check GCODE for the profile's firmware instead of\n"
+    "                         converting a drawing; exit status 3 when it has problems\n"
+    "exit status: 0 done, 1 refused or failed, 2 bad usage, 3 the G-code has problems\n"
     "  -h, --help             usage\n";
+
+// A G-code file larger than this is not checked: jobs of a hobby machine
+// stay far below it.
+constexpr std::int64_t MaximumCheckedBytes = std::int64_t{1} << 30;
 
 // Bad usage: exit status 2 with the usage text.
 class TUsageError : public std::runtime_error {
@@ -113,7 +139,17 @@ struct TOptions {
   std::vector<TLevelChange> Levels;
   std::vector<std::pair<TTemplateKind, std::string>> Templates;
   std::optional<TOutlineChoice> GerberOutline;
+  std::string Check;
+  std::optional<std::string> Profile, Travel;
+  std::optional<double> PowerMaximum, BedWidth, BedHeight, Acceleration;
+  std::optional<int> PowerDecimals;
 };
+
+double InRange(double value, double low, double high, const std::string &message) {
+  if (value < low || value > high)
+    throw TUsageError(message);
+  return value;
+}
 
 TOptions ParseArguments(int argc, char **argv) {
   TOptions options;
@@ -195,6 +231,35 @@ TOptions ParseArguments(int argc, char **argv) {
         throw TUsageError("--gerber-outline takes none, offset:MM or mechanical:FILE");
       }
       options.GerberOutline = choice;
+    } else if (arg == "--check") {
+      options.Check = value(i);
+    } else if (arg == "--profile") {
+      const std::string name = value(i);
+      if (!PresetByName(name) && name != CustomProfileName)
+        throw TUsageError("unknown profile '" + name + "'; the profiles are " + ProfileNames());
+      options.Profile = name;
+    } else if (arg == "--s-max") {
+      options.PowerMaximum = InRange(ParseNumber(value(i), arg), 0.001, 1000000,
+                                     "--s-max takes 0.001 to 1000000");
+    } else if (arg == "--s-decimals") {
+      const std::string text = value(i);
+      const auto decimals = ::ParseInteger<int>(text);
+      if (!decimals || *decimals < 0 || *decimals > 4)
+        throw TUsageError("--s-decimals takes a whole number from 0 to 4, not '" + text + "'");
+      options.PowerDecimals = *decimals;
+    } else if (arg == "--travel") {
+      options.Travel = StoredToMemo(value(i));
+    } else if (arg == "--bed") {
+      const auto [width, height] = ParsePair(value(i), arg, false);
+      const char *message = "--bed takes a width and a height from 0 to 10000 mm";
+      options.BedWidth = InRange(width, 0, 10000, message);
+      options.BedHeight = InRange(height, 0, 10000, message);
+    } else if (arg == "--bed-width" || arg == "--bed-height") {
+      (arg == "--bed-width" ? options.BedWidth : options.BedHeight) =
+          InRange(ParseNumber(value(i), arg), 0, 10000, arg + " takes 0 to 10000 mm");
+    } else if (arg == "--accel") {
+      options.Acceleration = InRange(ParseNumber(value(i), arg), 0, 100000,
+                                     "--accel takes 0 to 100000 mm/s\u00b2");
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       throw TUsageError("unknown option " + arg);
     } else if (options.Drawing.empty()) {
@@ -203,7 +268,9 @@ TOptions ParseArguments(int argc, char **argv) {
       throw TUsageError("only one drawing can be converted at a time");
     }
   }
-  if (options.Drawing.empty())
+  if (!options.Check.empty() && !options.Drawing.empty())
+    throw TUsageError("--check takes a G-code file instead of a drawing, not both");
+  if (options.Drawing.empty() && options.Check.empty())
     throw TUsageError("no drawing given");
   return options;
 }
@@ -271,6 +338,50 @@ void ApplyPrintSize(TLevels &levels, THeadlessHost &host, const TOptions &option
   levels.SetOutput({OutputForPrint(printX, u), OutputForPrint(printY, u)});
 }
 
+// The stored profile, then --profile's preset, then the single options: an
+// edited template turns a preset into a custom profile.
+void ApplyProfileOptions(THeadlessHost &host, TMachineProfile profile, const TOptions &options) {
+  TTemplates &templates = host.TemplateTexts;
+  if (options.Profile) {
+    if (const TPreset *preset = PresetByName(*options.Profile))
+      ApplyPreset(*preset, profile, templates);
+    else
+      profile.Name = CustomProfileName;
+  }
+  if (!options.Templates.empty() || options.Travel)
+    profile.Name = CustomProfileName;
+  for (const auto &[kind, text] : options.Templates)
+    templates[kind] = StoredToMemo(text);
+  if (options.Travel)
+    profile.TravelMove = *options.Travel;
+  if (options.PowerMaximum)
+    profile.PowerMaximum = *options.PowerMaximum;
+  if (options.PowerDecimals)
+    profile.PowerDecimals = *options.PowerDecimals;
+  if (options.BedWidth)
+    profile.BedWidth = *options.BedWidth;
+  if (options.BedHeight)
+    profile.BedHeight = *options.BedHeight;
+  if (options.Acceleration)
+    profile.Acceleration = *options.Acceleration;
+  host.ProfileValue = profile;
+}
+
+// --check: the problems, one a line, on standard output; 3 when there are any.
+int CheckFile(const TOptions &options, const TMachineProfile &profile, double focusMM) {
+  const std::string text = ReadFileBytes(options.Check, MaximumCheckedBytes);
+  const auto problems = CheckGcode(text, profile, focusMM);
+  for (const auto &problem : problems)
+    std::cout << options.Check << ": " << ProblemText(problem) << '\n';
+  if (!problems.empty()) {
+    std::cerr << problems.size() << (problems.size() == 1 ? " problem" : " problems")
+              << " for the " << profile.Name << " profile\n";
+    return 3;
+  }
+  std::cout << options.Check << ": no problems for the " << profile.Name << " profile\n";
+  return 0;
+}
+
 // Standard error: the loading bar when it is a terminal, and the one place
 // where an error that ends the run is shown.
 class TTerminal {
@@ -310,6 +421,7 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   // this run only, nothing is written back.
   TZelConfiguration::SetKeyName(BrennixKeyName);
   const TBrennixSettings settings;
+  const TMachineSettings machine;
   THeadlessHost host;
   host.IdleSpeedValue = settings.IdleTravel->Value();
   host.OffsetXValue = settings.OffsetX->Value();
@@ -325,8 +437,10 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   }
   if (options.Center)
     host.OffsetCenterValue = true;
-  for (const auto &[kind, text] : options.Templates)
-    host.TemplateTexts[kind] = StoredToMemo(text);
+  ApplyProfileOptions(host, machine.Read(), options);
+  if (!options.Check.empty())
+    return CheckFile(options, host.ProfileValue,
+                     (options.Focus ? *options.Focus : settings.MicroFocusSize->Value() / 1000.0));
   if (terminal.ShowsBar())
     host.OnProgress = [&terminal](int value, int maximum) { terminal.Progress(value, maximum); };
 
@@ -351,9 +465,12 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     ApplyLevelChange(levels, change);
   levels.RunCycles();
   std::cout << host.Result << '\n';
+  const std::optional<double> accelerated = AccelerationSeconds(levels);
+  if (accelerated && !AccelerationEstimateText(*accelerated).empty())
+    std::cout << AccelerationEstimateText(*accelerated) << '\n';
 
   if (!options.Json.empty()) {
-    const std::string json = JobJson(levels, host, levels.Job().File.FileName);
+    const std::string json = JobJson(levels, host, levels.Job().File.FileName, accelerated);
     if (options.Json == "-") {
       std::cout << json;
     } else {
@@ -364,8 +481,15 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     }
   }
   if (!options.Output.empty()) {
-    SaveToGcode(levels, options.Output);
+    const auto problems = SaveToGcode(levels, options.Output);
     terminal.EndBar();
+    if (!problems.empty()) {
+      // The file stays: the user may know better than the check.
+      std::cerr << "The G-code in \"" << options.Output << "\" has problems for the "
+                << host.ProfileValue.Name << " profile:\n"
+                << ProblemsText(problems);
+      return 3;
+    }
   }
   return 0;
 }

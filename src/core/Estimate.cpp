@@ -19,8 +19,10 @@ double EstimateSeconds(const TLevels &levels) {
   return seconds;
 }
 
-std::string EstimateText(double seconds) {
-  // Rounded once, half to even; the parts each start with a space.
+namespace {
+
+// " 1h 2m 5s": rounded once, half to even; every part starts with a space.
+std::string DurationParts(double seconds) {
   auto s = static_cast<long long>(std::nearbyint(seconds));
   std::string text;
   char part[48];
@@ -38,7 +40,21 @@ std::string EstimateText(double seconds) {
     std::snprintf(part, sizeof part, " %llds", s);
     text += part;
   }
+  return text;
+}
+
+} // namespace
+
+std::string EstimateText(double seconds) {
+  const std::string text = DurationParts(seconds);
   if (text.empty())
     return "Nothing to print";
   return "Estimated burning time:  " + text;
+}
+
+std::string AccelerationEstimateText(double seconds) {
+  const std::string text = DurationParts(seconds);
+  if (text.empty())
+    return {};
+  return "With acceleration, travel and passes:" + text;
 }

@@ -19,6 +19,7 @@ public:
   TTemplates TemplateTexts;
   double IdleSpeedValue = 100, OffsetXValue = 0, OffsetYValue = 0;
   bool OffsetCenterValue = false;
+  TMachineProfile ProfileValue;
   std::string ProgressCaption;
   int LoadingValue = 0, LoadingMax = 30;
   bool LoadingVisible = false;
@@ -48,6 +49,7 @@ public:
   double OffsetX() const override { return OffsetXValue; }
   double OffsetY() const override { return OffsetYValue; }
   bool OffsetCenter() const override { return OffsetCenterValue; }
+  TMachineProfile Profile() const override { return ProfileValue; }
   void BeginProgress(const std::string &caption) override;
   void SetProgressMax(int maximum) override { LoadingMax = maximum; }
   void Progress(bool cycle) override;

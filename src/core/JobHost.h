@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "MachineProfile.h"
 #include "Templates.h"
 
 class QImage;
@@ -47,6 +48,9 @@ public:
   virtual double OffsetX() const = 0;
   virtual double OffsetY() const = 0;
   virtual bool OffsetCenter() const = 0;
+  // The machine: power range, travel template, bed, acceleration. A host
+  // without one writes for the program's own defaults.
+  virtual TMachineProfile Profile() const { return {}; }
 
   // The loading window: shown during a load or save, its bar mirrored into
   // CalcProgress, pending window messages processed at every step.

@@ -46,8 +46,10 @@ std::string ReplaceAll(const std::string &text, const std::string &value) {
 struct THeadMove {
   std::string Before, Between, After;
   int Values = 0; // how many "?" take a value (0 to 2)
+  bool HasPower = false;
 
-  explicit THeadMove(const std::string &text) {
+  explicit THeadMove(const std::string &text)
+      : HasPower(text.find(PowerPlaceholder) != std::string::npos) {
     const std::size_t first = text.find('?');
     if (first == std::string::npos) {
       Before = text;
@@ -65,6 +67,25 @@ struct THeadMove {
     Values = 2;
   }
 };
+
+std::string ReplacePower(const std::string &text, const std::string &power) {
+  std::string result;
+  std::size_t start = 0;
+  for (auto at = text.find(PowerPlaceholder); at != std::string::npos;
+       at = text.find(PowerPlaceholder, start)) {
+    result.append(text, start, at - start);
+    result += power;
+    start = at + PowerPlaceholder.size();
+  }
+  result.append(text, start);
+  return result;
+}
+
+// Firmwares that read the power on the move itself need no laser-on line: an
+// empty LaserOn or LaserOff template then writes nothing at all.
+bool PowerOnMoves(const TGcodeJob &job) {
+  return job.Templates.HeadMove.find(PowerPlaceholder) != std::string::npos;
+}
 
 void AppendMillimetres(std::string &text, double value) {
   char buffer[64];
@@ -128,21 +149,34 @@ struct TEntry {
 template <typename TSearch> class TWalk {
 public:
   TWalk(const TGcodeJob &job, std::vector<std::string> &out)
-      : FJob(job), FOut(out), FHeadMove(job.Templates.HeadMove) {
+      : FJob(job), FOut(out), FHeadMove(job.Templates.HeadMove),
+        FTravelMove(job.Profile.TravelMove.empty() ? job.Templates.HeadMove
+                                                   : job.Profile.TravelMove),
+        // The prefix leaves the head at the machine's origin, which lies at
+        // minus the offset in burn coordinates: with an offset the first
+        // piece needs its approach move, or the laser would burn a line from
+        // the origin to the job.
+        FPosition(-job.Offset.X, -job.Offset.Y) {
     FLaserOn = job.Templates.LaserOn;
     FLaserOffLines = TemplateLines(job.Templates.LaserOff);
+    FSkipEmptyLaserOn = PowerOnMoves(job) && FLaserOn.empty();
   }
+
+  const TMoveExtent &Extent() const { return FExtent; }
 
   void Move(std::int64_t feedSource, std::int32_t power, const TIntPoint &p) {
     const std::int64_t near = FJob.Focus / 8;
     if (std::llabs(p.X - FPosition.X) <= near && std::llabs(p.Y - FPosition.Y) <= near)
       return;
+    const std::string &powerText = PowerText(power);
     if (power != FPower) {
       FPower = power;
-      if (power > 0)
-        FOut.push_back(ReplaceAll(FLaserOn, std::to_string(power)));
-      else
+      if (power > 0) {
+        if (!FSkipEmptyLaserOn)
+          FOut.push_back(ReplaceAll(FLaserOn, powerText));
+      } else {
         FOut.insert(FOut.end(), FLaserOffLines.begin(), FLaserOffLines.end());
+      }
     }
     const std::int64_t feed = std::max<std::int64_t>(feedSource * 3 / 5, 1);
     if (feed != FFeed) {
@@ -150,15 +184,23 @@ public:
       FOut.push_back(ReplaceAll(FJob.Templates.HeadSpeed, std::to_string(feed)));
     }
     FPosition = p;
-    std::string move = FHeadMove.Before;
-    if (FHeadMove.Values > 0) {
-      AppendMillimetres(move, static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM);
-      move += FHeadMove.Between;
+    // Moves with the laser off take the travel template when there is one.
+    const THeadMove &form = power > 0 ? FHeadMove : FTravelMove;
+    const double x = static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM;
+    const double y = static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM;
+    std::string move = form.Before;
+    if (form.Values > 0) {
+      AppendMillimetres(move, x);
+      move += form.Between;
+      Reach(x, true);
     }
-    if (FHeadMove.Values > 1) {
-      AppendMillimetres(move, static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM);
-      move += FHeadMove.After;
+    if (form.Values > 1) {
+      AppendMillimetres(move, y);
+      move += form.After;
+      Reach(y, false);
     }
+    if (form.HasPower)
+      move = ReplacePower(move, powerText);
     FOut.push_back(std::move(move));
   }
 
@@ -197,12 +239,43 @@ public:
   }
 
 private:
+  // The written S of each level power, formatted once per job.
+  const std::string &PowerText(std::int32_t power) {
+    if (FPowerTexts.empty())
+      for (std::int32_t level = 0; level <= 255; ++level)
+        FPowerTexts.push_back(
+            FormatPower(level, FJob.Profile.PowerMaximum, FJob.Profile.PowerDecimals));
+    if (power < 0 || power > 255) {
+      FOddPower = FormatPower(power, FJob.Profile.PowerMaximum, FJob.Profile.PowerDecimals);
+      return FOddPower;
+    }
+    return FPowerTexts[static_cast<std::size_t>(power)];
+  }
+
+  // Only what a move writes counts: a template without "?" goes nowhere known.
+  void Reach(double value, bool alongX) {
+    double &low = alongX ? FExtent.MinX : FExtent.MinY;
+    double &high = alongX ? FExtent.MaxX : FExtent.MaxY;
+    if (!(alongX ? FReachedX : FReachedY)) {
+      low = high = value;
+      (alongX ? FReachedX : FReachedY) = true;
+    }
+    low = std::min(low, value);
+    high = std::max(high, value);
+    FExtent.Any = FReachedX || FReachedY;
+  }
+
   const TGcodeJob &FJob;
   std::vector<std::string> &FOut;
-  THeadMove FHeadMove;
+  THeadMove FHeadMove, FTravelMove;
   std::string FLaserOn;
   std::vector<std::string> FLaserOffLines;
-  TIntPoint FPosition{0, 0};
+  bool FSkipEmptyLaserOn = false;
+  std::vector<std::string> FPowerTexts;
+  std::string FOddPower;
+  TMoveExtent FExtent;
+  bool FReachedX = false, FReachedY = false;
+  TIntPoint FPosition;
   std::int32_t FPower = 0;
   std::int64_t FFeed = 0;
 };
@@ -241,6 +314,7 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
   job.UnitsPerMM = UnitsPerMM();
   job.Focus = levels.Focus();
   job.OutlineOnly = levels.Outline();
+  job.Profile = host.Profile();
   job.Offset = TIntPoint(RoundUnit(host.OffsetX() * job.UnitsPerMM),
                          RoundUnit(host.OffsetY() * job.UnitsPerMM));
   if (host.OffsetCenter()) {
@@ -265,10 +339,11 @@ namespace {
 
 // The whole file with the given piece search; both searches pick the same pieces.
 template <typename TSearch>
-std::vector<std::string> WriteLines(const TGcodeJob &job,
-                                    const std::function<void(int)> &progress) {
+std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
+                                    TMoveExtent *extent) {
   std::vector<std::string> lines;
-  lines.push_back(job.Templates.LaserOff);
+  if (!(PowerOnMoves(job) && job.Templates.LaserOff.empty()))
+    lines.push_back(job.Templates.LaserOff);
   for (auto &line : TemplateLines(job.Templates.GcodePrefix))
     lines.push_back(std::move(line));
 
@@ -305,6 +380,8 @@ std::vector<std::string> WriteLines(const TGcodeJob &job,
 
   TWalk<TSearch> walk(job, lines);
   walk.Run(entries, sweeps, progress);
+  if (extent)
+    *extent = walk.Extent();
 
   for (auto &line : TemplateLines(job.Templates.LaserOff))
     lines.push_back(std::move(line));
@@ -315,17 +392,49 @@ std::vector<std::string> WriteLines(const TGcodeJob &job,
 
 } // namespace
 
-std::vector<std::string> GcodeLines(const TGcodeJob &job,
-                                    const std::function<void(int)> &progress) {
-  return WriteLines<TPieceIndex>(job, progress);
+std::vector<std::string> GcodeLines(const TGcodeJob &job, const std::function<void(int)> &progress,
+                                    TMoveExtent *extent) {
+  return WriteLines<TPieceIndex>(job, progress, extent);
 }
 
 std::vector<std::string> GcodeLinesReference(const TGcodeJob &job,
-                                             const std::function<void(int)> &progress) {
-  return WriteLines<TLinearPieceSearch>(job, progress);
+                                             const std::function<void(int)> &progress,
+                                             TMoveExtent *extent) {
+  return WriteLines<TLinearPieceSearch>(job, progress, extent);
 }
 
-void SaveToGcode(TLevels &levels, const std::string &fileName) {
+std::string BedRefusal(const TMachineProfile &profile, const TMoveExtent &extent) {
+  if (!profile.HasBed() || !extent.Any)
+    return {};
+  // Half a micrometre: the written numbers themselves are rounded that finely.
+  constexpr double Slack = 0.0005;
+  std::string sides;
+  auto side = [&sides](double by, const char *where) {
+    if (by <= Slack)
+      return;
+    const double rounded = std::ceil(by * 1000 - 1e-6) / 1000;
+    sides += std::string(sides.empty() ? "" : ", ") + "by " + FormatMillimetres(rounded) +
+             " mm " + where;
+  };
+  side(-extent.MinX, "on the left");
+  side(extent.MaxX - profile.BedWidth, "on the right");
+  side(-extent.MinY, "at the bottom");
+  side(extent.MaxY - profile.BedHeight, "at the top");
+  if (sides.empty())
+    return {};
+  return "The job does not fit on the bed of " + FormatMillimetres(profile.BedWidth) + " x " +
+         FormatMillimetres(profile.BedHeight) + " mm: it leaves it " + sides +
+         ". Nothing was written.";
+}
+
+std::optional<double> AccelerationSeconds(const TLevels &levels) {
+  const TGcodeJob job = GcodeJobFromLevels(levels);
+  if (job.Profile.Acceleration <= 0)
+    return std::nullopt;
+  return GcodeSeconds(GcodeFileText(GcodeLines(job)), job.Profile, job.IdleSpeed);
+}
+
+std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileName) {
   TJobHost &host = levels.Host();
   struct TRestore {
     TJobHost &Host;
@@ -343,11 +452,19 @@ void SaveToGcode(TLevels &levels, const std::string &fileName) {
   host.Progress(false);
 
   const TGcodeJob job = GcodeJobFromLevels(levels);
-  const auto lines = GcodeLines(job, [&host](int maximum) {
-    if (maximum >= 0)
-      host.SetProgressMax(maximum);
-    host.Progress(false);
-  });
+  TMoveExtent extent;
+  const auto lines = GcodeLines(
+      job,
+      [&host](int maximum) {
+        if (maximum >= 0)
+          host.SetProgressMax(maximum);
+        host.Progress(false);
+      },
+      &extent);
+  // Refused before the file is touched: a job that would drive the head
+  // into the frame must not be there to run.
+  if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())
+    throw TBedError(refusal);
   const std::string text = GcodeFileText(lines);
 
   // Written beside the target and renamed over it only when complete, so a
@@ -364,4 +481,5 @@ void SaveToGcode(TLevels &levels, const std::string &fileName) {
 
   host.ShowCalcProgress(false);
   host.ShowCalcResult(true);
+  return CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);
 }

@@ -122,7 +122,10 @@ TEST(Cli, StoredSettingsAreDefaultsAndOptionsOverrideThem) {
   const TRun run =
       RunCli({"-o", gcode, "--template", "HeadMove=MOVE ? ?~\\~; next", Example("relief.stl")},
              dir.path());
-  ASSERT_EQ(run.Status, 0) << run.Err;
+  // No firmware reads "MOVE": the check after the save says so (status 3)
+  // and the file is kept as written.
+  ASSERT_EQ(run.Status, 3) << run.Err;
+  EXPECT_NE(run.Err.find(": the word \"MOVE\" is not G-code\n"), std::string::npos) << run.Err;
   const std::string text = ReadFile(gcode);
   EXPECT_NE(text.find("\r\n; next\r\n"), std::string::npos);
   EXPECT_NE(text.find("\r\nMOVE "), std::string::npos);
@@ -172,4 +175,98 @@ TEST(Cli, LevelOptionsReachTheSettersWithinTheirOwnLimits) {
   const TRun style = RunCli({"--level", "0:style=4", Example("relief.stl")}, dir.path());
   EXPECT_EQ(style.Status, 2);
   EXPECT_EQ(style.Err.rfind("brennix-cli: --level style takes 0 to 3\n", 0), 0u) << style.Err;
+}
+
+TEST(Cli, ProfilePresetWritesForItsFirmwareAndEstimatesWithAcceleration) {
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("grbl.gcode"), json = dir.filePath("grbl.json");
+  TRun run = RunCli({"--profile", "grbl", "-o", gcode, "--json", json, Example("hpgl-demo.plt")},
+                    dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const std::string text = ReadFile(gcode);
+  EXPECT_EQ(text.rfind("M5\r\nG90\r\nG21\r\nM4 S1000\r\n", 0), 0u) << text.substr(0, 80);
+  EXPECT_NE(text.find(" S1000\r\n"), std::string::npos);
+  EXPECT_NE(text.find("\r\nG0 X"), std::string::npos);
+  EXPECT_EQ(text.find("M106"), std::string::npos);
+  EXPECT_EQ(text.substr(text.size() - 14), "M5\r\nG0 X0 Y0\r\n");
+  QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  EXPECT_EQ(job["profile"].toString(), "grbl");
+  EXPECT_TRUE(job["accelerationEstimate"].isNull());
+  // Without an acceleration the standard output is the plain estimate only.
+  EXPECT_EQ(run.Out, job["estimate"].toString().toStdString() + "\n");
+
+  // The same file checks clean for GRBL; for the program's defaults it does not.
+  run = RunCli({"--check", gcode, "--profile", "grbl"}, dir.path());
+  EXPECT_EQ(run.Status, 0) << run.Out;
+  run = RunCli({"--check", gcode, "--profile", "default"}, dir.path());
+  EXPECT_EQ(run.Status, 3);
+  EXPECT_NE(run.Out.find(": line 4: M4 is not a command this firmware knows\n"), std::string::npos)
+      << run.Out;
+
+  // With an acceleration the trapezoid estimate follows on its own line and
+  // is longer than the plain one, which ignores travel and ramps.
+  run = RunCli({"--profile", "grbl", "--accel", "500", "--json", json, Example("hpgl-demo.plt")},
+               dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  const std::string accelerated = job["accelerationEstimateText"].toString().toStdString();
+  EXPECT_EQ(accelerated.rfind("With acceleration, travel and passes: ", 0), 0u);
+  EXPECT_EQ(run.Out, job["estimate"].toString().toStdString() + "\n" + accelerated + "\n");
+  EXPECT_GT(job["accelerationEstimate"].toDouble(), 0);
+}
+
+TEST(Cli, CheckListsEachProblemWithItsLine) {
+  QTemporaryDir dir;
+  const QString file = dir.filePath("job.gcode");
+  std::ofstream(file.toStdString(), std::ios::binary)
+      << "G90\r\nM4 S1500\r\nF600\r\nG1 X1e2 Y0\r\nG1 X500 Y0\r\n";
+  const TRun run =
+      RunCli({"--check", file, "--profile", "grbl", "--bed", "300,200"}, dir.path());
+  EXPECT_EQ(run.Status, 3);
+  const std::string name = file.toStdString();
+  EXPECT_EQ(run.Out, name + ": line 2: S1500 is outside the power range 0 to 1000\n" + name +
+                         ": line 4: X is written with an exponent: \"1e2\"\n" + name +
+                         ": line 5: the move to X500 Y0 leaves the bed (300 x 200 mm) by 200 mm "
+                         "on the right\n" +
+                         name + ": line 5: the laser is still on at the end of the file\n");
+  EXPECT_EQ(run.Err, "4 problems for the grbl profile\n");
+  // A missing file: status 1 and the reading message.
+  const TRun missing = RunCli({"--check", dir.filePath("none.gcode")}, dir.path());
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_NE(missing.Err.find("none.gcode"), std::string::npos);
+}
+
+TEST(Cli, BedRefusalWritesNothingAndBadProfileValuesAreNamed) {
+  QTemporaryDir dir;
+  const QString gcode = dir.filePath("out.gcode");
+  TRun run = RunCli({"--bed", "10,10", "-o", gcode, Example("hpgl-demo.plt")}, dir.path());
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Err.find("The job does not fit on the bed of 10 x 10 mm: it leaves it by "),
+            std::string::npos)
+      << run.Err;
+  EXPECT_FALSE(QFile::exists(gcode));
+
+  const struct {
+    QStringList Arguments;
+    const char *Message;
+  } cases[] = {
+      {{"--profile", "grbl2"}, "unknown profile 'grbl2'; the profiles are default, grbl, "
+                               "grblhal, fluidnc, marlin, smoothie, reprap, linuxcnc, custom"},
+      {{"--s-max", "0"}, "--s-max takes 0.001 to 1000000"},
+      {{"--s-max", "1e3x"}, "'1e3x' is not a valid number for --s-max"},
+      {{"--s-decimals", "1.5"}, "--s-decimals takes a whole number from 0 to 4, not '1.5'"},
+      {{"--bed", "300"}, "--bed takes two numbers separated by a comma"},
+      {{"--bed", "300,-1"}, "--bed takes a width and a height from 0 to 10000 mm"},
+      {{"--bed-height", "20000"}, "--bed-height takes 0 to 10000 mm"},
+      {{"--accel", "-5"}, "--accel takes 0 to 100000 mm/s\u00b2"},
+      {{"--check", "a.gcode", "b.plt"}, "--check takes a G-code file instead of a drawing, not both"},
+  };
+  for (const auto &c : cases) {
+    QStringList arguments = c.Arguments;
+    if (!arguments.contains("--check"))
+      arguments << "x.plt";
+    run = RunCli(arguments, dir.path());
+    EXPECT_EQ(run.Status, 2) << c.Message;
+    EXPECT_EQ(run.Err.rfind("brennix-cli: " + std::string(c.Message) + "\n", 0), 0u) << run.Err;
+  }
 }

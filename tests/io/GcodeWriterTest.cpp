@@ -111,9 +111,12 @@ TEST(GcodeWriter, PrintFromCenterAndOffsets) {
   const TGcodeJob job = GcodeJobFromLevels(levels);
   EXPECT_EQ(job.Offset, TIntPoint(500 - 2000, -1000));
   // The left edge of a 40 mm wide job is written at X = -20 plus the offset.
+  // The head starts at the machine's origin, not at the offset: it travels
+  // there dark first (it used to burn a line from the origin to X-15 Y-9).
   TGcodeJob lines = LinesJob({{{0, 0}, {0, 100}}}, 1);
   lines.Offset = job.Offset;
-  EXPECT_EQ(GcodeLines(lines)[7], "G1 X-15 Y-9");
+  EXPECT_EQ(GcodeLines(lines), Framed({"G1 F6000", "G1 X-15 Y-10", "G4 P0\r\nM106 S255\r\nG4 P0",
+                                       "G1 F600", "G1 X-15 Y-9"}));
 }
 
 TEST(GcodeWriter, OutlineOnlyWritesOutlineLevelsOncePerSweep) {
