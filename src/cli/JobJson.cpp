@@ -116,6 +116,14 @@ std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std:
   out += levels.Outline() ? "true" : "false";
   out += ",\"estimate\":";
   AppendString(out, host.Result);
+  out += ",\"report\":[";
+  const auto &report = levels.Job().File.Report;
+  for (std::size_t i = 0; i < report.size(); ++i) {
+    if (i)
+      out += ',';
+    AppendString(out, report[i]);
+  }
+  out += ']';
   out += ",\"levels\":[";
   for (int i = 0; i < levels.Count(); ++i) {
     const TLevel &level = *levels.Item(i);

@@ -339,6 +339,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
+  for (const auto &line : levels.Job().File.Report)
+    std::cerr << line << '\n';
   // The outline options window would open now; here the option decides.
   host.IdleQueue.clear();
   if (options.GerberOutline && levels.Job().File.GerberLoaded)
