@@ -84,6 +84,11 @@ public:
       *HeadMoveMemo;
   QDoubleSpinBox *OffsetXBox, *OffsetYBox, *FocusSize, *IdleSpeedBox;
   TPreviewImage *Preview;
+  // Under the preview: the first line of the reader's report and a button
+  // for all of it; hidden when the drawing was read in full.
+  QWidget *ReportBar;
+  QLabel *ReportLine;
+  QPushButton *ReportDetails;
   QGraphicsOpacityEffect *SettingsOpacity;
   QPropertyAnimation *SettingsAni;
   TLoadingWindow *LoadingWindow() const { return FLoading.get(); }
@@ -143,6 +148,10 @@ private:
   void PlaceGcodeBlock();
   void PreviewResize();
   void LoadFile(const QString &fileName, int filterIndex);
+  // Reads the drawing again (focus change, reset) and shows its report.
+  void Reload();
+  void ShowReport();
+  void ShowReportDetails();
 
   TBrennixSettings FSettings;
   std::unique_ptr<TLevels> FLevels;
