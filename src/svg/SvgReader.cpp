@@ -14,6 +14,7 @@
 #include "CssColor.h"
 #include "SvgCleanup.h"
 #include "SvgDocument.h"
+#include "SvgFont.h"
 #include "SvgPath.h"
 #include "SvgStyleSheet.h"
 #include "SvgText.h"
@@ -31,6 +32,11 @@ constexpr float Kappa = 0.5522847498f;
 // Gradients and patterns refer to others for their stops and content; a
 // longer chain than this is taken as broken.
 constexpr int MaxPaintChain = 16;
+// Characters of text drawn in one drawing; a megabyte of text is cut here.
+constexpr std::size_t MaxSvgTextCharacters = 200000;
+// Font sizes beyond this many user units are not drawn: their outlines
+// would leave any drawing's range.
+constexpr float MaxSvgFontSize = 100000;
 // Path data problems named one by one in the report; the rest are counted.
 constexpr std::size_t ShownWarnings = 10;
 
@@ -49,6 +55,13 @@ struct TSvgState {
   // The viewport in user units, for lengths given in per cent.
   float ViewWidth = 100;
   float ViewHeight = 100;
+  // Text.
+  std::string FontFamily = DefaultFontFamily;
+  float FontSize = 16;
+  int FontWeight = 400;
+  bool Italic = false;
+  std::uint8_t Anchor = 0; // start, middle, end
+  float LetterSpacing = 0;
 };
 
 // What is not inherited: it belongs to the one element that sets it.
@@ -184,7 +197,28 @@ constexpr std::string_view PresentationAttributes[] = {
     "color",       "opacity",   "fill-opacity", "stroke-opacity",   "stroke-width",
     "fill",        "stroke",    "fill-rule",    "clip-rule",        "clip-path",
     "mask",        "filter",    "display",      "stroke-dasharray", "marker-start",
-    "marker-mid",  "marker-end"};
+    "marker-mid",  "marker-end",  "font-family",  "font-size",        "font-weight",
+    "font-style",  "text-anchor", "letter-spacing"};
+
+// A font size from its parent's: a length, per cent, em or a keyword.
+float FontSize(std::string_view text, float parent) {
+  const std::string_view t = TrimText(text);
+  static const std::pair<std::string_view, float> keywords[] = {
+      {"xx-small", 9}, {"x-small", 10}, {"small", 13},    {"medium", 16},
+      {"large", 18},   {"x-large", 24}, {"xx-large", 32}};
+  for (const auto &[word, size] : keywords)
+    if (t == word)
+      return size;
+  if (t == "larger")
+    return parent * 1.2f;
+  if (t == "smaller")
+    return parent / 1.2f;
+  if (t.size() > 2 && t.substr(t.size() - 2) == "em")
+    if (const auto n = ParseNumber(t.substr(0, t.size() - 2)))
+      return static_cast<float>(*n * parent);
+  const std::string copy(t);
+  return UserLength(&copy, parent).value_or(parent);
+}
 
 class TSvgDocumentReader {
 public:
@@ -325,7 +359,27 @@ private:
       props.Filtered = !TrimText(value).empty() && TrimText(value) != "none";
     else if (name == "stroke-dasharray")
       props.Dashed = !TrimText(value).empty() && TrimText(value) != "none";
-    else if (name == "marker-start" || name == "marker-mid" || name == "marker-end" ||
+    else if (name == "font-family")
+      state.FontFamily = std::string(TrimText(value));
+    else if (name == "font-size")
+      state.FontSize = FontSize(value, state.FontSize);
+    else if (name == "font-weight") {
+      const std::string_view v = TrimText(value);
+      if (v == "bold" || v == "bolder")
+        state.FontWeight = 700;
+      else if (v == "normal" || v == "lighter")
+        state.FontWeight = 400;
+      else if (const auto n = ParseNumber(v))
+        state.FontWeight = static_cast<int>(std::clamp(*n, 1.0, 1000.0));
+    } else if (name == "font-style")
+      state.Italic = TrimText(value) == "italic" || TrimText(value) == "oblique";
+    else if (name == "text-anchor") {
+      const std::string_view v = TrimText(value);
+      state.Anchor = v == "middle" ? 1 : v == "end" ? 2 : v == "start" ? 0 : state.Anchor;
+    } else if (name == "letter-spacing") {
+      const std::string copy(TrimText(value));
+      state.LetterSpacing = copy == "normal" ? 0 : UserLength(&copy, state.FontSize).value_or(0);
+    } else if (name == "marker-start" || name == "marker-mid" || name == "marker-end" ||
              name == "marker")
       props.Markers = props.Markers || (!TrimText(value).empty() && TrimText(value) != "none");
   }
@@ -702,6 +756,8 @@ private:
           frame.Children = {child};
           break;
         }
+    } else if (name == "text" && TSvgFonts::Available()) {
+      DrawText(index, frame.State);
     } else if (name == "image" || name == "foreignObject" || name == "text") {
       Note("<" + name + "> left out");
       return;
@@ -915,6 +971,150 @@ private:
     return region;
   }
 
+  // One piece of text in one style, placed on its line.
+  struct TTextRun {
+    TSvgPath Path;
+    TSvgState State;
+    TElementProps Props;
+  };
+
+  // Text and its <tspan>s become glyph outlines, filled and stroked like
+  // paths. Each x or y starts a new line whose text-anchor shifts it as a
+  // whole; dx and dy move on from where the text before ended. Of position
+  // lists only the first number counts.
+  void DrawText(std::uint32_t index, const TSvgState &state) {
+    struct TItem {
+      std::uint32_t Node;
+      TSvgState State;
+      TElementProps Props;
+    };
+    float x = 0, y = 0;
+    std::vector<TTextRun> line;
+    std::uint8_t lineAnchor = state.Anchor;
+    float lineStart = 0;
+    bool space = true; // a blank just before: the next one is dropped
+    const auto flush = [&] {
+      const float width = x - lineStart;
+      const float shift = lineAnchor == 1 ? -width / 2 : lineAnchor == 2 ? -width : 0;
+      for (auto &run : line) {
+        if (shift != 0)
+          run.Path.ApplyMatrix(TMatrix::Translation(shift, 0));
+        if (!run.Path.IsEmpty() && run.State.Opacity > 0.1)
+          MakeLevels(run.Path, run.State, run.Props);
+      }
+      line.clear();
+    };
+    const auto place = [&](const TSvgNode &node, const TSvgState &s) {
+      const auto first = [&](const char *name, float reference) -> std::optional<float> {
+        const std::string *text = node.Find(name);
+        if (!text)
+          return std::nullopt;
+        const auto pieces = SplitSeparators(*text);
+        if (pieces.empty())
+          return std::nullopt;
+        const std::string piece(pieces.front());
+        return UserLength(&piece, reference);
+      };
+      const auto ax = first("x", s.ViewWidth), ay = first("y", s.ViewHeight);
+      if (ax || ay) {
+        flush();
+        x = ax.value_or(x);
+        y = ay.value_or(y);
+        lineStart = x;
+        lineAnchor = s.Anchor;
+      }
+      x += first("dx", s.ViewWidth).value_or(0);
+      y += first("dy", s.ViewHeight).value_or(0);
+    };
+
+    std::vector<TItem> pending;
+    place(Document().Node(index), state);
+    const auto pushChildren = [&](const TSvgNode &node, const TSvgState &s,
+                                  const TElementProps &props) {
+      for (auto it = node.Children.rbegin(); it != node.Children.rend(); ++it)
+        pending.push_back({*it, s, props});
+    };
+    pushChildren(Document().Node(index), state, {});
+    while (!pending.empty()) {
+      TItem item = std::move(pending.back());
+      pending.pop_back();
+      const TSvgNode &node = Document().Node(item.Node);
+      if (!node.IsText()) {
+        if (node.Name != "tspan" && node.Name != "a") {
+          if (node.Name == "textPath")
+            Note("<textPath> left out");
+          continue;
+        }
+        TSvgState own;
+        TElementProps props;
+        Cascade(item.Node, item.State, own, props);
+        if (props.Hidden)
+          continue;
+        place(node, own);
+        pushChildren(node, own, props);
+        continue;
+      }
+      // Blanks collapse to one, as SVG lays out text by default.
+      QString text;
+      for (const QChar c : QString::fromStdString(node.Text)) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (blank && space)
+          continue;
+        text += blank ? QChar(' ') : c;
+        space = blank;
+      }
+      if (text.isEmpty())
+        continue;
+      if (FTextCharacters + static_cast<std::size_t>(text.size()) > MaxSvgTextCharacters) {
+        Note("text beyond " + std::to_string(MaxSvgTextCharacters) + " characters left out");
+        break;
+      }
+      FTextCharacters += static_cast<std::size_t>(text.size());
+      const TSvgState &s = item.State;
+      if (!(s.FontSize > 0) || s.FontSize > MaxSvgFontSize) {
+        if (s.FontSize > MaxSvgFontSize)
+          Note("text in a font size beyond " + std::to_string(int(MaxSvgFontSize)) + " left out");
+        continue;
+      }
+      TSvgFontRequest request;
+      request.Families = s.FontFamily;
+      request.Weight = s.FontWeight;
+      request.Italic = s.Italic;
+      request.Size = s.FontSize;
+      request.LetterSpacing = s.LetterSpacing;
+      const TGlyphRun glyphs = FFonts.Outline(request, text);
+      if (!glyphs.Missing.empty())
+        Note("text in font '" + glyphs.Missing + "', which is not installed, drawn in " +
+             glyphs.Drawn);
+      TTextRun run;
+      run.State = s;
+      run.Props = item.Props;
+      AppendOutline(glyphs.Outline, x, y, run.Path);
+      x += static_cast<float>(glyphs.Advance);
+      line.push_back(std::move(run));
+    }
+    // A blank at the very end does not count towards the line's width.
+    flush();
+  }
+
+  static void AppendOutline(const QPainterPath &outline, float dx, float dy, TSvgPath &path) {
+    for (int i = 0; i < outline.elementCount(); ++i) {
+      const QPainterPath::Element &e = outline.elementAt(i);
+      const TPointF p{static_cast<float>(e.x) + dx, static_cast<float>(e.y) + dy};
+      if (e.isMoveTo()) {
+        path.MoveTo(p);
+      } else if (e.isLineTo()) {
+        path.LineTo(p);
+      } else if (e.isCurveTo() && i + 2 < outline.elementCount()) {
+        const QPainterPath::Element &c2 = outline.elementAt(i + 1);
+        const QPainterPath::Element &end = outline.elementAt(i + 2);
+        path.CurveTo(p, {static_cast<float>(c2.x) + dx, static_cast<float>(c2.y) + dy},
+                     {static_cast<float>(end.x) + dx, static_cast<float>(end.y) + dy});
+        i += 2;
+      }
+    }
+  }
+
   void CheckRange(const TSvgPath &path) const {
     for (const auto &entry : path.Entries())
       if (!(std::fabs(entry.Point.X) <= MaxSvgCoordinate &&
@@ -1085,6 +1285,8 @@ private:
   std::vector<std::uint32_t> FPaintActive;
   std::map<std::uint32_t, std::uint32_t> FPaintCache;
   std::size_t FCopies = 0;
+  TSvgFonts FFonts;
+  std::size_t FTextCharacters = 0;
   std::size_t FCurveBudget = MaxSvgPoints;
   std::size_t FPoints = 0;
   // The line of the element being read, for messages.
