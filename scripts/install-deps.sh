@@ -3,7 +3,7 @@
 set -euo pipefail
 packages=(build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   qt6-base-dev qt6-image-formats-plugins libpolyclipping-dev libdxflib-dev
-  libgtest-dev libgmock-dev libbenchmark-dev xvfb hershey-fonts-data)
+  libgtest-dev libgmock-dev libbenchmark-dev xvfb hershey-fonts-data fonts-dejavu-core)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -141,8 +141,26 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   auto *mainLayout = new QHBoxLayout(central);
   mainLayout->setContentsMargins(0, 0, 0, 0);
   mainLayout->setSpacing(0);
-  Preview = new TPreviewImage(central);
-  mainLayout->addWidget(Preview, 1);
+  // The preview with the reader's report under it: one line and a button
+  // for the whole text, so a drawing with missing parts never stops work.
+  auto *previewColumn = new QWidget(central);
+  auto *previewLayout = new QVBoxLayout(previewColumn);
+  previewLayout->setContentsMargins(0, 0, 0, 0);
+  previewLayout->setSpacing(0);
+  Preview = new TPreviewImage(previewColumn);
+  previewLayout->addWidget(Preview, 1);
+  ReportBar = new QWidget(previewColumn);
+  auto *reportLayout = new QHBoxLayout(ReportBar);
+  reportLayout->setContentsMargins(6, 2, 6, 2);
+  ReportLine = new QLabel(ReportBar);
+  ReportLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  reportLayout->addWidget(ReportLine, 1);
+  ReportDetails = new QPushButton("Details...", ReportBar);
+  reportLayout->addWidget(ReportDetails);
+  connect(ReportDetails, &QPushButton::clicked, this, [this] { ShowReportDetails(); });
+  ReportBar->setVisible(false);
+  previewLayout->addWidget(ReportBar);
+  mainLayout->addWidget(previewColumn, 1);
 
   RightPanel = new QWidget(central);
   RightPanel->setFixedWidth(353);
@@ -522,7 +540,7 @@ void TMainWindow::FocusSizeExit() {
   FFocusReload = false;
   FLevels->SetFocus(
       std::max(FSettings.MicroFocusSize->Value(), RoundToInt(FocusSize->minimum() * 1000)));
-  ReloadDrawing(*FLevels);
+  Reload();
 }
 
 void TMainWindow::ResetButtonClick() {
@@ -538,7 +556,7 @@ void TMainWindow::ResetButtonClick() {
   if ((FLevels->Focus() != focus || UnitsPerMM() != unitsPerMM) &&
       !FLevels->Job().File.FileName.empty()) {
     FFocusReload = false;
-    ReloadDrawing(*FLevels);
+    Reload();
   }
 }
 
@@ -626,7 +644,46 @@ void TMainWindow::SettingsAniFinish() {
 // Files
 
 void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
+  // Also after a failed load, whose report is empty.
+  struct TAfter {
+    TMainWindow *Window;
+    ~TAfter() { Window->ShowReport(); }
+  } after{this};
   LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+}
+
+void TMainWindow::Reload() {
+  struct TAfter {
+    TMainWindow *Window;
+    ~TAfter() { Window->ShowReport(); }
+  } after{this};
+  ReloadDrawing(*FLevels);
+}
+
+void TMainWindow::ShowReport() {
+  const auto &report = FLevels->Job().File.Report;
+  ReportBar->setVisible(!report.empty());
+  if (report.empty())
+    return;
+  QString line = QString::fromStdString(report.front());
+  if (report.size() > 1)
+    line += QString("; %1 more").arg(report.size() - 1);
+  ReportLine->setText("Not everything was drawn: " + line);
+  ReportLine->setToolTip(line);
+}
+
+void TMainWindow::ShowReportDetails() {
+  QStringList lines;
+  for (const auto &line : FLevels->Job().File.Report)
+    lines << QString::fromStdString(line);
+  auto *box = new QMessageBox(QMessageBox::Information, "Import report",
+                              "What the drawing holds that was left out or drawn approximately:",
+                              QMessageBox::Close, this);
+  box->setDetailedText(lines.join('\n'));
+  box->setInformativeText(lines.mid(0, 12).join('\n'));
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->setModal(false);
+  box->show();
 }
 
 void TMainWindow::OpenButtonClick() {

@@ -103,6 +103,11 @@ public:
   // The running time with acceleration, below CalcResult; hidden without one.
   QLabel *AccelResult = nullptr;
   TPreviewImage *Preview = nullptr;
+  // Under the preview: the first line of the reader's report and a button
+  // for all of it; hidden when the drawing was read in full.
+  QWidget *ReportBar = nullptr;
+  QLabel *ReportLine = nullptr;
+  QPushButton *ReportDetails = nullptr;
   QGraphicsOpacityEffect *SettingsOpacity = nullptr;
   QPropertyAnimation *SettingsAni = nullptr;
   TLoadingWindow *LoadingWindow() const { return FLoading.get(); }
@@ -169,6 +174,10 @@ private:
   void PlaceGcodeBlock();
   void PreviewResize();
   void LoadFile(const QString &fileName, int filterIndex);
+  // Reads the drawing again (focus change, reset) and shows its report.
+  void Reload();
+  void ShowReport();
+  void ShowReportDetails();
 
   TBrennixSettings FSettings;
   TMachineSettings FMachine;

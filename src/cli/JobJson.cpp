@@ -130,6 +130,14 @@ std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std:
   } else {
     out += "null,\"accelerationEstimateText\":null";
   }
+  out += ",\"report\":[";
+  const auto &report = levels.Job().File.Report;
+  for (std::size_t i = 0; i < report.size(); ++i) {
+    if (i)
+      out += ',';
+    AppendString(out, report[i]);
+  }
+  out += ']';
   out += ",\"levels\":[";
   for (int i = 0; i < levels.Count(); ++i) {
     const TLevel &level = *levels.Item(i);

@@ -11,7 +11,7 @@
 #include <unistd.h>
 #include <vector>
 
-#include <QCoreApplication>
+#include <QGuiApplication>
 
 #include "JobJson.h"
 #include "core/Estimate.h"
@@ -453,6 +453,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
+  for (const auto &line : levels.Job().File.Report)
+    std::cerr << line << '\n';
   // The outline options window would open now; here the option decides.
   host.IdleQueue.clear();
   if (options.GerberOutline && levels.Job().File.GerberLoaded)
@@ -497,9 +499,17 @@ int Run(int argc, char **argv, TTerminal &terminal) {
 } // namespace
 
 int main(int argc, char **argv) {
-  // QtCore only: image decoding and file saving need an application object,
-  // never a display.
-  QCoreApplication application(argc, argv);
+  // Image decoding, file saving and the glyph outlines of SVG text need an
+  // application object, never a display: the offscreen platform draws
+  // nothing and finds fonts through fontconfig.
+  // Qt's own notes on the environment (no runtime folder, say) are no part
+  // of the converter's output, which scripts read.
+  qInstallMessageHandler([](QtMsgType type, const QMessageLogContext &, const QString &text) {
+    if (type == QtCriticalMsg || type == QtFatalMsg)
+      std::cerr << text.toStdString() << '\n';
+  });
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QGuiApplication application(argc, argv);
   TTerminal terminal;
   try {
     return Run(argc, argv, terminal);

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "Geometry.h"
 
@@ -14,6 +15,8 @@ struct TLoadedFile {
   std::string FileName;
   int FilterIndex = 1;
   bool GerberLoaded = false;
+  // The reader's report on what it left out or approximated.
+  std::vector<std::string> Report;
 };
 
 enum TOutlineKind : std::uint8_t { okNone, okOffset, okMechanical };

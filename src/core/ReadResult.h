@@ -41,4 +41,7 @@ struct TReadResult {
   // below the origin into the drawing.
   bool Gerber = false;
   TIntPoint GerberShift{0, 0};
+  // What the reader left out or drew only approximately, one line per kind,
+  // counted ("3 <filter> ignored"). Shown after loading without stopping work.
+  std::vector<std::string> Report;
 };

@@ -30,6 +30,7 @@ void ReadDrawing(TLevels &levels, bool reread) {
   TJobHost &host = levels.Host();
   TLoadedFile &loaded = levels.Job().File;
   loaded.GerberLoaded = false;
+  loaded.Report.clear();
 
   host.ShowCalcResult(false);
   host.ShowCalcProgress(true);
@@ -82,6 +83,7 @@ void ReadDrawing(TLevels &levels, bool reread) {
     levels.SetRasterHook(VectorizeRaster);
   }
   loaded.GerberLoaded = result.Gerber;
+  loaded.Report = std::move(result.Report);
   levels.Job().GerberShift = result.GerberShift;
 
   const QString base = QString::fromStdString(BaseName(name));

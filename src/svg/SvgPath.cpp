@@ -148,6 +148,7 @@ private:
   bool Execute(char letter) {
     if (letter == 'Z' || letter == 'z') {
       FPath.ClosePath();
+      FQuadControlSet = false;
       CheckSize();
       if (MoreArguments())
         return Fail(Quote(FPos) + ": " + letter + " takes no numbers");
@@ -163,6 +164,8 @@ private:
           return false;
       }
       Draw(letter, a, first);
+      // T reflects the control point of a quadratic curve just before it.
+      FQuadControlSet = (letter | 0x20) == 'q' || (letter | 0x20) == 't';
       CheckSize();
       first = false;
     } while (MoreArguments());
@@ -217,9 +220,24 @@ private:
       FPath.EllipticalArc(p, a[2], a[3] == 1.0f, a[4] == 1.0f, end);
       break;
     }
+    case 'Q':
+    case 'q':
+    case 'T':
+    case 't': {
+      const TPointF start = FPath.LastPoint();
+      const bool relative = letter == 'q' || letter == 't';
+      const bool smooth = letter == 'T' || letter == 't';
+      TPointF control = relative ? Add(start, p) : p;
+      TPointF end = relative ? Add(start, TPointF{a[2], a[3]}) : TPointF{a[2], a[3]};
+      if (smooth) {
+        end = control;
+        control = FQuadControlSet ? Add(start, Sub(start, FQuadControl)) : start;
+      }
+      FQuadControl = control;
+      FPath.QuadTo(control, end);
+      break;
+    }
     default:
-      // Quadratic curves are mapped to smooth cubic ones before the data
-      // gets here; their numbers are only stepped over.
       break;
     }
   }
@@ -228,6 +246,10 @@ private:
   std::string_view FText;
   std::size_t FPos = 0;
   std::string FProblem;
+  // The control point of the last quadratic curve, while the command just
+  // read was one.
+  TPointF FQuadControl;
+  bool FQuadControlSet = false;
 };
 
 } // namespace
@@ -250,6 +272,16 @@ void TSvgPath::SmoothCurveTo(TPointF c2, TPointF e) {
     c1 = Add(last, Sub(last, before));
   }
   CurveTo(c1, c2, e);
+}
+
+void TSvgPath::QuadTo(TPointF control, TPointF end) {
+  // A quadratic curve is exactly the cubic whose control points lie two
+  // thirds of the way from each end towards its one control point.
+  const TPointF start = LastPoint();
+  const auto twoThirds = [](TPointF from, TPointF to) {
+    return TPointF{from.X + (to.X - from.X) * 2 / 3, from.Y + (to.Y - from.Y) * 2 / 3};
+  };
+  CurveTo(twoThirds(start, control), twoThirds(end, control), end);
 }
 
 void TSvgPath::SmoothCurveToRel(TPointF c2, TPointF e) {

@@ -31,6 +31,8 @@ public:
   // it (with fewer than three entries it equals the second control point).
   void SmoothCurveTo(TPointF c2, TPointF e);
   void SmoothCurveToRel(TPointF c2, TPointF e);
+  // The quadratic curve from the last point, as the cubic that traces it.
+  void QuadTo(TPointF control, TPointF end);
   // The SVG elliptical arc from the last point to end; radii in user units,
   // rotation in degrees.
   void EllipticalArc(TPointF radii, float rotation, bool largeArc, bool sweep, TPointF end);

@@ -1,20 +1,22 @@
 #include "SvgReader.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
 #include <numbers>
 #include <optional>
 #include <string>
 #include <vector>
 
-#include <QByteArray>
-#include <QXmlStreamReader>
-
 #include "CssColor.h"
 #include "SvgCleanup.h"
+#include "SvgDocument.h"
+#include "SvgFont.h"
 #include "SvgPath.h"
+#include "SvgStyleSheet.h"
 #include "SvgText.h"
 #include "core/ColorUnit.h"
 #include "core/FileBytes.h"
@@ -27,6 +29,16 @@ namespace {
 constexpr float SvgFlatness = 10.0f;
 // Control distance of a quarter ellipse drawn as one cubic curve.
 constexpr float Kappa = 0.5522847498f;
+// Gradients and patterns refer to others for their stops and content; a
+// longer chain than this is taken as broken.
+constexpr int MaxPaintChain = 16;
+// Characters of text drawn in one drawing; a megabyte of text is cut here.
+constexpr std::size_t MaxSvgTextCharacters = 200000;
+// Font sizes beyond this many user units are not drawn: their outlines
+// would leave any drawing's range.
+constexpr float MaxSvgFontSize = 100000;
+// Path data problems named one by one in the report; the rest are counted.
+constexpr std::size_t ShownWarnings = 10;
 
 struct TSvgState {
   TMatrix Matrix;
@@ -36,7 +48,30 @@ struct TSvgState {
   float StrokeWidth = 1;
   std::uint32_t Fill = 0xFF000000u;
   std::uint32_t Stroke = 0;
+  // The colour that "currentColor" stands for.
+  std::uint32_t Color = 0xFF000000u;
   bool EvenOdd = false;
+  bool ClipEvenOdd = false;
+  // The viewport in user units, for lengths given in per cent.
+  float ViewWidth = 100;
+  float ViewHeight = 100;
+  // Text.
+  std::string FontFamily = DefaultFontFamily;
+  float FontSize = 16;
+  int FontWeight = 400;
+  bool Italic = false;
+  std::uint8_t Anchor = 0; // start, middle, end
+  float LetterSpacing = 0;
+};
+
+// What is not inherited: it belongs to the one element that sets it.
+struct TElementProps {
+  std::string ClipPath;
+  std::string Mask;
+  bool Hidden = false; // display: none
+  bool Filtered = false;
+  bool Dashed = false;
+  bool Markers = false;
 };
 
 // Rounds half to even into the 32-bit range: weights of absurd opacities or
@@ -47,115 +82,143 @@ std::int32_t RoundWeight(double value) {
   return static_cast<std::int32_t>(std::nearbyint(std::clamp(value, -2147483647.0, 2147483647.0)));
 }
 
-std::string LocalName(QStringView qualified) {
-  const auto colon = qualified.lastIndexOf(u':');
-  return (colon >= 0 ? qualified.mid(colon + 1) : qualified).toString().toStdString();
+bool EqualsNoCase(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return (x >= 'A' && x <= 'Z' ? x - 'A' + 'a' : x) ==
+                  (y >= 'A' && y <= 'Z' ? y - 'A' + 'a' : y);
+         });
 }
 
-class TAttributes {
-public:
-  explicit TAttributes(const QXmlStreamAttributes &attributes) {
-    for (const auto &attribute : attributes)
-      FValues.emplace(attribute.qualifiedName().toString().toStdString(),
-                      attribute.value().toString().toStdString());
-  }
-  const std::string *Find(const std::string &name) const {
-    const auto it = FValues.find(name);
-    return it == FValues.end() ? nullptr : &it->second;
-  }
-  // Units on shape attributes are not read: "10px" counts as not a number.
-  float Number(const std::string &name, float fallback) const {
-    const auto *value = Find(name);
-    return value ? NumberOr(*value, fallback) : fallback;
-  }
+bool IsShape(const std::string &name) {
+  return name == "rect" || name == "circle" || name == "ellipse" || name == "line" ||
+         name == "polyline" || name == "polygon" || name == "path";
+}
 
-private:
-  std::map<std::string, std::string> FValues;
-};
+// Elements that only define what others refer to: never drawn where they
+// stand (a <symbol> is drawn through <use>, the rest through properties).
+bool IsDefinition(const std::string &name) {
+  return name == "defs" || name == "symbol" || name == "clipPath" || name == "mask" ||
+         name == "marker" || name == "pattern" || name == "linearGradient" ||
+         name == "radialGradient" || name == "filter" || name == "style" || name == "script" ||
+         name == "title" || name == "desc" || name == "metadata" || name == "font" ||
+         name == "font-face" || name == "cursor";
+}
 
-// Entity declarations are the one way a small document can grow without
-// bound while it is parsed. Nested expansion of one entity is limited by the
-// parser itself; what is checked here is the total: every "&" could be a
-// reference to the largest entity. Where the entity names can be matched
-// exactly (ASCII names in an ASCII-compatible encoding) only real
-// references count.
-class TEntityCheck {
-public:
-  TEntityCheck(const QXmlStreamEntityDeclarations &declarations, std::string_view bytes) {
-    for (const auto &declaration : declarations)
-      if (declaration.systemId().isEmpty() && declaration.publicId().isEmpty())
-        FValues[declaration.name().toString().toStdString()] =
-            declaration.value().toString().toStdString();
-    FBytes = bytes;
-  }
-
-  void Run() {
-    if (FValues.empty())
-      return;
-    std::size_t largest = 1;
-    bool asciiNames = true;
-    for (const auto &[name, value] : FValues) {
-      largest = std::max(largest, Expansion(name, 0));
-      asciiNames = asciiNames && std::all_of(name.begin(), name.end(), [](char c) {
-                     return static_cast<unsigned char>(c) < 128;
-                   });
-    }
-    const bool wide = FBytes.size() >= 2 && (FBytes[0] == '\0' || FBytes[1] == '\0');
-    std::size_t total = 0;
-    if (asciiNames && !wide) {
-      for (std::size_t i = FBytes.find('&'); i != std::string_view::npos;
-           i = FBytes.find('&', i + 1)) {
-        const std::size_t end = FBytes.find(';', i + 1);
-        if (end == std::string_view::npos)
-          break;
-        const auto it = FValues.find(std::string(FBytes.substr(i + 1, end - i - 1)));
-        total = Add(total, it == FValues.end() ? 1 : Expansion(it->first, 0));
+// A length of a <use>, <svg> or <symbol> in user units: plain, px, per cent
+// of reference, or an absolute unit at 96 user units per inch.
+std::optional<float> UserLength(const std::string *text, float reference) {
+  if (!text)
+    return std::nullopt;
+  std::string_view t = TrimText(*text);
+  double factor = 1;
+  if (!t.empty() && t.back() == '%') {
+    factor = reference / 100.0;
+    t.remove_suffix(1);
+  } else if (t.size() > 2) {
+    static const std::pair<std::string_view, double> units[] = {
+        {"px", 1}, {"mm", 96 / 25.4}, {"cm", 96 / 2.54}, {"in", 96}, {"pt", 96 / 72.0},
+        {"pc", 16}};
+    for (const auto &[unit, f] : units)
+      if (t.substr(t.size() - 2) == unit) {
+        factor = f;
+        t.remove_suffix(2);
+        break;
       }
-    } else {
-      const auto ampersands =
-          static_cast<std::size_t>(std::count(FBytes.begin(), FBytes.end(), '&'));
-      total = ampersands > MaxEntityExpansion / largest ? Unbounded : ampersands * largest;
+  }
+  const auto number = ParseNumber(t);
+  if (!number)
+    return std::nullopt;
+  return static_cast<float>(*number * factor);
+}
+
+// The mapping of a viewBox onto the viewport (x, y, width, height) that
+// preserveAspectRatio asks for; without a viewBox only the move to (x, y).
+TMatrix ViewBoxMatrix(const std::string *viewBox, const std::string *aspect, float x, float y,
+                      float width, float height, float &viewWidth, float &viewHeight) {
+  viewWidth = width;
+  viewHeight = height;
+  if (!viewBox)
+    return TMatrix::Translation(x, y);
+  const auto pieces = SplitNumberList(*viewBox);
+  if (pieces.size() != 4)
+    return TMatrix::Translation(x, y);
+  const float vx = NumberOr(pieces[0], 0), vy = NumberOr(pieces[1], 0);
+  const float vw = NumberOr(pieces[2], 0), vh = NumberOr(pieces[3], 0);
+  if (!(vw > 0) || !(vh > 0))
+    return TMatrix::Translation(x, y);
+  viewWidth = vw;
+  viewHeight = vh;
+  float sx = width / vw, sy = height / vh;
+  std::string align = "xMidYMid";
+  bool slice = false;
+  if (aspect)
+    for (const auto piece : SplitSeparators(*aspect)) {
+      if (piece == "slice")
+        slice = true;
+      else if (piece != "meet" && piece != "defer")
+        align = std::string(piece);
     }
-    if (total > MaxEntityExpansion)
-      throw TReadError("The document's entities expand too far");
+  float ax = 0, ay = 0;
+  if (align != "none") {
+    sx = sy = slice ? std::max(sx, sy) : std::min(sx, sy);
+    const float freeX = width - vw * sx, freeY = height - vh * sy;
+    if (align.find("xMid") != std::string::npos)
+      ax = freeX / 2;
+    else if (align.find("xMax") != std::string::npos)
+      ax = freeX;
+    if (align.find("YMid") != std::string::npos)
+      ay = freeY / 2;
+    else if (align.find("YMax") != std::string::npos)
+      ay = freeY;
   }
+  return TMatrix::Scaling(sx, sy) * TMatrix::Translation(x - vx * sx + ax, y - vy * sy + ay);
+}
 
-private:
-  static constexpr std::size_t Unbounded = std::numeric_limits<std::size_t>::max();
-
-  static std::size_t Add(std::size_t a, std::size_t b) {
-    return a > Unbounded - b ? Unbounded : a + b;
+// The style attribute read as it always was: entries split at ";", the name
+// before the first ":" untrimmed (a blank before it makes it unknown).
+std::vector<std::pair<std::string_view, std::string_view>> StyleEntries(std::string_view text) {
+  std::vector<std::pair<std::string_view, std::string_view>> entries;
+  std::size_t start = 0;
+  while (start <= text.size()) {
+    std::size_t end = text.find(';', start);
+    if (end == std::string_view::npos)
+      end = text.size();
+    const std::string_view piece = text.substr(start, end - start);
+    start = end + 1;
+    const auto colon = piece.find(':');
+    if (colon != std::string_view::npos)
+      entries.emplace_back(piece.substr(0, colon), piece.substr(colon + 1));
   }
+  return entries;
+}
 
-  // Characters the entity expands to; references to unknown names count
-  // their own text, a cycle or an absurd depth counts as unbounded.
-  std::size_t Expansion(const std::string &name, int depth) {
-    if (const auto known = FExpansion.find(name); known != FExpansion.end())
-      return known->second;
-    if (depth > 64)
-      return Unbounded;
-    FExpansion[name] = Unbounded; // a cycle finds this
-    const std::string &value = FValues[name];
-    std::size_t length = 0;
-    for (std::size_t i = 0; i < value.size();) {
-      const std::size_t end = value[i] == '&' ? value.find(';', i + 1) : std::string::npos;
-      if (end != std::string::npos) {
-        const std::string inner = value.substr(i + 1, end - i - 1);
-        length = Add(length, FValues.count(inner) ? Expansion(inner, depth + 1) : end - i + 1);
-        i = end + 1;
-      } else {
-        length = Add(length, 1);
-        ++i;
-      }
-    }
-    FExpansion[name] = length;
-    return length;
-  }
+// Presentation attributes, in the order they are applied.
+constexpr std::string_view PresentationAttributes[] = {
+    "color",       "opacity",   "fill-opacity", "stroke-opacity",   "stroke-width",
+    "fill",        "stroke",    "fill-rule",    "clip-rule",        "clip-path",
+    "mask",        "filter",    "display",      "stroke-dasharray", "marker-start",
+    "marker-mid",  "marker-end",  "font-family",  "font-size",        "font-weight",
+    "font-style",  "text-anchor", "letter-spacing"};
 
-  std::map<std::string, std::string> FValues;
-  std::map<std::string, std::size_t> FExpansion;
-  std::string_view FBytes;
-};
+// A font size from its parent's: a length, per cent, em or a keyword.
+float FontSize(std::string_view text, float parent) {
+  const std::string_view t = TrimText(text);
+  static const std::pair<std::string_view, float> keywords[] = {
+      {"xx-small", 9}, {"x-small", 10}, {"small", 13},    {"medium", 16},
+      {"large", 18},   {"x-large", 24}, {"xx-large", 32}};
+  for (const auto &[word, size] : keywords)
+    if (t == word)
+      return size;
+  if (t == "larger")
+    return parent * 1.2f;
+  if (t == "smaller")
+    return parent / 1.2f;
+  if (t.size() > 2 && t.substr(t.size() - 2) == "em")
+    if (const auto n = ParseNumber(t.substr(0, t.size() - 2)))
+      return static_cast<float>(*n * parent);
+  const std::string copy(t);
+  return UserLength(&copy, parent).value_or(parent);
+}
 
 class TSvgDocumentReader {
 public:
@@ -165,6 +228,8 @@ public:
   TReadResult Run() {
     if (FOptions.SetProgressMax)
       FOptions.SetProgressMax(4);
+    FDocument = std::make_unique<TSvgDocument>(FBytes);
+    ReadStyleSheets();
     Walk();
     Progress();
     if (!FReference)
@@ -179,133 +244,369 @@ public:
     Progress();
     MergeEqualLevels(FResult.Levels);
     PlaceAtOrigin();
-    ShowWarnings();
+    WriteReport();
     return std::move(FResult);
   }
 
 private:
+  struct TFrame {
+    std::uint32_t Node = 0;
+    TSvgState State;
+    // The element's user space, where its clip path and mask are drawn.
+    TMatrix ClipMatrix;
+    std::vector<std::uint32_t> Children;
+    std::size_t Next = 0;
+    // The first level the element made; its clip applies from there on.
+    std::size_t LevelStart = 0;
+    int UseDepth = 0;
+    std::string ClipPath;
+    std::string Mask;
+    // A nested viewport's clip in internal units.
+    std::optional<TPaths> Viewport;
+    // What a <use> tells the <symbol> or <svg> it draws.
+    bool Use = false;
+    const std::string *UseWidth = nullptr;
+    const std::string *UseHeight = nullptr;
+  };
+
+  struct TNote {
+    std::string Text;
+    std::int64_t Line = 0;
+    std::size_t Count = 0;
+  };
+
   void Progress() {
     if (FOptions.Progress)
       FOptions.Progress();
   }
 
-  // What was drawn only in part is told once, after the drawing is read, so
-  // a file with many broken paths brings up one message and not a hundred.
-  void ShowWarnings() const {
-    if ((FWarnings.empty() && FLeftOut.empty()) || !FOptions.ShowMessage)
-      return;
-    std::vector<std::string> lines;
-    for (const auto &kind : FLeftOut)
-      lines.push_back("SVG line " + std::to_string(kind.Line) + ": <" + kind.Name +
-                      "> is not supported and is left out" +
-                      (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
-    constexpr std::size_t shown = 10;
-    for (std::size_t i = 0; i < FWarnings.size() && i < shown; ++i)
-      lines.push_back(FWarnings[i]);
-    if (FWarnings.size() > shown)
-      lines.push_back("(and " + std::to_string(FWarnings.size() - shown) + " more like these)");
-    std::string text;
-    for (const auto &line : lines)
-      text += (text.empty() ? "" : "\n") + line;
-    FOptions.ShowMessage(text);
+  const TSvgDocument &Document() const { return *FDocument; }
+
+  // What the reader left out or approximated, counted by kind in the order
+  // first met, then the path data problems, so a file with many broken
+  // paths makes a dozen lines and not a hundred.
+  void WriteReport() {
+    if (const std::size_t skipped = FSheet.Skipped())
+      FResult.Report.push_back(std::to_string(skipped) +
+                               " style sheet rule" + (skipped > 1 ? "s" : "") +
+                               " with selectors or at-rules that are not supported ignored");
+    for (const auto &note : FNotes)
+      FResult.Report.push_back(std::to_string(note.Count) + " " + note.Text + " (" +
+                               (note.Count > 1 ? "first on line " : "line ") +
+                               std::to_string(note.Line) + ")");
+    for (std::size_t i = 0; i < FWarnings.size() && i < ShownWarnings; ++i)
+      FResult.Report.push_back(FWarnings[i]);
+    if (FWarnings.size() > ShownWarnings)
+      FResult.Report.push_back("(and " + std::to_string(FWarnings.size() - ShownWarnings) +
+                               " more like these)");
   }
 
-  // Elements that would show something the reader cannot draw: counted by
-  // kind, so the user learns what is missing from the drawing.
-  void NoteLeftOut(const std::string &name) {
-    if (name != "use" && name != "image" && name != "text" && name != "foreignObject")
-      return;
-    for (auto &kind : FLeftOut)
-      if (kind.Name == name) {
-        ++kind.Count;
+  void Note(const std::string &text) {
+    for (auto &note : FNotes)
+      if (note.Text == text) {
+        ++note.Count;
         return;
       }
-    FLeftOut.push_back({name, FLine, 1});
+    FNotes.push_back({text, FLine, 1});
   }
 
   void Warn(const std::string &text) {
     FWarnings.push_back("SVG line " + std::to_string(FLine) + ": " + text);
   }
 
-  // The whole document is parsed once before anything is drawn: a document
-  // that is not well-formed fails at once with the parser's message, before
-  // any costly geometry, as a whole-document parser would.
-  void CheckDocument() {
-    QXmlStreamReader xml(
-        QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
-    xml.setNamespaceProcessing(false);
-    bool root = false;
-    while (!xml.atEnd()) {
-      const auto token = xml.readNext();
-      if (token == QXmlStreamReader::DTD)
-        TEntityCheck(xml.entityDeclarations(), FBytes).Run();
-      else if (token == QXmlStreamReader::StartElement)
-        root = true;
+  void ReadStyleSheets() {
+    for (std::uint32_t i = 0; i < Document().Size(); ++i) {
+      const TSvgNode &node = Document().Node(i);
+      if (node.Name != "style")
+        continue;
+      if (const std::string *type = node.Find("type");
+          type && !type->empty() && TrimText(*type) != "text/css")
+        continue;
+      for (const auto child : node.Children)
+        if (Document().Node(child).IsText())
+          FSheet.Add(Document().Node(child).Text);
     }
-    if (xml.hasError()) {
-      if (!root && xml.error() == QXmlStreamReader::PrematureEndOfDocumentError)
-        throw TReadError("Invalid XML file format");
-      throw TReadError(xml.errorString().toStdString() + " (line " +
-                       std::to_string(xml.lineNumber()) + ", column " +
-                       std::to_string(xml.columnNumber()) + ")");
-    }
-    if (!root)
-      throw TReadError("Invalid XML file format");
   }
 
-  // The elements are read as a stream, so depth costs no stack.
-  void Walk() {
-    CheckDocument();
-    QXmlStreamReader xml(
-        QByteArray::fromRawData(FBytes.data(), static_cast<qsizetype>(FBytes.size())));
-    // Prefixed names are matched by their local part, declared or not.
-    xml.setNamespaceProcessing(false);
-    bool root = false;
-    std::vector<TSvgState> states;
-    int skippedDepth = 0; // elements of a drawing that shows nothing
-    while (!xml.atEnd()) {
-      const auto token = xml.readNext();
-      if (token == QXmlStreamReader::StartElement) {
-        if (skippedDepth > 0) {
-          ++skippedDepth;
-          continue;
-        }
-        const std::string name = LocalName(xml.qualifiedName());
-        const TAttributes attributes(xml.attributes());
-        FLine = xml.lineNumber();
-        if (!root) {
-          root = true;
-          if (name != "svg")
-            throw TReadError("The document doesn't seem to be an SVG");
-          TSvgState initial;
-          if (!Viewport(attributes, initial.Matrix)) {
-            ++skippedDepth;
-            continue;
-          }
-          states.push_back(initial);
-        }
-        if (static_cast<int>(states.size()) > MaxSvgDepth)
-          throw TReadError("The drawing's elements are nested too deeply");
-        NoteLeftOut(name);
-        states.push_back(Element(name, attributes, states.back()));
-      } else if (token == QXmlStreamReader::EndElement) {
-        if (skippedDepth > 0)
-          --skippedDepth;
-        else if (!states.empty())
-          states.pop_back();
+  // One property from any source into the state or the element's own props.
+  void Apply(std::string_view name, std::string_view value, TSvgState &state,
+             TElementProps &props) {
+    if (name == "opacity")
+      state.Opacity *= NumberOr(value, 1);
+    else if (name == "fill-opacity")
+      state.FillOpacity = NumberOr(value, state.FillOpacity);
+    else if (name == "stroke-opacity")
+      state.StrokeOpacity = NumberOr(value, state.StrokeOpacity);
+    else if (name == "stroke-width")
+      state.StrokeWidth = NumberOr(value, state.StrokeWidth);
+    else if (name == "fill")
+      Paint(value, state, state.Fill);
+    else if (name == "stroke")
+      Paint(value, state, state.Stroke);
+    else if (name == "color")
+      Paint(value, state, state.Color);
+    else if (name == "fill-rule" && value != "inherit")
+      state.EvenOdd = value == "evenodd";
+    else if (name == "clip-rule" && TrimText(value) != "inherit")
+      state.ClipEvenOdd = TrimText(value) == "evenodd";
+    else if (name == "clip-path")
+      props.ClipPath = TrimText(value) == "none" ? "" : std::string(TrimText(value));
+    else if (name == "mask")
+      props.Mask = TrimText(value) == "none" ? "" : std::string(TrimText(value));
+    else if (name == "display")
+      props.Hidden = TrimText(value) == "none";
+    else if (name == "filter")
+      props.Filtered = !TrimText(value).empty() && TrimText(value) != "none";
+    else if (name == "stroke-dasharray")
+      props.Dashed = !TrimText(value).empty() && TrimText(value) != "none";
+    else if (name == "font-family")
+      state.FontFamily = std::string(TrimText(value));
+    else if (name == "font-size")
+      state.FontSize = FontSize(value, state.FontSize);
+    else if (name == "font-weight") {
+      const std::string_view v = TrimText(value);
+      if (v == "bold" || v == "bolder")
+        state.FontWeight = 700;
+      else if (v == "normal" || v == "lighter")
+        state.FontWeight = 400;
+      else if (const auto n = ParseNumber(v))
+        state.FontWeight = static_cast<int>(std::clamp(*n, 1.0, 1000.0));
+    } else if (name == "font-style")
+      state.Italic = TrimText(value) == "italic" || TrimText(value) == "oblique";
+    else if (name == "text-anchor") {
+      const std::string_view v = TrimText(value);
+      state.Anchor = v == "middle" ? 1 : v == "end" ? 2 : v == "start" ? 0 : state.Anchor;
+    } else if (name == "letter-spacing") {
+      const std::string copy(TrimText(value));
+      state.LetterSpacing = copy == "normal" ? 0 : UserLength(&copy, state.FontSize).value_or(0);
+    } else if (name == "marker-start" || name == "marker-mid" || name == "marker-end" ||
+             name == "marker")
+      props.Markers = props.Markers || (!TrimText(value).empty() && TrimText(value) != "none");
+  }
+
+  // A fill or stroke: a colour, currentColor, or a gradient or pattern drawn
+  // in one colour; a reference that leads nowhere uses its fallback colour.
+  void Paint(std::string_view value, const TSvgState &state, std::uint32_t &colour) {
+    const std::string_view text = TrimText(value);
+    if (text.substr(0, 4) == "url(") {
+      const auto close = text.find(')');
+      const std::string_view reference =
+          close == std::string_view::npos ? text : text.substr(0, close + 1);
+      if (const auto resolved = PaintServerColour(reference)) {
+        colour = *resolved;
+        return;
       }
+      const std::string_view fallback =
+          close == std::string_view::npos ? std::string_view() : TrimText(text.substr(close + 1));
+      if (fallback.empty()) {
+        // As a colour word it is unknown, and unknown words burn white.
+        Note("fill or stroke of a missing gradient or pattern drawn white");
+        CSSColor(value, colour);
+      } else {
+        Paint(fallback, state, colour);
+      }
+      return;
     }
+    if (EqualsNoCase(text, "currentColor")) {
+      colour = state.Color;
+      return;
+    }
+    CSSColor(value, colour);
+  }
+
+  std::optional<std::uint32_t> PaintServerColour(std::string_view reference) {
+    std::uint32_t index = 0;
+    const TSvgNode *node = Document().ByReference(reference, &index);
+    if (!node)
+      return std::nullopt;
+    if (node->Name == "linearGradient" || node->Name == "radialGradient") {
+      Note("gradient drawn in the mean colour of its stops");
+      if (const auto it = FPaintCache.find(index); it != FPaintCache.end())
+        return it->second;
+      const std::uint32_t colour = GradientColour(index);
+      FPaintCache[index] = colour;
+      return colour;
+    }
+    if (node->Name == "pattern") {
+      Note("pattern drawn in the colour of its first shape");
+      if (const auto it = FPaintCache.find(index); it != FPaintCache.end())
+        return it->second;
+      if (std::find(FPaintActive.begin(), FPaintActive.end(), index) != FPaintActive.end())
+        return std::nullopt; // a pattern whose shape is painted with itself
+      FPaintActive.push_back(index);
+      const std::uint32_t colour = PatternColour(index);
+      FPaintActive.pop_back();
+      FPaintCache[index] = colour;
+      return colour;
+    }
+    return std::nullopt;
+  }
+
+  // The element whose children a gradient or pattern uses: itself, or the
+  // one its href names when it has none of its own.
+  template <typename THas> std::uint32_t ContentSource(std::uint32_t index, THas has) const {
+    for (int i = 0; i < MaxPaintChain && !has(Document().Node(index)); ++i) {
+      const TSvgNode &node = Document().Node(index);
+      const std::string *href = node.Find("href");
+      if (!href)
+        href = node.Find("xlink:href");
+      std::uint32_t next = 0;
+      if (!href || !Document().ByReference(*href, &next) || next == index)
+        break;
+      index = next;
+    }
+    return index;
+  }
+
+  // The colour a gradient averages to along its axis: the stops joined by
+  // straight ramps, each channel and the opacity integrated over 0 to 1.
+  std::uint32_t GradientColour(std::uint32_t index) {
+    const std::uint32_t source = ContentSource(index, [this](const TSvgNode &node) {
+      return std::any_of(node.Children.begin(), node.Children.end(),
+                         [this](std::uint32_t child) { return Document().Node(child).Name == "stop"; });
+    });
+    struct TStop {
+      double Offset, A, R, G, B;
+    };
+    std::vector<TStop> stops;
+    for (const auto child : Document().Node(source).Children) {
+      const TSvgNode &stop = Document().Node(child);
+      if (stop.Name != "stop")
+        continue;
+      std::string colourText = "black", opacityText = "1";
+      if (const std::string *v = stop.Find("stop-color"))
+        colourText = *v;
+      if (const std::string *v = stop.Find("stop-opacity"))
+        opacityText = *v;
+      const auto take = [&](const std::string &name, const std::string &value) {
+        if (name == "stop-color")
+          colourText = value;
+        else if (name == "stop-opacity")
+          opacityText = value;
+      };
+      if (!FSheet.Empty())
+        for (const auto &d : FSheet.Match(Document(), child))
+          take(d.Name, d.Value);
+      if (const std::string *style = stop.Find("style"))
+        for (const auto &[name, value] : StyleEntries(*style))
+          take(std::string(TrimText(name)), std::string(value));
+      std::uint32_t colour = 0xFF000000u;
+      CSSColor(colourText, colour);
+      double offset = 0;
+      if (const std::string *v = stop.Find("offset")) {
+        std::string_view t = TrimText(*v);
+        const bool percent = !t.empty() && t.back() == '%';
+        if (percent)
+          t.remove_suffix(1);
+        offset = NumberOr(t, 0) / (percent ? 100.0 : 1.0);
+      }
+      offset = std::clamp(offset, stops.empty() ? 0.0 : stops.back().Offset, 1.0);
+      const double alpha =
+          std::clamp(static_cast<double>(NumberOr(opacityText, 1)), 0.0, 1.0) * (colour >> 24);
+      stops.push_back({offset, alpha, static_cast<double>(colour >> 16 & 0xFF),
+                       static_cast<double>(colour >> 8 & 0xFF), static_cast<double>(colour & 0xFF)});
+    }
+    if (stops.empty())
+      return 0;
+    TStop sum{0, 0, 0, 0, 0};
+    const auto add = [&sum](const TStop &a, const TStop &b, double length) {
+      sum.A += (a.A + b.A) / 2 * length;
+      sum.R += (a.R + b.R) / 2 * length;
+      sum.G += (a.G + b.G) / 2 * length;
+      sum.B += (a.B + b.B) / 2 * length;
+    };
+    add(stops.front(), stops.front(), stops.front().Offset);
+    for (std::size_t i = 1; i < stops.size(); ++i)
+      add(stops[i - 1], stops[i], stops[i].Offset - stops[i - 1].Offset);
+    add(stops.back(), stops.back(), 1 - stops.back().Offset);
+    const auto channel = [](double v) {
+      return static_cast<std::uint32_t>(std::clamp(std::nearbyint(v), 0.0, 255.0));
+    };
+    return channel(sum.A) << 24 | channel(sum.R) << 16 | channel(sum.G) << 8 | channel(sum.B);
+  }
+
+  // A pattern burns in the colour of the first shape it draws.
+  std::uint32_t PatternColour(std::uint32_t index) {
+    const std::uint32_t source =
+        ContentSource(index, [](const TSvgNode &node) { return !node.Children.empty(); });
+    struct TItem {
+      std::uint32_t Node;
+      TSvgState State;
+    };
+    TSvgState initial;
+    TElementProps props;
+    Cascade(source, initial, initial, props);
+    std::vector<TItem> pending;
+    const auto &children = Document().Node(source).Children;
+    for (auto it = children.rbegin(); it != children.rend(); ++it)
+      pending.push_back({*it, initial});
+    while (!pending.empty()) {
+      const TItem item = pending.back();
+      pending.pop_back();
+      const TSvgNode &node = Document().Node(item.Node);
+      if (node.IsText() || IsDefinition(node.Name))
+        continue;
+      TSvgState state;
+      Cascade(item.Node, item.State, state, props);
+      if (IsShape(node.Name)) {
+        if (state.Fill >> 24)
+          return state.Fill;
+        if (state.Stroke >> 24)
+          return state.Stroke;
+        continue;
+      }
+      for (auto it = node.Children.rbegin(); it != node.Children.rend(); ++it)
+        pending.push_back({*it, state});
+    }
+    return 0;
+  }
+
+  // The element's state from its parent's: the transform, then the style
+  // sheet, the style attribute and the presentation attributes. Between the
+  // last two the attributes win; the sheet loses to the style attribute and
+  // beats the attributes, and its !important entries beat both.
+  void Cascade(std::uint32_t index, const TSvgState &parent, TSvgState &state,
+               TElementProps &props) {
+    const TSvgNode &node = Document().Node(index);
+    state = parent;
+    props = {};
+    if (const std::string *transform = node.Find("transform"))
+      state.Matrix = ParseSvgTransform(*transform) * state.Matrix;
+    std::vector<TCssDeclaration> sheet;
+    if (!FSheet.Empty())
+      sheet = FSheet.Match(Document(), index);
+    std::vector<std::pair<std::string_view, std::string_view>> style;
+    if (const std::string *text = node.Find("style"))
+      style = StyleEntries(*text);
+    const auto inStyle = [&style](std::string_view name) {
+      return std::any_of(style.begin(), style.end(),
+                         [name](const auto &entry) { return entry.first == name; });
+    };
+    const auto sheetWins = [&](std::string_view name, bool overStyle) {
+      return std::any_of(sheet.begin(), sheet.end(), [&](const TCssDeclaration &d) {
+        return d.Name == name && (d.Important || (!overStyle && !inStyle(name)));
+      });
+    };
+    for (const auto &d : sheet)
+      if (d.Important || !inStyle(d.Name))
+        Apply(d.Name, d.Value, state, props);
+    for (const auto &[name, value] : style)
+      if (!sheetWins(name, true))
+        Apply(name, value, state, props);
+    for (const std::string_view name : PresentationAttributes)
+      if (const std::string *value = node.Find(name); value && !sheetWins(name, false))
+        Apply(name, *value, state, props);
   }
 
   // The root matrix maps the viewBox onto the drawing size in internal units,
   // Y up. Returns false for a drawing of zero width or height, which shows
   // nothing (the mapping would divide by zero).
-  bool Viewport(const TAttributes &attributes, TMatrix &matrix) const {
-    const std::string *width = attributes.Find("width");
-    const std::string *height = attributes.Find("height");
+  bool Viewport(const TSvgNode &root, TSvgState &state) const {
+    const std::string *width = root.Find("width");
+    const std::string *height = root.Find("height");
     double minX = 0, minY = 0, w = 0, h = 0;
     std::int64_t wi = 0, hi = 0;
-    if (const std::string *viewBox = attributes.Find("viewBox")) {
+    if (const std::string *viewBox = root.Find("viewBox")) {
       const auto pieces = SplitNumberList(*viewBox);
       if (pieces.size() != 4)
         throw TReadError("Invalid viewport definition");
@@ -337,49 +638,508 @@ private:
       return false;
     const auto fminX = static_cast<float>(minX), fminY = static_cast<float>(minY);
     const auto fw = static_cast<float>(w), fh = static_cast<float>(h);
-    matrix = TMatrix::Translation(-fminX, -(fminY + fh)) *
-             TMatrix::Scaling(static_cast<float>(wi) / fw, -static_cast<float>(hi) / fh);
+    state.Matrix = TMatrix::Translation(-fminX, -(fminY + fh)) *
+                   TMatrix::Scaling(static_cast<float>(wi) / fw, -static_cast<float>(hi) / fh);
+    state.ViewWidth = std::fabs(fw);
+    state.ViewHeight = std::fabs(fh);
     return true;
   }
 
-  static void Style(const std::string &text, TSvgState &state) {
-    std::size_t start = 0;
-    while (start <= text.size()) {
-      std::size_t end = text.find(';', start);
-      if (end == std::string::npos)
-        end = text.size();
-      const std::string_view piece = std::string_view(text).substr(start, end - start);
-      start = end + 1;
-      const auto colon = piece.find(':');
-      if (colon == std::string_view::npos)
-        continue;
-      const std::string_view name = piece.substr(0, colon);
-      const std::string_view value = piece.substr(colon + 1);
-      if (name == "opacity")
-        state.Opacity *= NumberOr(value, 1);
-      else if (name == "fill-opacity")
-        state.FillOpacity = NumberOr(value, state.FillOpacity);
-      else if (name == "stroke-opacity")
-        state.StrokeOpacity = NumberOr(value, state.StrokeOpacity);
-      else if (name == "stroke-width")
-        state.StrokeWidth = NumberOr(value, state.StrokeWidth);
-      else if (name == "fill")
-        CSSColor(value, state.Fill);
-      else if (name == "stroke")
-        CSSColor(value, state.Stroke);
-      else if (name == "fill-rule" && value != "inherit")
-        state.EvenOdd = value == "evenodd";
+  // The elements are walked with a stack of their own, so neither nesting
+  // nor <use> chains cost the program's stack.
+  void Walk() {
+    TSvgState initial;
+    if (!Viewport(Document().Node(0), initial))
+      return;
+    FActive.assign(Document().Size(), 0);
+    Enter(0, initial, {}, 0);
+    while (!FStack.empty()) {
+      TFrame &top = FStack.back();
+      if (top.Next < top.Children.size()) {
+        const std::uint32_t child = top.Children[top.Next++];
+        const TSvgState state = top.State;
+        const TUseContext use{top.Use, top.UseWidth, top.UseHeight};
+        Enter(child, state, use, top.Use ? top.UseDepth + 1 : top.UseDepth);
+      } else {
+        TFrame frame = std::move(top);
+        FStack.pop_back();
+        Leave(frame);
+      }
     }
   }
 
-  void Shape(const std::string &name, const TAttributes &attributes, TSvgPath &path) {
-    const auto number = [&](const char *attribute) { return attributes.Number(attribute, 0); };
+  // What a <use> tells the element it draws.
+  struct TUseContext {
+    bool Use = false;
+    const std::string *Width = nullptr;
+    const std::string *Height = nullptr;
+  };
+
+  void Enter(std::uint32_t index, const TSvgState &parent, const TUseContext &from, int useDepth) {
+    const TSvgNode &node = Document().Node(index);
+    if (node.IsText())
+      return;
+    FLine = node.Line;
+    if (useDepth > 0 && ++FCopies > MaxSvgUseCopies)
+      throw TReadError("The drawing's <use> elements make more than " +
+                       std::to_string(MaxSvgUseCopies) + " copies");
+    const bool viaUse = from.Use;
+    if (IsDefinition(node.Name) && !(viaUse && node.Name == "symbol"))
+      return;
+    TFrame frame;
+    frame.Node = index;
+    frame.UseDepth = useDepth;
+    frame.LevelStart = FResult.Levels.size();
+    TElementProps props;
+    Cascade(index, parent, frame.State, props);
+    if (props.Hidden)
+      return;
+    frame.ClipMatrix = frame.State.Matrix;
+    frame.ClipPath = props.ClipPath;
+    frame.Mask = props.Mask;
+    if (props.Filtered)
+      Note("filter ignored");
+    const std::string &name = node.Name;
+    if (name == "use") {
+      const std::string *href = node.Find("href");
+      if (!href)
+        href = node.Find("xlink:href");
+      std::uint32_t target = 0;
+      if (!href || !Document().ByReference(*href, &target)) {
+        Note("<use> of a missing element left out");
+        return;
+      }
+      if (FActive[target] > 0) {
+        Note("<use> that contains itself left out");
+        return;
+      }
+      if (useDepth + 1 > MaxSvgUseDepth)
+        throw TReadError("The drawing's <use> elements are nested too deeply");
+      const float x = UserLength(node.Find("x"), parent.ViewWidth).value_or(0);
+      const float y = UserLength(node.Find("y"), parent.ViewHeight).value_or(0);
+      frame.State.Matrix = TMatrix::Translation(x, y) * frame.State.Matrix;
+      frame.Children = {target};
+      frame.Use = true;
+      frame.UseWidth = node.Find("width");
+      frame.UseHeight = node.Find("height");
+    } else if ((name == "svg" && index != 0) || name == "symbol") {
+      const bool symbol = name == "symbol";
+      const float x = symbol ? 0 : UserLength(node.Find("x"), parent.ViewWidth).value_or(0);
+      const float y = symbol ? 0 : UserLength(node.Find("y"), parent.ViewHeight).value_or(0);
+      const std::string *widthText = viaUse && from.Width ? from.Width : node.Find("width");
+      const std::string *heightText =
+          viaUse && from.Height ? from.Height : node.Find("height");
+      const float width = UserLength(widthText, parent.ViewWidth).value_or(parent.ViewWidth);
+      const float height = UserLength(heightText, parent.ViewHeight).value_or(parent.ViewHeight);
+      if (!(width > 0) || !(height > 0))
+        return; // a viewport of no size shows nothing
+      const TMatrix outer = frame.State.Matrix;
+      frame.State.Matrix =
+          ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), x, y, width,
+                        height, frame.State.ViewWidth, frame.State.ViewHeight) *
+          outer;
+      const std::string *overflow = node.Find("overflow");
+      if (!overflow || (TrimText(*overflow) != "visible" && TrimText(*overflow) != "auto")) {
+        TSvgPath rect;
+        rect.MoveTo({x, y});
+        rect.LineTo({x + width, y});
+        rect.LineTo({x + width, y + height});
+        rect.LineTo({x, y + height});
+        rect.ClosePath();
+        rect.ApplyMatrix(outer);
+        frame.Viewport = PolygonToPaths(rect.FlattenToPolygon(SvgFlatness, FCurveBudget));
+      }
+      frame.Children = node.Children;
+    } else if (name == "switch") {
+      for (const auto child : node.Children)
+        if (Applies(Document().Node(child))) {
+          frame.Children = {child};
+          break;
+        }
+    } else if (name == "text" && TSvgFonts::Available()) {
+      DrawText(index, frame.State);
+    } else if (name == "image" || name == "foreignObject" || name == "text") {
+      Note("<" + name + "> left out");
+      return;
+    } else if (IsShape(name)) {
+      TSvgPath path;
+      Shape(name, node, path);
+      if (!path.IsEmpty() && frame.State.Opacity > 0.1)
+        MakeLevels(path, frame.State, props);
+    } else {
+      frame.Children = node.Children;
+    }
+    ++FActive[index];
+    FStack.push_back(std::move(frame));
+  }
+
+  // A child of <switch> that this reader can stand for: no extensions
+  // asked for, and English among the languages if any are named.
+  static bool Applies(const TSvgNode &node) {
+    if (node.IsText())
+      return false;
+    if (const std::string *extensions = node.Find("requiredExtensions");
+        extensions && !TrimText(*extensions).empty())
+      return false;
+    if (const std::string *languages = node.Find("systemLanguage")) {
+      for (const auto language : SplitSeparators(*languages))
+        if (language.substr(0, 2) == "en")
+          return true;
+      return false;
+    }
+    return true;
+  }
+
+  void Leave(TFrame &frame) {
+    --FActive[frame.Node];
+    FLine = Document().Node(frame.Node).Line;
+    if (frame.Viewport)
+      ClipLevels(frame.LevelStart, *frame.Viewport);
+    if (!frame.ClipPath.empty())
+      if (const auto region = ClipRegion(frame.ClipPath, frame, false))
+        ClipLevels(frame.LevelStart, *region);
+    if (!frame.Mask.empty())
+      if (const auto region = ClipRegion(frame.Mask, frame, true))
+        ClipLevels(frame.LevelStart, *region);
+  }
+
+  // The levels an element made keep only what lies inside region; a level
+  // left with nothing goes.
+  void ClipLevels(std::size_t start, const TPaths &region) {
+    auto &levels = FResult.Levels;
+    std::size_t kept = start;
+    for (std::size_t i = start; i < levels.size(); ++i) {
+      TPaths &paths = levels[i]->Input()->front();
+      paths = levels[i]->Kind() == lkArea
+                  ? BooleanPaths(paths, region, ClipperLib::ctIntersection)
+                  : ClipOpenPaths(paths, region, ClipperLib::ctIntersection);
+      if (!paths.empty())
+        levels[kept++] = std::move(levels[i]);
+    }
+    levels.resize(kept);
+  }
+
+  // The bounding box, in the element's user space, of what it drew.
+  std::optional<std::array<double, 4>> UserBounds(const TFrame &frame) const {
+    const auto &m = frame.ClipMatrix.M;
+    const double det = double(m[0][0]) * m[1][1] - double(m[0][1]) * m[1][0];
+    if (!(std::fabs(det) > 0))
+      return std::nullopt;
+    bool any = false;
+    std::array<double, 4> box{0, 0, 0, 0};
+    for (std::size_t i = frame.LevelStart; i < FResult.Levels.size(); ++i)
+      for (const auto &path : FResult.Levels[i]->Input()->front())
+        for (const auto &p : path) {
+          const double dx = double(p.X) - m[2][0], dy = double(p.Y) - m[2][1];
+          const double x = (dx * m[1][1] - dy * m[1][0]) / det;
+          const double y = (dy * m[0][0] - dx * m[0][1]) / det;
+          if (!any)
+            box = {x, y, x, y};
+          any = true;
+          box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x),
+                 std::max(box[3], y)};
+        }
+    if (!any)
+      return std::nullopt;
+    return box;
+  }
+
+  // The region a clip path or mask lets through, in internal units; none
+  // when the reference leads nowhere or back to itself (then nothing is
+  // clipped and the report says so).
+  std::optional<TPaths> ClipRegion(const std::string &reference, const TFrame &frame, bool mask) {
+    std::uint32_t index = 0;
+    const TSvgNode *node = Document().ByReference(reference, &index);
+    const char *kind = mask ? "mask" : "clipPath";
+    if (!node || node->Name != kind) {
+      Note(std::string(mask ? "mask" : "clip-path") + " of a missing element ignored");
+      return std::nullopt;
+    }
+    if (std::find(FClipActive.begin(), FClipActive.end(), index) != FClipActive.end()) {
+      Note(std::string("<") + kind + "> that refers to itself ignored");
+      return std::nullopt;
+    }
+    if (mask)
+      Note("<mask> drawn as a clip of its shapes");
+    const std::string *units = node->Find(mask ? "maskContentUnits" : "clipPathUnits");
+    TMatrix matrix = frame.ClipMatrix;
+    if (units && TrimText(*units) == "objectBoundingBox") {
+      const auto box = UserBounds(frame);
+      if (!box)
+        return TPaths();
+      matrix = TMatrix::Scaling(static_cast<float>((*box)[2] - (*box)[0]),
+                                static_cast<float>((*box)[3] - (*box)[1])) *
+               TMatrix::Translation(static_cast<float>((*box)[0]), static_cast<float>((*box)[1])) *
+               matrix;
+    }
+    FClipActive.push_back(index);
+    TSvgState state;
+    state.Matrix = matrix;
+    state.ViewWidth = frame.State.ViewWidth;
+    state.ViewHeight = frame.State.ViewHeight;
+    TElementProps props;
+    TSvgState own;
+    Cascade(index, state, own, props);
+    TPaths region = ClipContent(index, own, mask);
+    if (!props.ClipPath.empty())
+      if (const auto inner = ClipRegion(props.ClipPath, frame, false))
+        region = BooleanPaths(region, *inner, ClipperLib::ctIntersection);
+    FClipActive.pop_back();
+    return region;
+  }
+
+  // The shapes of a clip path united; in a mask, light shapes add to the
+  // region and dark ones take away from it, in drawing order.
+  TPaths ClipContent(std::uint32_t index, const TSvgState &state, bool mask) {
+    struct TItem {
+      std::uint32_t Node;
+      TSvgState State;
+      int UseDepth;
+    };
+    std::vector<TItem> pending;
+    const auto push = [&](const TSvgNode &node, const TSvgState &s, int depth) {
+      for (auto it = node.Children.rbegin(); it != node.Children.rend(); ++it)
+        pending.push_back({*it, s, depth});
+    };
+    push(Document().Node(index), state, 0);
+    TPaths region;
+    while (!pending.empty()) {
+      const TItem item = pending.back();
+      pending.pop_back();
+      const TSvgNode &node = Document().Node(item.Node);
+      if (node.IsText() || IsDefinition(node.Name))
+        continue;
+      if (item.UseDepth > 0 && ++FCopies > MaxSvgUseCopies)
+        throw TReadError("The drawing's <use> elements make more than " +
+                         std::to_string(MaxSvgUseCopies) + " copies");
+      TSvgState own;
+      TElementProps props;
+      Cascade(item.Node, item.State, own, props);
+      if (props.Hidden)
+        continue;
+      if (node.Name == "use") {
+        const std::string *href = node.Find("href");
+        if (!href)
+          href = node.Find("xlink:href");
+        std::uint32_t target = 0;
+        if (!href || !Document().ByReference(*href, &target))
+          continue;
+        if (item.UseDepth + 1 > MaxSvgUseDepth)
+          throw TReadError("The drawing's <use> elements are nested too deeply");
+        own.Matrix = TMatrix::Translation(UserLength(node.Find("x"), own.ViewWidth).value_or(0),
+                                          UserLength(node.Find("y"), own.ViewHeight).value_or(0)) *
+                     own.Matrix;
+        pending.push_back({target, own, item.UseDepth + 1});
+        continue;
+      }
+      if ((node.Name == "g" || node.Name == "a" || node.Name == "switch") &&
+          (mask || item.UseDepth > 0)) {
+        push(node, own, item.UseDepth);
+        continue;
+      }
+      if (node.Name == "text") {
+        Note("<text> in a clip path or mask left out");
+        continue;
+      }
+      if (!IsShape(node.Name))
+        continue;
+      TSvgPath path;
+      Shape(node.Name, node, path);
+      if (path.IsEmpty())
+        continue;
+      path.ApplyMatrix(own.Matrix);
+      CheckRange(path);
+      const TPolygonF polygon = path.FlattenToPolygon(SvgFlatness, FCurveBudget);
+      CountPoints(polygon.size());
+      TPaths shape;
+      const bool evenOdd = mask ? own.EvenOdd : own.ClipEvenOdd;
+      ClipperLib::SimplifyPolygons(PolygonToPaths(polygon), shape,
+                                   evenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
+      bool adds = true;
+      if (mask) {
+        const std::uint32_t fill = own.Fill;
+        const double light = (0.2126 * (fill >> 16 & 0xFF) + 0.7152 * (fill >> 8 & 0xFF) +
+                              0.0722 * (fill & 0xFF)) /
+                             255 * (fill >> 24) / 255 * own.Opacity * own.FillOpacity;
+        if ((fill >> 24) == 0)
+          continue;
+        adds = light >= 0.5;
+      }
+      region = adds ? BooleanPaths(region, shape, ClipperLib::ctUnion)
+                    : BooleanPaths(region, shape, ClipperLib::ctDifference);
+    }
+    return region;
+  }
+
+  // One piece of text in one style, placed on its line.
+  struct TTextRun {
+    TSvgPath Path;
+    TSvgState State;
+    TElementProps Props;
+  };
+
+  // Text and its <tspan>s become glyph outlines, filled and stroked like
+  // paths. Each x or y starts a new line whose text-anchor shifts it as a
+  // whole; dx and dy move on from where the text before ended. Of position
+  // lists only the first number counts.
+  void DrawText(std::uint32_t index, const TSvgState &state) {
+    struct TItem {
+      std::uint32_t Node;
+      TSvgState State;
+      TElementProps Props;
+    };
+    float x = 0, y = 0;
+    std::vector<TTextRun> line;
+    std::uint8_t lineAnchor = state.Anchor;
+    float lineStart = 0;
+    bool space = true; // a blank just before: the next one is dropped
+    const auto flush = [&] {
+      const float width = x - lineStart;
+      const float shift = lineAnchor == 1 ? -width / 2 : lineAnchor == 2 ? -width : 0;
+      for (auto &run : line) {
+        if (shift != 0)
+          run.Path.ApplyMatrix(TMatrix::Translation(shift, 0));
+        if (!run.Path.IsEmpty() && run.State.Opacity > 0.1)
+          MakeLevels(run.Path, run.State, run.Props);
+      }
+      line.clear();
+    };
+    const auto place = [&](const TSvgNode &node, const TSvgState &s) {
+      const auto first = [&](const char *name, float reference) -> std::optional<float> {
+        const std::string *text = node.Find(name);
+        if (!text)
+          return std::nullopt;
+        const auto pieces = SplitSeparators(*text);
+        if (pieces.empty())
+          return std::nullopt;
+        const std::string piece(pieces.front());
+        return UserLength(&piece, reference);
+      };
+      const auto ax = first("x", s.ViewWidth), ay = first("y", s.ViewHeight);
+      if (ax || ay) {
+        flush();
+        x = ax.value_or(x);
+        y = ay.value_or(y);
+        lineStart = x;
+        lineAnchor = s.Anchor;
+      }
+      x += first("dx", s.ViewWidth).value_or(0);
+      y += first("dy", s.ViewHeight).value_or(0);
+    };
+
+    std::vector<TItem> pending;
+    place(Document().Node(index), state);
+    const auto pushChildren = [&](const TSvgNode &node, const TSvgState &s,
+                                  const TElementProps &props) {
+      for (auto it = node.Children.rbegin(); it != node.Children.rend(); ++it)
+        pending.push_back({*it, s, props});
+    };
+    pushChildren(Document().Node(index), state, {});
+    while (!pending.empty()) {
+      TItem item = std::move(pending.back());
+      pending.pop_back();
+      const TSvgNode &node = Document().Node(item.Node);
+      if (!node.IsText()) {
+        if (node.Name != "tspan" && node.Name != "a") {
+          if (node.Name == "textPath")
+            Note("<textPath> left out");
+          continue;
+        }
+        TSvgState own;
+        TElementProps props;
+        Cascade(item.Node, item.State, own, props);
+        if (props.Hidden)
+          continue;
+        place(node, own);
+        pushChildren(node, own, props);
+        continue;
+      }
+      // Blanks collapse to one, as SVG lays out text by default.
+      QString text;
+      for (const QChar c : QString::fromStdString(node.Text)) {
+        const bool blank = c == ' ' || c == '\t' || c == '\n' || c == '\r';
+        if (blank && space)
+          continue;
+        text += blank ? QChar(' ') : c;
+        space = blank;
+      }
+      if (text.isEmpty())
+        continue;
+      if (FTextCharacters + static_cast<std::size_t>(text.size()) > MaxSvgTextCharacters) {
+        Note("text beyond " + std::to_string(MaxSvgTextCharacters) + " characters left out");
+        break;
+      }
+      FTextCharacters += static_cast<std::size_t>(text.size());
+      const TSvgState &s = item.State;
+      if (!(s.FontSize > 0) || s.FontSize > MaxSvgFontSize) {
+        if (s.FontSize > MaxSvgFontSize)
+          Note("text in a font size beyond " + std::to_string(int(MaxSvgFontSize)) + " left out");
+        continue;
+      }
+      TSvgFontRequest request;
+      request.Families = s.FontFamily;
+      request.Weight = s.FontWeight;
+      request.Italic = s.Italic;
+      request.Size = s.FontSize;
+      request.LetterSpacing = s.LetterSpacing;
+      const TGlyphRun glyphs = FFonts.Outline(request, text);
+      if (!glyphs.Missing.empty())
+        Note("text in font '" + glyphs.Missing + "', which is not installed, drawn in " +
+             glyphs.Drawn);
+      TTextRun run;
+      run.State = s;
+      run.Props = item.Props;
+      AppendOutline(glyphs.Outline, x, y, run.Path);
+      x += static_cast<float>(glyphs.Advance);
+      line.push_back(std::move(run));
+    }
+    // A blank at the very end does not count towards the line's width.
+    flush();
+  }
+
+  static void AppendOutline(const QPainterPath &outline, float dx, float dy, TSvgPath &path) {
+    for (int i = 0; i < outline.elementCount(); ++i) {
+      const QPainterPath::Element &e = outline.elementAt(i);
+      const TPointF p{static_cast<float>(e.x) + dx, static_cast<float>(e.y) + dy};
+      if (e.isMoveTo()) {
+        path.MoveTo(p);
+      } else if (e.isLineTo()) {
+        path.LineTo(p);
+      } else if (e.isCurveTo() && i + 2 < outline.elementCount()) {
+        const QPainterPath::Element &c2 = outline.elementAt(i + 1);
+        const QPainterPath::Element &end = outline.elementAt(i + 2);
+        path.CurveTo(p, {static_cast<float>(c2.x) + dx, static_cast<float>(c2.y) + dy},
+                     {static_cast<float>(end.x) + dx, static_cast<float>(end.y) + dy});
+        i += 2;
+      }
+    }
+  }
+
+  void CheckRange(const TSvgPath &path) const {
+    for (const auto &entry : path.Entries())
+      if (!(std::fabs(entry.Point.X) <= MaxSvgCoordinate &&
+            std::fabs(entry.Point.Y) <= MaxSvgCoordinate))
+        throw TReadError("The drawing's coordinates are out of range");
+  }
+
+  void CountPoints(std::size_t points) {
+    FPoints += points;
+    if (FPoints > MaxSvgPoints)
+      throw TReadError("The drawing has too many points");
+  }
+
+  void Shape(const std::string &name, const TSvgNode &node, TSvgPath &path) {
+    // Units on shape attributes are not read: "10px" counts as not a number.
+    const auto number = [&](const char *attribute, float fallback = 0) {
+      const std::string *value = node.Find(attribute);
+      return value ? NumberOr(*value, fallback) : fallback;
+    };
     if (name == "rect") {
       const float x = number("x"), y = number("y"), w = number("width"), h = number("height");
       float rx = 0, ry = 0;
-      if (attributes.Find("rx")) {
+      if (node.Find("rx")) {
         rx = number("rx");
-        ry = attributes.Number("ry", rx);
+        ry = number("ry", rx);
       } else {
         ry = rx = number("ry");
       }
@@ -402,7 +1162,7 @@ private:
       path.MoveTo({number("x1"), number("y1")});
       path.LineTo({number("x2"), number("y2")});
     } else if (name == "polyline" || name == "polygon") {
-      const std::string *points = attributes.Find("points");
+      const std::string *points = node.Find("points");
       if (!points)
         throw TReadError("List of points missing");
       const auto pieces = SplitNumberList(*points);
@@ -416,45 +1176,15 @@ private:
       if (name == "polygon")
         path.ClosePath();
     } else if (name == "path") {
-      if (const std::string *d = attributes.Find("d")) {
-        // Quadratic curves are read as smooth cubic ones with the same
-        // numbers, smooth quadratic ones as straight lines.
-        std::string data = *d;
-        for (char &c : data)
-          c = c == 'q' ? 's' : c == 'Q' ? 'S' : c == 't' ? 'l' : c == 'T' ? 'L' : c;
-        const std::string problem = path.SetData(data);
+      if (const std::string *d = node.Find("d")) {
+        const std::string problem = path.SetData(*d);
         if (!problem.empty())
           Warn("the path data breaks off: " + problem + "; the path is drawn up to there");
       }
     }
   }
 
-  TSvgState Element(const std::string &name, const TAttributes &attributes,
-                    const TSvgState &parent) {
-    TSvgState state = parent;
-    if (const std::string *transform = attributes.Find("transform"))
-      state.Matrix = ParseSvgTransform(*transform) * state.Matrix;
-    if (const std::string *style = attributes.Find("style"))
-      Style(*style, state);
-    state.Opacity = attributes.Number("opacity", 1) * state.Opacity;
-    state.FillOpacity = attributes.Number("fill-opacity", state.FillOpacity);
-    state.StrokeOpacity = attributes.Number("stroke-opacity", state.StrokeOpacity);
-    state.StrokeWidth = attributes.Number("stroke-width", state.StrokeWidth);
-    if (const std::string *fill = attributes.Find("fill"))
-      CSSColor(*fill, state.Fill);
-    if (const std::string *stroke = attributes.Find("stroke"))
-      CSSColor(*stroke, state.Stroke);
-    if (const std::string *rule = attributes.Find("fill-rule"); rule && *rule != "inherit")
-      state.EvenOdd = *rule == "evenodd";
-
-    TSvgPath path;
-    Shape(name, attributes, path);
-    if (!path.IsEmpty() && state.Opacity > 0.1)
-      MakeLevels(path, state);
-    return state;
-  }
-
-  void MakeLevels(TSvgPath &path, const TSvgState &state) {
+  void MakeLevels(TSvgPath &path, const TSvgState &state, const TElementProps &props) {
     const double opacity = state.Opacity;
     const double strokeAlpha = state.Stroke >> 24;
     const double fillAlpha = state.Fill >> 24;
@@ -464,16 +1194,15 @@ private:
     const bool fill = fillWeight >= 64;
     if (!stroke && !fill)
       return;
+    if (stroke && props.Dashed)
+      Note("dashed stroke drawn solid");
+    if (props.Markers)
+      Note("shape with markers drawn without them");
 
     path.ApplyMatrix(state.Matrix);
-    for (const auto &entry : path.Entries())
-      if (!(std::fabs(entry.Point.X) <= MaxSvgCoordinate &&
-            std::fabs(entry.Point.Y) <= MaxSvgCoordinate))
-        throw TReadError("The drawing's coordinates are out of range");
+    CheckRange(path);
     const TPolygonF polygon = path.FlattenToPolygon(SvgFlatness, FCurveBudget);
-    FPoints += polygon.size();
-    if (FPoints > MaxSvgPoints)
-      throw TReadError("The drawing has too many points");
+    CountPoints(polygon.size());
     const TPaths paths = PolygonToPaths(polygon);
 
     if (stroke) {
@@ -544,18 +1273,26 @@ private:
   // The slow clean-up that tests and benchmarks compare with.
   bool FReference;
   double FUnits;
+  std::unique_ptr<TSvgDocument> FDocument;
+  TSvgStyleSheet FSheet;
   TReadResult FResult;
+  std::vector<TFrame> FStack;
+  // Per element: how many frames on the stack draw it; a <use> of an
+  // element that is being drawn would never end.
+  std::vector<std::uint32_t> FActive;
+  // Clip paths and masks being worked out, and patterns being coloured.
+  std::vector<std::uint32_t> FClipActive;
+  std::vector<std::uint32_t> FPaintActive;
+  std::map<std::uint32_t, std::uint32_t> FPaintCache;
+  std::size_t FCopies = 0;
+  TSvgFonts FFonts;
+  std::size_t FTextCharacters = 0;
   std::size_t FCurveBudget = MaxSvgPoints;
   std::size_t FPoints = 0;
   // The line of the element being read, for messages.
   std::int64_t FLine = 0;
   std::vector<std::string> FWarnings;
-  struct TLeftOut {
-    std::string Name;
-    std::int64_t Line = 0;
-    std::size_t Count = 0;
-  };
-  std::vector<TLeftOut> FLeftOut;
+  std::vector<TNote> FNotes;
 };
 
 } // namespace

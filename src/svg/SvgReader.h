@@ -1,6 +1,7 @@
 #pragma once
 // SVG drawings: every shape and path becomes a lines level for its stroke
 // and an area level for its fill, named after the nearest palette colour.
+// What the reader leaves out or approximates goes to the result's Report.
 
 #include <cstdint>
 #include <string>
@@ -24,6 +25,13 @@ constexpr std::size_t MaxSvgPoints = std::size_t(1) << 23;
 // Coordinates in internal units, so the drawing size fits 32 bits and
 // offsets and sums stay far inside Clipper's range.
 constexpr double MaxSvgCoordinate = 1e9;
+// Elements of one document.
+constexpr std::size_t MaxSvgElements = std::size_t(1) << 22;
+// Elements drawn again through <use>, counted over the whole drawing: a few
+// uses of uses of uses multiply quickly ("billion laughs").
+constexpr std::size_t MaxSvgUseCopies = std::size_t(1) << 20;
+// A <use> of a <use> of ... deeper than this is refused.
+constexpr int MaxSvgUseDepth = 64;
 // Bytes of an SVG file.
 constexpr std::int64_t MaxSvgFileSize = std::int64_t(256) << 20;
 

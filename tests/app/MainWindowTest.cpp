@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
 #include <QDoubleSpinBox>
@@ -379,6 +380,25 @@ TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
   EXPECT_EQ(w.LoadingWindow(), nullptr);
   Open(w, DrawingFixture());
   EXPECT_EQ(w.Levels().Size().cx, 20000);
+}
+
+TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
+  TMainWindow w;
+  w.show();
+  const QString partial = WriteFixture(
+      "partial.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">"
+                     "<rect width=\"50\" height=\"50\" fill=\"red\"/><image/><text>A</text></svg>");
+  Open(w, partial);
+  EXPECT_TRUE(w.ReportBar->isVisible());
+  EXPECT_EQ(w.ReportLine->text(),
+            "Not everything was drawn: 1 <image> left out (line 1); 1 more");
+  EXPECT_TRUE(w.ShownMessages.isEmpty());
+  // The details open beside the window; work goes on.
+  w.ReportDetails->click();
+  EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+  // A drawing read in full hides the line again.
+  Open(w, DrawingFixture());
+  EXPECT_FALSE(w.ReportBar->isVisible());
 }
 
 TEST_F(MainWindowTest, PreviewFollowsTheWindow) {

@@ -270,3 +270,30 @@ TEST(Cli, BedRefusalWritesNothingAndBadProfileValuesAreNamed) {
     EXPECT_EQ(run.Err.rfind("brennix-cli: " + std::string(c.Message) + "\n", 0), 0u) << run.Err;
   }
 }
+
+TEST(Cli, ReportGoesToStandardErrorAndTheJsonDump) {
+  QTemporaryDir dir;
+  const QString svg = dir.filePath("report.svg"), json = dir.filePath("report.json");
+  {
+    std::ofstream out(svg.toStdString(), std::ios::binary);
+    out << "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">\n"
+           "<rect width=\"50\" height=\"50\" fill=\"red\"/>\n"
+           "<image href=\"a.png\"/>\n<image href=\"b.png\"/>\n</svg>\n";
+  }
+  const TRun run = RunCli({"--json", json, svg}, dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  // Qt may add notes of its own about the environment.
+  EXPECT_NE(run.Err.find("2 <image> left out (first on line 3)\n"), std::string::npos) << run.Err;
+  const QJsonObject job =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  const QJsonArray report = job["report"].toArray();
+  ASSERT_EQ(report.size(), 1);
+  EXPECT_EQ(report[0].toString(), "2 <image> left out (first on line 3)");
+  // A drawing read in full has an empty report.
+  const TRun clean = RunCli({"--json", json, Example("relief.stl")}, dir.path());
+  ASSERT_EQ(clean.Status, 0) << clean.Err;
+  EXPECT_TRUE(QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json)))
+                  .object()["report"]
+                  .toArray()
+                  .isEmpty());
+}

@@ -53,9 +53,26 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
       {"M0\t0\nL\r3 4", {E(pcMove, 0, 0), E(pcLine, 3, 4)}},
       {"M0 0 L 5 5 # rest", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
       {"M 1 1 z l 2 0", {E(pcMove, 1, 1), E(pcClose, 1, 1), E(pcLine, 3, 1)}},
-      // Quadratic letters only step over their numbers.
-      {"M0 0 Q 1 1 2 2 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
-      {"M0 0 T 1 1 L 5 5", {E(pcMove, 0, 0), E(pcLine, 5, 5)}},
+      // A quadratic curve is the cubic with control points two thirds of
+      // the way to its own; T without a curve before it has the start as
+      // its control point (these were once skipped or read as S and L).
+      {"M0 0 Q 1 1 2 2 L 5 5",
+       {E(pcMove, 0, 0), E(pcCurve, 2.0f / 3, 2.0f / 3), E(pcCurve, 2 - 2.0f / 3, 2 - 2.0f / 3),
+        E(pcCurve, 2, 2), E(pcLine, 5, 5)}},
+      {"M0 0 T 1 1 L 5 5",
+       {E(pcMove, 0, 0), E(pcCurve, 0, 0), E(pcCurve, 1 - 2.0f / 3, 1 - 2.0f / 3),
+        E(pcCurve, 1, 1), E(pcLine, 5, 5)}},
+      // T reflects the control point of the curve before it; q and t are relative.
+      {"M0 0 Q 3 0 3 3 T 3 6",
+       {E(pcMove, 0, 0), E(pcCurve, 2, 0), E(pcCurve, 3, 1), E(pcCurve, 3, 3), E(pcCurve, 3, 5),
+        E(pcCurve, 3, 6), E(pcCurve, 3, 6)}},
+      {"M1 1 q 3 0 3 3 t 0 3",
+       {E(pcMove, 1, 1), E(pcCurve, 3, 1), E(pcCurve, 4, 2), E(pcCurve, 4, 4), E(pcCurve, 4, 6),
+        E(pcCurve, 4, 7), E(pcCurve, 4, 7)}},
+      // After another command T has no curve to reflect.
+      {"M0 0 Q 3 0 3 3 L 6 3 T 9 3",
+       {E(pcMove, 0, 0), E(pcCurve, 2, 0), E(pcCurve, 3, 1), E(pcCurve, 3, 3), E(pcLine, 6, 3),
+        E(pcCurve, 6, 3), E(pcCurve, 7, 3), E(pcCurve, 9, 3)}},
       {"", {}},
       {"10 10", {}},
       {"M0 0 C 0 10 10 10 10 0 S 20 -10 20 0",
