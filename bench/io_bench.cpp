@@ -29,12 +29,13 @@ TGcodeJob ScatteredJob(std::int64_t pieces) {
   return job;
 }
 
-template <std::vector<std::string> (*Lines)(const TGcodeJob &, const std::function<void(int)> &)>
+template <std::vector<std::string> (*Lines)(const TGcodeJob &, const std::function<void(int)> &,
+                                            TMoveExtent *)>
 void Walk(benchmark::State &state) {
   const TGcodeJob job = ScatteredJob(state.range(0));
   std::size_t lines = 0;
   for (auto _ : state)
-    lines = Lines(job, {}).size();
+    lines = Lines(job, {}, nullptr).size();
   state.counters["lines"] = static_cast<double>(lines);
 }
 
