@@ -386,7 +386,7 @@ TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
   w.show();
   const QString partial = WriteFixture(
       "partial.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">"
-                     "<rect width=\"50\" height=\"50\" fill=\"red\"/><image/><text>A</text></svg>");
+                     "<rect width=\"50\" height=\"50\" fill=\"red\"/><image/><foreignObject/></svg>");
   Open(w, partial);
   EXPECT_TRUE(w.ReportBar->isVisible());
   EXPECT_EQ(w.ReportLine->text(),
