@@ -117,8 +117,9 @@ const bool RealFilesRegistered = [] {
       files.push_back(entry.path().string());
   std::sort(files.begin(), files.end());
   for (const auto &file : files)
-    benchmark::RegisterBenchmark(("BM_RealSvg/" + std::filesystem::path(file).filename().string()).c_str(),
-                                 [file](benchmark::State &state) { LoadRealFile(state, file); })
+    benchmark::RegisterBenchmark(
+        ("BM_RealSvg/" + std::filesystem::path(file).filename().string()).c_str(),
+        [file](benchmark::State &state) { LoadRealFile(state, file); })
         ->Unit(benchmark::kMillisecond)
         ->Iterations(1);
   return true;
