@@ -2,12 +2,18 @@
 // shapes in a few colours, as traced or generated artwork has them. The
 // occlusion steps dominate; the reference hides against one cover that
 // grows over the whole drawing.
+#include <algorithm>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
 #include <random>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include <benchmark/benchmark.h>
 
+#include "core/FileBytes.h"
 #include "svg/SvgReader.h"
 
 namespace {
@@ -66,5 +72,57 @@ BENCHMARK(BM_LoadSvgFast)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1);
 BENCHMARK(BM_LoadSvgReference)->Arg(250)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// Real drawings side by side with rsvg-convert: with BRENNIX_SVG_FILES
+// naming a folder, every SVG in it becomes a benchmark of the reader alone
+// (no processing cycle), with rsvg-convert's time to render the same file
+// at 96 dpi measured once and the ratio of the two as counters.
+double RsvgSeconds(const std::string &file) {
+  const std::string command = "rsvg-convert -d 96 -p 96 -o /dev/null '" + file + "' 2>/dev/null";
+  const auto start = std::chrono::steady_clock::now();
+  const int status = std::system(command.c_str());
+  const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+  return status == 0 ? elapsed.count() : -1;
+}
+
+void LoadRealFile(benchmark::State &state, const std::string &file) {
+  const std::string bytes = ReadFileBytes(file, MaxSvgFileSize);
+  TReadOptions options;
+  options.UnitsPerMM = 100;
+  options.Focus = 20;
+  std::size_t levels = 0;
+  double seconds = 0;
+  for (auto _ : state) {
+    const auto start = std::chrono::steady_clock::now();
+    try {
+      levels = LoadSvg(bytes, options).Levels.size();
+    } catch (const TReadError &) {
+      levels = 0;
+    }
+    seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  }
+  const double rsvg = RsvgSeconds(file);
+  state.counters["levels"] = static_cast<double>(levels);
+  state.counters["rsvg_ms"] = rsvg * 1000;
+  state.counters["ratio"] = rsvg > 0 ? seconds / rsvg : 0;
+}
+
+const bool RealFilesRegistered = [] {
+  const char *folder = std::getenv("BRENNIX_SVG_FILES");
+  if (!folder)
+    return false;
+  std::vector<std::string> files;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(folder))
+    if (entry.is_regular_file() && entry.path().extension() == ".svg")
+      files.push_back(entry.path().string());
+  std::sort(files.begin(), files.end());
+  for (const auto &file : files)
+    benchmark::RegisterBenchmark(
+        ("BM_RealSvg/" + std::filesystem::path(file).filename().string()).c_str(),
+        [file](benchmark::State &state) { LoadRealFile(state, file); })
+        ->Unit(benchmark::kMillisecond)
+        ->Iterations(1);
+  return true;
+}();
 
 } // namespace

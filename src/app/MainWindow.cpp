@@ -676,9 +676,9 @@ void TMainWindow::ShowReportDetails() {
   QStringList lines;
   for (const auto &line : FLevels->Job().File.Report)
     lines << QString::fromStdString(line);
-  auto *box = new QMessageBox(QMessageBox::Information, "Import report",
-                              "What the drawing holds that was left out or drawn approximately:",
-                              QMessageBox::Close, this);
+  auto *box = new QMessageBox(
+      QMessageBox::Information, "Import report",
+      "What the drawing holds that was left out or drawn approximately:", QMessageBox::Close, this);
   box->setDetailedText(lines.join('\n'));
   box->setInformativeText(lines.mid(0, 12).join('\n'));
   box->setAttribute(Qt::WA_DeleteOnClose);

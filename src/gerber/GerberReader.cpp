@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <limits>
+#include <map>
 #include <numbers>
 #include <optional>
 #include <stdexcept>
@@ -266,6 +267,8 @@ private:
   const TGerberOptions &FOptions;
   TMergeMode FMerge;
   TWorkBudget FBudget;
+  // Extended commands that were read past, by their two letters.
+  std::map<std::string, std::size_t> FIgnored;
   TShapeMerger FImage;
   TMacroTable FMacros;
   TApertureTable FApertures;
@@ -366,6 +369,10 @@ TPaths TGerberParser::Run(std::string_view raw) {
   } catch (const TEndOfProgram &) {
   }
   // A region still open at the end is not emitted.
+  if (FOptions.Report)
+    for (const auto &[code, count] : FIgnored)
+      FOptions.Report->push_back(std::to_string(count) + " %" + code + "% command" +
+                                 (count > 1 ? "s" : "") + " ignored");
   TPaths &image = FImage.Image();
   if (FTransform.Identity() && !FTransform.Negative)
     return std::move(image);
@@ -521,9 +528,16 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
   }
   // Attributes (TF, TA, TO, TD) and image commands carry names such as
   // "TO.C,Y1" or "TO.C,D3" that would read as coordinates or D codes; no
-  // extended command is a coordinate block, so they are all ignored.
-  if (extended)
+  // extended command is a coordinate block, so they are all ignored. Those
+  // that only name or describe things go unmentioned; the others the
+  // report counts.
+  if (extended) {
+    const std::string code(block.substr(0, 2));
+    if (code != "TF" && code != "TA" && code != "TO" && code != "TD" && code != "IN" &&
+        code != "LN" && code != "PF" && !code.empty())
+      ++FIgnored[code];
     return;
+  }
   CoordinateBlock(block);
 }
 
@@ -844,6 +858,8 @@ TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &opti
 
   TGerberOptions parse;
   parse.UnitsPerMM = options.UnitsPerMM;
+  std::vector<std::string> report;
+  parse.Report = &report;
   TPaths image = ParseGerber(ReadGerberText(fileName), parse);
 
   IntRect bounds = PathsBounds(image);
@@ -866,5 +882,6 @@ TReadResult LoadGerberFile(const std::string &fileName, const TReadOptions &opti
   result.Size = {static_cast<std::int32_t>(bounds.right), static_cast<std::int32_t>(bounds.bottom)};
   result.Gerber = true;
   result.GerberShift = shift;
+  result.Report = std::move(report);
   return result;
 }

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Geometry.h"
 #include "core/ReadResult.h"
@@ -26,6 +27,9 @@ struct TGerberOptions {
   // Every draw becomes a 2 x 2 unit strip whatever the aperture (board outlines).
   bool Hairline = false;
   std::int64_t MaxPoints = GerberMaxPoints;
+  // When set, receives what the file holds that changes nothing in the
+  // image drawn here, counted by command ("2 %KO% commands ignored").
+  std::vector<std::string> *Report = nullptr;
 };
 
 // Interprets the text of a Gerber file and returns its image: everything dark

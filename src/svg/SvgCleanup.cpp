@@ -14,6 +14,10 @@ namespace {
 
 // Areas narrower than twice this are slivers left between shapes that meet.
 constexpr double SliverDepth = 50;
+// Regions of the cover are united only while they stay this small: a cut
+// against a huge union costs more than several cuts against its parts, as
+// overlapping shapes all over a drawing unite into one vast polygon.
+constexpr std::size_t MergedPoints = 4096;
 // Lines within this share of the focus of a later line are burnt by it.
 constexpr double LineCoverShare = 0.4;
 
@@ -71,28 +75,48 @@ void EraseMarked(TLevelList &levels, const std::vector<bool> &erase) {
   levels.resize(out);
 }
 
-// What later elements cover, kept as the separate regions that made it up
-// instead of one union. A shape is cut by the regions whose bounding boxes
-// meet its own, one after the other, largest overlap first; a shape that is
-// covered completely stops being cut early. Each cut is small, none of them
-// runs against the whole drawing, and the region cut away is the same as
-// that of one cut by the union: region by region is the union, and a path
-// adds nothing to a region outside its bounding box.
+// What later elements cover, kept as a few regions instead of one union. A
+// shape is cut by the regions whose bounding boxes meet its own, one after
+// the other, largest overlap first; a shape that is covered completely stops
+// being cut early. Only the paths of a region near the shape take part, so
+// no cut runs against the whole drawing, and the region cut away is the
+// same as that of one cut by the union: region by region is the union, and
+// a path adds nothing to a region outside its bounding box.
+//
+// Regions are merged as a binary counter merges its digits: two regions
+// that each stand for the same number of shapes become one. Thousands of
+// overlapping shapes then make a dozen regions, and a shape is cut a dozen
+// times instead of once per shape drawn after it; each shape takes part in
+// a logarithmic number of unions.
 class TCover {
   struct TRegion {
     TPaths Paths;
     std::vector<IntRect> Boxes;
     IntRect Box;
+    // How many added regions this one unites.
+    std::size_t Shapes = 1;
   };
 
 public:
   // region: a polygon set filled even-odd; clean Clipper output where lines
   // are to be cut by it.
   void Add(TPaths region) {
+    if (IsEmptyBox(PointsBox(region)))
+      return;
+    std::size_t shapes = 1;
+    while (!FRegions.empty() && FRegions.back().Shapes == shapes &&
+           PointCount(FRegions.back().Paths) + PointCount(region) <= MergedPoints) {
+      region = BooleanPaths(FRegions.back().Paths, region, ctUnion);
+      shapes += FRegions.back().Shapes;
+      FRegions.pop_back();
+    }
+    // A region too large to merge further stays as it is; the count that
+    // no other region matches keeps it out of later merges.
+    if (!FRegions.empty() && FRegions.back().Shapes == shapes)
+      shapes = 0;
     TRegion r;
     r.Box = PointsBox(region);
-    if (IsEmptyBox(r.Box))
-      return;
+    r.Shapes = shapes;
     for (const auto &path : region)
       r.Boxes.push_back(PointsBox(path));
     r.Paths = std::move(region);
@@ -156,6 +180,13 @@ private:
     const double w = static_cast<double>(std::min(a.right, b.right) - std::max(a.left, b.left));
     const double h = static_cast<double>(std::min(a.bottom, b.bottom) - std::max(a.top, b.top));
     return w * h;
+  }
+
+  static std::size_t PointCount(const TPaths &paths) {
+    std::size_t count = 0;
+    for (const auto &path : paths)
+      count += path.size();
+    return count;
   }
 
   std::vector<TRegion> FRegions;

@@ -201,8 +201,7 @@ const TSvgNode *TSvgDocument::ById(std::string_view id, std::uint32_t *index) co
   return &FNodes[it->second];
 }
 
-const TSvgNode *TSvgDocument::ByReference(std::string_view reference,
-                                          std::uint32_t *index) const {
+const TSvgNode *TSvgDocument::ByReference(std::string_view reference, std::uint32_t *index) const {
   const std::string_view id = ReferenceId(reference);
   return id.empty() ? nullptr : ById(id, index);
 }

@@ -116,8 +116,7 @@ std::optional<float> UserLength(const std::string *text, float reference) {
     t.remove_suffix(1);
   } else if (t.size() > 2) {
     static const std::pair<std::string_view, double> units[] = {
-        {"px", 1}, {"mm", 96 / 25.4}, {"cm", 96 / 2.54}, {"in", 96}, {"pt", 96 / 72.0},
-        {"pc", 16}};
+        {"px", 1}, {"mm", 96 / 25.4}, {"cm", 96 / 2.54}, {"in", 96}, {"pt", 96 / 72.0}, {"pc", 16}};
     for (const auto &[unit, f] : units)
       if (t.substr(t.size() - 2) == unit) {
         factor = f;
@@ -194,17 +193,17 @@ std::vector<std::pair<std::string_view, std::string_view>> StyleEntries(std::str
 
 // Presentation attributes, in the order they are applied.
 constexpr std::string_view PresentationAttributes[] = {
-    "color",       "opacity",   "fill-opacity", "stroke-opacity",   "stroke-width",
-    "fill",        "stroke",    "fill-rule",    "clip-rule",        "clip-path",
-    "mask",        "filter",    "display",      "stroke-dasharray", "marker-start",
-    "marker-mid",  "marker-end",  "font-family",  "font-size",        "font-weight",
-    "font-style",  "text-anchor", "letter-spacing"};
+    "color",      "opacity",     "fill-opacity",  "stroke-opacity",   "stroke-width",
+    "fill",       "stroke",      "fill-rule",     "clip-rule",        "clip-path",
+    "mask",       "filter",      "display",       "stroke-dasharray", "marker-start",
+    "marker-mid", "marker-end",  "font-family",   "font-size",        "font-weight",
+    "font-style", "text-anchor", "letter-spacing"};
 
 // A font size from its parent's: a length, per cent, em or a keyword.
 float FontSize(std::string_view text, float parent) {
   const std::string_view t = TrimText(text);
   static const std::pair<std::string_view, float> keywords[] = {
-      {"xx-small", 9}, {"x-small", 10}, {"small", 13},    {"medium", 16},
+      {"xx-small", 9}, {"x-small", 10}, {"small", 13},   {"medium", 16},
       {"large", 18},   {"x-large", 24}, {"xx-large", 32}};
   for (const auto &[word, size] : keywords)
     if (t == word)
@@ -287,8 +286,8 @@ private:
   // paths makes a dozen lines and not a hundred.
   void WriteReport() {
     if (const std::size_t skipped = FSheet.Skipped())
-      FResult.Report.push_back(std::to_string(skipped) +
-                               " style sheet rule" + (skipped > 1 ? "s" : "") +
+      FResult.Report.push_back(std::to_string(skipped) + " style sheet rule" +
+                               (skipped > 1 ? "s" : "") +
                                " with selectors or at-rules that are not supported ignored");
     for (const auto &note : FNotes)
       FResult.Report.push_back(std::to_string(note.Count) + " " + note.Text + " (" +
@@ -380,7 +379,7 @@ private:
       const std::string copy(TrimText(value));
       state.LetterSpacing = copy == "normal" ? 0 : UserLength(&copy, state.FontSize).value_or(0);
     } else if (name == "marker-start" || name == "marker-mid" || name == "marker-end" ||
-             name == "marker")
+               name == "marker")
       props.Markers = props.Markers || (!TrimText(value).empty() && TrimText(value) != "none");
   }
 
@@ -462,8 +461,9 @@ private:
   // straight ramps, each channel and the opacity integrated over 0 to 1.
   std::uint32_t GradientColour(std::uint32_t index) {
     const std::uint32_t source = ContentSource(index, [this](const TSvgNode &node) {
-      return std::any_of(node.Children.begin(), node.Children.end(),
-                         [this](std::uint32_t child) { return Document().Node(child).Name == "stop"; });
+      return std::any_of(node.Children.begin(), node.Children.end(), [this](std::uint32_t child) {
+        return Document().Node(child).Name == "stop";
+      });
     });
     struct TStop {
       double Offset, A, R, G, B;
@@ -504,7 +504,8 @@ private:
       const double alpha =
           std::clamp(static_cast<double>(NumberOr(opacityText, 1)), 0.0, 1.0) * (colour >> 24);
       stops.push_back({offset, alpha, static_cast<double>(colour >> 16 & 0xFF),
-                       static_cast<double>(colour >> 8 & 0xFF), static_cast<double>(colour & 0xFF)});
+                       static_cast<double>(colour >> 8 & 0xFF),
+                       static_cast<double>(colour & 0xFF)});
     }
     if (stops.empty())
       return 0;
@@ -727,16 +728,15 @@ private:
       const float x = symbol ? 0 : UserLength(node.Find("x"), parent.ViewWidth).value_or(0);
       const float y = symbol ? 0 : UserLength(node.Find("y"), parent.ViewHeight).value_or(0);
       const std::string *widthText = viaUse && from.Width ? from.Width : node.Find("width");
-      const std::string *heightText =
-          viaUse && from.Height ? from.Height : node.Find("height");
+      const std::string *heightText = viaUse && from.Height ? from.Height : node.Find("height");
       const float width = UserLength(widthText, parent.ViewWidth).value_or(parent.ViewWidth);
       const float height = UserLength(heightText, parent.ViewHeight).value_or(parent.ViewHeight);
       if (!(width > 0) || !(height > 0))
         return; // a viewport of no size shows nothing
       const TMatrix outer = frame.State.Matrix;
       frame.State.Matrix =
-          ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), x, y, width,
-                        height, frame.State.ViewWidth, frame.State.ViewHeight) *
+          ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), x, y, width, height,
+                        frame.State.ViewWidth, frame.State.ViewHeight) *
           outer;
       const std::string *overflow = node.Find("overflow");
       if (!overflow || (TrimText(*overflow) != "visible" && TrimText(*overflow) != "auto")) {
@@ -958,9 +958,9 @@ private:
       bool adds = true;
       if (mask) {
         const std::uint32_t fill = own.Fill;
-        const double light = (0.2126 * (fill >> 16 & 0xFF) + 0.7152 * (fill >> 8 & 0xFF) +
-                              0.0722 * (fill & 0xFF)) /
-                             255 * (fill >> 24) / 255 * own.Opacity * own.FillOpacity;
+        const double light =
+            (0.2126 * (fill >> 16 & 0xFF) + 0.7152 * (fill >> 8 & 0xFF) + 0.0722 * (fill & 0xFF)) /
+            255 * (fill >> 24) / 255 * own.Opacity * own.FillOpacity;
         if ((fill >> 24) == 0)
           continue;
         adds = light >= 0.5;

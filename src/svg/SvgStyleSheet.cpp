@@ -216,8 +216,8 @@ void TSvgStyleSheet::Add(std::string_view css) {
         ++FSkipped;
         continue;
       }
-      rule.Specificity = std::min(ids, 255u) << 16 | std::min(classes, 255u) << 8 |
-                         std::min(types, 255u);
+      rule.Specificity =
+          std::min(ids, 255u) << 16 | std::min(classes, 255u) << 8 | std::min(types, 255u);
       rule.Order = FRules.size();
       rule.Declarations = declarationIndex;
       FRules.push_back(std::move(rule));
@@ -263,8 +263,8 @@ bool TSvgStyleSheet::MatchesCompound(const TSvgDocument &document, const TCompou
   return true;
 }
 
-bool TSvgStyleSheet::Matches(const TSvgDocument &document, const TRule &rule,
-                             std::size_t compound, std::uint32_t element) const {
+bool TSvgStyleSheet::Matches(const TSvgDocument &document, const TRule &rule, std::size_t compound,
+                             std::uint32_t element) const {
   if (!MatchesCompound(document, rule.Compounds[compound], element))
     return false;
   if (compound == 0)

@@ -475,3 +475,23 @@ TEST(GerberReader, BoardsLeftOfOrBelowTheOriginMoveIntoTheDrawing) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(GerberReader, ReportCountsCommandsThatChangeNothingHere) {
+  const std::string text = Header +
+                           "%TF.FileFunction,Copper,L1,Top*%%INBOARD*%%KOC*%%KOB*%%IJA0B0*%"
+                           "%ADD10C,0.5*%D10*X0Y0D03*M02*";
+  std::vector<std::string> report;
+  TGerberOptions options;
+  options.Report = &report;
+  const TPaths image = ParseGerber(text, options);
+  EXPECT_EQ(image.size(), 1u);
+  // Attributes and names describe the board and are not mentioned.
+  const std::vector<std::string> expected = {"1 %IJ% command ignored", "2 %KO% commands ignored"};
+  EXPECT_EQ(report, expected);
+  // Without a place for it nothing is told, and the image is the same.
+  EXPECT_EQ(ParseGerber(text, TGerberOptions()), image);
+}
+
+} // namespace

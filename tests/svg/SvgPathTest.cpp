@@ -60,8 +60,8 @@ TEST(SvgPathData, ReadsCommandsAndNumbers) {
        {E(pcMove, 0, 0), E(pcCurve, 2.0f / 3, 2.0f / 3), E(pcCurve, 2 - 2.0f / 3, 2 - 2.0f / 3),
         E(pcCurve, 2, 2), E(pcLine, 5, 5)}},
       {"M0 0 T 1 1 L 5 5",
-       {E(pcMove, 0, 0), E(pcCurve, 0, 0), E(pcCurve, 1 - 2.0f / 3, 1 - 2.0f / 3),
-        E(pcCurve, 1, 1), E(pcLine, 5, 5)}},
+       {E(pcMove, 0, 0), E(pcCurve, 0, 0), E(pcCurve, 1 - 2.0f / 3, 1 - 2.0f / 3), E(pcCurve, 1, 1),
+        E(pcLine, 5, 5)}},
       // T reflects the control point of the curve before it; q and t are relative.
       {"M0 0 Q 3 0 3 3 T 3 6",
        {E(pcMove, 0, 0), E(pcCurve, 2, 0), E(pcCurve, 3, 1), E(pcCurve, 3, 3), E(pcCurve, 3, 5),

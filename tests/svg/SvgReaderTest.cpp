@@ -248,10 +248,9 @@ TEST(SvgReader, BrokenPathDataIsDrawnUpToTheErrorAndTold) {
   ASSERT_EQ(manyResult.Report.size(), 11u);
   EXPECT_EQ(manyResult.Report.back(), "(and 2 more like these)");
   // What the reader cannot draw is counted once per kind, before the paths.
-  const TReadResult leftOut =
-      LoadSvg(Doc("<image href=\"a.png\"/>\n<image/>\n<text>A</text>\n"
-                  "<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
-              options);
+  const TReadResult leftOut = LoadSvg(Doc("<image href=\"a.png\"/>\n<image/>\n<text>A</text>\n"
+                                          "<path d=\"M0 0 L10 10 #\" stroke=\"black\"/>"),
+                                      options);
   const std::vector<std::string> leftOutExpected = {
       "2 <image> left out (first on line 1)", "1 <text> left out (line 3)",
       "SVG line 4: the path data breaks off: \"#\" at character 13 is not a path "

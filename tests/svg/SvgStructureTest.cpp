@@ -63,9 +63,8 @@ bool Reports(const TReadResult &result, const std::string &start) {
 TEST(SvgStructure, WhatIsOnlyReferencedIsNotDrawnInPlace) {
   // These elements were once drawn where they stand, so a shape used
   // elsewhere appeared twice.
-  const char *wrappers[] = {"defs",   "symbol",         "clipPath",       "mask",
-                            "marker", "pattern",        "linearGradient", "radialGradient",
-                            "filter", "defs><g"};
+  const char *wrappers[] = {"defs",    "symbol",         "clipPath",       "mask",   "marker",
+                            "pattern", "linearGradient", "radialGradient", "filter", "defs><g"};
   for (const char *wrapper : wrappers) {
     SCOPED_TRACE(wrapper);
     std::string close = wrapper;
@@ -81,8 +80,8 @@ TEST(SvgStructure, WhatIsOnlyReferencedIsNotDrawnInPlace) {
 TEST(SvgStructure, UseDrawsItsTargetMovedByXAndY) {
   struct TCase {
     const char *Body;
-    double Area;       // square user units
-    double Width;      // of the drawing, user units
+    double Area;  // square user units
+    double Width; // of the drawing, user units
   };
   const TCase cases[] = {
       // href and xlink:href; the target in <defs> is drawn only through the use.
@@ -279,11 +278,12 @@ TEST(SvgStructure, StyleSheetsCascade) {
     EXPECT_EQ(result.Levels[0]->Name(), c.Name);
   }
   // The style attribute keeps winning over a presentation attribute.
-  const TReadResult old = Load(Doc(R"~(<rect style="fill:red" fill="blue" width="5" height="5"/>)~"));
+  const TReadResult old =
+      Load(Doc(R"~(<rect style="fill:red" fill="blue" width="5" height="5"/>)~"));
   EXPECT_EQ(old.Levels[0]->Name(), blue);
   // Unreadable rules are counted in the report.
-  const TReadResult skipped =
-      Load(Doc("<style>a:hover{fill:red} @import url(x.css);</style><rect width=\"5\" height=\"5\"/>"));
+  const TReadResult skipped = Load(
+      Doc("<style>a:hover{fill:red} @import url(x.css);</style><rect width=\"5\" height=\"5\"/>"));
   EXPECT_TRUE(Reports(skipped, "2 style sheet rules"));
 }
 
@@ -327,8 +327,9 @@ TEST(SvgStructure, GradientsAndPatternsBurnInOneColour) {
   };
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Defs);
-    const TReadResult result = Load(Doc(std::string("<defs>") + c.Defs +
-                                        "</defs><rect width=\"50\" height=\"50\" fill=\"url(#p)\"/>"));
+    const TReadResult result =
+        Load(Doc(std::string("<defs>") + c.Defs +
+                 "</defs><rect width=\"50\" height=\"50\" fill=\"url(#p)\"/>"));
     ASSERT_EQ(result.Levels.size(), 1u);
     EXPECT_EQ(result.Levels[0]->Name(), c.Name);
     EXPECT_FALSE(result.Report.empty());
@@ -382,8 +383,8 @@ TEST(SvgStructure, NestedViewportsSwitchesAndHiddenElements) {
 }
 
 TEST(SvgStructure, CurrentColorIsTheColorProperty) {
-  const TReadResult result = Load(Doc(
-      R"~(<g color="red"><rect width="50" height="50" fill="currentColor"/></g>)~"));
+  const TReadResult result =
+      Load(Doc(R"~(<g color="red"><rect width="50" height="50" fill="currentColor"/></g>)~"));
   ASSERT_EQ(result.Levels.size(), 1u);
   EXPECT_EQ(result.Levels[0]->Name(), PaletteName(0xFFFF0000u));
 }

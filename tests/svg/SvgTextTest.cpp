@@ -36,8 +36,8 @@ TReadResult Load(const std::string &body) {
   options.UnitsPerMM = 100;
   options.Focus = 20;
   return LoadSvg(R"~(<svg xmlns="http://www.w3.org/2000/svg" viewBox="0 0 400 100" )~"
-                 R"~(width="400mm" height="100mm">)~" + body +
-                     "</svg>",
+                 R"~(width="400mm" height="100mm">)~" +
+                     body + "</svg>",
                  options);
 }
 
@@ -89,8 +89,10 @@ TEST(SvgText, AnchorsAndOffsetsPlaceTheLine) {
   EXPECT_NEAR(start - middle, (start - end) / 2, 100);
   // dx moves on from where the text stands; dy as well.
   EXPECT_NEAR(right("dx=\"20\""), start + 20 * 100, 100);
-  const TReadResult down = Load(Pin + R"~(<text x="10" y="30" font-size="20">A<tspan dy="40">B</tspan></text>)~");
-  const TReadResult level = Load(Pin + R"~(<text x="10" y="30" font-size="20">A<tspan>B</tspan></text>)~");
+  const TReadResult down =
+      Load(Pin + R"~(<text x="10" y="30" font-size="20">A<tspan dy="40">B</tspan></text>)~");
+  const TReadResult level =
+      Load(Pin + R"~(<text x="10" y="30" font-size="20">A<tspan>B</tspan></text>)~");
   EXPECT_NEAR(down.Size.cy - level.Size.cy, 40 * 100, 100);
 }
 
@@ -100,8 +102,9 @@ TEST(SvgText, SpansKeepTheirOwnStyle) {
   std::vector<std::string> names;
   for (const auto &level : result.Levels)
     names.push_back(level->Name());
-  const std::vector<std::string> expected = {NearestColorName(ColorToLab(PaletteColor(0xFFFF0000u))),
-                                             NearestColorName(ColorToLab(PaletteColor(0xFF0000FFu)))};
+  const std::vector<std::string> expected = {
+      NearestColorName(ColorToLab(PaletteColor(0xFFFF0000u))),
+      NearestColorName(ColorToLab(PaletteColor(0xFF0000FFu)))};
   EXPECT_EQ(names, expected);
 }
 
@@ -116,7 +119,8 @@ TEST(SvgText, MissingFontsFallBackAndAreReported) {
 }
 
 TEST(SvgText, HugeFontsAndTextsAreBounded) {
-  const TReadResult huge = Load(R"~(<text y="50" font-size="1e30">A</text><rect width="9" height="9"/>)~");
+  const TReadResult huge =
+      Load(R"~(<text y="50" font-size="1e30">A</text><rect width="9" height="9"/>)~");
   ASSERT_EQ(huge.Report.size(), 1u);
   EXPECT_EQ(huge.Report[0], "1 text in a font size beyond 100000 left out (line 1)");
   EXPECT_EQ(huge.Levels.size(), 1u);
