@@ -385,16 +385,10 @@ TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
 TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
   TMainWindow w;
   w.show();
-<<<<<<< ours
-  const QString partial = WriteFixture(
-      "partial.svg", "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">"
-                     "<rect width=\"50\" height=\"50\" fill=\"red\"/><image/><foreignObject/></svg>");
-=======
   const QString partial =
       WriteFixture("partial.svg",
                    "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 100 100\">"
                    "<rect width=\"50\" height=\"50\" fill=\"red\"/><image/><foreignObject/></svg>");
->>>>>>> theirs
   Open(w, partial);
   EXPECT_TRUE(w.ReportBar->isVisible());
   EXPECT_EQ(w.ReportLine->text(), "Not everything was drawn: 1 <image> left out (line 1); 1 more");
