@@ -32,6 +32,12 @@ struct TReadOptions {
   std::function<void(const std::string &)> ShowMessage;
 };
 
+struct TReadResult;
+// The box of every input point of the levels; EmptyBox when there is none.
+ClipperLib::IntRect LevelsInputBox(const TReadResult &result);
+// Moves every input point of the levels by -by, so that by lands on the origin.
+void MoveLevelsInput(TReadResult &result, TIntPoint by);
+
 struct TReadResult {
   std::vector<std::unique_ptr<TLevel>> Levels;
   TIntSize Size;

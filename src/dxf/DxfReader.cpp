@@ -17,6 +17,7 @@
 
 #include "DxfColors.h"
 #include "DxfScan.h"
+#include "core/Bounds.h"
 #include "core/FileBytes.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
@@ -1065,36 +1066,17 @@ private:
   }
 
   void PlaceAtOrigin(TReadResult &result) {
-    bool any = false;
-    TIntPoint lo, hi;
-    for (const auto &level : result.Levels)
-      for (const auto &set : *level->Input())
-        for (const auto &path : set)
-          for (const auto &p : path) {
-            if (!any) {
-              lo = hi = p;
-              any = true;
-            }
-            lo.X = std::min(lo.X, p.X);
-            lo.Y = std::min(lo.Y, p.Y);
-            hi.X = std::max(hi.X, p.X);
-            hi.Y = std::max(hi.Y, p.Y);
-          }
-    if (!any)
+    const ClipperLib::IntRect box = LevelsInputBox(result);
+    if (IsEmptyBox(box))
       return;
-    const double width = static_cast<double>(hi.X - lo.X);
-    const double height = static_cast<double>(hi.Y - lo.Y);
+    const double width = static_cast<double>(box.right - box.left);
+    const double height = static_cast<double>(box.bottom - box.top);
     if (width > MaxDxfExtent || height > MaxDxfExtent)
       throw TReadError("The drawing is too large: " + Millimetres(width / FOptions.UnitsPerMM) +
                        " x " + Millimetres(height / FOptions.UnitsPerMM) + " mm");
-    for (const auto &level : result.Levels)
-      for (auto &set : *level->Input())
-        for (auto &path : set)
-          for (auto &p : path) {
-            p.X -= lo.X;
-            p.Y -= lo.Y;
-          }
-    result.Size = {static_cast<std::int32_t>(hi.X - lo.X), static_cast<std::int32_t>(hi.Y - lo.Y)};
+    MoveLevelsInput(result, {box.left, box.top});
+    result.Size = {static_cast<std::int32_t>(box.right - box.left),
+                   static_cast<std::int32_t>(box.bottom - box.top)};
   }
 
   TCollector &FCollector;

@@ -11,6 +11,7 @@
 #include "PieceSearch.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
+#include "core/Strings.h"
 
 namespace {
 
@@ -30,7 +31,7 @@ std::vector<std::string> TemplateLines(const std::string &text) {
   }
 }
 
-std::string ReplaceAll(const std::string &text, const std::string &value) {
+std::string FillQuestionMarks(const std::string &text, const std::string &value) {
   std::string result;
   for (char c : text) {
     if (c == '?')
@@ -68,18 +69,6 @@ struct THeadMove {
   }
 };
 
-std::string ReplacePower(const std::string &text, const std::string &power) {
-  std::string result;
-  std::size_t start = 0;
-  for (auto at = text.find(PowerPlaceholder); at != std::string::npos;
-       at = text.find(PowerPlaceholder, start)) {
-    result.append(text, start, at - start);
-    result += power;
-    start = at + PowerPlaceholder.size();
-  }
-  result.append(text, start);
-  return result;
-}
 
 // Firmwares that read the power on the move itself need no laser-on line: an
 // empty LaserOn or LaserOff template then writes nothing at all.
@@ -173,7 +162,7 @@ public:
       FPower = power;
       if (power > 0) {
         if (!FSkipEmptyLaserOn)
-          FOut.push_back(ReplaceAll(FLaserOn, powerText));
+          FOut.push_back(FillQuestionMarks(FLaserOn, powerText));
       } else {
         FOut.insert(FOut.end(), FLaserOffLines.begin(), FLaserOffLines.end());
       }
@@ -181,7 +170,7 @@ public:
     const std::int64_t feed = std::max<std::int64_t>(feedSource * 3 / 5, 1);
     if (feed != FFeed) {
       FFeed = feed;
-      FOut.push_back(ReplaceAll(FJob.Templates.HeadSpeed, std::to_string(feed)));
+      FOut.push_back(FillQuestionMarks(FJob.Templates.HeadSpeed, std::to_string(feed)));
     }
     FPosition = p;
     // Moves with the laser off take the travel template when there is one.
@@ -200,7 +189,7 @@ public:
       Reach(y, false);
     }
     if (form.HasPower)
-      move = ReplacePower(move, powerText);
+      move = ReplaceAll(move, PowerPlaceholder, powerText);
     FOut.push_back(std::move(move));
   }
 

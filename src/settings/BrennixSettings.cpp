@@ -1,21 +1,6 @@
 #include "BrennixSettings.h"
 
-namespace {
-
-std::string ReplaceAll(const std::string &text, const std::string &from, const std::string &to) {
-  std::string result;
-  std::size_t start = 0;
-  for (auto found = text.find(from); found != std::string::npos;
-       found = text.find(from, start)) {
-    result.append(text, start, found - start);
-    result += to;
-    start = found + from.size();
-  }
-  result.append(text, start);
-  return result;
-}
-
-} // namespace
+#include "core/Strings.h"
 
 TBrennixSettings::TBrennixSettings()
     : IdleTravel(new TZelConfigurationFloatRange("IdleTravel", 100.0, 0.1, 1000.0, &Configuration)),

@@ -18,6 +18,7 @@
 #include "SvgPath.h"
 #include "SvgStyleSheet.h"
 #include "SvgText.h"
+#include "core/Bounds.h"
 #include "core/ColorUnit.h"
 #include "core/FileBytes.h"
 #include "core/Matrix.h"
@@ -1238,34 +1239,14 @@ private:
   // The bounds start from the first point (not from fixed extremes), so a
   // drawing lying wholly beyond them is still measured correctly.
   void PlaceAtOrigin() {
-    bool any = false;
-    TIntPoint lo, hi;
-    for (const auto &level : FResult.Levels)
-      for (const auto &set : *level->Input())
-        for (const auto &path : set)
-          for (const auto &p : path) {
-            if (!any) {
-              lo = hi = p;
-              any = true;
-            }
-            lo.X = std::min(lo.X, p.X);
-            lo.Y = std::min(lo.Y, p.Y);
-            hi.X = std::max(hi.X, p.X);
-            hi.Y = std::max(hi.Y, p.Y);
-          }
-    if (!any) {
+    const ClipperLib::IntRect box = LevelsInputBox(FResult);
+    if (IsEmptyBox(box)) {
       FResult.Size = {0, 0};
       return;
     }
-    if (lo.X != 0 || lo.Y != 0)
-      for (const auto &level : FResult.Levels)
-        for (auto &set : *level->Input())
-          for (auto &path : set)
-            for (auto &p : path) {
-              p.X -= lo.X;
-              p.Y -= lo.Y;
-            }
-    FResult.Size = {static_cast<std::int32_t>(hi.X - lo.X), static_cast<std::int32_t>(hi.Y - lo.Y)};
+    MoveLevelsInput(FResult, {box.left, box.top});
+    FResult.Size = {static_cast<std::int32_t>(box.right - box.left),
+                    static_cast<std::int32_t>(box.bottom - box.top)};
   }
 
   std::string_view FBytes;
