@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <QStringList>
+#include <gtest/gtest.h>
 
 // Errors shown by the standard error display since the last call.
 QStringList TakeErrors();
@@ -31,3 +32,13 @@ inline void PrintTo(const QString &text, std::ostream *os) {
 }
 // 20 mm of one line only: cheap to process at any print size.
 QString SmallFixture();
+
+// A window test starts from an empty store and ends with no error shown.
+class TWindowTest : public ::testing::Test {
+protected:
+  void SetUp() override {
+    ClearSettings();
+    TakeErrors();
+  }
+  void TearDown() override { EXPECT_EQ(TakeErrors(), QStringList()); }
+};

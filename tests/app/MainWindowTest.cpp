@@ -52,14 +52,7 @@ void Open(TMainWindow &window, const QString &path, int filterIndex = 1) {
   ASSERT_TRUE(window.Levels().WaitUntilIdle());
 }
 
-class MainWindowTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ClearSettings();
-    TakeErrors();
-  }
-  void TearDown() override { EXPECT_EQ(TakeErrors(), QStringList()); }
-};
+class MainWindowTest : public TWindowTest {};
 
 } // namespace
 

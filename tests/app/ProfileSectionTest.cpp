@@ -44,14 +44,7 @@ void Pick(TMainWindow &window, const char *name) {
   window.ProfileBox->setCurrentIndex(index);
 }
 
-class ProfileSectionTest : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ClearSettings();
-    TakeErrors();
-  }
-  void TearDown() override { EXPECT_EQ(TakeErrors(), QStringList()); }
-};
+class ProfileSectionTest : public TWindowTest {};
 
 } // namespace
 

@@ -8,29 +8,12 @@
 
 #include <QTemporaryDir>
 
+#include "StoreTest.h"
 #include "settings/BrennixSettings.h"
 
 namespace {
 
-class MachineSettings : public ::testing::Test {
-protected:
-  void SetUp() override {
-    ASSERT_TRUE(FFolder.isValid());
-    setenv("XDG_CONFIG_HOME", FFolder.path().toStdString().c_str(), 1);
-    TZelConfiguration::SetKeyName("brennix-test");
-    TZelConfiguration::CloseStore();
-  }
-  void TearDown() override { TZelConfiguration::CloseStore(); }
-
-  std::string FileText() const {
-    std::ifstream file(FFolder.path().toStdString() + "/brennix-test.conf", std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
-  }
-
-  QTemporaryDir FFolder;
-};
+class MachineSettings : public TStoreTest {};
 
 } // namespace
 
