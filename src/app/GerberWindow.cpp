@@ -12,6 +12,7 @@
 
 #include "MainWindow.h"
 #include "ZelUtils.h"
+#include "core/JobLimits.h"
 #include "gerber/BoardOutline.h"
 
 const char *const GerberDialogFilter =
@@ -53,7 +54,7 @@ TGerberWindow::TGerberWindow(QWidget *owner, TLevels &levels, const QString &cop
   OffsetSize->setGeometry(column, 55, 80, 24);
   OffsetSize->setLocale(QLocale::c());
   OffsetSize->setDecimals(1);
-  OffsetSize->setRange(0.1, 50);
+  OffsetSize->setRange(OutlineOffsetRange.Minimum, OutlineOffsetRange.Maximum);
   OffsetSize->setSingleStep(0.1);
   OffsetSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
   OffsetSize->setValue(3.0);

@@ -12,28 +12,17 @@
 #include "core/Level.h"
 #include "core/LevelLimits.h"
 #include "core/Levels.h"
+#include "core/Numbers.h"
 
 namespace {
 
 std::string Trimmed(const QString &text) { return text.trimmed().toStdString(); }
 
 std::optional<std::int32_t> ParseInteger(const QString &text) {
-  const std::string s = Trimmed(text);
-  std::int32_t value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (error != std::errc() || end != s.data() + s.size() || s.empty())
-    return std::nullopt;
-  return value;
+  return ::ParseInteger<std::int32_t>(Trimmed(text));
 }
 
-std::optional<double> ParseNumber(const QString &text) {
-  const std::string s = Trimmed(text);
-  double value = 0;
-  const auto [end, error] = std::from_chars(s.data(), s.data() + s.size(), value);
-  if (error != std::errc() || end != s.data() + s.size() || s.empty() || !std::isfinite(value))
-    return std::nullopt;
-  return value;
-}
+std::optional<double> ParseNumber(const QString &text) { return ParseFiniteDouble(Trimmed(text)); }
 
 QString SpeedText(std::int32_t speed) { return QLocale::c().toString(speed / 100.0, 'f', 1); }
 

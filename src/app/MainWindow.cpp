@@ -40,6 +40,7 @@
 #include "core/Estimate.h"
 #include "core/GcodeCheck.h"
 #include "core/Geometry.h"
+#include "core/JobLimits.h"
 #include "core/Levels.h"
 #include "core/PrintSize.h"
 #include "io/FileIntake.h"
@@ -357,8 +358,8 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
     row += 2;
   }
 
-  OffsetXBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
-  OffsetYBox = NumberBox(SettingsPanel, 0, 1000, 1, 1, 0);
+  OffsetXBox = NumberBox(SettingsPanel, OffsetRange.Minimum, OffsetRange.Maximum, 1, 1, 0);
+  OffsetYBox = NumberBox(SettingsPanel, OffsetRange.Minimum, OffsetRange.Maximum, 1, 1, 0);
   grid->addWidget(Label("X offset (mm):", OffsetXBox), row, 0);
   grid->addWidget(OffsetXBox, row, 1);
   grid->addWidget(Label("Y offset (mm):", OffsetYBox), row, 2);
@@ -368,11 +369,11 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
   grid->addWidget(Label("Positioning mode:", OffsetCenterBox), row, 0, 1, 2);
   grid->addWidget(OffsetCenterBox, row, 2, 1, 2);
   ++row;
-  FocusSize = NumberBox(SettingsPanel, 0.004, 2.5, 3, 0.01, 0.2);
+  FocusSize = NumberBox(SettingsPanel, FocusRange.Minimum, FocusRange.Maximum, 3, 0.01, 0.2);
   grid->addWidget(Label("Fo&cus point size (mm):", FocusSize), row, 0, 1, 3);
   grid->addWidget(FocusSize, row, 3);
   ++row;
-  IdleSpeedBox = NumberBox(SettingsPanel, 0.1, 1000, 1, 0.1, 100);
+  IdleSpeedBox = NumberBox(SettingsPanel, IdleSpeedRange.Minimum, IdleSpeedRange.Maximum, 1, 0.1, 100);
   grid->addWidget(Label("Idle tra&vel speed (mm/s):", IdleSpeedBox), row, 0, 1, 3);
   grid->addWidget(IdleSpeedBox, row, 3);
   ++row;
@@ -929,9 +930,9 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
   grid->addWidget(ProfileBox, 0, 1, 1, 3);
 
-  PowerMaximumBox = NumberBox(ProfileGroup, 0.001, 1000000, 3, 1, 255);
+  PowerMaximumBox = NumberBox(ProfileGroup, PowerMaximumRange.Minimum, PowerMaximumRange.Maximum, 3, 1, 255);
   PowerDecimalsBox = new QSpinBox(ProfileGroup);
-  PowerDecimalsBox->setRange(0, 4);
+  PowerDecimalsBox->setRange(0, PowerDecimalsMaximum);
   PowerDecimalsBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
   PowerDecimalsBox->setAlignment(Qt::AlignRight);
   grid->addWidget(Label("S at full &power:", PowerMaximumBox), 1, 0);
@@ -950,14 +951,14 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   grid->addWidget(Label("Travel (laser off):", TravelMoveMemo), 2, 0);
   grid->addWidget(TravelMoveMemo, 2, 1, 1, 3);
 
-  BedWidthBox = NumberBox(ProfileGroup, 0, 10000, 1, 1, 0);
-  BedHeightBox = NumberBox(ProfileGroup, 0, 10000, 1, 1, 0);
+  BedWidthBox = NumberBox(ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
+  BedHeightBox = NumberBox(ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
   grid->addWidget(Label("&Bed (mm, 0: none):", BedWidthBox), 3, 0);
   grid->addWidget(BedWidthBox, 3, 1);
   grid->addWidget(Label("x"), 3, 2, Qt::AlignRight);
   grid->addWidget(BedHeightBox, 3, 3);
 
-  AccelerationBox = NumberBox(ProfileGroup, 0, 100000, 0, 100, 0);
+  AccelerationBox = NumberBox(ProfileGroup, AccelerationRange.Minimum, AccelerationRange.Maximum, 0, 100, 0);
   grid->addWidget(Label("Acceleration (mm/s\u00b2):", AccelerationBox), 4, 0, 1, 3);
   grid->addWidget(AccelerationBox, 4, 3);
   grid->setColumnStretch(1, 1);

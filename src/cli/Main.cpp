@@ -18,6 +18,7 @@
 #include "core/FileBytes.h"
 #include "core/GcodeCheck.h"
 #include "core/HeadlessHost.h"
+#include "core/JobLimits.h"
 #include "core/LevelLimits.h"
 #include "core/Levels.h"
 #include "core/Numbers.h"
@@ -82,19 +83,17 @@ public:
 };
 
 double ParseNumber(const std::string &text, const std::string &what) {
-  double value = 0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size() || !std::isfinite(value))
+  const auto value = ParseFiniteDouble(text);
+  if (!value)
     throw TUsageError("'" + text + "' is not a valid number for " + what);
-  return value;
+  return *value;
 }
 
 long long ParseInteger(const std::string &text, const std::string &what) {
-  long long value = 0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (result.ec != std::errc() || result.ptr != text.data() + text.size())
+  const auto value = ::ParseInteger<long long>(text);
+  if (!value)
     throw TUsageError("'" + text + "' is not a valid integer for " + what);
-  return value;
+  return *value;
 }
 
 std::vector<std::string> Split(const std::string &text, char separator) {
@@ -145,8 +144,8 @@ struct TOptions {
   std::optional<int> PowerDecimals;
 };
 
-double InRange(double value, double low, double high, const std::string &message) {
-  if (value < low || value > high)
+double InRange(double value, TJobRange range, const std::string &message) {
+  if (!range.Holds(value))
     throw TUsageError(message);
   return value;
 }
@@ -171,8 +170,8 @@ TOptions ParseArguments(int argc, char **argv) {
       options.FilterIndex = static_cast<int>(ParseInteger(value(i), arg));
     } else if (arg == "--focus") {
       options.Focus = ParseNumber(value(i), arg);
-      if (*options.Focus < 0.004 || *options.Focus > 2.5)
-        throw TUsageError("--focus takes 0.004 to 2.5 mm");
+      if (!FocusRange.Holds(*options.Focus))
+        throw TUsageError("--focus takes " + RangeText(FocusRange) + " mm");
     } else if (arg == "--scale") {
       options.Scale = ParsePair(value(i), arg, true);
     } else if (arg == "--size") {
@@ -182,7 +181,7 @@ TOptions ParseArguments(int argc, char **argv) {
     } else if (arg == "--outline-only") {
       options.OutlineOnly = true;
     } else if (arg == "--idle-speed") {
-      options.IdleSpeed = std::clamp(ParseNumber(value(i), arg), 0.1, 1000.0);
+      options.IdleSpeed = std::clamp(ParseNumber(value(i), arg), IdleSpeedRange.Minimum, IdleSpeedRange.Maximum);
     } else if (arg == "--offset") {
       options.Offset = ParsePair(value(i), arg, false);
     } else if (arg == "--center") {
@@ -222,8 +221,9 @@ TOptions ParseArguments(int argc, char **argv) {
       } else if (text.rfind("offset:", 0) == 0) {
         choice.Kind = okOffset;
         choice.OffsetMM = ParseNumber(text.substr(7), arg);
-        if (choice.OffsetMM < 0.1 || choice.OffsetMM > 50)
-          throw TUsageError("--gerber-outline offset takes 0.1 to 50 mm");
+        if (!OutlineOffsetRange.Holds(choice.OffsetMM))
+          throw TUsageError("--gerber-outline offset takes " + RangeText(OutlineOffsetRange) +
+                            " mm");
       } else if (text.rfind("mechanical:", 0) == 0 && text.size() > 11) {
         choice.Kind = okMechanical;
         choice.MechanicalFile = text.substr(11);
@@ -239,27 +239,31 @@ TOptions ParseArguments(int argc, char **argv) {
         throw TUsageError("unknown profile '" + name + "'; the profiles are " + ProfileNames());
       options.Profile = name;
     } else if (arg == "--s-max") {
-      options.PowerMaximum = InRange(ParseNumber(value(i), arg), 0.001, 1000000,
-                                     "--s-max takes 0.001 to 1000000");
+      options.PowerMaximum = InRange(ParseNumber(value(i), arg), PowerMaximumRange,
+                                     "--s-max takes " + RangeText(PowerMaximumRange));
     } else if (arg == "--s-decimals") {
       const std::string text = value(i);
       const auto decimals = ::ParseInteger<int>(text);
-      if (!decimals || *decimals < 0 || *decimals > 4)
-        throw TUsageError("--s-decimals takes a whole number from 0 to 4, not '" + text + "'");
+      if (!decimals || *decimals < 0 || *decimals > PowerDecimalsMaximum)
+        throw TUsageError("--s-decimals takes a whole number from 0 to " +
+                          std::to_string(PowerDecimalsMaximum) + ", not '" + text + "'");
       options.PowerDecimals = *decimals;
     } else if (arg == "--travel") {
       options.Travel = StoredToMemo(value(i));
     } else if (arg == "--bed") {
       const auto [width, height] = ParsePair(value(i), arg, false);
-      const char *message = "--bed takes a width and a height from 0 to 10000 mm";
-      options.BedWidth = InRange(width, 0, 10000, message);
-      options.BedHeight = InRange(height, 0, 10000, message);
+      const std::string message =
+          "--bed takes a width and a height from " + RangeText(BedSideRange) + " mm";
+      options.BedWidth = InRange(width, BedSideRange, message);
+      options.BedHeight = InRange(height, BedSideRange, message);
     } else if (arg == "--bed-width" || arg == "--bed-height") {
       (arg == "--bed-width" ? options.BedWidth : options.BedHeight) =
-          InRange(ParseNumber(value(i), arg), 0, 10000, arg + " takes 0 to 10000 mm");
+          InRange(ParseNumber(value(i), arg), BedSideRange,
+                  arg + " takes " + RangeText(BedSideRange) + " mm");
     } else if (arg == "--accel") {
-      options.Acceleration = InRange(ParseNumber(value(i), arg), 0, 100000,
-                                     "--accel takes 0 to 100000 mm/s\u00b2");
+      options.Acceleration = InRange(ParseNumber(value(i), arg), AccelerationRange,
+                                     "--accel takes " + RangeText(AccelerationRange) +
+                                         " mm/s\u00b2");
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       throw TUsageError("unknown option " + arg);
     } else if (options.Drawing.empty()) {
@@ -432,8 +436,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   if (options.IdleSpeed)
     host.IdleSpeedValue = *options.IdleSpeed;
   if (options.Offset) {
-    host.OffsetXValue = std::clamp(options.Offset->first, 0.0, 1000.0);
-    host.OffsetYValue = std::clamp(options.Offset->second, 0.0, 1000.0);
+    host.OffsetXValue = std::clamp(options.Offset->first, OffsetRange.Minimum, OffsetRange.Maximum);
+    host.OffsetYValue = std::clamp(options.Offset->second, OffsetRange.Minimum, OffsetRange.Maximum);
   }
   if (options.Center)
     host.OffsetCenterValue = true;

@@ -90,6 +90,15 @@ std::optional<float> ParseStrictSingle(std::string_view token) {
   return static_cast<float>(wide);
 }
 
+std::optional<double> ParseFiniteDouble(std::string_view text) {
+  double value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc() || end != text.data() + text.size() ||
+      !std::isfinite(value))
+    return std::nullopt;
+  return value;
+}
+
 float ParseFloatOrZero(std::string_view piece) {
   if (piece.empty())
     return 0;

@@ -46,6 +46,10 @@ std::optional<double> ParseFloatRangeDecimal(std::string_view text);
 // float it is not a number; too small for one it is zero or a denormal.
 std::optional<float> ParseStrictSingle(std::string_view text);
 
+// What a user types into an option or a grid cell: what from_chars reads as
+// one double from the whole text (a minus sign, no plus), finite.
+std::optional<double> ParseFiniteDouble(std::string_view text);
+
 // A plotter parameter: what from_chars reads as one float from the whole
 // text (also "inf" and "nan"; a leading point is taken), otherwise 0.
 float ParseFloatOrZero(std::string_view text);

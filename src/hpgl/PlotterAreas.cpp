@@ -176,7 +176,7 @@ double SweepWorkEstimate(const TPaths &paths) {
   return (n + intersections) * std::max(1.0, active / n) + intersections * intersections / 10;
 }
 
-TPaths SubtractAllFilled(const TPaths &area, const std::vector<TPaths> &stored) {
+TPaths SubtractAllFilledReference(const TPaths &area, const std::vector<TPaths> &stored) {
   TPaths clip;
   for (const TPaths &set : stored)
     clip.insert(clip.end(), set.begin(), set.end());

@@ -42,5 +42,6 @@ private:
   std::unordered_multimap<std::uint64_t, TPaths> FSeen;
 };
 
-// The plain method the above must match: subtract every stored set at once.
-TPaths SubtractAllFilled(const TPaths &area, const std::vector<TPaths> &stored);
+// Kept for tests and benchmarks: the plain method the above must match,
+// subtracting every stored set at once.
+TPaths SubtractAllFilledReference(const TPaths &area, const std::vector<TPaths> &stored);
