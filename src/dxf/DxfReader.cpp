@@ -766,6 +766,94 @@ std::string LayerTitle(const std::string &layer) {
   return layer == "0" ? "Layer 0" : layer.empty() ? "Layer" : layer;
 }
 
+// The even-odd union of closed polygons, one Clipper pass per group of them
+// that a gap along X or Y separates from the rest: the same area as one pass
+// over all, at a small part of the cost when a sheet holds many parts.
+TPaths UniteApart(const std::vector<const TPath *> &polygons) {
+  struct TItem {
+    ClipperLib::cInt Low[2], High[2];
+    std::size_t Index;
+  };
+  std::vector<TItem> items;
+  items.reserve(polygons.size());
+  for (std::size_t i = 0; i < polygons.size(); ++i) {
+    const TPath &polygon = *polygons[i];
+    if (polygon.empty())
+      continue;
+    TItem item{{polygon[0].X, polygon[0].Y}, {polygon[0].X, polygon[0].Y}, i};
+    for (const auto &p : polygon) {
+      item.Low[0] = std::min(item.Low[0], p.X);
+      item.High[0] = std::max(item.High[0], p.X);
+      item.Low[1] = std::min(item.Low[1], p.Y);
+      item.High[1] = std::max(item.High[1], p.Y);
+    }
+    items.push_back(item);
+  }
+  // Ranges of items still to split, and the axis that failed to split each
+  // last (-1: none tried yet); a range neither axis splits is one group.
+  struct TRange {
+    std::size_t Begin, End;
+    int Failed;
+  };
+  std::vector<TRange> work{{0, items.size(), -1}};
+  std::vector<std::pair<std::size_t, std::size_t>> groups;
+  // Bounds the sorting for drawings whose parts form a long staircase.
+  std::size_t budget = 64 * items.size() + 1024;
+  while (!work.empty()) {
+    TRange range = work.back();
+    work.pop_back();
+    const std::size_t size = range.End - range.Begin;
+    if (size <= 1 || budget < size) {
+      groups.emplace_back(range.Begin, range.End);
+      continue;
+    }
+    budget -= size;
+    const int axis = range.Failed == 0 ? 1 : 0;
+    const auto begin = items.begin() + static_cast<std::ptrdiff_t>(range.Begin);
+    const auto end = items.begin() + static_cast<std::ptrdiff_t>(range.End);
+    std::sort(begin, end, [axis](const TItem &a, const TItem &b) {
+      return a.Low[axis] < b.Low[axis];
+    });
+    std::size_t start = range.Begin;
+    ClipperLib::cInt reach = items[start].High[axis];
+    bool split = false;
+    for (std::size_t i = range.Begin + 1; i < range.End; ++i) {
+      // Polygons that touch stay together: their union joins them.
+      if (items[i].Low[axis] > reach) {
+        work.push_back({start, i, axis});
+        start = i;
+        split = true;
+      }
+      reach = std::max(reach, items[i].High[axis]);
+    }
+    if (split)
+      work.push_back({start, range.End, axis});
+    else if (range.Failed < 0)
+      work.push_back({range.Begin, range.End, axis});
+    else
+      groups.emplace_back(range.Begin, range.End);
+  }
+  // Groups in the order of their first polygon, so the result does not hang
+  // on the order of the splitting.
+  for (auto &[begin, end] : groups)
+    std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
+              items.begin() + static_cast<std::ptrdiff_t>(end),
+              [](const TItem &a, const TItem &b) { return a.Index < b.Index; });
+  std::sort(groups.begin(), groups.end(), [&items](const auto &a, const auto &b) {
+    return items[a.first].Index < items[b.first].Index;
+  });
+  TPaths result;
+  for (const auto &[begin, end] : groups) {
+    TClipper clipper;
+    for (std::size_t i = begin; i < end; ++i)
+      clipper.AddSubject(*polygons[items[i].Index]);
+    TPaths united = clipper.Execute(ClipperLib::ctUnion);
+    for (auto &path : united)
+      result.push_back(std::move(path));
+  }
+  return result;
+}
+
 class TExpander {
 public:
   TExpander(TCollector &collector, const TReadOptions &options, double scale)
@@ -789,8 +877,12 @@ public:
       if (build.Key.Kind == lkArea)
         order.push_back(&build);
     std::vector<TLevelBuild> contours;
-    for (auto &[layer, polygons] : FContours) {
-      TPaths area = BooleanPaths(polygons, {}, ClipperLib::ctUnion);
+    for (const auto &[layer, refs] : FContours) {
+      std::vector<const TPath *> polygons;
+      polygons.reserve(refs.size());
+      for (const auto &ref : refs)
+        polygons.push_back(&FBuilds[ref.Build].Sets[ref.Set][ref.Path]);
+      TPaths area = UniteApart(polygons);
       if (area.empty() || std::fabs(PathsArea(area)) < 1)
         continue;
       TLevelBuild build{{lkArea, layer, LayerColor(layer)}, "", {}};
@@ -916,19 +1008,25 @@ private:
       TLevelBuild &build = Build({e.Fill ? lkArea : lkLines, layer, argb},
                                  DxfColorName(color.Number, color.True));
       TPaths set;
+      std::vector<TContourRef> *contours = nullptr;
       for (const auto &figure : e.Figures) {
         TPath path = Flatten(figure, m);
         if (path.size() < 2)
           continue;
         // A figure that ends where it starts encloses area like a closed one.
         if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
-          TPath polygon = path;
-          if (polygon.size() > 2 && polygon.front() == polygon.back())
-            polygon.pop_back();
-          if (!e.Fill && polygon.size() > 2)
-            FContours[layer].push_back(polygon);
-          if (e.Fill)
-            path = std::move(polygon);
+          const bool repeated = path.size() > 2 && path.front() == path.back();
+          if (e.Fill) {
+            if (repeated)
+              path.pop_back();
+          } else if (path.size() - (repeated ? 1 : 0) > 2) {
+            // Clipper drops the repeated first point itself, so the contour
+            // is kept where it is, not copied.
+            if (!contours)
+              contours = &FContours[layer];
+            contours->push_back({static_cast<std::size_t>(&build - FBuilds.data()),
+                                 build.Sets.size(), set.size()});
+          }
         }
         set.push_back(std::move(path));
       }
@@ -1034,6 +1132,7 @@ private:
       const TIntPoint anchor = Round(m.Map(figure.Entries.front().P));
       const double ax = static_cast<double>(anchor.X), ay = static_cast<double>(anchor.Y);
       TPathData data;
+      data.Entries().reserve(figure.Entries.size() + 1);
       for (const auto &e : figure.Entries) {
         const TPointD w = m.Map(e.P);
         Round(w);
@@ -1050,13 +1149,21 @@ private:
       if (figure.Closed)
         data.ClosePath();
       const TPolygonF polygon = data.FlattenToPolygon(DxfFlatness, FCurveBudget);
-      for (auto &part : PolygonToPaths(polygon))
-        for (auto &p : part) {
-          p.X += anchor.X;
-          p.Y += anchor.Y;
-          if (path.empty() || !(path.back() == p))
-            path.push_back(p);
-        }
+      // The figure's parts, one after the other, as PolygonToPaths rounds
+      // them, without building each part on its own first.
+      path.reserve(polygon.size());
+      for (const TPointF &f : polygon) {
+        if (std::isnan(f.X) || std::isnan(f.Y))
+          continue;
+        const TIntPoint q{
+            RoundUnit(std::clamp(static_cast<double>(f.X), -PathCoordinateLimit, PathCoordinateLimit)),
+            RoundUnit(std::clamp(static_cast<double>(f.Y), -PathCoordinateLimit, PathCoordinateLimit))};
+        if (q.X == 16777215 && q.Y == 16777215)
+          continue;
+        const TIntPoint p{q.X + anchor.X, q.Y + anchor.Y};
+        if (path.empty() || !(path.back() == p))
+          path.push_back(p);
+      }
     }
     FPoints += path.size();
     if (FPoints > MaxDxfPoints)
@@ -1087,9 +1194,14 @@ private:
   std::map<TLevelKey, std::size_t> FIndex;
   TLevelBuild *FLast = nullptr;
   std::map<std::pair<TLevelKind, std::string>, int> FColorsPerLayer;
-  std::map<std::string, TPaths> FContours;
+  // Closed contours of each layer, where they lie in FBuilds.
+  struct TContourRef {
+    std::size_t Build, Set, Path;
+  };
+  std::map<std::string, std::vector<TContourRef>> FContours;
   std::map<std::string, int> FSkippedLayers;
-  std::size_t FCurveBudget = DefaultCurvePointBudget;
+  // Curves may take all the points a drawing is allowed.
+  std::size_t FCurveBudget = MaxDxfPoints;
   std::size_t FPoints = 0;
 };
 
