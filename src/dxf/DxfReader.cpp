@@ -17,8 +17,10 @@
 
 #include "DxfColors.h"
 #include "DxfScan.h"
+#include "DxfText.h"
 #include "core/Bounds.h"
 #include "core/FileBytes.h"
+#include "core/FontOutline.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
 
@@ -539,8 +541,138 @@ public:
   }
 
   void addPoint(const DL_PointData &) override { Flush(); }
-  void addText(const DL_TextData &) override { Flush(); }
-  void addMText(const DL_MTextData &) override { Flush(); }
+
+  void addTextStyle(const DL_StyleData &d) override {
+    TTextStyle style;
+    style.FontFile = d.primaryFontFile;
+    style.Height = Finite(d.fixedTextHeight) ? d.fixedTextHeight : 0;
+    style.WidthFactor = Finite(d.widthFactor) && d.widthFactor > 0 ? d.widthFactor : 1;
+    style.Oblique = Finite(d.obliqueAngle) ? d.obliqueAngle : 0;
+    FStyles[Upper(d.name)] = style;
+  }
+
+  void addText(const DL_TextData &d) override {
+    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) ||
+        !TFontOutlines::Available())
+      return;
+    // Text placed by its insertion point alone has no second point.
+    const TPointD second = Finite(d.apx) && Finite(d.apy) ? TPointD{d.apx, d.apy}
+                                                          : TPointD{d.ipx, d.ipy};
+    const TTextStyle style = Style(d.style);
+    const double height = d.height > 0 ? d.height : style.Height;
+    const QString text = DxfTextValue(d.text);
+    if (!(height > 0) || text.trimmed().isEmpty() || !CountCharacters(text.size()))
+      return;
+    TTextFont font = Font(style, height);
+    const double widthFactor =
+        FDxf && FDxf->hasValue(41) && d.xScaleFactor > 0 ? d.xScaleFactor : style.WidthFactor;
+    const double oblique = FDxf && FDxf->hasValue(51) ? FDxf->getRealValue(51, 0) : style.Oblique;
+    const TGlyphRun run = Outline(font, text);
+    const double k = font.Scale;
+    double sx = k * widthFactor, sy = k;
+    const double width = run.Advance * sx;
+    TPointD base{d.ipx, d.ipy};
+    double angle = d.angle * 180 / std::numbers::pi;
+    double dx = 0, dy = 0;
+    const int h = d.hJustification, v = d.vJustification;
+    if (h == 3 || h == 5) {
+      // Aligned and fit: the text spans the insertion point to the second
+      // one; aligned keeps its proportions, fit its height.
+      const double length = std::hypot(second.X - d.ipx, second.Y - d.ipy);
+      if (length > 0 && width > 0) {
+        const double stretch = length / width;
+        sx *= stretch;
+        if (h == 3)
+          sy *= stretch;
+        angle = std::atan2(second.Y - d.ipy, second.X - d.ipx) * 180 / std::numbers::pi;
+      }
+    } else {
+      if (h == 1 || h == 4)
+        dx = -width / 2;
+      else if (h == 2)
+        dx = -width;
+      if (h != 0 || v != 0)
+        base = second;
+    }
+    if (h == 4 || v == 2)
+      dy = -height / 2;
+    else if (v == 1)
+      dy = run.Descent * sy;
+    else if (v == 3)
+      dy = -height * (sy / k);
+    TAffine m = TAffine::Scaling(sx, -sy)
+                    .Then(Shear(oblique))
+                    .Then(TAffine::Translation(dx, dy));
+    if ((d.textGenerationFlags & 2) != 0)
+      m = m.Then(TAffine::Scaling(-1, 1));
+    if ((d.textGenerationFlags & 4) != 0)
+      m = m.Then(TAffine::Scaling(1, -1));
+    m = m.Then(TAffine::Rotation(angle)).Then(TAffine::Translation(base.X, base.Y));
+    TEntity e = Start();
+    AppendGlyphs(e, run.Outline, m);
+    AddText(std::move(e));
+  }
+
+  void addMTextChunk(const std::string &text) override { FMTextChunks += text; }
+
+  void addMText(const DL_MTextData &d) override {
+    const std::string bytes = std::move(FMTextChunks) + d.text;
+    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}) ||
+        !TFontOutlines::Available())
+      return;
+    const TTextStyle style = Style(d.style);
+    const double height = d.height > 0 ? d.height : style.Height;
+    TDxfTextLines text = DxfMTextLines(bytes);
+    if (text.Formatted)
+      Warn("MTEXT formatting (fonts, heights, colours) is left out; its text is drawn in one "
+           "style");
+    if (!(height > 0) || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+      return;
+    TTextFont font = Font(style, height);
+    const double sx = font.Scale * style.WidthFactor, sy = font.Scale;
+    // Lines broken at blanks to fit the box's width, when it has one.
+    std::vector<QString> lines;
+    for (const QString &paragraph : text.Lines) {
+      if (!(d.width > 0)) {
+        lines.push_back(paragraph);
+        continue;
+      }
+      QString line;
+      for (const QString &word : paragraph.split(' ')) {
+        const QString longer = line.isEmpty() ? word : line + ' ' + word;
+        if (!line.isEmpty() && Outline(font, longer).Advance * sx > d.width) {
+          lines.push_back(line);
+          line = word;
+        } else {
+          line = longer;
+        }
+      }
+      lines.push_back(line);
+    }
+    const double pitch =
+        height * 5 / 3 * (d.lineSpacingFactor > 0 ? std::clamp(d.lineSpacingFactor, 0.25, 4.0) : 1);
+    const int attachment = d.attachmentPoint >= 1 && d.attachmentPoint <= 9 ? d.attachmentPoint : 1;
+    const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
+    const double total = height + pitch * static_cast<double>(lines.size() - 1);
+    const double top = row == 0 ? 0 : row == 1 ? total / 2 : total;
+    const TAffine place = TAffine::Rotation(d.angle * 180 / std::numbers::pi)
+                              .Then(TAffine::Translation(d.ipx, d.ipy));
+    TEntity e = Start();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].trimmed().isEmpty())
+        continue;
+      const TGlyphRun run = Outline(font, lines[i]);
+      const double width = run.Advance * sx;
+      const double dx = column == 0 ? 0 : column == 1 ? -width / 2 : -width;
+      const double dy = top - height - pitch * static_cast<double>(i);
+      AppendGlyphs(e, run.Outline,
+                   TAffine::Scaling(sx, -sy)
+                       .Then(Shear(style.Oblique))
+                       .Then(TAffine::Translation(dx, dy))
+                       .Then(place));
+    }
+    AddText(std::move(e));
+  }
   void addAttribute(const DL_AttributeData &) override { Flush(); }
   void addXLine(const DL_XLineData &) override { Flush(); }
   void addRay(const DL_RayData &) override { Flush(); }
@@ -552,6 +684,10 @@ public:
     if (key == "$INSUNITS")
       FInsUnits = value;
   }
+
+  // The parser, for the groups its entity records leave out.
+  void SetParser(DL_Dxf *dxf) { FDxf = dxf; }
+  int Texts() const { return FTexts; }
 
   // Called once dxflib is done: what is still pending is kept.
   void Finish() { Flush(); }
@@ -590,6 +726,107 @@ private:
     return text;
   }
 
+  struct TTextStyle {
+    std::string FontFile;
+    double Height = 0;
+    double WidthFactor = 1;
+    double Oblique = 0;
+  };
+
+  struct TTextFont {
+    TFontRequest Request;
+    // Drawing units per outline unit, so that capitals stand the text's
+    // height tall, as CAD programs measure it.
+    double Scale = 1;
+  };
+
+  TTextStyle Style(const std::string &name) const {
+    const auto it = FStyles.find(Upper(name.empty() ? "STANDARD" : name));
+    return it == FStyles.end() ? TTextStyle{"txt", 0, 1, 0} : it->second;
+  }
+
+  TTextFont Font(const TTextStyle &style, double height) {
+    TTextFont font;
+    std::string file = style.FontFile;
+    const std::size_t slash = file.find_last_of("/\\");
+    if (slash != std::string::npos)
+      file = file.substr(slash + 1);
+    std::string stem = file, extension;
+    if (const std::size_t dot = file.rfind('.'); dot != std::string::npos) {
+      stem = file.substr(0, dot);
+      extension = Upper(file.substr(dot + 1));
+    }
+    if (stem.empty() || extension.empty() || extension == "SHX") {
+      // CAD programs' own stroke fonts are not installed as system fonts.
+      Warn("text in the CAD font \"" + (file.empty() ? std::string("txt") : file) +
+           "\" is drawn in " + DefaultFontFamily);
+      font.Request.Families = DefaultFontFamily;
+    } else {
+      font.Request.Families = stem;
+    }
+    font.Request.Size = height;
+    const TGlyphRun probe = Outline(font, "H");
+    if (probe.CapHeight > 0)
+      font.Scale = height / probe.CapHeight;
+    return font;
+  }
+
+  TGlyphRun Outline(const TTextFont &font, const QString &text) {
+    TGlyphRun run = FFonts.Outline(font.Request, text);
+    if (!run.Missing.empty())
+      Warn("text in font \"" + run.Missing + "\", which is not installed, is drawn in " +
+           run.Drawn);
+    return run;
+  }
+
+  // Leaning by the oblique angle (degrees from upright, clockwise).
+  static TAffine Shear(double degrees) {
+    const double lean = std::clamp(degrees, -85.0, 85.0) * std::numbers::pi / 180;
+    return {1, 0, std::tan(lean), 1, 0, 0};
+  }
+
+  bool CountCharacters(qsizetype count) {
+    FTextCharacters += static_cast<std::size_t>(std::max<qsizetype>(count, 0));
+    if (FTextCharacters <= MaxDxfTextCharacters)
+      return true;
+    Warn("text beyond " + std::to_string(MaxDxfTextCharacters) + " characters is left out");
+    return false;
+  }
+
+  // The outline's figures, each closed, mapped from the font's units (y down).
+  static void AppendGlyphs(TEntity &e, const QPainterPath &outline, const TAffine &m) {
+    for (int i = 0; i < outline.elementCount(); ++i) {
+      const QPainterPath::Element &el = outline.elementAt(i);
+      const TPointD p = m.Map({el.x, el.y});
+      if (el.isMoveTo() || e.Figures.empty()) {
+        e.Figures.emplace_back();
+        e.Figures.back().Closed = true;
+        e.Figures.back().Entries.push_back({pcMove, p});
+      } else if (el.isLineTo()) {
+        AddPoint(e.Figures.back(), p);
+      } else if (el.isCurveTo() && i + 2 < outline.elementCount()) {
+        auto &entries = e.Figures.back().Entries;
+        entries.push_back({pcCurve, p});
+        entries.push_back(
+            {pcCurve, m.Map({outline.elementAt(i + 1).x, outline.elementAt(i + 1).y})});
+        entries.push_back(
+            {pcCurve, m.Map({outline.elementAt(i + 2).x, outline.elementAt(i + 2).y})});
+        i += 2;
+      }
+    }
+  }
+
+  void AddText(TEntity e) {
+    if (e.Figures.empty())
+      return;
+    if (FMirror)
+      for (auto &figure : e.Figures)
+        for (auto &entry : figure.Entries)
+          entry.P.X = -entry.P.X;
+    ++FTexts;
+    Keep(std::move(e));
+  }
+
   static bool AllFinite(const TSplineDef &s) {
     auto ok = [](const std::vector<TPointD> &points) {
       return std::all_of(points.begin(), points.end(),
@@ -602,6 +839,7 @@ private:
   // and space; false when it is not drawn.
   bool Begin(std::initializer_list<double> numbers) {
     Flush();
+    FMTextChunks.clear();
     FHatch = -1;
     FMirror = getExtrusion()->getDirection()[2] < 0;
     if (attributes.isInPaperSpace()) {
@@ -721,6 +959,12 @@ private:
   TEntity FSplineEntity;
   TSplineDef FSpline;
   std::vector<std::pair<std::string, int>> FWarnings;
+  DL_Dxf *FDxf = nullptr;
+  std::map<std::string, TTextStyle> FStyles;
+  std::string FMTextChunks;
+  TFontOutlines FFonts;
+  std::size_t FTextCharacters = 0;
+  int FTexts = 0;
 };
 
 } // namespace
@@ -1283,6 +1527,7 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   std::istringstream stream{std::string(bytes)};
   DL_Dxf dxf;
   TCollector collector;
+  collector.SetParser(&dxf);
   dxf.in(stream, &collector);
   collector.Finish();
   if (options.Progress)
@@ -1290,6 +1535,7 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   std::vector<std::string> messages;
   for (const auto &kind : scan.LeftOut)
+    if (!(TFontOutlines::Available() && (kind.Kind == "TEXT" || kind.Kind == "MTEXT")))
     messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
                        " is not supported and is left out" +
                        (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
