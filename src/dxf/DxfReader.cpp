@@ -106,6 +106,8 @@ struct TEntity {
   bool Mirror = false;
   // Dimension blocks hold their geometry where it is drawn.
   bool IgnoreBase = false;
+  // A LINE: joined with the other lines of its level that end where it does.
+  bool Segment = false;
 };
 
 struct TBlock {
@@ -351,7 +353,7 @@ public:
     TFigure f;
     AddPoint(f, {d.x1, d.y1});
     f.Entries.push_back({pcLine, {d.x2, d.y2}});
-    Add(std::move(f), false);
+    Add(std::move(f), false, false, true);
   }
 
   void addArc(const DL_ArcData &d) override {
@@ -863,12 +865,13 @@ private:
 
   // Arcs, circles, polylines, solids and hatches lie in their own plane; one
   // seen from below (extrusion pointing down) is mirrored in X.
-  void Add(TFigure figure, bool planar, bool fill = false) {
+  void Add(TFigure figure, bool planar, bool fill = false, bool segment = false) {
     if (planar && FMirror)
       for (auto &entry : figure.Entries)
         entry.P.X = -entry.P.X;
     TEntity e = Start();
     e.Fill = fill;
+    e.Segment = segment;
     e.Figures.push_back(std::move(figure));
     Keep(std::move(e));
   }
@@ -1120,6 +1123,7 @@ public:
     for (auto &build : FBuilds)
       if (build.Key.Kind == lkArea)
         order.push_back(&build);
+    JoinSegments();
     std::vector<TLevelBuild> contours;
     for (const auto &[layer, refs] : FContours) {
       std::vector<const TPath *> polygons;
@@ -1251,6 +1255,13 @@ private:
                                      : AciColor(color.Number);
       TLevelBuild &build = Build({e.Fill ? lkArea : lkLines, layer, argb},
                                  DxfColorName(color.Number, color.True));
+      if (e.Segment) {
+        for (const auto &figure : e.Figures)
+          if (TPath path = Flatten(figure, m); path.size() >= 2)
+            FSegments[static_cast<std::size_t>(&build - FBuilds.data())].push_back(
+                std::move(path));
+        continue;
+      }
       TPaths set;
       std::vector<TContourRef> *contours = nullptr;
       for (const auto &figure : e.Figures) {
@@ -1320,6 +1331,64 @@ private:
         Expand(block->second.Entities, placement.Then(m), context, depth + 1, stack);
       }
     stack.pop_back();
+  }
+
+  // CAD programs often draw a part's outline as separate LINEs: those of a
+  // level whose ends meet (on the same internal unit) become one path, and
+  // a path that comes back to its start is a contour like a closed polyline.
+  // Three or more lines meeting at a point are left apart there.
+  void JoinSegments() {
+    for (auto &[buildIndex, segments] : FSegments) {
+      TLevelBuild &build = FBuilds[buildIndex];
+      std::map<std::pair<ClipperLib::cInt, ClipperLib::cInt>, std::vector<std::size_t>> ends;
+      auto key = [](const TIntPoint &p) { return std::make_pair(p.X, p.Y); };
+      for (std::size_t i = 0; i < segments.size(); ++i) {
+        ends[key(segments[i].front())].push_back(2 * i);
+        ends[key(segments[i].back())].push_back(2 * i + 1);
+      }
+      std::vector<bool> used(segments.size(), false);
+      // The segment end that continues a path at point p, when exactly one does.
+      auto next = [&](const TIntPoint &p, std::size_t from) -> std::ptrdiff_t {
+        const auto &here = ends[key(p)];
+        if (here.size() != 2)
+          return -1;
+        const std::size_t other = here[0] / 2 == from ? here[1] : here[0];
+        return used[other / 2] ? -1 : static_cast<std::ptrdiff_t>(other);
+      };
+      for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (used[i])
+          continue;
+        used[i] = true;
+        TPath path = segments[i];
+        // Forwards from the end, then backwards from the start.
+        for (int direction = 0; direction < 2; ++direction) {
+          std::size_t last = i;
+          while (true) {
+            const TIntPoint &tip = direction == 0 ? path.back() : path.front();
+            if (path.size() > 2 && path.front() == path.back())
+              break;
+            const std::ptrdiff_t end = next(tip, last);
+            if (end < 0)
+              break;
+            const std::size_t segment = static_cast<std::size_t>(end) / 2;
+            used[segment] = true;
+            last = segment;
+            TPath piece = segments[segment];
+            // The piece starts where the path ends (forwards) or ends where
+            // it starts (backwards).
+            if ((end % 2 == 1) == (direction == 0))
+              std::reverse(piece.begin(), piece.end());
+            if (direction == 0)
+              path.insert(path.end(), piece.begin() + 1, piece.end());
+            else
+              path.insert(path.begin(), piece.begin(), piece.end() - 1);
+          }
+        }
+        if (path.size() > 3 && path.front() == path.back())
+          FContours[build.Key.Layer].push_back({buildIndex, build.Sets.size(), 0});
+        build.Sets.push_back({std::move(path)});
+      }
+    }
   }
 
   TLevelBuild &Build(const TLevelKey &key, const std::string &colorName) {
@@ -1438,6 +1507,8 @@ private:
   std::map<TLevelKey, std::size_t> FIndex;
   TLevelBuild *FLast = nullptr;
   std::map<std::pair<TLevelKind, std::string>, int> FColorsPerLayer;
+  // LINE segments of each level build, joined when all are drawn.
+  std::map<std::size_t, TPaths> FSegments;
   // Closed contours of each layer, where they lie in FBuilds.
   struct TContourRef {
     std::size_t Build, Set, Path;
