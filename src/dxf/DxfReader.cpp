@@ -657,8 +657,17 @@ public:
     const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
     const double total = height + pitch * static_cast<double>(lines.size() - 1);
     const double top = row == 0 ? 0 : row == 1 ? total / 2 : total;
-    const TAffine place = TAffine::Rotation(d.angle * 180 / std::numbers::pi)
-                              .Then(TAffine::Translation(d.ipx, d.ipy));
+    // dxflib hands group 50 over unconverted (degrees) for files it did not
+    // write itself, and the direction vector as radians; both are read here.
+    double angle = 0;
+    if (FDxf && FDxf->hasValue(50))
+      angle = FDxf->getRealValue(50, 0);
+    else if (FDxf && (FDxf->hasValue(11) || FDxf->hasValue(21)))
+      angle = std::atan2(FDxf->getRealValue(21, 0), FDxf->getRealValue(11, 1)) * 180 /
+              std::numbers::pi;
+    if (!Finite(angle))
+      angle = 0;
+    const TAffine place = TAffine::Rotation(angle).Then(TAffine::Translation(d.ipx, d.ipy));
     TEntity e = Start();
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (lines[i].trimmed().isEmpty())

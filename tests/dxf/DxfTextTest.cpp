@@ -180,6 +180,17 @@ TEST(DxfText, MTextLinesAttachmentAndWrapping) {
   EXPECT_NEAR((middleCentre.Top + middleCentre.Bottom) / 2, Origin, 30);
   EXPECT_NEAR((middleCentre.Left + middleCentre.Right) / 2, Origin, 30);
 
+  // Turned by its angle (degrees) or its direction vector alike.
+  for (const auto &turn : {G({"50", "90"}), G({"11", "0", "21", "1"})}) {
+    const TBox turned = TextBox(
+        Load(Doc(G({"0", "MTEXT", "8", "T", "10", "0", "20", "0", "40", "10", "71", "7"}) + turn +
+                 G({"1", "HHH"})))
+            .Result);
+    EXPECT_GT(turned.Height(), 2 * turned.Width()) << turn;
+    EXPECT_NEAR(turned.Bottom, Origin, 250) << turn;
+    EXPECT_LE(turned.Right, Origin + 5) << turn;
+  }
+
   // Words wrap to the box's width.
   const TBox oneLine = TextBox(Load(Doc(MText("HHH HHH HHH", "1"))).Result);
   const TBox wrapped = TextBox(Load(Doc(MText("HHH HHH HHH", "1", "30"))).Result);
