@@ -776,18 +776,17 @@ private:
       font.Request.Families = stem;
     }
     font.Request.Size = height;
-    const TGlyphRun probe = Outline(font, "H");
+    const TGlyphRun probe = FFonts.Outline(font.Request, "H");
+    if (!probe.Missing.empty())
+      Warn("text in font \"" + probe.Missing + "\", which is not installed, is drawn in " +
+           probe.Drawn);
     if (probe.CapHeight > 0)
       font.Scale = height / probe.CapHeight;
     return font;
   }
 
   TGlyphRun Outline(const TTextFont &font, const QString &text) {
-    TGlyphRun run = FFonts.Outline(font.Request, text);
-    if (!run.Missing.empty())
-      Warn("text in font \"" + run.Missing + "\", which is not installed, is drawn in " +
-           run.Drawn);
-    return run;
+    return FFonts.Outline(font.Request, text);
   }
 
   // Leaning by the oblique angle (degrees from upright, clockwise).
