@@ -1,7 +1,7 @@
 #pragma once
 // Glyph outlines for text of drawings (SVG text, DXF labels) through Qt's
-// font machinery, fonts found by fontconfig. Needs a QGuiApplication (the window, brennix-cli); without
-// one no text can be drawn and Available() says so.
+// font machinery, fonts found by fontconfig. Needs a QGuiApplication (the window, brennix-cli);
+// without one no text can be drawn and Available() says so.
 
 #include <map>
 #include <set>

@@ -554,12 +554,11 @@ public:
   }
 
   void addText(const DL_TextData &d) override {
-    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) ||
-        !TFontOutlines::Available())
+    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) || !TFontOutlines::Available())
       return;
     // Text placed by its insertion point alone has no second point.
-    const TPointD second = Finite(d.apx) && Finite(d.apy) ? TPointD{d.apx, d.apy}
-                                                          : TPointD{d.ipx, d.ipy};
+    const TPointD second =
+        Finite(d.apx) && Finite(d.apy) ? TPointD{d.apx, d.apy} : TPointD{d.ipx, d.ipy};
     const TTextStyle style = Style(d.style);
     const double height = d.height > 0 ? d.height : style.Height;
     const QString text = DxfTextValue(d.text);
@@ -602,9 +601,7 @@ public:
       dy = run.Descent * sy;
     else if (v == 3)
       dy = -height * (sy / k);
-    TAffine m = TAffine::Scaling(sx, -sy)
-                    .Then(Shear(oblique))
-                    .Then(TAffine::Translation(dx, dy));
+    TAffine m = TAffine::Scaling(sx, -sy).Then(Shear(oblique)).Then(TAffine::Translation(dx, dy));
     if ((d.textGenerationFlags & 2) != 0)
       m = m.Then(TAffine::Scaling(-1, 1));
     if ((d.textGenerationFlags & 4) != 0)
@@ -663,8 +660,8 @@ public:
     if (FDxf && FDxf->hasValue(50))
       angle = FDxf->getRealValue(50, 0);
     else if (FDxf && (FDxf->hasValue(11) || FDxf->hasValue(21)))
-      angle = std::atan2(FDxf->getRealValue(21, 0), FDxf->getRealValue(11, 1)) * 180 /
-              std::numbers::pi;
+      angle =
+          std::atan2(FDxf->getRealValue(21, 0), FDxf->getRealValue(11, 1)) * 180 / std::numbers::pi;
     if (!Finite(angle))
       angle = 0;
     const TAffine place = TAffine::Rotation(angle).Then(TAffine::Translation(d.ipx, d.ipy));
@@ -1066,9 +1063,8 @@ TPaths UniteApart(const std::vector<const TPath *> &polygons) {
     const int axis = range.Failed == 0 ? 1 : 0;
     const auto begin = items.begin() + static_cast<std::ptrdiff_t>(range.Begin);
     const auto end = items.begin() + static_cast<std::ptrdiff_t>(range.End);
-    std::sort(begin, end, [axis](const TItem &a, const TItem &b) {
-      return a.Low[axis] < b.Low[axis];
-    });
+    std::sort(begin, end,
+              [axis](const TItem &a, const TItem &b) { return a.Low[axis] < b.Low[axis]; });
     std::size_t start = range.Begin;
     ClipperLib::cInt reach = items[start].High[axis];
     bool split = false;
@@ -1266,8 +1262,7 @@ private:
       if (e.Segment) {
         for (const auto &figure : e.Figures)
           if (TPath path = Flatten(figure, m); path.size() >= 2)
-            FSegments[static_cast<std::size_t>(&build - FBuilds.data())].push_back(
-                std::move(path));
+            FSegments[static_cast<std::size_t>(&build - FBuilds.data())].push_back(std::move(path));
         continue;
       }
       TPaths set;
@@ -1287,8 +1282,8 @@ private:
             // is kept where it is, not copied.
             if (!contours)
               contours = &FContours[layer];
-            contours->push_back({static_cast<std::size_t>(&build - FBuilds.data()),
-                                 build.Sets.size(), set.size()});
+            contours->push_back(
+                {static_cast<std::size_t>(&build - FBuilds.data()), build.Sets.size(), set.size()});
           }
         }
         set.push_back(std::move(path));
@@ -1476,9 +1471,10 @@ private:
       for (const TPointF &f : polygon) {
         if (std::isnan(f.X) || std::isnan(f.Y))
           continue;
-        const TIntPoint q{
-            RoundUnit(std::clamp(static_cast<double>(f.X), -PathCoordinateLimit, PathCoordinateLimit)),
-            RoundUnit(std::clamp(static_cast<double>(f.Y), -PathCoordinateLimit, PathCoordinateLimit))};
+        const TIntPoint q{RoundUnit(std::clamp(static_cast<double>(f.X), -PathCoordinateLimit,
+                                               PathCoordinateLimit)),
+                          RoundUnit(std::clamp(static_cast<double>(f.Y), -PathCoordinateLimit,
+                                               PathCoordinateLimit))};
         if (q.X == 16777215 && q.Y == 16777215)
           continue;
         const TIntPoint p{q.X + anchor.X, q.Y + anchor.Y};
@@ -1615,9 +1611,9 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   std::vector<std::string> messages;
   for (const auto &kind : scan.LeftOut)
     if (!(TFontOutlines::Available() && (kind.Kind == "TEXT" || kind.Kind == "MTEXT")))
-    messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
-                       " is not supported and is left out" +
-                       (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+      messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
+                         " is not supported and is left out" +
+                         (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
   double unit = DxfUnitMillimetres(collector.InsUnits());
   if (unit == 0) {
     messages.push_back(collector.InsUnits() <= 0

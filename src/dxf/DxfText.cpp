@@ -2,9 +2,7 @@
 
 namespace {
 
-bool IsHex(QChar c) {
-  return (c >= '0' && c <= '9') || (c.toLower() >= 'a' && c.toLower() <= 'f');
-}
+bool IsHex(QChar c) { return (c >= '0' && c <= '9') || (c.toLower() >= 'a' && c.toLower() <= 'f'); }
 
 // \U+XXXX at text[i] (the backslash): the character and the length taken.
 bool UnicodeEscape(const QString &text, qsizetype i, QString &out, qsizetype &length) {

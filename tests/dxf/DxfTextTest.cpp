@@ -129,8 +129,8 @@ TEST(DxfText, JustificationPlacesTheTextOnItsSecondPoint) {
   // Second point at (0, 0), insertion point elsewhere: the justification
   // decides which side of the text lies on (0, 0).
   const auto at = [](const char *h, const char *v) {
-    return TextBox(Load(Doc(G({"0", "TEXT", "8", "T", "10", "30", "20", "30", "11", "0", "21",
-                               "0", "40", "10", "1", "Hg", "72", h, "73", v})))
+    return TextBox(Load(Doc(G({"0",  "TEXT", "8",  "T",  "10", "30", "20", "30", "11", "0",
+                               "21", "0",    "40", "10", "1",  "Hg", "72", h,    "73", v})))
                        .Result);
   };
   const TBox centre = at("1", "0");
@@ -161,8 +161,8 @@ TEST(DxfText, JustificationPlacesTheTextOnItsSecondPoint) {
 }
 
 std::string MText(const std::string &value, const char *attachment, const char *width = "0") {
-  return G({"0", "MTEXT", "8", "T", "10", "0", "20", "0", "40", "10", "41", width, "71",
-            attachment, "1", value});
+  return G({"0", "MTEXT", "8", "T", "10", "0", "20", "0", "40", "10", "41", width, "71", attachment,
+            "1", value});
 }
 
 TEST(DxfText, MTextLinesAttachmentAndWrapping) {
@@ -182,10 +182,10 @@ TEST(DxfText, MTextLinesAttachmentAndWrapping) {
 
   // Turned by its angle (degrees) or its direction vector alike.
   for (const auto &turn : {G({"50", "90"}), G({"11", "0", "21", "1"})}) {
-    const TBox turned = TextBox(
-        Load(Doc(G({"0", "MTEXT", "8", "T", "10", "0", "20", "0", "40", "10", "71", "7"}) + turn +
-                 G({"1", "HHH"})))
-            .Result);
+    const TBox turned =
+        TextBox(Load(Doc(G({"0", "MTEXT", "8", "T", "10", "0", "20", "0", "40", "10", "71", "7"}) +
+                         turn + G({"1", "HHH"})))
+                    .Result);
     EXPECT_GT(turned.Height(), 2 * turned.Width()) << turn;
     EXPECT_NEAR(turned.Bottom, Origin, 250) << turn;
     EXPECT_LE(turned.Right, Origin + 5) << turn;
@@ -201,8 +201,7 @@ TEST(DxfText, MTextLinesAttachmentAndWrapping) {
   // Formatting codes are dropped, and said so.
   const TLoaded formatted = Load(Doc(MText("{\\fArial|b1;\\H2x;H}\\PH", "1")));
   EXPECT_NEAR(TextBox(formatted.Result).Height(), topLeft.Height(), 10);
-  EXPECT_NE(formatted.Messages.find("MTEXT formatting"), std::string::npos)
-      << formatted.Messages;
+  EXPECT_NE(formatted.Messages.find("MTEXT formatting"), std::string::npos) << formatted.Messages;
 }
 
 TEST(DxfText, MTextCodesAreTakenApart) {
@@ -230,13 +229,12 @@ TEST(DxfText, MTextCodesAreTakenApart) {
 }
 
 TEST(DxfText, TextInsideBlocksAndItsEnclosedArea) {
-  const std::string block = G({"0", "BLOCK", "8", "0", "2", "LABEL", "70", "0", "10", "0", "20",
-                               "0"}) +
-                            G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "1", "O"}) +
-                            G({"0", "ENDBLK"});
-  const TLoaded loaded = Load(Doc(G({"0", "INSERT", "8", "0", "2", "LABEL", "10", "0", "20", "0",
-                                     "41", "2", "42", "2"}),
-                                  block));
+  const std::string block =
+      G({"0", "BLOCK", "8", "0", "2", "LABEL", "70", "0", "10", "0", "20", "0"}) +
+      G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "1", "O"}) + G({"0", "ENDBLK"});
+  const TLoaded loaded = Load(
+      Doc(G({"0", "INSERT", "8", "0", "2", "LABEL", "10", "0", "20", "0", "41", "2", "42", "2"}),
+          block));
   const TBox box = TextBox(loaded.Result);
   // The insert's scale doubles the text (the round O overshoots its capitals).
   EXPECT_NEAR(box.Height(), 2000, 80);
