@@ -106,6 +106,18 @@ def text(doc):
     msp.add_text("Brennix", dxfattribs={"height": 5}).set_placement((0, 5))
     msp.add_mtext("two\\Plines", dxfattribs={"char_height": 3, "insert": (0, 20)})
     msp.add_point((10, 10))
+    # Placement: rotation, width factor, oblique and the justifications.
+    msp.add_text("turned", dxfattribs={"height": 4, "rotation": 30}).set_placement((50, 0))
+    msp.add_text("wide", dxfattribs={"height": 4, "width": 2}).set_placement((50, 30))
+    msp.add_text("leaning", dxfattribs={"height": 4, "oblique": 20}).set_placement((50, 40))
+    from ezdxf.enums import TextEntityAlignment as A
+    for i, align in enumerate((A.MIDDLE_CENTER, A.TOP_RIGHT, A.BOTTOM_LEFT, A.MIDDLE)):
+        msp.add_text("Ag %d" % i, dxfattribs={"height": 3}).set_placement((100, 10 * i),
+                                                                         align=align)
+    msp.add_text("fit", dxfattribs={"height": 3}).set_placement((0, 60), (40, 60), align=A.FIT)
+    msp.add_mtext("a paragraph wrapped to the width of its box",
+                  dxfattribs={"char_height": 3, "insert": (0, 90), "width": 30,
+                              "attachment_point": 5, "rotation": 10})
 
 
 def layers(doc):

@@ -17,8 +17,10 @@
 
 #include "DxfColors.h"
 #include "DxfScan.h"
+#include "DxfText.h"
 #include "core/Bounds.h"
 #include "core/FileBytes.h"
+#include "core/FontOutline.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
 
@@ -104,6 +106,8 @@ struct TEntity {
   bool Mirror = false;
   // Dimension blocks hold their geometry where it is drawn.
   bool IgnoreBase = false;
+  // A LINE: joined with the other lines of its level that end where it does.
+  bool Segment = false;
 };
 
 struct TBlock {
@@ -349,7 +353,7 @@ public:
     TFigure f;
     AddPoint(f, {d.x1, d.y1});
     f.Entries.push_back({pcLine, {d.x2, d.y2}});
-    Add(std::move(f), false);
+    Add(std::move(f), false, false, true);
   }
 
   void addArc(const DL_ArcData &d) override {
@@ -539,8 +543,144 @@ public:
   }
 
   void addPoint(const DL_PointData &) override { Flush(); }
-  void addText(const DL_TextData &) override { Flush(); }
-  void addMText(const DL_MTextData &) override { Flush(); }
+
+  void addTextStyle(const DL_StyleData &d) override {
+    TTextStyle style;
+    style.FontFile = d.primaryFontFile;
+    style.Height = Finite(d.fixedTextHeight) ? d.fixedTextHeight : 0;
+    style.WidthFactor = Finite(d.widthFactor) && d.widthFactor > 0 ? d.widthFactor : 1;
+    style.Oblique = Finite(d.obliqueAngle) ? d.obliqueAngle : 0;
+    FStyles[Upper(d.name)] = style;
+  }
+
+  void addText(const DL_TextData &d) override {
+    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) || !TFontOutlines::Available())
+      return;
+    // Text placed by its insertion point alone has no second point.
+    const TPointD second =
+        Finite(d.apx) && Finite(d.apy) ? TPointD{d.apx, d.apy} : TPointD{d.ipx, d.ipy};
+    const TTextStyle style = Style(d.style);
+    const double height = d.height > 0 ? d.height : style.Height;
+    const QString text = DxfTextValue(d.text);
+    if (!(height > 0) || text.trimmed().isEmpty() || !CountCharacters(text.size()))
+      return;
+    TTextFont font = Font(style, height);
+    const double widthFactor =
+        FDxf && FDxf->hasValue(41) && d.xScaleFactor > 0 ? d.xScaleFactor : style.WidthFactor;
+    const double oblique = FDxf && FDxf->hasValue(51) ? FDxf->getRealValue(51, 0) : style.Oblique;
+    const TGlyphRun run = Outline(font, text);
+    const double k = font.Scale;
+    double sx = k * widthFactor, sy = k;
+    const double width = run.Advance * sx;
+    TPointD base{d.ipx, d.ipy};
+    double angle = d.angle * 180 / std::numbers::pi;
+    double dx = 0, dy = 0;
+    const int h = d.hJustification, v = d.vJustification;
+    if (h == 3 || h == 5) {
+      // Aligned and fit: the text spans the insertion point to the second
+      // one; aligned keeps its proportions, fit its height.
+      const double length = std::hypot(second.X - d.ipx, second.Y - d.ipy);
+      if (length > 0 && width > 0) {
+        const double stretch = length / width;
+        sx *= stretch;
+        if (h == 3)
+          sy *= stretch;
+        angle = std::atan2(second.Y - d.ipy, second.X - d.ipx) * 180 / std::numbers::pi;
+      }
+    } else {
+      if (h == 1 || h == 4)
+        dx = -width / 2;
+      else if (h == 2)
+        dx = -width;
+      if (h != 0 || v != 0)
+        base = second;
+    }
+    if (h == 4 || v == 2)
+      dy = -height / 2;
+    else if (v == 1)
+      dy = run.Descent * sy;
+    else if (v == 3)
+      dy = -height * (sy / k);
+    TAffine m = TAffine::Scaling(sx, -sy).Then(Shear(oblique)).Then(TAffine::Translation(dx, dy));
+    if ((d.textGenerationFlags & 2) != 0)
+      m = m.Then(TAffine::Scaling(-1, 1));
+    if ((d.textGenerationFlags & 4) != 0)
+      m = m.Then(TAffine::Scaling(1, -1));
+    m = m.Then(TAffine::Rotation(angle)).Then(TAffine::Translation(base.X, base.Y));
+    TEntity e = Start();
+    AppendGlyphs(e, run.Outline, m);
+    AddText(std::move(e));
+  }
+
+  void addMTextChunk(const std::string &text) override { FMTextChunks += text; }
+
+  void addMText(const DL_MTextData &d) override {
+    const std::string bytes = std::move(FMTextChunks) + d.text;
+    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}) ||
+        !TFontOutlines::Available())
+      return;
+    const TTextStyle style = Style(d.style);
+    const double height = d.height > 0 ? d.height : style.Height;
+    TDxfTextLines text = DxfMTextLines(bytes);
+    if (text.Formatted)
+      Warn("MTEXT formatting (fonts, heights, colours) is left out; its text is drawn in one "
+           "style");
+    if (!(height > 0) || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+      return;
+    TTextFont font = Font(style, height);
+    const double sx = font.Scale * style.WidthFactor, sy = font.Scale;
+    // Lines broken at blanks to fit the box's width, when it has one.
+    std::vector<QString> lines;
+    for (const QString &paragraph : text.Lines) {
+      if (!(d.width > 0)) {
+        lines.push_back(paragraph);
+        continue;
+      }
+      QString line;
+      for (const QString &word : paragraph.split(' ')) {
+        const QString longer = line.isEmpty() ? word : line + ' ' + word;
+        if (!line.isEmpty() && Outline(font, longer).Advance * sx > d.width) {
+          lines.push_back(line);
+          line = word;
+        } else {
+          line = longer;
+        }
+      }
+      lines.push_back(line);
+    }
+    const double pitch =
+        height * 5 / 3 * (d.lineSpacingFactor > 0 ? std::clamp(d.lineSpacingFactor, 0.25, 4.0) : 1);
+    const int attachment = d.attachmentPoint >= 1 && d.attachmentPoint <= 9 ? d.attachmentPoint : 1;
+    const int row = (attachment - 1) / 3, column = (attachment - 1) % 3;
+    const double total = height + pitch * static_cast<double>(lines.size() - 1);
+    const double top = row == 0 ? 0 : row == 1 ? total / 2 : total;
+    // dxflib hands group 50 over unconverted (degrees) for files it did not
+    // write itself, and the direction vector as radians; both are read here.
+    double angle = 0;
+    if (FDxf && FDxf->hasValue(50))
+      angle = FDxf->getRealValue(50, 0);
+    else if (FDxf && (FDxf->hasValue(11) || FDxf->hasValue(21)))
+      angle =
+          std::atan2(FDxf->getRealValue(21, 0), FDxf->getRealValue(11, 1)) * 180 / std::numbers::pi;
+    if (!Finite(angle))
+      angle = 0;
+    const TAffine place = TAffine::Rotation(angle).Then(TAffine::Translation(d.ipx, d.ipy));
+    TEntity e = Start();
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+      if (lines[i].trimmed().isEmpty())
+        continue;
+      const TGlyphRun run = Outline(font, lines[i]);
+      const double width = run.Advance * sx;
+      const double dx = column == 0 ? 0 : column == 1 ? -width / 2 : -width;
+      const double dy = top - height - pitch * static_cast<double>(i);
+      AppendGlyphs(e, run.Outline,
+                   TAffine::Scaling(sx, -sy)
+                       .Then(Shear(style.Oblique))
+                       .Then(TAffine::Translation(dx, dy))
+                       .Then(place));
+    }
+    AddText(std::move(e));
+  }
   void addAttribute(const DL_AttributeData &) override { Flush(); }
   void addXLine(const DL_XLineData &) override { Flush(); }
   void addRay(const DL_RayData &) override { Flush(); }
@@ -552,6 +692,10 @@ public:
     if (key == "$INSUNITS")
       FInsUnits = value;
   }
+
+  // The parser, for the groups its entity records leave out.
+  void SetParser(DL_Dxf *dxf) { FDxf = dxf; }
+  int Texts() const { return FTexts; }
 
   // Called once dxflib is done: what is still pending is kept.
   void Finish() { Flush(); }
@@ -590,6 +734,106 @@ private:
     return text;
   }
 
+  struct TTextStyle {
+    std::string FontFile;
+    double Height = 0;
+    double WidthFactor = 1;
+    double Oblique = 0;
+  };
+
+  struct TTextFont {
+    TFontRequest Request;
+    // Drawing units per outline unit, so that capitals stand the text's
+    // height tall, as CAD programs measure it.
+    double Scale = 1;
+  };
+
+  TTextStyle Style(const std::string &name) const {
+    const auto it = FStyles.find(Upper(name.empty() ? "STANDARD" : name));
+    return it == FStyles.end() ? TTextStyle{"txt", 0, 1, 0} : it->second;
+  }
+
+  TTextFont Font(const TTextStyle &style, double height) {
+    TTextFont font;
+    std::string file = style.FontFile;
+    const std::size_t slash = file.find_last_of("/\\");
+    if (slash != std::string::npos)
+      file = file.substr(slash + 1);
+    std::string stem = file, extension;
+    if (const std::size_t dot = file.rfind('.'); dot != std::string::npos) {
+      stem = file.substr(0, dot);
+      extension = Upper(file.substr(dot + 1));
+    }
+    if (stem.empty() || extension.empty() || extension == "SHX") {
+      // CAD programs' own stroke fonts are not installed as system fonts.
+      Warn("text in the CAD font \"" + (file.empty() ? std::string("txt") : file) +
+           "\" is drawn in " + DefaultFontFamily);
+      font.Request.Families = DefaultFontFamily;
+    } else {
+      font.Request.Families = stem;
+    }
+    font.Request.Size = height;
+    const TGlyphRun probe = FFonts.Outline(font.Request, "H");
+    if (!probe.Missing.empty())
+      Warn("text in font \"" + probe.Missing + "\", which is not installed, is drawn in " +
+           probe.Drawn);
+    if (probe.CapHeight > 0)
+      font.Scale = height / probe.CapHeight;
+    return font;
+  }
+
+  TGlyphRun Outline(const TTextFont &font, const QString &text) {
+    return FFonts.Outline(font.Request, text);
+  }
+
+  // Leaning by the oblique angle (degrees from upright, clockwise).
+  static TAffine Shear(double degrees) {
+    const double lean = std::clamp(degrees, -85.0, 85.0) * std::numbers::pi / 180;
+    return {1, 0, std::tan(lean), 1, 0, 0};
+  }
+
+  bool CountCharacters(qsizetype count) {
+    FTextCharacters += static_cast<std::size_t>(std::max<qsizetype>(count, 0));
+    if (FTextCharacters <= MaxDxfTextCharacters)
+      return true;
+    Warn("text beyond " + std::to_string(MaxDxfTextCharacters) + " characters is left out");
+    return false;
+  }
+
+  // The outline's figures, each closed, mapped from the font's units (y down).
+  static void AppendGlyphs(TEntity &e, const QPainterPath &outline, const TAffine &m) {
+    for (int i = 0; i < outline.elementCount(); ++i) {
+      const QPainterPath::Element &el = outline.elementAt(i);
+      const TPointD p = m.Map({el.x, el.y});
+      if (el.isMoveTo() || e.Figures.empty()) {
+        e.Figures.emplace_back();
+        e.Figures.back().Closed = true;
+        e.Figures.back().Entries.push_back({pcMove, p});
+      } else if (el.isLineTo()) {
+        AddPoint(e.Figures.back(), p);
+      } else if (el.isCurveTo() && i + 2 < outline.elementCount()) {
+        auto &entries = e.Figures.back().Entries;
+        entries.push_back({pcCurve, p});
+        entries.push_back(
+            {pcCurve, m.Map({outline.elementAt(i + 1).x, outline.elementAt(i + 1).y})});
+        entries.push_back(
+            {pcCurve, m.Map({outline.elementAt(i + 2).x, outline.elementAt(i + 2).y})});
+        i += 2;
+      }
+    }
+  }
+
+  void AddText(TEntity e) {
+    if (e.Figures.empty())
+      return;
+    if (FMirror)
+      for (auto &figure : e.Figures)
+        for (auto &entry : figure.Entries)
+          entry.P.X = -entry.P.X;
+    ++FTexts;
+    Keep(std::move(e));
+  }
+
   static bool AllFinite(const TSplineDef &s) {
     auto ok = [](const std::vector<TPointD> &points) {
       return std::all_of(points.begin(), points.end(),
@@ -602,6 +846,7 @@ private:
   // and space; false when it is not drawn.
   bool Begin(std::initializer_list<double> numbers) {
     Flush();
+    FMTextChunks.clear();
     FHatch = -1;
     FMirror = getExtrusion()->getDirection()[2] < 0;
     if (attributes.isInPaperSpace()) {
@@ -625,12 +870,13 @@ private:
 
   // Arcs, circles, polylines, solids and hatches lie in their own plane; one
   // seen from below (extrusion pointing down) is mirrored in X.
-  void Add(TFigure figure, bool planar, bool fill = false) {
+  void Add(TFigure figure, bool planar, bool fill = false, bool segment = false) {
     if (planar && FMirror)
       for (auto &entry : figure.Entries)
         entry.P.X = -entry.P.X;
     TEntity e = Start();
     e.Fill = fill;
+    e.Segment = segment;
     e.Figures.push_back(std::move(figure));
     Keep(std::move(e));
   }
@@ -721,6 +967,12 @@ private:
   TEntity FSplineEntity;
   TSplineDef FSpline;
   std::vector<std::pair<std::string, int>> FWarnings;
+  DL_Dxf *FDxf = nullptr;
+  std::map<std::string, TTextStyle> FStyles;
+  std::string FMTextChunks;
+  TFontOutlines FFonts;
+  std::size_t FTextCharacters = 0;
+  int FTexts = 0;
 };
 
 } // namespace
@@ -766,6 +1018,93 @@ std::string LayerTitle(const std::string &layer) {
   return layer == "0" ? "Layer 0" : layer.empty() ? "Layer" : layer;
 }
 
+// The even-odd union of closed polygons, one Clipper pass per group of them
+// that a gap along X or Y separates from the rest: the same area as one pass
+// over all, at a small part of the cost when a sheet holds many parts.
+TPaths UniteApart(const std::vector<const TPath *> &polygons) {
+  struct TItem {
+    ClipperLib::cInt Low[2], High[2];
+    std::size_t Index;
+  };
+  std::vector<TItem> items;
+  items.reserve(polygons.size());
+  for (std::size_t i = 0; i < polygons.size(); ++i) {
+    const TPath &polygon = *polygons[i];
+    if (polygon.empty())
+      continue;
+    TItem item{{polygon[0].X, polygon[0].Y}, {polygon[0].X, polygon[0].Y}, i};
+    for (const auto &p : polygon) {
+      item.Low[0] = std::min(item.Low[0], p.X);
+      item.High[0] = std::max(item.High[0], p.X);
+      item.Low[1] = std::min(item.Low[1], p.Y);
+      item.High[1] = std::max(item.High[1], p.Y);
+    }
+    items.push_back(item);
+  }
+  // Ranges of items still to split, and the axis that failed to split each
+  // last (-1: none tried yet); a range neither axis splits is one group.
+  struct TRange {
+    std::size_t Begin, End;
+    int Failed;
+  };
+  std::vector<TRange> work{{0, items.size(), -1}};
+  std::vector<std::pair<std::size_t, std::size_t>> groups;
+  // Bounds the sorting for drawings whose parts form a long staircase.
+  std::size_t budget = 64 * items.size() + 1024;
+  while (!work.empty()) {
+    TRange range = work.back();
+    work.pop_back();
+    const std::size_t size = range.End - range.Begin;
+    if (size <= 1 || budget < size) {
+      groups.emplace_back(range.Begin, range.End);
+      continue;
+    }
+    budget -= size;
+    const int axis = range.Failed == 0 ? 1 : 0;
+    const auto begin = items.begin() + static_cast<std::ptrdiff_t>(range.Begin);
+    const auto end = items.begin() + static_cast<std::ptrdiff_t>(range.End);
+    std::sort(begin, end,
+              [axis](const TItem &a, const TItem &b) { return a.Low[axis] < b.Low[axis]; });
+    std::size_t start = range.Begin;
+    ClipperLib::cInt reach = items[start].High[axis];
+    bool split = false;
+    for (std::size_t i = range.Begin + 1; i < range.End; ++i) {
+      // Polygons that touch stay together: their union joins them.
+      if (items[i].Low[axis] > reach) {
+        work.push_back({start, i, axis});
+        start = i;
+        split = true;
+      }
+      reach = std::max(reach, items[i].High[axis]);
+    }
+    if (split)
+      work.push_back({start, range.End, axis});
+    else if (range.Failed < 0)
+      work.push_back({range.Begin, range.End, axis});
+    else
+      groups.emplace_back(range.Begin, range.End);
+  }
+  // Groups in the order of their first polygon, so the result does not hang
+  // on the order of the splitting.
+  for (auto &[begin, end] : groups)
+    std::sort(items.begin() + static_cast<std::ptrdiff_t>(begin),
+              items.begin() + static_cast<std::ptrdiff_t>(end),
+              [](const TItem &a, const TItem &b) { return a.Index < b.Index; });
+  std::sort(groups.begin(), groups.end(), [&items](const auto &a, const auto &b) {
+    return items[a.first].Index < items[b.first].Index;
+  });
+  TPaths result;
+  for (const auto &[begin, end] : groups) {
+    TClipper clipper;
+    for (std::size_t i = begin; i < end; ++i)
+      clipper.AddSubject(*polygons[items[i].Index]);
+    TPaths united = clipper.Execute(ClipperLib::ctUnion);
+    for (auto &path : united)
+      result.push_back(std::move(path));
+  }
+  return result;
+}
+
 class TExpander {
 public:
   TExpander(TCollector &collector, const TReadOptions &options, double scale)
@@ -788,9 +1127,14 @@ public:
     for (auto &build : FBuilds)
       if (build.Key.Kind == lkArea)
         order.push_back(&build);
+    JoinSegments();
     std::vector<TLevelBuild> contours;
-    for (auto &[layer, polygons] : FContours) {
-      TPaths area = BooleanPaths(polygons, {}, ClipperLib::ctUnion);
+    for (const auto &[layer, refs] : FContours) {
+      std::vector<const TPath *> polygons;
+      polygons.reserve(refs.size());
+      for (const auto &ref : refs)
+        polygons.push_back(&FBuilds[ref.Build].Sets[ref.Set][ref.Path]);
+      TPaths area = UniteApart(polygons);
       if (area.empty() || std::fabs(PathsArea(area)) < 1)
         continue;
       TLevelBuild build{{lkArea, layer, LayerColor(layer)}, "", {}};
@@ -915,20 +1259,32 @@ private:
                                      : AciColor(color.Number);
       TLevelBuild &build = Build({e.Fill ? lkArea : lkLines, layer, argb},
                                  DxfColorName(color.Number, color.True));
+      if (e.Segment) {
+        for (const auto &figure : e.Figures)
+          if (TPath path = Flatten(figure, m); path.size() >= 2)
+            FSegments[static_cast<std::size_t>(&build - FBuilds.data())].push_back(std::move(path));
+        continue;
+      }
       TPaths set;
+      std::vector<TContourRef> *contours = nullptr;
       for (const auto &figure : e.Figures) {
         TPath path = Flatten(figure, m);
         if (path.size() < 2)
           continue;
         // A figure that ends where it starts encloses area like a closed one.
         if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
-          TPath polygon = path;
-          if (polygon.size() > 2 && polygon.front() == polygon.back())
-            polygon.pop_back();
-          if (!e.Fill && polygon.size() > 2)
-            FContours[layer].push_back(polygon);
-          if (e.Fill)
-            path = std::move(polygon);
+          const bool repeated = path.size() > 2 && path.front() == path.back();
+          if (e.Fill) {
+            if (repeated)
+              path.pop_back();
+          } else if (path.size() - (repeated ? 1 : 0) > 2) {
+            // Clipper drops the repeated first point itself, so the contour
+            // is kept where it is, not copied.
+            if (!contours)
+              contours = &FContours[layer];
+            contours->push_back(
+                {static_cast<std::size_t>(&build - FBuilds.data()), build.Sets.size(), set.size()});
+          }
         }
         set.push_back(std::move(path));
       }
@@ -978,6 +1334,64 @@ private:
         Expand(block->second.Entities, placement.Then(m), context, depth + 1, stack);
       }
     stack.pop_back();
+  }
+
+  // CAD programs often draw a part's outline as separate LINEs: those of a
+  // level whose ends meet (on the same internal unit) become one path, and
+  // a path that comes back to its start is a contour like a closed polyline.
+  // Three or more lines meeting at a point are left apart there.
+  void JoinSegments() {
+    for (auto &[buildIndex, segments] : FSegments) {
+      TLevelBuild &build = FBuilds[buildIndex];
+      std::map<std::pair<ClipperLib::cInt, ClipperLib::cInt>, std::vector<std::size_t>> ends;
+      auto key = [](const TIntPoint &p) { return std::make_pair(p.X, p.Y); };
+      for (std::size_t i = 0; i < segments.size(); ++i) {
+        ends[key(segments[i].front())].push_back(2 * i);
+        ends[key(segments[i].back())].push_back(2 * i + 1);
+      }
+      std::vector<bool> used(segments.size(), false);
+      // The segment end that continues a path at point p, when exactly one does.
+      auto next = [&](const TIntPoint &p, std::size_t from) -> std::ptrdiff_t {
+        const auto &here = ends[key(p)];
+        if (here.size() != 2)
+          return -1;
+        const std::size_t other = here[0] / 2 == from ? here[1] : here[0];
+        return used[other / 2] ? -1 : static_cast<std::ptrdiff_t>(other);
+      };
+      for (std::size_t i = 0; i < segments.size(); ++i) {
+        if (used[i])
+          continue;
+        used[i] = true;
+        TPath path = segments[i];
+        // Forwards from the end, then backwards from the start.
+        for (int direction = 0; direction < 2; ++direction) {
+          std::size_t last = i;
+          while (true) {
+            const TIntPoint &tip = direction == 0 ? path.back() : path.front();
+            if (path.size() > 2 && path.front() == path.back())
+              break;
+            const std::ptrdiff_t end = next(tip, last);
+            if (end < 0)
+              break;
+            const std::size_t segment = static_cast<std::size_t>(end) / 2;
+            used[segment] = true;
+            last = segment;
+            TPath piece = segments[segment];
+            // The piece starts where the path ends (forwards) or ends where
+            // it starts (backwards).
+            if ((end % 2 == 1) == (direction == 0))
+              std::reverse(piece.begin(), piece.end());
+            if (direction == 0)
+              path.insert(path.end(), piece.begin() + 1, piece.end());
+            else
+              path.insert(path.begin(), piece.begin(), piece.end() - 1);
+          }
+        }
+        if (path.size() > 3 && path.front() == path.back())
+          FContours[build.Key.Layer].push_back({buildIndex, build.Sets.size(), 0});
+        build.Sets.push_back({std::move(path)});
+      }
+    }
   }
 
   TLevelBuild &Build(const TLevelKey &key, const std::string &colorName) {
@@ -1034,6 +1448,7 @@ private:
       const TIntPoint anchor = Round(m.Map(figure.Entries.front().P));
       const double ax = static_cast<double>(anchor.X), ay = static_cast<double>(anchor.Y);
       TPathData data;
+      data.Entries().reserve(figure.Entries.size() + 1);
       for (const auto &e : figure.Entries) {
         const TPointD w = m.Map(e.P);
         Round(w);
@@ -1050,13 +1465,22 @@ private:
       if (figure.Closed)
         data.ClosePath();
       const TPolygonF polygon = data.FlattenToPolygon(DxfFlatness, FCurveBudget);
-      for (auto &part : PolygonToPaths(polygon))
-        for (auto &p : part) {
-          p.X += anchor.X;
-          p.Y += anchor.Y;
-          if (path.empty() || !(path.back() == p))
-            path.push_back(p);
-        }
+      // The figure's parts, one after the other, as PolygonToPaths rounds
+      // them, without building each part on its own first.
+      path.reserve(polygon.size());
+      for (const TPointF &f : polygon) {
+        if (std::isnan(f.X) || std::isnan(f.Y))
+          continue;
+        const TIntPoint q{RoundUnit(std::clamp(static_cast<double>(f.X), -PathCoordinateLimit,
+                                               PathCoordinateLimit)),
+                          RoundUnit(std::clamp(static_cast<double>(f.Y), -PathCoordinateLimit,
+                                               PathCoordinateLimit))};
+        if (q.X == 16777215 && q.Y == 16777215)
+          continue;
+        const TIntPoint p{q.X + anchor.X, q.Y + anchor.Y};
+        if (path.empty() || !(path.back() == p))
+          path.push_back(p);
+      }
     }
     FPoints += path.size();
     if (FPoints > MaxDxfPoints)
@@ -1087,9 +1511,16 @@ private:
   std::map<TLevelKey, std::size_t> FIndex;
   TLevelBuild *FLast = nullptr;
   std::map<std::pair<TLevelKind, std::string>, int> FColorsPerLayer;
-  std::map<std::string, TPaths> FContours;
+  // LINE segments of each level build, joined when all are drawn.
+  std::map<std::size_t, TPaths> FSegments;
+  // Closed contours of each layer, where they lie in FBuilds.
+  struct TContourRef {
+    std::size_t Build, Set, Path;
+  };
+  std::map<std::string, std::vector<TContourRef>> FContours;
   std::map<std::string, int> FSkippedLayers;
-  std::size_t FCurveBudget = DefaultCurvePointBudget;
+  // Curves may take all the points a drawing is allowed.
+  std::size_t FCurveBudget = MaxDxfPoints;
   std::size_t FPoints = 0;
 };
 
@@ -1171,6 +1602,7 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   std::istringstream stream{std::string(bytes)};
   DL_Dxf dxf;
   TCollector collector;
+  collector.SetParser(&dxf);
   dxf.in(stream, &collector);
   collector.Finish();
   if (options.Progress)
@@ -1178,9 +1610,10 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   std::vector<std::string> messages;
   for (const auto &kind : scan.LeftOut)
-    messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
-                       " is not supported and is left out" +
-                       (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+    if (!(TFontOutlines::Available() && (kind.Kind == "TEXT" || kind.Kind == "MTEXT")))
+      messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
+                         " is not supported and is left out" +
+                         (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
   double unit = DxfUnitMillimetres(collector.InsUnits());
   if (unit == 0) {
     messages.push_back(collector.InsUnits() <= 0

@@ -32,6 +32,8 @@ constexpr std::size_t MaxDxfPoints = std::size_t(1) << 23;
 constexpr double MaxDxfExtent = 1e9;
 // Spline degrees beyond this are left out: CAD programs write 2 to 5.
 constexpr int MaxDxfSplineDegree = 25;
+// Characters of all TEXT and MTEXT entities together.
+constexpr std::size_t MaxDxfTextCharacters = 200000;
 // Bytes of a DXF file.
 constexpr std::int64_t MaxDxfFileSize = std::int64_t(512) << 20;
 

@@ -14,13 +14,13 @@
 #include "CssColor.h"
 #include "SvgCleanup.h"
 #include "SvgDocument.h"
-#include "SvgFont.h"
 #include "SvgPath.h"
 #include "SvgStyleSheet.h"
 #include "SvgText.h"
 #include "core/Bounds.h"
 #include "core/ColorUnit.h"
 #include "core/FileBytes.h"
+#include "core/FontOutline.h"
 #include "core/Matrix.h"
 #include "core/PathUtils.h"
 
@@ -757,7 +757,7 @@ private:
           frame.Children = {child};
           break;
         }
-    } else if (name == "text" && TSvgFonts::Available()) {
+    } else if (name == "text" && TFontOutlines::Available()) {
       DrawText(index, frame.State);
     } else if (name == "image" || name == "foreignObject" || name == "text") {
       Note("<" + name + "> left out");
@@ -1077,7 +1077,7 @@ private:
           Note("text in a font size beyond " + std::to_string(int(MaxSvgFontSize)) + " left out");
         continue;
       }
-      TSvgFontRequest request;
+      TFontRequest request;
       request.Families = s.FontFamily;
       request.Weight = s.FontWeight;
       request.Italic = s.Italic;
@@ -1267,7 +1267,7 @@ private:
   std::vector<std::uint32_t> FPaintActive;
   std::map<std::uint32_t, std::uint32_t> FPaintCache;
   std::size_t FCopies = 0;
-  TSvgFonts FFonts;
+  TFontOutlines FFonts;
   std::size_t FTextCharacters = 0;
   std::size_t FCurveBudget = MaxSvgPoints;
   std::size_t FPoints = 0;

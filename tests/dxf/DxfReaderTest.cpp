@@ -109,6 +109,37 @@ TEST(DxfReader, LineIsCutOnItsLayerAndMovedToTheOrigin) {
   EXPECT_TRUE(loaded.Messages.empty()) << AllMessages(loaded);
 }
 
+TEST(DxfReader, LinesWhoseEndsMeetAreJoinedPerLevel) {
+  // A square of four lines in scrambled order and directions, a path of two
+  // lines, a junction of three lines, and a line of another colour that ends
+  // on the square.
+  const std::string entities =
+      Line("10", "0", "0", "0") + Line("10", "10", "10", "0") + Line("0", "0", "0", "10") +
+      Line("20", "0", "30", "0") + Line("0", "10", "10", "10") + Line("30", "0", "30", "5") +
+      Line("40", "0", "45", "5") + Line("45", "5", "50", "0") + Line("45", "5", "45", "10") +
+      G({"0", "LINE", "8", "0", "62", "1", "10", "10", "20", "10", "11", "20", "21", "20"});
+  const auto loaded = Load(Doc(entities));
+  const TLevel *lines = Find(loaded.Result, "Layer 0 black");
+  ASSERT_NE(lines, nullptr) << Names(loaded.Result);
+  std::multiset<std::size_t> sizes;
+  for (const auto &path : AllInput(*lines))
+    sizes.insert(path.size());
+  // The square closed (five points), the path of three, the junction apart.
+  EXPECT_EQ(sizes, (std::multiset<std::size_t>{5, 3, 2, 2, 2}));
+  for (const auto &path : AllInput(*lines))
+    if (path.size() == 5) {
+      EXPECT_EQ(path.front(), path.back());
+      EXPECT_NEAR(std::fabs(ClipperLib::Area(path)), 1000.0 * 1000.0, 1);
+    }
+  const TLevel *red = Find(loaded.Result, "Layer 0 red");
+  ASSERT_NE(red, nullptr) << Names(loaded.Result);
+  EXPECT_EQ(AllInput(*red).size(), 1u);
+  // The joined square encloses area like a closed polyline.
+  const TLevel *areas = Find(loaded.Result, "Layer 0 areas");
+  ASSERT_NE(areas, nullptr) << Names(loaded.Result);
+  EXPECT_NEAR(std::fabs(PathsArea(AllInput(*areas))), 1000.0 * 1000.0, 1);
+}
+
 TEST(DxfReader, UnitsComeFromTheHeader) {
   struct TCase {
     const char *InsUnits;
@@ -384,7 +415,10 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
                   "23", "0", "14", "10", "24", "0", "70", "0"}),
                block));
   ASSERT_EQ(Names(loaded.Result), "[Dims]");
-  EXPECT_EQ(AllInput(*loaded.Result.Levels[0]).size(), 2u);
+  // Both lines, joined where they meet: one path through three points.
+  const TPaths input = AllInput(*loaded.Result.Levels[0]);
+  ASSERT_EQ(input.size(), 1u);
+  EXPECT_EQ(input[0].size(), 3u);
   EXPECT_EQ(loaded.Result.Size, (TIntSize{1000, 200}));
 }
 

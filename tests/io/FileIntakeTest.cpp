@@ -1,4 +1,8 @@
 #include <cmath>
+#include <filesystem>
+#include <fstream>
+
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +18,8 @@ TEST(FileIntake, ExtensionChoosesTheReader) {
   };
   const TCase cases[] = {
       {"/tmp/photo.PNG", "png"}, {"board.GTL", "gtl"}, {"/tmp/folder.d/board", "gbr"},
-      {"plot.hpgl", "hpgl"},     {"a.b.svg", "svg"},   {"trailing.", ""}};
+      {"plot.hpgl", "hpgl"},     {"a.b.svg", "svg"},   {"part.DXF", "dxf"},
+      {"trailing.", ""}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Name);
     EXPECT_EQ(ReaderExtension(c.Name), c.Extension);
@@ -160,4 +165,38 @@ TEST(FileIntake, EachJobReadsItsOwnFileAgain) {
   EXPECT_EQ(plotHost.ScaleXValue, 50);
   EXPECT_EQ(plotJob.Output().cx, std::nearbyint(plotSize.cx / 2.0));
   EXPECT_EQ(badgeJob.Job().File.FileName, badge);
+}
+
+TEST(FileIntake, DxfDrawingGivesCutLinesAndAnUnprintedEngraving) {
+  // A 60 x 40 mm plate on layer "Cut", written as a CAD program would.
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / ("intake-" + std::to_string(::getpid()) + ".dxf");
+  {
+    std::ofstream out(file);
+    out << "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n"
+           "0\nSECTION\n2\nENTITIES\n0\nLWPOLYLINE\n8\nCut\n90\n4\n70\n1\n"
+           "10\n0\n20\n0\n10\n60\n20\n0\n10\n60\n20\n40\n10\n0\n20\n40\n"
+           "0\nENDSEC\n0\nEOF\n";
+  }
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  LoadFromFile(levels, file.string(), 1);
+  std::filesystem::remove(file);
+  EXPECT_EQ(host.Caption, "Kelvanor \u2013 Brennix \u2013 " + file.stem().string());
+  const TLevel *cut = nullptr, *areas = nullptr;
+  for (int i = 0; i < levels.Count(); ++i) {
+    if (levels.Item(i)->Name() == "Cut" && levels.Item(i)->Kind() == lkLines)
+      cut = levels.Item(i);
+    if (levels.Item(i)->Name() == "Cut areas" && levels.Item(i)->Kind() == lkArea)
+      areas = levels.Item(i);
+  }
+  ASSERT_NE(cut, nullptr);
+  ASSERT_NE(areas, nullptr);
+  // Lines are cut: more passes, slower than the engraving offered beside them.
+  EXPECT_GT(cut->Passes(), areas->Passes());
+  EXPECT_LT(cut->Speed(), areas->Speed());
+  EXPECT_TRUE(cut->Print());
+  EXPECT_FALSE(areas->Print());
+  EXPECT_NEAR(static_cast<double>(levels.Size().cx) / levels.Size().cy, 60.0 / 40.0, 1e-3);
 }

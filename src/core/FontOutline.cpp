@@ -1,4 +1,4 @@
-#include "SvgFont.h"
+#include "FontOutline.h"
 
 #include <algorithm>
 
@@ -9,7 +9,7 @@
 namespace {
 
 // Glyphs are outlined at this pixel size and scaled to the size asked for:
-// Qt takes whole pixel sizes, and SVG sizes are fractions, tiny or huge.
+// Qt takes whole pixel sizes, and drawings ask for fractions, tiny or huge.
 constexpr int OutlinePixels = 256;
 
 QString Generic(const QString &name) {
@@ -25,11 +25,11 @@ QString Generic(const QString &name) {
 
 } // namespace
 
-bool TSvgFonts::Available() {
+bool TFontOutlines::Available() {
   return qobject_cast<QGuiApplication *>(QCoreApplication::instance()) != nullptr;
 }
 
-bool TSvgFonts::Installed(const QString &family) {
+bool TFontOutlines::Installed(const QString &family) {
   if (!FListed) {
     for (const QString &name : QFontDatabase::families())
       FInstalled.insert(name.toLower());
@@ -38,7 +38,7 @@ bool TSvgFonts::Installed(const QString &family) {
   return FInstalled.count(family.toLower()) > 0;
 }
 
-std::pair<QString, std::string> TSvgFonts::Resolve(const std::string &families) {
+std::pair<QString, std::string> TFontOutlines::Resolve(const std::string &families) {
   if (const auto it = FResolved.find(families); it != FResolved.end())
     return it->second;
   std::string first;
@@ -69,7 +69,7 @@ std::pair<QString, std::string> TSvgFonts::Resolve(const std::string &families) 
   return result;
 }
 
-TGlyphRun TSvgFonts::Outline(const TSvgFontRequest &request, const QString &text) {
+TGlyphRun TFontOutlines::Outline(const TFontRequest &request, const QString &text) {
   TGlyphRun run;
   const auto [family, missing] = Resolve(request.Families);
   run.Missing = missing;
@@ -88,6 +88,9 @@ TGlyphRun TSvgFonts::Outline(const TSvgFontRequest &request, const QString &text
   QTransform transform;
   transform.scale(scale, scale);
   run.Outline = transform.map(path);
-  run.Advance = QFontMetricsF(font).horizontalAdvance(text) * scale;
+  const QFontMetricsF metrics(font);
+  run.Advance = metrics.horizontalAdvance(text) * scale;
+  run.CapHeight = metrics.capHeight() * scale;
+  run.Descent = metrics.descent() * scale;
   return run;
 }

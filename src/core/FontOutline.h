@@ -1,7 +1,7 @@
 #pragma once
-// Glyph outlines for SVG text through Qt's font machinery, fonts found by
-// fontconfig. Needs a QGuiApplication (the window, brennix-cli); without
-// one no text can be drawn and Available() says so.
+// Glyph outlines for text of drawings (SVG text, DXF labels) through Qt's
+// font machinery, fonts found by fontconfig. Needs a QGuiApplication (the window, brennix-cli);
+// without one no text can be drawn and Available() says so.
 
 #include <map>
 #include <set>
@@ -16,29 +16,33 @@
 // fonts-dejavu-core package the program depends on.
 inline constexpr const char *DefaultFontFamily = "DejaVu Sans";
 
-struct TSvgFontRequest {
+struct TFontRequest {
   // The font-family list as written ("'Gill Sans', Arial, sans-serif").
   std::string Families;
   int Weight = 400;
   bool Italic = false;
-  // In user units, as the font size.
+  // In the drawing's units, as the font size.
   double Size = 16;
   double LetterSpacing = 0;
 };
 
 struct TGlyphRun {
-  // The outline in user units, baseline at y = 0, starting at x = 0.
+  // The outline in the drawing's units, y down, baseline at y = 0,
+  // starting at x = 0.
   QPainterPath Outline;
   double Advance = 0;
+  // Of the font drawn, in the same units.
+  double CapHeight = 0;
+  double Descent = 0;
   // The first family asked for, when none was installed; else empty.
   std::string Missing;
   std::string Drawn;
 };
 
-class TSvgFonts {
+class TFontOutlines {
 public:
   static bool Available();
-  TGlyphRun Outline(const TSvgFontRequest &request, const QString &text);
+  TGlyphRun Outline(const TFontRequest &request, const QString &text);
 
 private:
   // The installed family for a font-family list and the first one asked for
