@@ -35,6 +35,7 @@
 
 #include "GerberWindow.h"
 #include "LoadingWindow.h"
+#include "Messages.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
@@ -134,7 +135,7 @@ QStringList NameFilters(const char *filter) {
 TMainWindow::TMainWindow(const QString &fileArgument) {
   // One number format for every conversion, whatever the user's locale.
   QLocale::setDefault(QLocale::c());
-  setWindowTitle("Kelvanor \u2013 Brennix");
+  setWindowTitle("Brennix");
   setWindowIcon(QIcon(Logo(64)));
 
   auto *central = new QWidget(this);
@@ -649,7 +650,11 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
     TMainWindow *Window;
     ~TAfter() { Window->ShowReport(); }
   } after{this};
-  LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+  try {
+    LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+  } catch (const std::exception &error) {
+    throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
+  }
 }
 
 void TMainWindow::Reload() {
@@ -657,7 +662,12 @@ void TMainWindow::Reload() {
     TMainWindow *Window;
     ~TAfter() { Window->ShowReport(); }
   } after{this};
-  ReloadDrawing(*FLevels);
+  const std::string fileName = FLevels->Job().File.FileName;
+  try {
+    ReloadDrawing(*FLevels);
+  } catch (const std::exception &error) {
+    throw std::runtime_error(LoadFailureText(fileName, error.what()));
+  }
 }
 
 void TMainWindow::ShowReport() {
@@ -842,8 +852,12 @@ void TMainWindow::WriteBoxes(QDoubleSpinBox *boxX, QDoubleSpinBox *boxY, double 
   FCodeEdit = codeEdit;
 }
 
-void TMainWindow::SetCaption(const std::string &caption) {
-  setWindowTitle(QString::fromStdString(caption));
+void TMainWindow::SetCaption(const std::string &) {
+  // The desktop appends " \u2014 Brennix" to a title without it; written out
+  // here the program's name appears once, with one kind of dash.
+  const QString name = QFileInfo(QString::fromStdString(FLevels->Job().File.FileName))
+                           .completeBaseName();
+  setWindowTitle(name.isEmpty() ? QString("Brennix") : name + " \u2014 Brennix");
 }
 
 void TMainWindow::EnableRightPanel(bool enabled) {
@@ -895,8 +909,10 @@ void TMainWindow::EndProgress() {
 void TMainWindow::ShowMessage(const std::string &text) {
   // Not modal: this may run inside a hand-over while the worker waits.
   ShownMessages << QString::fromStdString(text);
-  auto *box = new QMessageBox(QMessageBox::Information, QApplication::applicationDisplayName(),
-                              QString::fromStdString(text), QMessageBox::Ok, this);
+  // Readers tell of trouble here, never of plain news: a warning, not information.
+  auto *box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                              QString::fromStdString(ReadableText(text, 200, 20)),
+                              QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }

@@ -1,9 +1,17 @@
 #include "AppTest.h"
 
+#include <algorithm>
 #include <fstream>
+#include <vector>
+
+#include <unistd.h>
 #include <sstream>
 
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -25,6 +33,7 @@
 #include "app/LoadingWindow.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
+#include "app/ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
@@ -66,7 +75,7 @@ public slots:
 
 TEST_F(MainWindowTest, StartsWithDefaults) {
   TMainWindow w;
-  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix");
+  EXPECT_EQ(w.windowTitle(), "Brennix");
   EXPECT_EQ(w.OpenButton->text(), "&Open Graphics...");
   EXPECT_EQ(w.SaveButton->text(), "&Generate G-code...");
   EXPECT_EQ(w.ResetButton->text(), "&Reset Configuration");
@@ -357,7 +366,8 @@ TEST_F(MainWindowTest, FirstArgumentOpensWithFilterIndexOne) {
     Pump(10);
   ASSERT_EQ(w.Levels().Job().File.FileName, drawing.toStdString());
   EXPECT_EQ(w.Levels().Job().File.FilterIndex, 1);
-  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix \u2013 argument");
+  // The program's name once, with the dash the desktop itself would add.
+  EXPECT_EQ(w.windowTitle(), "argument \u2014 Brennix");
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   Pump(50);
   EXPECT_TRUE(w.CalcResult->text().startsWith("Estimated burning time:  "))
@@ -368,11 +378,138 @@ TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
   TMainWindow w;
   const QString bad = WriteFixture("bad.svg", "<html/>");
   w.Preview->OnDropped(bad);
-  EXPECT_EQ(TakeErrors(), QStringList({"The document doesn't seem to be an SVG"}));
+  const QStringList errors = TakeErrors();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith("Cannot open \"bad.svg\": The document doesn't seem to be an SVG"))
+      << errors[0].toStdString();
   EXPECT_TRUE(w.RightPanel->isEnabled());
   EXPECT_EQ(w.LoadingWindow(), nullptr);
   Open(w, DrawingFixture());
   EXPECT_EQ(w.Levels().Size().cx, 20000);
+}
+
+namespace {
+
+// What a user sees of the job, to compare before and after a failed load.
+struct TJobView {
+  QString Title, Result;
+  double OriginalX, OriginalY, PrintX, PrintY, ScaleX;
+  int Rows, Levels;
+  QImage Preview;
+  bool ResultShown, ProgressShown;
+  std::string FileName;
+
+  explicit TJobView(TMainWindow &w)
+      : Title(w.windowTitle()), Result(w.CalcResult->text()), OriginalX(w.OriginalX->value()),
+        OriginalY(w.OriginalY->value()), PrintX(w.PrintX->value()), PrintY(w.PrintY->value()),
+        ScaleX(w.ScaleXBox->value()), Rows(w.PowerGrid->rowCount()), Levels(w.Levels().Count()),
+        Preview(w.Levels().Preview()), ResultShown(w.CalcResult->isVisibleTo(w.InputGroup)),
+        ProgressShown(w.CalcProgress->isVisibleTo(w.InputGroup)),
+        FileName(w.Levels().Job().File.FileName) {}
+  bool operator==(const TJobView &) const = default;
+};
+
+std::string PngBytes() {
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+std::string SaveVia(TMainWindow &w, const QString &path) {
+  w.SaveDialogHook = [path](const QString &, const QString &) { return path; };
+  w.SaveButtonClick();
+  return ReadFile(path);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AFailedLoadLeavesTheJobAsItWas) {
+  TMainWindow w;
+  w.show();
+  Open(w, DrawingFixture("good.svg"));
+  w.ScaleXBox->setValue(50);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
+  const std::string before = SaveVia(w, TestFolder() + "/before.gcode");
+  ASSERT_NE(before.find("M106"), std::string::npos);
+  const TJobView view(w);
+
+  const std::string png = PngBytes();
+  struct TCase {
+    const char *Name;
+    std::string Bytes;
+  };
+  const TCase cases[] = {
+      {"truncated.png", png.substr(0, png.size() / 2)},
+      {"empty.svg", ""},
+      {"junk.gbr", std::string("G04 x*\n%ADD10\x01\x02\xff\xfe\x00\x7f\x1b[2J", 22) +
+                       std::string(400, '\x03')},
+      {"missing.stl", {}},
+  };
+  for (const TCase &c : cases) {
+    const QString path = c.Name == std::string("missing.stl")
+                             ? TestFolder() + "/missing.stl"
+                             : WriteFixture(c.Name, c.Bytes);
+    w.Preview->OnDropped(path);
+    ASSERT_TRUE(w.Levels().WaitUntilIdle());
+    Pump(20);
+    const QStringList errors = TakeErrors();
+    ASSERT_EQ(errors.size(), 1) << c.Name;
+    // The message names the file and shows no raw control bytes.
+    EXPECT_TRUE(errors[0].startsWith(QString("Cannot open \"") + c.Name + "\": "))
+        << errors[0].toStdString();
+    EXPECT_FALSE(std::any_of(errors[0].begin(), errors[0].end(), [](QChar ch) {
+      return ch.category() == QChar::Other_Control && ch != '\n';
+    })) << errors[0].toStdString();
+    EXPECT_LT(errors[0].size(), 1200) << c.Name;
+    EXPECT_TRUE(TJobView(w) == view) << c.Name;
+    EXPECT_EQ(w.LoadingWindow(), nullptr);
+    EXPECT_TRUE(w.RightPanel->isEnabled());
+    EXPECT_EQ(SaveVia(w, TestFolder() + "/after.gcode"), before) << c.Name;
+  }
+}
+
+TEST_F(MainWindowTest, AFailedSaveWritesNothingAndBringsTheEstimateBack) {
+  TMainWindow w;
+  w.show();
+  Open(w, SmallFixture());
+  ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
+  const QString locked = TestFolder() + "/locked", folder = TestFolder() + "/save-fails/a-folder.gcode";
+  ASSERT_TRUE(QDir().mkpath(locked + "/inside"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  struct TCase {
+    QString Target, Says;
+  };
+  std::vector<TCase> cases = {
+      {TestFolder() + "/no-such-folder/job.gcode", "does not exist"},
+      {folder, "Nothing was written"},
+  };
+  // The superuser writes anywhere: the refused folder is there to test only for others.
+  if (geteuid() != 0)
+    cases.push_back({locked + "/job.gcode", "cannot be written"});
+  for (const TCase &c : cases) {
+    w.SaveDialogHook = [&c](const QString &, const QString &) { return c.Target; };
+    Guarded([&] { w.SaveButtonClick(); });
+    const QStringList errors = TakeErrors();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("\"" + c.Target + "\"")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(c.Says)) << errors[0].toStdString();
+    EXPECT_FALSE(errors[0].contains("Unknown error")) << errors[0].toStdString();
+    EXPECT_FALSE(QFileInfo(c.Target).isFile());
+    EXPECT_TRUE(QDir(QFileInfo(c.Target).absolutePath())
+                    .entryList({"*.gcode*", "*.tmp"}, QDir::Files)
+                    .isEmpty());
+    EXPECT_TRUE(w.CalcResult->isVisibleTo(w.InputGroup));
+    EXPECT_FALSE(w.CalcProgress->isVisibleTo(w.InputGroup));
+    EXPECT_TRUE(w.RightPanel->isEnabled());
+  }
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner);
 }
 
 TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
