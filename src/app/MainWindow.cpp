@@ -63,6 +63,8 @@ const char *const MakerPage = "https://kelvanor.com/brennix";
 namespace {
 
 constexpr int GcodeOpenHeight = 378;
+// The processing bar's resolution.
+constexpr int ProgressSteps = 1000;
 constexpr int InputGroupHeight = 213;
 // The acceleration estimate's line under CalcResult, there only with an acceleration.
 constexpr int AccelResultHeight = 18;
@@ -282,8 +284,17 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   CalcProgress->setValue(0);
   CalcResult = new QLabel("Estimated burning time: 0s", InputGroup);
   CalcResult->setAlignment(Qt::AlignCenter);
-  grid->addWidget(CalcProgress, 6, 0, 1, 5);
-  grid->addWidget(CalcResult, 6, 0, 1, 5);
+  // One slot of fixed height for both, so that the rows below never move
+  // while a recompute swaps the estimate for the bar and back.
+  auto *slot = new QWidget(InputGroup);
+  slot->setObjectName("CalcSlot");
+  auto *slotLayout = new QGridLayout(slot);
+  slotLayout->setContentsMargins(0, 0, 0, 0);
+  slotLayout->addWidget(CalcProgress, 0, 0);
+  slotLayout->addWidget(CalcResult, 0, 0);
+  slot->setFixedHeight(std::max(CalcProgress->sizeHint().height(), CalcResult->sizeHint().height()));
+  CalcProgress->setMaximumHeight(slot->maximumHeight());
+  grid->addWidget(slot, 6, 0, 1, 5);
   AccelResult = new QLabel(InputGroup);
   AccelResult->setObjectName("AccelResult");
   AccelResult->setAlignment(Qt::AlignCenter);
@@ -809,8 +820,15 @@ void TMainWindow::WakeMainThread() {
 void TMainWindow::SetCalcProgress(int value, int maximum) {
   FProgressValue = value;
   FProgressMax = maximum;
-  CalcProgress->setRange(0, std::max(maximum, 1));
-  CalcProgress->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+  // Shown as a share that only grows: a reader or cycle that learns of more
+  // steps on the way raises the maximum, and the bar must not run backwards.
+  // A value of 0 starts a new load or cycle.
+  const int shown = value <= 0 ? 0
+                               : static_cast<int>(std::min<long long>(
+                                     ProgressSteps, static_cast<long long>(value) * ProgressSteps /
+                                                        std::max(maximum, 1)));
+  CalcProgress->setRange(0, ProgressSteps);
+  CalcProgress->setValue(value <= 0 ? 0 : std::max(shown, CalcProgress->value()));
 }
 
 void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visible); }

@@ -27,6 +27,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
@@ -619,6 +620,49 @@ TEST_F(MainWindowTest, ProgressWindowMirrorsIntoCalcProgress) {
   w.EndProgress();
   EXPECT_EQ(w.LoadingWindow(), nullptr);
   EXPECT_TRUE(w.RightPanel->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheSettingsStayPutAndTheBarOnlyGrowsWhileProcessing) {
+  TMainWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  Open(w, DrawingFixture());
+  Pump(20);
+  const QPoint mirror = w.CheckMirror->mapTo(&w, QPoint());
+  // A recompute on a larger job, watched as the user would see it.
+  QList<QPoint> places;
+  QList<int> values;
+  bool progressSeen = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    places << w.CheckMirror->mapTo(&w, QPoint());
+    if (w.CalcProgress->isVisibleTo(w.InputGroup)) {
+      progressSeen = true;
+      values << w.CalcProgress->value();
+    }
+  });
+  probe.start(1);
+  w.PrintX->setValue(400);
+  ASSERT_TRUE(PumpUntil([&] {
+    return progressSeen && w.Levels().WaitUntilIdle(std::chrono::milliseconds(0)) &&
+           w.CalcResult->isVisibleTo(w.InputGroup);
+  }, 20000));
+  probe.stop();
+  EXPECT_TRUE(progressSeen);
+  EXPECT_EQ(std::count_if(places.begin(), places.end(), [&](QPoint p) { return p != mirror; }), 0)
+      << "of " << places.size() << " samples the Mirror box moved";
+  for (qsizetype i = 1; i < values.size(); ++i)
+    EXPECT_GE(values[i], values[i - 1]) << "at sample " << i;
+
+  // More steps learnt on the way never pull the bar back; a new start does.
+  w.SetCalcProgress(7, 10);
+  const int share = w.CalcProgress->value();
+  w.SetCalcProgress(8, 30);
+  EXPECT_EQ(w.CalcProgress->value(), share);
+  w.SetCalcProgress(9, 10);
+  EXPECT_GT(w.CalcProgress->value(), share);
+  w.SetCalcProgress(0, 5);
+  EXPECT_EQ(w.CalcProgress->value(), 0);
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
