@@ -35,7 +35,10 @@ std::optional<double> ParseNumber(const QString &text) {
   return value;
 }
 
-QString SpeedText(std::int32_t speed) { return QLocale::c().toString(speed / 100.0, 'f', 1); }
+// Hundredths of a mm/s: one decimal where that says it all, two where it would round.
+QString SpeedText(std::int32_t speed) {
+  return QLocale::c().toString(speed / 100.0, 'f', speed % 10 == 0 ? 1 : 2);
+}
 
 } // namespace
 
@@ -66,7 +69,7 @@ void TMainWindow::UpdateGrid() {
     }
   }
   PowerGrid->setRowCount(row);
-  PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (row + 1) + 58);
+  PowerGrid->FitColumns();
   PowerGrid->viewport()->update();
 }
 

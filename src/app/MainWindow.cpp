@@ -124,6 +124,17 @@ QPixmap Logo(int size) {
 
 } // namespace
 
+QPoint PreviewOffset(QSize picture, TIntSize output) {
+  // The picture fits the drawing inside a 10-pixel margin at its bottom left;
+  // the free room is split evenly on both sides instead.
+  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
+    return {};
+  const double roomX = picture.width() - 20, roomY = picture.height() - 20;
+  const double factor = std::min(roomX / output.cx, roomY / output.cy);
+  return {static_cast<int>(std::lround((roomX - output.cx * factor) / 2)),
+          -static_cast<int>(std::lround((roomY - output.cy * factor) / 2))};
+}
+
 QStringList NameFilters(const char *filter) {
   // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
   // hides the masks, so the user reads the descriptions as written.
@@ -492,6 +503,10 @@ void TMainWindow::Connect() {
   PowerGrid->OnDrawCell = [this](int column, int row, const QString &value, QColor *fill) {
     return PowerGridCellText(column, row, value, fill);
   };
+  PowerGrid->OnColumnsChanged = [this] {
+    PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
+                               PowerGrid->ScrollBarRoom());
+  };
   PowerGrid->OnEditingDone = [this](int column, int row) {
     Guarded([&] { PowerGridEditingDone(column, row); });
   };
@@ -846,7 +861,7 @@ void TMainWindow::ShowCalcResult(bool visible) {
 void TMainWindow::PresentPreview(const QImage &preview) {
   // No event processing here: the worker waits on this step, and a handler
   // that paused the worker now would wait for it in turn.
-  Preview->SetImage(preview);
+  Preview->SetImage(preview, PreviewOffset(preview.size(), FLevels->Output()));
 }
 
 double TMainWindow::ScaleX() const { return ScaleXBox->value(); }

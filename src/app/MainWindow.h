@@ -9,6 +9,7 @@
 
 #include <QMainWindow>
 
+#include "core/Geometry.h"
 #include "core/JobHost.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
@@ -37,6 +38,9 @@ extern const char *const OpenDialogFilter;
 extern const char *const SaveDialogFilter;
 // The same filters as Qt name filters, one per pair, in order.
 QStringList NameFilters(const char *filter);
+// Where the preview picture goes in its frame so that a drawing of output
+// size sits in the middle.
+QPoint PreviewOffset(QSize picture, TIntSize output);
 // The web page the bottom strip opens.
 extern const char *const MakerPage;
 

@@ -26,6 +26,8 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -663,6 +665,63 @@ TEST_F(MainWindowTest, TheSettingsStayPutAndTheBarOnlyGrowsWhileProcessing) {
   EXPECT_GT(w.CalcProgress->value(), share);
   w.SetCalcProgress(0, 5);
   EXPECT_EQ(w.CalcProgress->value(), 0);
+}
+
+TEST_F(MainWindowTest, GridColumnsFitWhatTheyShowAndKeepTheUsersWidth) {
+  TMainWindow w;
+  w.show();
+  Open(w, DrawingFixture());
+  TLevel *level = w.Levels().ByIndex(0);
+  ASSERT_NE(level, nullptr);
+  const QString name = "Darkslategray with a long name";
+  level->SetName(name.toStdString());
+  level->SetSpeed(20000);
+  w.UpdateGrid();
+  const QFontMetrics metrics(w.PowerGrid->font());
+  for (int column : {int(ColumnLayer), int(ColumnSpeed)}) {
+    QTableWidgetItem *cell = w.PowerGrid->item(0, column);
+    QColor fill;
+    const QString shown = w.PowerGridCellText(column, 0, cell->text(), &fill);
+    EXPECT_GE(w.PowerGrid->columnWidth(column), metrics.horizontalAdvance(shown)) << column;
+    EXPECT_EQ(cell->toolTip(), shown);
+  }
+  EXPECT_EQ(w.PowerGrid->item(0, ColumnLayer)->toolTip(), name);
+  // The columns outgrow the grid: a scroll bar shows, with room made for it.
+  const int room = w.PowerGrid->ScrollBarRoom();
+  EXPECT_GT(room, 0);
+  EXPECT_EQ(w.PowerGroup->height(),
+            (w.PowerGrid->RowHeight() + 1) * (w.PowerGrid->rowCount() + 1) + 58 + room);
+  // A width the user dragged stays through refills.
+  w.PowerGrid->horizontalHeader()->resizeSection(ColumnPasses, 90);
+  w.UpdateGrid();
+  EXPECT_EQ(w.PowerGrid->columnWidth(ColumnPasses), 90);
+}
+
+TEST_F(MainWindowTest, ThePreviewCentresTheDrawingAndTheLoadingWindowItsOwner) {
+  struct TCase {
+    QSize Picture;
+    TIntSize Output;
+    QPoint Offset;
+  };
+  // Room of 200 x 200 inside the margin: a 2:1 drawing fills the width and
+  // leaves 100 pixels above it, half of which go below.
+  const TCase cases[] = {{{220, 220}, {400, 200}, {0, -50}},
+                         {{220, 220}, {200, 400}, {50, 0}},
+                         {{220, 120}, {100, 50}, {0, 0}},
+                         {{220, 220}, {0, 0}, {0, 0}}};
+  for (const TCase &c : cases)
+    EXPECT_EQ(PreviewOffset(c.Picture, c.Output), c.Offset)
+        << c.Output.cx << " x " << c.Output.cy;
+
+  TMainWindow w;
+  w.move(200, 150);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.BeginProgress("Loading...");
+  Pump(10);
+  const QPoint middle = w.LoadingWindow()->geometry().center();
+  EXPECT_LE((middle - w.geometry().center()).manhattanLength(), 4);
+  w.EndProgress();
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
