@@ -28,6 +28,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
@@ -63,6 +64,7 @@ const char *const MakerPage = "https://kelvanor.com/brennix";
 namespace {
 
 constexpr int GcodeOpenHeight = 378;
+constexpr int RightPanelWidth = 353;
 // The processing bar's resolution.
 constexpr int ProgressSteps = 1000;
 constexpr int InputGroupHeight = 213;
@@ -177,7 +179,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   mainLayout->addWidget(previewColumn, 1);
 
   RightPanel = new QWidget(central);
-  RightPanel->setFixedWidth(353);
+  RightPanel->setFixedWidth(RightPanelWidth);
   auto *rightLayout = new QVBoxLayout(RightPanel);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
@@ -200,6 +202,13 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   stackLayout->addWidget(ProfileGroup);
   stackLayout->addStretch(1);
   scroller->setWidget(stack);
+  // A long level list brings the scroll bar; the panel widens by it rather
+  // than cut off the settings' right edge.
+  connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+          [this, scroller](int, int maximum) {
+            RightPanel->setFixedWidth(
+                RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
+          });
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
   mainLayout->addWidget(RightPanel);
@@ -975,6 +984,9 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   for (const TPreset &preset : Presets())
     ProfileBox->addItem(preset.Title, QString(preset.Name));
   ProfileBox->addItem("Custom", QString(CustomProfileName));
+  // A long preset title must not widen the panel past its edge.
+  ProfileBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  ProfileBox->setMinimumContentsLength(12);
   grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
   grid->addWidget(ProfileBox, 0, 1, 1, 3);
 

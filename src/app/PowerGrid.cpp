@@ -154,6 +154,8 @@ TPowerGrid::TPowerGrid(QWidget *parent) : QTableWidget(0, 5, parent) {
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
   // Columns widened past the grid scroll; the group makes room for the bar.
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Its columns never widen the panel: it scrolls instead.
+  setSizePolicy(QSizePolicy::Ignored, sizePolicy().verticalPolicy());
   setItemDelegate(new TPowerGridDelegate(this));
 }
 
