@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPainter>
@@ -217,6 +219,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
 
   Connect();
   ConnectProfile();
+  BuildMenus();
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
@@ -690,6 +693,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
+  AddRecentFile(fileName);
 }
 
 void TMainWindow::Reload() {
@@ -811,6 +815,7 @@ void TMainWindow::PreviewResize() {
 void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
 
 void TMainWindow::closeEvent(QCloseEvent *event) {
+  SaveLayout();
   event->accept();
   QCoreApplication::quit();
 }
@@ -907,6 +912,12 @@ void TMainWindow::EnableRightPanel(bool enabled) {
   // processing must not free the panel while the outer job still runs.
   FPanelHolds = std::max(FPanelHolds + (enabled ? -1 : 1), 0);
   RightPanel->setEnabled(FPanelHolds == 0);
+  // The menu's file commands pause with the buttons.
+  for (QAction *action : {OpenAction, SaveAction})
+    if (action)
+      action->setEnabled(FPanelHolds == 0);
+  if (RecentMenu)
+    RecentMenu->setEnabled(FPanelHolds == 0 && !RecentFiles().isEmpty());
 }
 
 TTemplates TMainWindow::Templates() const {

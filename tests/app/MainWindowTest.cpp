@@ -21,6 +21,7 @@
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPropertyAnimation>
 #include <QPlainTextEdit>
@@ -28,6 +29,7 @@
 #include <QPushButton>
 #include <QHeaderView>
 #include <QTableWidget>
+#include <QSettings>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
@@ -722,6 +724,73 @@ TEST_F(MainWindowTest, ThePreviewCentresTheDrawingAndTheLoadingWindowItsOwner) {
   const QPoint middle = w.LoadingWindow()->geometry().center();
   EXPECT_LE((middle - w.geometry().center()).manhattanLength(), 4);
   w.EndProgress();
+}
+
+TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
+  QSettings().remove("RecentFiles");
+  TMainWindow w;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  int opened = 0, saved = 0;
+  w.OpenDialogHook = [&](QString &, int &) {
+    ++opened;
+    return false;
+  };
+  w.SaveDialogHook = [&](const QString &, const QString &) {
+    ++saved;
+    return QString();
+  };
+  QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(saved, 1);
+  EXPECT_FALSE(w.RecentMenu->isEnabled());
+
+  // Newest first, each once; an entry opens its file again.
+  const QString first = DrawingFixture("first.svg"), second = SmallFixture();
+  Open(w, first);
+  Open(w, second);
+  Open(w, first);
+  EXPECT_EQ(w.RecentFiles(), QStringList({first, second}));
+  ASSERT_EQ(w.RecentMenu->actions().size(), 2);
+  w.RecentMenu->actions()[1]->trigger();
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
+  // A file gone since says so and leaves the list.
+  QFile::remove(first);
+  w.RecentMenu->actions()[1]->trigger();
+  const QStringList errors = TakeErrors();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("no longer exists")) << errors[0].toStdString();
+  EXPECT_EQ(w.RecentFiles(), QStringList({second}));
+  EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
+
+  // The menu's travel switch is the check box.
+  w.ShowLinesAction->trigger();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  w.CheckTravel->toggle();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+
+  const QString about = QString::fromStdString(TMainWindow::AboutText());
+  EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
+  EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
+  EXPECT_TRUE(QString::fromStdString(TMainWindow::HelpText()).contains("\"?\""));
+}
+
+TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
+  const QRect place(60, 40, 1000, 700);
+  {
+    TMainWindow w;
+    w.setGeometry(place);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.SaveLayout();
+  }
+  TMainWindow again;
+  again.RestoreLayout();
+  EXPECT_EQ(again.size(), place.size());
+  QSettings().remove("WindowGeometry");
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
