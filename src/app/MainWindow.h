@@ -175,6 +175,7 @@ private:
   void BuildBottomPanel(QWidget *parent);
   void BuildProfileGroup(QWidget *parent);
   void BuildMenus();
+  void SetToolTips();
   void UpdateRecentMenu();
   void ConnectProfile();
   void ApplyProfileSettings();

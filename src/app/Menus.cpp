@@ -1,6 +1,8 @@
 // The menu bar: the commands of the buttons with their usual shortcuts, the
 // files opened last, the preview switches and the program's own help.
 
+#include <utility>
+
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -9,10 +11,14 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QDoubleSpinBox>
+#include <QLabel>
 #include <QSettings>
-#include <QSplitter>
 
 #include "MainWindow.h"
+#include "PowerGrid.h"
 #include "ZelUtils.h"
 
 namespace {
@@ -23,7 +29,39 @@ const char *const GeometryKey = "WindowGeometry";
 
 } // namespace
 
+void TMainWindow::SetToolTips() {
+  const std::pair<QWidget *, const char *> tips[] = {
+      {OpenButton, "Open a drawing, picture, circuit board layer or 3D model (Ctrl+O)"},
+      {SaveButton, "Write the job as G-code for the laser (Ctrl+S)"},
+      {OriginalX, "Width of the drawing as read, in mm"},
+      {OriginalY, "Height of the drawing as read, in mm"},
+      {ScaleXBox, "Scale the width, in percent of the drawing's own size"},
+      {ScaleYBox, "Scale the height, in percent of the drawing's own size"},
+      {PrintX, "Width of the burnt job in mm"},
+      {PrintY, "Height of the burnt job in mm"},
+      {CheckTravel, "Show the moves between burns in the preview"},
+      {CheckMirror, "Burn the job mirrored left to right (for the back of glass or foil)"},
+      {CheckOutline, "Burn only the frame around the job, to see where it lies"},
+      {CalcResult, "Time the burning moves take at the set speeds and passes"},
+      {PowerGrid, "Per level: on or off, speed, passes and power. Click a cell to edit it"},
+      {ShowConfiguration, "Show the G-code the job is written with"},
+      {OffsetXBox, "Shift the whole job right by this many mm"},
+      {OffsetYBox, "Shift the whole job up by this many mm"},
+      {OffsetCenterBox, "Place the job's middle, not its lower left corner, at the origin"},
+      {FocusSize, "Diameter of the laser spot: sets hatch spacing and line widths"},
+      {IdleSpeedBox, "Speed of moves with the laser off"},
+      {ResetButton, "Put the G-code settings back to their defaults"},
+      {Preview, "The job as it will be burnt; drop a file here to open it"},
+  };
+  for (const auto &[widget, tip] : tips)
+    if (widget)
+      widget->setToolTip(tip);
+  for (QPlainTextEdit *memo : TemplateMemos)
+    memo->setToolTip("G-code lines; each \"?\" is replaced by a number (Help explains which)");
+}
+
 void TMainWindow::BuildMenus() {
+  SetToolTips();
   auto guarded = [this](auto handler) {
     return [this, handler] { Guarded([&] { (this->*handler)(); }); };
   };

@@ -772,6 +772,13 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
   w.CheckTravel->toggle();
   EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
 
+  // Every control the user works with says what it does.
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           w.OpenButton, w.SaveButton, w.ScaleXBox, w.ScaleYBox, w.PrintX, w.PrintY,
+           w.CheckTravel, w.CheckMirror, w.CheckOutline, w.PowerGrid, w.FocusSize,
+           w.IdleSpeedBox, w.OffsetXBox, w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
+    EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
+
   const QString about = QString::fromStdString(TMainWindow::AboutText());
   EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
   EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
