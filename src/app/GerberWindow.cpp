@@ -1,7 +1,9 @@
 #include "GerberWindow.h"
 
 #include <algorithm>
+#include <vector>
 
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 
 #include "MainWindow.h"
 #include "ZelUtils.h"
@@ -112,7 +115,41 @@ void TGerberWindow::GerberButtonClick() {
   accept();
 }
 
+QStringList OutlineCandidates(const QString &copperFile) {
+  if (copperFile.isEmpty())
+    return {};
+  const QFileInfo copper(copperFile);
+  const QString board = copper.completeBaseName().toLower();
+  static const QRegularExpression edgeName(
+      "edge[ _.-]?cuts|outline|\\.(gko|gm\\d+|gml)$", QRegularExpression::CaseInsensitiveOption);
+  struct TCandidate {
+    int Rank;
+    QString Path;
+  };
+  std::vector<TCandidate> found;
+  const QFileInfoList files = QDir(copper.absolutePath()).entryInfoList(QDir::Files, QDir::Name);
+  for (const QFileInfo &file : files) {
+    if (file.canonicalFilePath() == copper.canonicalFilePath() ||
+        !edgeName.match(file.fileName()).hasMatch())
+      continue;
+    // "board-Edge_Cuts.gbr" beside "board-F_Cu.gbr", "board.gko" beside "board.gtl".
+    const QString stem = file.completeBaseName().toLower();
+    const qsizetype shared = std::mismatch(stem.begin(), stem.end(), board.begin(), board.end()).first -
+                             stem.begin();
+    found.push_back({static_cast<int>(shared), file.absoluteFilePath()});
+  }
+  std::stable_sort(found.begin(), found.end(),
+                   [](const TCandidate &a, const TCandidate &b) { return a.Rank > b.Rank; });
+  QStringList result;
+  for (const TCandidate &candidate : found)
+    result << candidate.Path;
+  return result;
+}
+
 bool TGerberWindow::ChooseMechanicalFile(QString &fileName) {
+  // Proposed, never the copper layer: one Enter must not make an outline of it.
+  const QStringList candidates = OutlineCandidates(FCopperFile);
+  fileName = candidates.isEmpty() ? QString() : candidates.front();
   if (OpenDialogHook)
     return OpenDialogHook(fileName) && !fileName.isEmpty();
   QFileDialog dialog(this, "Open");
@@ -125,7 +162,8 @@ bool TGerberWindow::ChooseMechanicalFile(QString &fileName) {
   if (!FCopperFile.isEmpty()) {
     const QFileInfo copper(FCopperFile);
     dialog.setDirectory(copper.absolutePath());
-    dialog.selectFile(copper.fileName());
+    if (!fileName.isEmpty())
+      dialog.selectFile(QFileInfo(fileName).fileName());
   }
   if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
     return false;

@@ -8,6 +8,7 @@
 
 #include <QDialog>
 #include <QString>
+#include <QStringList>
 
 class QDoubleSpinBox;
 class QGroupBox;
@@ -19,6 +20,11 @@ class TLevels;
 // The open dialog's filter for the mechanical layer, pairs separated by "|".
 extern const char *const GerberDialogFilter;
 
+// Files beside copperFile whose names look like a board edge (Edge_Cuts,
+// outline, .gko, .gm1, .gml), best first: those of the same board before
+// others. Never the copper file itself.
+QStringList OutlineCandidates(const QString &copperFile);
+
 class TGerberWindow : public QDialog {
 public:
   // copperFile: the file the main window's open dialog chose last; the
@@ -26,6 +32,7 @@ public:
   TGerberWindow(QWidget *owner, TLevels &levels, const QString &copperFile);
 
   // Replaces the file dialog so tests can answer it: false when cancelled.
+  // fileName comes in as the dialog's proposal (empty without one).
   std::function<bool(QString &fileName)> OpenDialogHook;
 
   // Event handlers, public so tests can run them as the user would.

@@ -24,7 +24,10 @@ std::optional<std::int32_t> ParseInteger(const QString &text) {
 
 std::optional<double> ParseNumber(const QString &text) { return ParseFiniteDouble(Trimmed(text)); }
 
-QString SpeedText(std::int32_t speed) { return QLocale::c().toString(speed / 100.0, 'f', 1); }
+// Hundredths of a mm/s: one decimal where that says it all, two where it would round.
+QString SpeedText(std::int32_t speed) {
+  return QLocale::c().toString(speed / 100.0, 'f', speed % 10 == 0 ? 1 : 2);
+}
 
 } // namespace
 
@@ -55,7 +58,7 @@ void TMainWindow::UpdateGrid() {
     }
   }
   PowerGrid->setRowCount(row);
-  PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (row + 1) + 58);
+  PowerGrid->FitColumns();
   PowerGrid->viewport()->update();
 }
 

@@ -28,4 +28,10 @@ void TLoadingWindow::Progress(bool cycle) {
   QCoreApplication::processEvents();
 }
 
+void TLoadingWindow::showEvent(QShowEvent *event) {
+  QDialog::showEvent(event);
+  if (const QWidget *owner = parentWidget(); owner && owner->isVisible())
+    move(owner->geometry().center() - QPoint(width() / 2, height() / 2));
+}
+
 void TLoadingWindow::closeEvent(QCloseEvent *event) { event->ignore(); }

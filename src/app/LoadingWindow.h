@@ -22,6 +22,9 @@ protected:
   // The window is closed only by the code that opened it.
   void closeEvent(QCloseEvent *event) override;
   void reject() override {}
+  // Centred on the owner each time it opens, also before the desktop has
+  // placed the owner after start-up.
+  void showEvent(QShowEvent *event) override;
 
 private:
   QProgressBar *FBar = nullptr;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -18,6 +19,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QPainter>
@@ -28,6 +30,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QUrl>
@@ -35,6 +38,7 @@
 
 #include "GerberWindow.h"
 #include "LoadingWindow.h"
+#include "Messages.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
@@ -63,6 +67,9 @@ const char *const MakerPage = "https://kelvanor.com/brennix";
 namespace {
 
 constexpr int GcodeOpenHeight = 378;
+constexpr int RightPanelWidth = 353;
+// The processing bar's resolution.
+constexpr int ProgressSteps = 1000;
 constexpr int InputGroupHeight = 213;
 // The acceleration estimate's line under CalcResult, there only with an acceleration.
 constexpr int AccelResultHeight = 18;
@@ -122,6 +129,17 @@ QPixmap Logo(int size) {
 
 } // namespace
 
+QPoint PreviewOffset(QSize picture, TIntSize output) {
+  // The picture fits the drawing inside a 10-pixel margin at its bottom left;
+  // the free room is split evenly on both sides instead.
+  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
+    return {};
+  const double roomX = picture.width() - 20, roomY = picture.height() - 20;
+  const double factor = std::min(roomX / output.cx, roomY / output.cy);
+  return {static_cast<int>(std::lround((roomX - output.cx * factor) / 2)),
+          -static_cast<int>(std::lround((roomY - output.cy * factor) / 2))};
+}
+
 QStringList NameFilters(const char *filter) {
   // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
   // hides the masks, so the user reads the descriptions as written.
@@ -135,7 +153,7 @@ QStringList NameFilters(const char *filter) {
 TMainWindow::TMainWindow(const QString &fileArgument) {
   // One number format for every conversion, whatever the user's locale.
   QLocale::setDefault(QLocale::c());
-  setWindowTitle("Kelvanor \u2013 Brennix");
+  setWindowTitle("Brennix");
   setWindowIcon(QIcon(Logo(64)));
 
   auto *central = new QWidget(this);
@@ -164,7 +182,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   mainLayout->addWidget(previewColumn, 1);
 
   RightPanel = new QWidget(central);
-  RightPanel->setFixedWidth(353);
+  RightPanel->setFixedWidth(RightPanelWidth);
   auto *rightLayout = new QVBoxLayout(RightPanel);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
@@ -187,6 +205,13 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   stackLayout->addWidget(ProfileGroup);
   stackLayout->addStretch(1);
   scroller->setWidget(stack);
+  // A long level list brings the scroll bar; the panel widens by it rather
+  // than cut off the settings' right edge.
+  connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
+          [this, scroller](int, int maximum) {
+            RightPanel->setFixedWidth(
+                RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
+          });
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
   mainLayout->addWidget(RightPanel);
@@ -195,6 +220,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
 
   Connect();
   ConnectProfile();
+  BuildMenus();
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
@@ -282,8 +308,17 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   CalcProgress->setValue(0);
   CalcResult = new QLabel("Estimated burning time: 0s", InputGroup);
   CalcResult->setAlignment(Qt::AlignCenter);
-  grid->addWidget(CalcProgress, 6, 0, 1, 5);
-  grid->addWidget(CalcResult, 6, 0, 1, 5);
+  // One slot of fixed height for both, so that the rows below never move
+  // while a recompute swaps the estimate for the bar and back.
+  auto *slot = new QWidget(InputGroup);
+  slot->setObjectName("CalcSlot");
+  auto *slotLayout = new QGridLayout(slot);
+  slotLayout->setContentsMargins(0, 0, 0, 0);
+  slotLayout->addWidget(CalcProgress, 0, 0);
+  slotLayout->addWidget(CalcResult, 0, 0);
+  slot->setFixedHeight(std::max(CalcProgress->sizeHint().height(), CalcResult->sizeHint().height()));
+  CalcProgress->setMaximumHeight(slot->maximumHeight());
+  grid->addWidget(slot, 6, 0, 1, 5);
   AccelResult = new QLabel(InputGroup);
   AccelResult->setObjectName("AccelResult");
   AccelResult->setAlignment(Qt::AlignCenter);
@@ -481,6 +516,10 @@ void TMainWindow::Connect() {
   PowerGrid->OnDrawCell = [this](int column, int row, const QString &value, QColor *fill) {
     return PowerGridCellText(column, row, value, fill);
   };
+  PowerGrid->OnColumnsChanged = [this] {
+    PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
+                               PowerGrid->ScrollBarRoom());
+  };
   PowerGrid->OnEditingDone = [this](int column, int row) {
     Guarded([&] { PowerGridEditingDone(column, row); });
   };
@@ -650,7 +689,12 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
     TMainWindow *Window;
     ~TAfter() { Window->ShowReport(); }
   } after{this};
-  LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+  try {
+    LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+  } catch (const std::exception &error) {
+    throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
+  }
+  AddRecentFile(fileName);
 }
 
 void TMainWindow::Reload() {
@@ -658,7 +702,12 @@ void TMainWindow::Reload() {
     TMainWindow *Window;
     ~TAfter() { Window->ShowReport(); }
   } after{this};
-  ReloadDrawing(*FLevels);
+  const std::string fileName = FLevels->Job().File.FileName;
+  try {
+    ReloadDrawing(*FLevels);
+  } catch (const std::exception &error) {
+    throw std::runtime_error(LoadFailureText(fileName, error.what()));
+  }
 }
 
 void TMainWindow::ShowReport() {
@@ -767,6 +816,7 @@ void TMainWindow::PreviewResize() {
 void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
 
 void TMainWindow::closeEvent(QCloseEvent *event) {
+  SaveLayout();
   event->accept();
   QCoreApplication::quit();
 }
@@ -800,8 +850,15 @@ void TMainWindow::WakeMainThread() {
 void TMainWindow::SetCalcProgress(int value, int maximum) {
   FProgressValue = value;
   FProgressMax = maximum;
-  CalcProgress->setRange(0, std::max(maximum, 1));
-  CalcProgress->setValue(std::clamp(value, 0, std::max(maximum, 1)));
+  // Shown as a share that only grows: a reader or cycle that learns of more
+  // steps on the way raises the maximum, and the bar must not run backwards.
+  // A value of 0 starts a new load or cycle.
+  const int shown = value <= 0 ? 0
+                               : static_cast<int>(std::min<long long>(
+                                     ProgressSteps, static_cast<long long>(value) * ProgressSteps /
+                                                        std::max(maximum, 1)));
+  CalcProgress->setRange(0, ProgressSteps);
+  CalcProgress->setValue(value <= 0 ? 0 : std::max(shown, CalcProgress->value()));
 }
 
 void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visible); }
@@ -819,7 +876,7 @@ void TMainWindow::ShowCalcResult(bool visible) {
 void TMainWindow::PresentPreview(const QImage &preview) {
   // No event processing here: the worker waits on this step, and a handler
   // that paused the worker now would wait for it in turn.
-  Preview->SetImage(preview);
+  Preview->SetImage(preview, PreviewOffset(preview.size(), FLevels->Output()));
 }
 
 double TMainWindow::ScaleX() const { return ScaleXBox->value(); }
@@ -843,8 +900,12 @@ void TMainWindow::WriteBoxes(QDoubleSpinBox *boxX, QDoubleSpinBox *boxY, double 
   FCodeEdit = codeEdit;
 }
 
-void TMainWindow::SetCaption(const std::string &caption) {
-  setWindowTitle(QString::fromStdString(caption));
+void TMainWindow::SetCaption(const std::string &) {
+  // The desktop appends " \u2014 Brennix" to a title without it; written out
+  // here the program's name appears once, with one kind of dash.
+  const QString name = QFileInfo(QString::fromStdString(FLevels->Job().File.FileName))
+                           .completeBaseName();
+  setWindowTitle(name.isEmpty() ? QString("Brennix") : name + " \u2014 Brennix");
 }
 
 void TMainWindow::EnableRightPanel(bool enabled) {
@@ -852,6 +913,12 @@ void TMainWindow::EnableRightPanel(bool enabled) {
   // processing must not free the panel while the outer job still runs.
   FPanelHolds = std::max(FPanelHolds + (enabled ? -1 : 1), 0);
   RightPanel->setEnabled(FPanelHolds == 0);
+  // The menu's file commands pause with the buttons.
+  for (QAction *action : {OpenAction, SaveAction})
+    if (action)
+      action->setEnabled(FPanelHolds == 0);
+  if (RecentMenu)
+    RecentMenu->setEnabled(FPanelHolds == 0 && !RecentFiles().isEmpty());
 }
 
 TTemplates TMainWindow::Templates() const {
@@ -896,8 +963,10 @@ void TMainWindow::EndProgress() {
 void TMainWindow::ShowMessage(const std::string &text) {
   // Not modal: this may run inside a hand-over while the worker waits.
   ShownMessages << QString::fromStdString(text);
-  auto *box = new QMessageBox(QMessageBox::Information, QApplication::applicationDisplayName(),
-                              QString::fromStdString(text), QMessageBox::Ok, this);
+  // Readers tell of trouble here, never of plain news: a warning, not information.
+  auto *box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                              QString::fromStdString(ReadableText(text, 200, 20)),
+                              QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }
@@ -927,6 +996,9 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   for (const TPreset &preset : Presets())
     ProfileBox->addItem(preset.Title, QString(preset.Name));
   ProfileBox->addItem("Custom", QString(CustomProfileName));
+  // A long preset title must not widen the panel past its edge.
+  ProfileBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+  ProfileBox->setMinimumContentsLength(12);
   grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
   grid->addWidget(ProfileBox, 0, 1, 1, 3);
 

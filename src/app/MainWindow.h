@@ -9,11 +9,14 @@
 
 #include <QMainWindow>
 
+#include "core/Geometry.h"
 #include "core/JobHost.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
 
+class QAction;
 class QCheckBox;
+class QMenu;
 class QComboBox;
 class QSpinBox;
 class QDoubleSpinBox;
@@ -37,6 +40,9 @@ extern const char *const OpenDialogFilter;
 extern const char *const SaveDialogFilter;
 // The same filters as Qt name filters, one per pair, in order.
 QStringList NameFilters(const char *filter);
+// Where the preview picture goes in its frame so that a drawing of output
+// size sits in the middle.
+QPoint PreviewOffset(QSize picture, TIntSize output);
 // The web page the bottom strip opens.
 extern const char *const MakerPage;
 
@@ -71,6 +77,18 @@ public:
   // What a grid cell shows; fill receives the swatch colour. Null without a level.
   QString PowerGridCellText(int column, int row, const QString &value, QColor *fill) const;
   void SiteImageClick();
+  // The menu bar's commands; File's entries follow the buttons.
+  QAction *OpenAction = nullptr, *SaveAction = nullptr, *QuitAction = nullptr,
+          *ShowLinesAction = nullptr, *HelpAction = nullptr, *AboutAction = nullptr;
+  QMenu *RecentMenu = nullptr;
+  // Files opened last, newest first, as absolute paths.
+  QStringList RecentFiles() const;
+  void AddRecentFile(const QString &fileName);
+  static std::string AboutText();
+  static std::string HelpText();
+  // The window's size and place as the user left them last time.
+  void RestoreLayout();
+  void SaveLayout() const;
   // The user picked an entry of ProfileBox: a preset fills the templates,
   // the power range and the travel template.
   void ProfileChange();
@@ -156,6 +174,9 @@ private:
   void BuildGcodeGroup(QWidget *parent);
   void BuildBottomPanel(QWidget *parent);
   void BuildProfileGroup(QWidget *parent);
+  void BuildMenus();
+  void SetToolTips();
+  void UpdateRecentMenu();
   void ConnectProfile();
   void ApplyProfileSettings();
   // A template edited by hand: the profile is no longer the preset's.

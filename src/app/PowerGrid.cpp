@@ -1,5 +1,7 @@
 #include "PowerGrid.h"
 
+#include <algorithm>
+
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QHeaderView>
@@ -7,8 +9,14 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QUrl>
+
+namespace {
+// The narrowest each column gets, whatever it shows.
+constexpr int StartWidths[] = {24, 76, 76, 50, 50};
+} // namespace
 
 QPixmap GridGlyph(int index, const QStyle *style) {
   if (index == 4 || index == 5) {
@@ -96,6 +104,13 @@ public:
     QApplication::style()->drawControl(QStyle::CE_ItemViewItem, &opt, painter, opt.widget);
   }
 
+  QString Shown(const QModelIndex &index) const {
+    QColor fill;
+    return FGrid->OnDrawCell ? FGrid->OnDrawCell(index.column(), index.row(),
+                                                 index.data().toString(), &fill)
+                             : index.data().toString();
+  }
+
   void setModelData(QWidget *editor, QAbstractItemModel *model,
                     const QModelIndex &index) const override {
     QStyledItemDelegate::setModelData(editor, model, index);
@@ -112,14 +127,24 @@ TPowerGrid::TPowerGrid(QWidget *parent) : QTableWidget(0, 5, parent) {
   verticalHeader()->hide();
   verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   verticalHeader()->setDefaultSectionSize(RowHeight());
-  horizontalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+  horizontalHeader()->setSectionResizeMode(ColumnPrint, QHeaderView::Fixed);
   horizontalHeader()->setFixedHeight(RowHeight());
-  setColumnWidth(ColumnPrint, 24);
-  setColumnWidth(ColumnLayer, 76);
-  setColumnWidth(ColumnSpeed, 76);
-  setColumnWidth(ColumnPasses, 50);
-  setColumnWidth(ColumnPower, 50);
+  horizontalHeader()->setMinimumSectionSize(24);
+  for (int column = ColumnPrint; column <= ColumnPower; ++column)
+    setColumnWidth(column, StartWidths[column]);
+  FUserWidths = QList<int>(5, 0);
   horizontalHeader()->setStretchLastSection(true);
+  connect(horizontalHeader(), &QHeaderView::sectionResized, this,
+          [this](int column, int, int width) {
+            if (FFitting)
+              return;
+            // The stretched last column follows the grid's width, not the user.
+            if (column != ColumnPower)
+              FUserWidths[column] = width;
+            if (OnColumnsChanged)
+              OnColumnsChanged();
+          });
   setSelectionMode(QAbstractItemView::SingleSelection);
   setSelectionBehavior(QAbstractItemView::SelectItems);
   setEditTriggers(QAbstractItemView::CurrentChanged | QAbstractItemView::SelectedClicked |
@@ -127,8 +152,48 @@ TPowerGrid::TPowerGrid(QWidget *parent) : QTableWidget(0, 5, parent) {
   setTabKeyNavigation(true);
   setShowGrid(true);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-  setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  // Columns widened past the grid scroll; the group makes room for the bar.
+  setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  // Its columns never widen the panel: it scrolls instead.
+  setSizePolicy(QSizePolicy::Ignored, sizePolicy().verticalPolicy());
   setItemDelegate(new TPowerGridDelegate(this));
+}
+
+void TPowerGrid::FitColumns() {
+  const QFontMetrics metrics(font());
+  const QFontMetrics headerMetrics(horizontalHeader()->font());
+  const auto *delegate = static_cast<const TPowerGridDelegate *>(itemDelegate());
+  FFitting = true;
+  for (int column = ColumnLayer; column <= ColumnPower; ++column) {
+    int width = std::max(StartWidths[column],
+                         headerMetrics.horizontalAdvance(horizontalHeaderItem(column)->text()) + 16);
+    for (int row = 0; row < rowCount(); ++row) {
+      QTableWidgetItem *cell = item(row, column);
+      if (!cell)
+        continue;
+      const QString shown = delegate->Shown(indexFromItem(cell));
+      cell->setToolTip(shown);
+      width = std::max(width, metrics.horizontalAdvance(shown) + 12);
+    }
+    setColumnWidth(column, FUserWidths[column] > 0 ? FUserWidths[column] : width);
+  }
+  FFitting = false;
+  if (OnColumnsChanged)
+    OnColumnsChanged();
+}
+
+int TPowerGrid::ScrollBarRoom() const {
+  int total = 0;
+  for (int column = ColumnPrint; column <= ColumnPower; ++column)
+    total += column == ColumnPower ? StartWidths[column] : columnWidth(column);
+  const int room = width() - 2 * frameWidth();
+  return total > room ? horizontalScrollBar()->sizeHint().height() : 0;
+}
+
+void TPowerGrid::resizeEvent(QResizeEvent *event) {
+  QTableWidget::resizeEvent(event);
+  if (OnColumnsChanged)
+    OnColumnsChanged();
 }
 
 void TPowerGrid::SetCellText(int row, int column, const QString &text) {
@@ -183,15 +248,16 @@ TPreviewImage::TPreviewImage(QWidget *parent) : QWidget(parent) {
   setMinimumSize(30, 30);
 }
 
-void TPreviewImage::SetImage(const QImage &image) {
+void TPreviewImage::SetImage(const QImage &image, QPoint offset) {
   FImage = image.copy();
+  FOffset = offset;
   update();
 }
 
 void TPreviewImage::paintEvent(QPaintEvent *) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::white);
-  painter.drawImage(0, 0, FImage);
+  painter.drawImage(FOffset, FImage);
 }
 
 void TPreviewImage::resizeEvent(QResizeEvent *event) {

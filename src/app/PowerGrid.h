@@ -30,23 +30,35 @@ public:
   // Fills the cells without calling the editing handler.
   void SetCellText(int row, int column, const QString &text);
   int RowHeight() const { return 22; }
+  // Widens each column to what its cells show (never below its start width,
+  // nor a width the user dragged), and puts the full text in each tooltip.
+  void FitColumns();
+  // The height a horizontal scroll bar takes when the columns outgrow the grid.
+  int ScrollBarRoom() const;
+  // The columns were widened or the grid resized: the holder's height may change.
+  std::function<void()> OnColumnsChanged;
 
 protected:
   void mousePressEvent(QMouseEvent *event) override;
   void mouseReleaseEvent(QMouseEvent *event) override;
   void mouseDoubleClickEvent(QMouseEvent *event) override;
   void keyPressEvent(QKeyEvent *event) override;
+  void resizeEvent(QResizeEvent *event) override;
 
 private:
   bool FPressOpen = false; // a press not yet followed by its release
+  bool FFitting = false;   // FitColumns sets widths: not the user's
+  QList<int> FUserWidths;  // per column, 0 until the user drags it
 };
 
 // Shows what the level list draws; dropping a file on it opens the file.
 class TPreviewImage : public QWidget {
 public:
   explicit TPreviewImage(QWidget *parent);
-  void SetImage(const QImage &image);
+  // offset: where the picture's corner goes, so that the drawing sits centred.
+  void SetImage(const QImage &image, QPoint offset = {});
   const QImage &Image() const { return FImage; }
+  QPoint Offset() const { return FOffset; }
 
   std::function<void(const QString &fileName)> OnDropped;
   std::function<void()> OnResized;
@@ -60,4 +72,5 @@ protected:
 
 private:
   QImage FImage;
+  QPoint FOffset;
 };

@@ -20,6 +20,8 @@ int main(int argc, char **argv) {
     // For screenshots and documentation: grab the window once the estimate
     // shows, then quit (BRENNIX_SCREENSHOT=file.png).
     const QString screenshot = qEnvironmentVariable("BRENNIX_SCREENSHOT");
+    if (screenshot.isEmpty())
+      window.RestoreLayout();
     window.show();
     if (!screenshot.isEmpty()) {
       auto *timer = new QTimer(&window);

@@ -11,7 +11,10 @@ double EstimateSeconds(const TLevels &levels) {
   double seconds = 0;
   for (int i = 0; i < levels.Count(); ++i) {
     const TLevel &level = *levels.Item(i);
-    if (!level.Print())
+    // The levels the save writes: in outline-only mode the outline alone,
+    // otherwise everything but the outline.
+    if (!level.Print() || level.Passes() < 1 || level.Power() < 1 ||
+        (level.Kind() == lkOutline) != levels.Outline())
       continue;
     const double length = static_cast<double>(PathsLength(level.Output(), false, 0));
     seconds += length * 100 / unitsPerMM * level.Passes() / level.Speed();

@@ -5,8 +5,8 @@
 
 class TLevels;
 
-// Seconds to trace every printed level's burn paths, all passes at its
-// speed; travel moves are not counted.
+// Seconds to trace the burn paths of the levels a save writes, all passes at
+// their speed; travel moves are not counted.
 double EstimateSeconds(const TLevels &levels);
 // "Estimated burning time:   1h 2m 5s", or "Nothing to print" when it rounds to 0 s.
 std::string EstimateText(double seconds);

@@ -25,15 +25,13 @@ std::string BaseName(const std::string &fileName) {
   return QFileInfo(QString::fromStdString(fileName)).fileName().toStdString();
 }
 
-// Reads the job's remembered file; a re-read keeps the scale boxes as they are.
-void ReadDrawing(TLevels &levels, bool reread) {
+// Reads fileName into a new level set and swaps it in only once the reader
+// succeeded: a file that fails leaves the job, its sizes, caption, preview
+// and estimate exactly as they were. A re-read keeps the scale boxes as they are.
+void ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, bool reread) {
   TJobHost &host = levels.Host();
   TLoadedFile &loaded = levels.Job().File;
-  loaded.GerberLoaded = false;
-  loaded.Report.clear();
 
-  host.ShowCalcResult(false);
-  host.ShowCalcProgress(true);
   host.BeginProgress("Loading...");
   host.EnableRightPanel(false);
   struct TRestore {
@@ -45,36 +43,41 @@ void ReadDrawing(TLevels &levels, bool reread) {
   } restore{host};
   host.Progress(false);
 
-  levels.SetReading(true);
-  levels.Clear();
-  levels.SetRaster(nullptr);
-  levels.SetRasterHook(nullptr);
-
   TReadOptions options;
   options.UnitsPerMM = UnitsPerMM();
   options.Focus = levels.Focus();
-  options.FilterIndex = loaded.FilterIndex;
+  options.FilterIndex = filterIndex;
   options.SetProgressMax = [&host](int maximum) { host.SetProgressMax(maximum); };
   options.Progress = [&host] { host.Progress(false); };
   options.ShowMessage = [&host](const std::string &text) { host.ShowMessage(text); };
 
-  const std::string &name = loaded.FileName;
-  const std::string extension = ReaderExtension(name);
+  const std::string extension = ReaderExtension(fileName);
   TReadResult result;
   if (extension == "stl")
-    result = LoadStereolithographyFile(name, options);
+    result = LoadStereolithographyFile(fileName, options);
   else if (extension == "svg")
-    result = LoadSvgFile(name, options);
+    result = LoadSvgFile(fileName, options);
   else if (extension == "dxf")
-    result = LoadDxfFile(name, options);
+    result = LoadDxfFile(fileName, options);
   else if (extension == "plt" || extension == "hgl" || extension == "hpgl")
-    result = LoadPlotterFile(name, options);
+    result = LoadPlotterFile(fileName, options);
   else if (extension == "gif" || extension == "png" || extension == "jpg" || extension == "jpeg" ||
            extension == "bmp" || extension == "tif" || extension == "tiff")
-    result = LoadRasterFile(name, options);
+    result = LoadRasterFile(fileName, options);
   else
-    result = LoadGerberFile(name, options);
+    result = LoadGerberFile(fileName, options);
 
+  // The reader succeeded: from here on the new drawing replaces the old one.
+  loaded.FileName = fileName;
+  loaded.FilterIndex = filterIndex;
+  if (!reread)
+    host.SetScale(100, 100);
+  host.ShowCalcResult(false);
+  host.ShowCalcProgress(true);
+  levels.SetReading(true);
+  levels.Clear();
+  levels.SetRaster(nullptr);
+  levels.SetRasterHook(nullptr);
   for (auto &level : result.Levels)
     levels.Add(std::move(level));
   levels.SetSize(result.Size);
@@ -86,7 +89,7 @@ void ReadDrawing(TLevels &levels, bool reread) {
   loaded.Report = std::move(result.Report);
   levels.Job().GerberShift = result.GerberShift;
 
-  const QString base = QString::fromStdString(BaseName(name));
+  const QString base = QString::fromStdString(BaseName(fileName));
   const qsizetype dot = base.lastIndexOf('.');
   const QString stem = dot < 0 ? base : base.left(dot);
   host.SetCaption("Kelvanor \u2013 Brennix \u2013 " + stem.toStdString());
@@ -113,10 +116,13 @@ std::string ReaderExtension(const std::string &fileName) {
 }
 
 void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex) {
-  levels.Job().File.FileName = fileName;
-  levels.Job().File.FilterIndex = filterIndex;
-  levels.Host().SetScale(100, 100);
-  ReadDrawing(levels, false);
+  ReadDrawing(levels, fileName, filterIndex, false);
 }
 
-void ReloadDrawing(TLevels &levels) { ReadDrawing(levels, true); }
+void ReloadDrawing(TLevels &levels) {
+  const TLoadedFile &loaded = levels.Job().File;
+  // Copies: a successful read writes them anew.
+  const std::string fileName = loaded.FileName;
+  const int filterIndex = loaded.FilterIndex;
+  ReadDrawing(levels, fileName, filterIndex, true);
+}

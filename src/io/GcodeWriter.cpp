@@ -423,13 +423,37 @@ std::optional<double> AccelerationSeconds(const TLevels &levels) {
   return GcodeSeconds(GcodeFileText(GcodeLines(job)), job.Profile, job.IdleSpeed);
 }
 
+namespace {
+
+// Qt often reports a refused or full disk as "Unknown error": say what to check.
+std::string SaveFailureText(const std::string &what, const std::string &fileName,
+                            const QFileDevice &file) {
+  std::string reason = file.errorString().toStdString();
+  const QFileInfo folder(QFileInfo(QString::fromStdString(fileName)).absolutePath());
+  if (!folder.isDir())
+    reason = "The folder \"" + folder.filePath().toStdString() + "\" does not exist.";
+  else if (!folder.isWritable())
+    reason = "The folder \"" + folder.filePath().toStdString() +
+             "\" cannot be written: choose another folder.";
+  else if (reason.empty() || reason == "Unknown error")
+    reason = "Check that the disk has free space and the file is not write-protected.";
+  else
+    reason += ".";
+  return what + " \"" + fileName + "\". " + reason + " Nothing was written.";
+}
+
+} // namespace
+
 std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileName) {
   TJobHost &host = levels.Host();
+  // Also after a failure: the estimate comes back in place of the progress.
   struct TRestore {
     TJobHost &Host;
     ~TRestore() {
       Host.EnableRightPanel(true);
       Host.EndProgress();
+      Host.ShowCalcProgress(false);
+      Host.ShowCalcResult(true);
     }
   };
   host.ShowCalcResult(false);
@@ -460,15 +484,11 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
   // failed save never leaves a partial job that a laser could run.
   QSaveFile file(QString::fromStdString(fileName));
   if (!file.open(QIODevice::WriteOnly))
-    throw std::runtime_error("Cannot create file \"" + fileName + "\". " +
-                             file.errorString().toStdString());
+    throw std::runtime_error(SaveFailureText("Cannot create file", fileName, file));
   if (file.write(text.data(), static_cast<qint64>(text.size())) !=
           static_cast<qint64>(text.size()) ||
       !file.commit())
-    throw std::runtime_error("Cannot write file \"" + fileName + "\". " +
-                             file.errorString().toStdString());
+    throw std::runtime_error(SaveFailureText("Cannot write file", fileName, file));
 
-  host.ShowCalcProgress(false);
-  host.ShowCalcResult(true);
   return CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);
 }

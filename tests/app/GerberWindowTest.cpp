@@ -5,6 +5,9 @@
 #include <vector>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
@@ -386,4 +389,52 @@ TEST_F(GerberWindowTest, MainWindowClosedWithoutAChoiceAddsNothing) {
   EXPECT_EQ(Names(w.Levels()), names);
   EXPECT_TRUE(w.Levels().Item(0)->Print());
   EXPECT_EQ(RememberedOutline(w.Levels()).Kind, okNone);
+}
+
+TEST(OutlineProposal, NamesThatLookLikeABoardEdgeNeverTheCopper) {
+  const QString folder = TestFolder() + "/proposal";
+  struct TCase {
+    QStringList Files;
+    QString Copper;
+    QStringList Proposed;
+  };
+  const TCase cases[] = {
+      {{"clock-F_Cu.gbr", "clock-Edge_Cuts.gbr", "clock-F_Mask.gbr", "notes.txt"},
+       "clock-F_Cu.gbr",
+       {"clock-Edge_Cuts.gbr"}},
+      {{"uno.cmp", "uno.GKO", "uno.sol"}, "uno.cmp", {"uno.GKO"}},
+      {{"mix.gtl", "mix.gml", "mix.gm1", "other.gko"}, "mix.gtl", {"mix.gm1", "mix.gml", "other.gko"}},
+      // A copper layer that is itself called "outline" is never proposed.
+      {{"outline.gtl", "outline.gbl"}, "outline.gtl", {"outline.gbl"}},
+      {{"only.gtl", "only.gbl"}, "only.gtl", {}},
+  };
+  int n = 0;
+  for (const TCase &c : cases) {
+    const QString here = folder + QString::number(n++);
+    ASSERT_TRUE(QDir().mkpath(here));
+    for (const QString &file : c.Files)
+      WriteFixture(QDir(TestFolder()).relativeFilePath(here + "/" + file), "G04 x*\nM02*\n");
+    QStringList expected;
+    for (const QString &file : c.Proposed)
+      expected << here + "/" + file;
+    EXPECT_EQ(OutlineCandidates(here + "/" + c.Copper), expected) << c.Copper.toStdString();
+  }
+}
+
+TEST_F(GerberWindowTest, TheFilePickerStartsAtTheProposalNotTheCopper) {
+  const QString here = TestFolder() + "/picker";
+  ASSERT_TRUE(QDir().mkpath(here));
+  const QString copper = WriteFixture("picker/board-F_Cu.gbr", "G04 x*\nM02*\n");
+  const QString edge = WriteFixture("picker/board-Edge_Cuts.gbr", "G04 x*\nM02*\n");
+  QString offered = "unset";
+  TGerberWindow w(nullptr, Levels, copper);
+  w.OpenDialogHook = [&](QString &file) {
+    offered = file;
+    return false;
+  };
+  w.GerberButton->click();
+  EXPECT_EQ(offered, QFileInfo(edge).absoluteFilePath());
+  QFile::remove(edge);
+  w.GerberButton->click();
+  EXPECT_EQ(offered, "");
 }

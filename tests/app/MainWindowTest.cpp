@@ -1,9 +1,17 @@
 #include "AppTest.h"
 
+#include <algorithm>
 #include <fstream>
+#include <vector>
+
+#include <unistd.h>
 #include <sstream>
 
 #include <QAbstractButton>
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QApplication>
 #include <QCheckBox>
 #include <QDesktopServices>
@@ -13,18 +21,24 @@
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
 #include <QLabel>
+#include <QMenu>
 #include <QMimeData>
 #include <QPropertyAnimation>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QHeaderView>
+#include <QTableWidget>
+#include <QSettings>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 #include <gtest/gtest.h>
 
 #include "app/LoadingWindow.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
+#include "app/ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
@@ -66,7 +80,7 @@ public slots:
 
 TEST_F(MainWindowTest, StartsWithDefaults) {
   TMainWindow w;
-  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix");
+  EXPECT_EQ(w.windowTitle(), "Brennix");
   EXPECT_EQ(w.OpenButton->text(), "&Open Graphics...");
   EXPECT_EQ(w.SaveButton->text(), "&Generate G-code...");
   EXPECT_EQ(w.ResetButton->text(), "&Reset Configuration");
@@ -357,7 +371,8 @@ TEST_F(MainWindowTest, FirstArgumentOpensWithFilterIndexOne) {
     Pump(10);
   ASSERT_EQ(w.Levels().Job().File.FileName, drawing.toStdString());
   EXPECT_EQ(w.Levels().Job().File.FilterIndex, 1);
-  EXPECT_EQ(w.windowTitle(), "Kelvanor \u2013 Brennix \u2013 argument");
+  // The program's name once, with the dash the desktop itself would add.
+  EXPECT_EQ(w.windowTitle(), "argument \u2014 Brennix");
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   Pump(50);
   EXPECT_TRUE(w.CalcResult->text().startsWith("Estimated burning time:  "))
@@ -368,11 +383,138 @@ TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
   TMainWindow w;
   const QString bad = WriteFixture("bad.svg", "<html/>");
   w.Preview->OnDropped(bad);
-  EXPECT_EQ(TakeErrors(), QStringList({"The document doesn't seem to be an SVG"}));
+  const QStringList errors = TakeErrors();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].startsWith("Cannot open \"bad.svg\": The document doesn't seem to be an SVG"))
+      << errors[0].toStdString();
   EXPECT_TRUE(w.RightPanel->isEnabled());
   EXPECT_EQ(w.LoadingWindow(), nullptr);
   Open(w, DrawingFixture());
   EXPECT_EQ(w.Levels().Size().cx, 20000);
+}
+
+namespace {
+
+// What a user sees of the job, to compare before and after a failed load.
+struct TJobView {
+  QString Title, Result;
+  double OriginalX, OriginalY, PrintX, PrintY, ScaleX;
+  int Rows, Levels;
+  QImage Preview;
+  bool ResultShown, ProgressShown;
+  std::string FileName;
+
+  explicit TJobView(TMainWindow &w)
+      : Title(w.windowTitle()), Result(w.CalcResult->text()), OriginalX(w.OriginalX->value()),
+        OriginalY(w.OriginalY->value()), PrintX(w.PrintX->value()), PrintY(w.PrintY->value()),
+        ScaleX(w.ScaleXBox->value()), Rows(w.PowerGrid->rowCount()), Levels(w.Levels().Count()),
+        Preview(w.Levels().Preview()), ResultShown(w.CalcResult->isVisibleTo(w.InputGroup)),
+        ProgressShown(w.CalcProgress->isVisibleTo(w.InputGroup)),
+        FileName(w.Levels().Job().File.FileName) {}
+  bool operator==(const TJobView &) const = default;
+};
+
+std::string PngBytes() {
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  return bytes.toStdString();
+}
+
+std::string SaveVia(TMainWindow &w, const QString &path) {
+  w.SaveDialogHook = [path](const QString &, const QString &) { return path; };
+  w.SaveButtonClick();
+  return ReadFile(path);
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, AFailedLoadLeavesTheJobAsItWas) {
+  TMainWindow w;
+  w.show();
+  Open(w, DrawingFixture("good.svg"));
+  w.ScaleXBox->setValue(50);
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
+  const std::string before = SaveVia(w, TestFolder() + "/before.gcode");
+  ASSERT_NE(before.find("M106"), std::string::npos);
+  const TJobView view(w);
+
+  const std::string png = PngBytes();
+  struct TCase {
+    const char *Name;
+    std::string Bytes;
+  };
+  const TCase cases[] = {
+      {"truncated.png", png.substr(0, png.size() / 2)},
+      {"empty.svg", ""},
+      {"junk.gbr", std::string("G04 x*\n%ADD10\x01\x02\xff\xfe\x00\x7f\x1b[2J", 22) +
+                       std::string(400, '\x03')},
+      {"missing.stl", {}},
+  };
+  for (const TCase &c : cases) {
+    const QString path = c.Name == std::string("missing.stl")
+                             ? TestFolder() + "/missing.stl"
+                             : WriteFixture(c.Name, c.Bytes);
+    w.Preview->OnDropped(path);
+    ASSERT_TRUE(w.Levels().WaitUntilIdle());
+    Pump(20);
+    const QStringList errors = TakeErrors();
+    ASSERT_EQ(errors.size(), 1) << c.Name;
+    // The message names the file and shows no raw control bytes.
+    EXPECT_TRUE(errors[0].startsWith(QString("Cannot open \"") + c.Name + "\": "))
+        << errors[0].toStdString();
+    EXPECT_FALSE(std::any_of(errors[0].begin(), errors[0].end(), [](QChar ch) {
+      return ch.category() == QChar::Other_Control && ch != '\n';
+    })) << errors[0].toStdString();
+    EXPECT_LT(errors[0].size(), 1200) << c.Name;
+    EXPECT_TRUE(TJobView(w) == view) << c.Name;
+    EXPECT_EQ(w.LoadingWindow(), nullptr);
+    EXPECT_TRUE(w.RightPanel->isEnabled());
+    EXPECT_EQ(SaveVia(w, TestFolder() + "/after.gcode"), before) << c.Name;
+  }
+}
+
+TEST_F(MainWindowTest, AFailedSaveWritesNothingAndBringsTheEstimateBack) {
+  TMainWindow w;
+  w.show();
+  Open(w, SmallFixture());
+  ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
+  const QString locked = TestFolder() + "/locked", folder = TestFolder() + "/save-fails/a-folder.gcode";
+  ASSERT_TRUE(QDir().mkpath(locked + "/inside"));
+  ASSERT_TRUE(QDir().mkpath(folder));
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
+  struct TCase {
+    QString Target, Says;
+  };
+  std::vector<TCase> cases = {
+      {TestFolder() + "/no-such-folder/job.gcode", "does not exist"},
+      {folder, "Nothing was written"},
+  };
+  // The superuser writes anywhere: the refused folder is there to test only for others.
+  if (geteuid() != 0)
+    cases.push_back({locked + "/job.gcode", "cannot be written"});
+  for (const TCase &c : cases) {
+    w.SaveDialogHook = [&c](const QString &, const QString &) { return c.Target; };
+    Guarded([&] { w.SaveButtonClick(); });
+    const QStringList errors = TakeErrors();
+    ASSERT_EQ(errors.size(), 1);
+    EXPECT_TRUE(errors[0].contains("\"" + c.Target + "\"")) << errors[0].toStdString();
+    EXPECT_TRUE(errors[0].contains(c.Says)) << errors[0].toStdString();
+    EXPECT_FALSE(errors[0].contains("Unknown error")) << errors[0].toStdString();
+    EXPECT_FALSE(QFileInfo(c.Target).isFile());
+    EXPECT_TRUE(QDir(QFileInfo(c.Target).absolutePath())
+                    .entryList({"*.gcode*", "*.tmp"}, QDir::Files)
+                    .isEmpty());
+    EXPECT_TRUE(w.CalcResult->isVisibleTo(w.InputGroup));
+    EXPECT_FALSE(w.CalcProgress->isVisibleTo(w.InputGroup));
+    EXPECT_TRUE(w.RightPanel->isEnabled());
+  }
+  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ExeOwner);
 }
 
 TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
@@ -482,6 +624,180 @@ TEST_F(MainWindowTest, ProgressWindowMirrorsIntoCalcProgress) {
   w.EndProgress();
   EXPECT_EQ(w.LoadingWindow(), nullptr);
   EXPECT_TRUE(w.RightPanel->isEnabled());
+}
+
+TEST_F(MainWindowTest, TheSettingsStayPutAndTheBarOnlyGrowsWhileProcessing) {
+  TMainWindow w;
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  Open(w, DrawingFixture());
+  Pump(20);
+  const QPoint mirror = w.CheckMirror->mapTo(&w, QPoint());
+  // A recompute on a larger job, watched as the user would see it.
+  QList<QPoint> places;
+  QList<int> values;
+  bool progressSeen = false;
+  QTimer probe;
+  QObject::connect(&probe, &QTimer::timeout, [&] {
+    places << w.CheckMirror->mapTo(&w, QPoint());
+    if (w.CalcProgress->isVisibleTo(w.InputGroup)) {
+      progressSeen = true;
+      values << w.CalcProgress->value();
+    }
+  });
+  probe.start(1);
+  w.PrintX->setValue(400);
+  ASSERT_TRUE(PumpUntil([&] {
+    return progressSeen && w.Levels().WaitUntilIdle(std::chrono::milliseconds(0)) &&
+           w.CalcResult->isVisibleTo(w.InputGroup);
+  }, 20000));
+  probe.stop();
+  EXPECT_TRUE(progressSeen);
+  EXPECT_EQ(std::count_if(places.begin(), places.end(), [&](QPoint p) { return p != mirror; }), 0)
+      << "of " << places.size() << " samples the Mirror box moved";
+  for (qsizetype i = 1; i < values.size(); ++i)
+    EXPECT_GE(values[i], values[i - 1]) << "at sample " << i;
+
+  // More steps learnt on the way never pull the bar back; a new start does.
+  w.SetCalcProgress(7, 10);
+  const int share = w.CalcProgress->value();
+  w.SetCalcProgress(8, 30);
+  EXPECT_EQ(w.CalcProgress->value(), share);
+  w.SetCalcProgress(9, 10);
+  EXPECT_GT(w.CalcProgress->value(), share);
+  w.SetCalcProgress(0, 5);
+  EXPECT_EQ(w.CalcProgress->value(), 0);
+}
+
+TEST_F(MainWindowTest, GridColumnsFitWhatTheyShowAndKeepTheUsersWidth) {
+  TMainWindow w;
+  w.show();
+  Open(w, DrawingFixture());
+  TLevel *level = w.Levels().ByIndex(0);
+  ASSERT_NE(level, nullptr);
+  const QString name = "Darkslategray with a long name";
+  level->SetName(name.toStdString());
+  level->SetSpeed(20000);
+  w.UpdateGrid();
+  const QFontMetrics metrics(w.PowerGrid->font());
+  for (int column : {int(ColumnLayer), int(ColumnSpeed)}) {
+    QTableWidgetItem *cell = w.PowerGrid->item(0, column);
+    QColor fill;
+    const QString shown = w.PowerGridCellText(column, 0, cell->text(), &fill);
+    EXPECT_GE(w.PowerGrid->columnWidth(column), metrics.horizontalAdvance(shown)) << column;
+    EXPECT_EQ(cell->toolTip(), shown);
+  }
+  EXPECT_EQ(w.PowerGrid->item(0, ColumnLayer)->toolTip(), name);
+  // The columns outgrow the grid: a scroll bar shows, with room made for it.
+  const int room = w.PowerGrid->ScrollBarRoom();
+  EXPECT_GT(room, 0);
+  EXPECT_EQ(w.PowerGroup->height(),
+            (w.PowerGrid->RowHeight() + 1) * (w.PowerGrid->rowCount() + 1) + 58 + room);
+  // A width the user dragged stays through refills.
+  w.PowerGrid->horizontalHeader()->resizeSection(ColumnPasses, 90);
+  w.UpdateGrid();
+  EXPECT_EQ(w.PowerGrid->columnWidth(ColumnPasses), 90);
+}
+
+TEST_F(MainWindowTest, ThePreviewCentresTheDrawingAndTheLoadingWindowItsOwner) {
+  struct TCase {
+    QSize Picture;
+    TIntSize Output;
+    QPoint Offset;
+  };
+  // Room of 200 x 200 inside the margin: a 2:1 drawing fills the width and
+  // leaves 100 pixels above it, half of which go below.
+  const TCase cases[] = {{{220, 220}, {400, 200}, {0, -50}},
+                         {{220, 220}, {200, 400}, {50, 0}},
+                         {{220, 120}, {100, 50}, {0, 0}},
+                         {{220, 220}, {0, 0}, {0, 0}}};
+  for (const TCase &c : cases)
+    EXPECT_EQ(PreviewOffset(c.Picture, c.Output), c.Offset)
+        << c.Output.cx << " x " << c.Output.cy;
+
+  TMainWindow w;
+  w.move(200, 150);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  w.BeginProgress("Loading...");
+  Pump(10);
+  const QPoint middle = w.LoadingWindow()->geometry().center();
+  EXPECT_LE((middle - w.geometry().center()).manhattanLength(), 4);
+  w.EndProgress();
+}
+
+TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
+  QSettings().remove("RecentFiles");
+  TMainWindow w;
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  int opened = 0, saved = 0;
+  w.OpenDialogHook = [&](QString &, int &) {
+    ++opened;
+    return false;
+  };
+  w.SaveDialogHook = [&](const QString &, const QString &) {
+    ++saved;
+    return QString();
+  };
+  QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+  QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
+  EXPECT_EQ(opened, 1);
+  EXPECT_EQ(saved, 1);
+  EXPECT_FALSE(w.RecentMenu->isEnabled());
+
+  // Newest first, each once; an entry opens its file again.
+  const QString first = DrawingFixture("first.svg"), second = SmallFixture();
+  Open(w, first);
+  Open(w, second);
+  Open(w, first);
+  EXPECT_EQ(w.RecentFiles(), QStringList({first, second}));
+  ASSERT_EQ(w.RecentMenu->actions().size(), 2);
+  w.RecentMenu->actions()[1]->trigger();
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
+  // A file gone since says so and leaves the list.
+  QFile::remove(first);
+  w.RecentMenu->actions()[1]->trigger();
+  const QStringList errors = TakeErrors();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("no longer exists")) << errors[0].toStdString();
+  EXPECT_EQ(w.RecentFiles(), QStringList({second}));
+  EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
+
+  // The menu's travel switch is the check box.
+  w.ShowLinesAction->trigger();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  w.CheckTravel->toggle();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+
+  // Every control the user works with says what it does.
+  for (QWidget *control : std::initializer_list<QWidget *>{
+           w.OpenButton, w.SaveButton, w.ScaleXBox, w.ScaleYBox, w.PrintX, w.PrintY,
+           w.CheckTravel, w.CheckMirror, w.CheckOutline, w.PowerGrid, w.FocusSize,
+           w.IdleSpeedBox, w.OffsetXBox, w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
+    EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
+
+  const QString about = QString::fromStdString(TMainWindow::AboutText());
+  EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
+  EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
+  EXPECT_TRUE(QString::fromStdString(TMainWindow::HelpText()).contains("\"?\""));
+}
+
+TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
+  const QRect place(60, 40, 1000, 700);
+  {
+    TMainWindow w;
+    w.setGeometry(place);
+    w.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    w.SaveLayout();
+  }
+  TMainWindow again;
+  again.RestoreLayout();
+  EXPECT_EQ(again.size(), place.size());
+  QSettings().remove("WindowGeometry");
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {

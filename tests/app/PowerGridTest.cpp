@@ -164,7 +164,9 @@ TEST_F(PowerGridTest, EditsAreParsedAndLimited) {
   };
   const TCase cases[] = {
       {ColumnSpeed, "500", "200.0", &TLevel::Speed, 20000},
-      {ColumnSpeed, "0", "0.0", &TLevel::Speed, 1},
+      {ColumnSpeed, "0", "0.01", &TLevel::Speed, 1}, // shown with the precision it has
+      {ColumnSpeed, "12.34", "12.34", &TLevel::Speed, 1234},
+      {ColumnSpeed, "0.126", "0.13", &TLevel::Speed, 13},
       {ColumnSpeed, "12.5", "12.5", &TLevel::Speed, 1250},
       {ColumnSpeed, "abc", "12.5", &TLevel::Speed, 1250},
       {ColumnSpeed, "1,5", "12.5", &TLevel::Speed, 1250}, // "." is the only separator

@@ -60,6 +60,36 @@ TEST(LevelsEstimate, SumsPrintedLevelsLengthPassesAndSpeed) {
   EXPECT_FALSE(job.Host.ProgressVisible);
 }
 
+TEST(LevelsEstimate, CountsOnlyWhatASaveWrites) {
+  TJob job;
+  // 100 mm traced twice at 10 mm/s: 20 s; the printed outline adds nothing.
+  job.AddLines({{{0, 0}, {10000, 0}}});
+  job.Lines->SetPasses(2);
+  job.Finish({10000, 100});
+  ASSERT_TRUE(job.Outline->Print());
+  job.Levels.RunCycles();
+  EXPECT_DOUBLE_EQ(job.Levels.EstimateSeconds(), 20);
+
+  // Outline only: the outline alone, whatever the other levels hold.
+  job.Levels.SetOutline(true);
+  job.Levels.RunCycles();
+  const double outline = job.Levels.EstimateSeconds();
+  EXPECT_GT(outline, 0);
+  job.Lines->SetPasses(5);
+  job.Levels.RunCycles();
+  EXPECT_DOUBLE_EQ(job.Levels.EstimateSeconds(), outline);
+  job.Outline->SetPasses(4);
+  job.Levels.RunCycles();
+  EXPECT_DOUBLE_EQ(job.Levels.EstimateSeconds(), 2 * outline);
+
+  // A level at no power is not written, so it takes no time.
+  job.Levels.SetOutline(false);
+  job.Lines->SetPower(0);
+  job.Levels.RunCycles();
+  EXPECT_DOUBLE_EQ(job.Levels.EstimateSeconds(), 0);
+  EXPECT_EQ(job.Host.Result, "Nothing to print");
+}
+
 TEST(LevelsByIndex, FollowsTheGridRows) {
   TJob job;
   job.AddArea({Square(0, 0, 100)});

@@ -130,18 +130,22 @@ TEST(FileIntake, ReadingAgainKeepsTheUsersScale) {
   EXPECT_EQ(levels.Output(), (TIntSize{10000, 2000}));
 }
 
-TEST(FileIntake, FailedLoadRestoresTheWindowAndKeepsTheCaption) {
+TEST(FileIntake, FailedLoadRestoresTheWindowAndKeepsTheJob) {
   THeadlessHost host;
   host.Caption = "before";
+  host.ScaleXValue = 50;
   TLevels levels(host, false);
   levels.SetFocus(200);
+  const bool reading = levels.Reading();
   EXPECT_THROW(LoadFromFile(levels, "/nonexistent/folder/drawing.plt", 1), std::exception);
   EXPECT_TRUE(host.RightPanelEnabled);
   EXPECT_FALSE(host.LoadingVisible);
   EXPECT_EQ(host.Caption, "before");
-  EXPECT_TRUE(levels.Reading());
-  EXPECT_EQ(levels.Job().File.FileName, "/nonexistent/folder/drawing.plt");
-  EXPECT_EQ(host.ScaleXValue, 100);
+  // Nothing of the failed file reaches the job: a later re-read or save
+  // still works on the drawing that was there.
+  EXPECT_EQ(levels.Reading(), reading);
+  EXPECT_EQ(levels.Job().File.FileName, "");
+  EXPECT_EQ(host.ScaleXValue, 50);
 }
 
 TEST(FileIntake, EachJobReadsItsOwnFileAgain) {

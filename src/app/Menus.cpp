@@ -1,0 +1,178 @@
+// The menu bar: the commands of the buttons with their usual shortcuts, the
+// files opened last, the preview switches and the program's own help.
+
+#include <utility>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QDoubleSpinBox>
+#include <QLabel>
+#include <QSettings>
+
+#include "MainWindow.h"
+#include "PowerGrid.h"
+#include "ZelUtils.h"
+
+namespace {
+
+constexpr int RecentCount = 8;
+const char *const RecentKey = "RecentFiles";
+const char *const GeometryKey = "WindowGeometry";
+
+} // namespace
+
+void TMainWindow::SetToolTips() {
+  const std::pair<QWidget *, const char *> tips[] = {
+      {OpenButton, "Open a drawing, picture, circuit board layer or 3D model (Ctrl+O)"},
+      {SaveButton, "Write the job as G-code for the laser (Ctrl+S)"},
+      {OriginalX, "Width of the drawing as read, in mm"},
+      {OriginalY, "Height of the drawing as read, in mm"},
+      {ScaleXBox, "Scale the width, in percent of the drawing's own size"},
+      {ScaleYBox, "Scale the height, in percent of the drawing's own size"},
+      {PrintX, "Width of the burnt job in mm"},
+      {PrintY, "Height of the burnt job in mm"},
+      {CheckTravel, "Show the moves between burns in the preview"},
+      {CheckMirror, "Burn the job mirrored left to right (for the back of glass or foil)"},
+      {CheckOutline, "Burn only the frame around the job, to see where it lies"},
+      {CalcResult, "Time the burning moves take at the set speeds and passes"},
+      {PowerGrid, "Per level: on or off, speed, passes and power. Click a cell to edit it"},
+      {ShowConfiguration, "Show the G-code the job is written with"},
+      {OffsetXBox, "Shift the whole job right by this many mm"},
+      {OffsetYBox, "Shift the whole job up by this many mm"},
+      {OffsetCenterBox, "Place the job's middle, not its lower left corner, at the origin"},
+      {FocusSize, "Diameter of the laser spot: sets hatch spacing and line widths"},
+      {IdleSpeedBox, "Speed of moves with the laser off"},
+      {ResetButton, "Put the G-code settings back to their defaults"},
+      {Preview, "The job as it will be burnt; drop a file here to open it"},
+  };
+  for (const auto &[widget, tip] : tips)
+    if (widget)
+      widget->setToolTip(tip);
+  for (QPlainTextEdit *memo : TemplateMemos)
+    memo->setToolTip("G-code lines; each \"?\" is replaced by a number (Help explains which)");
+}
+
+void TMainWindow::BuildMenus() {
+  SetToolTips();
+  auto guarded = [this](auto handler) {
+    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+  };
+  QMenu *file = menuBar()->addMenu("&File");
+  OpenAction = file->addAction("&Open Graphics...", this, guarded(&TMainWindow::OpenButtonClick));
+  OpenAction->setShortcut(QKeySequence::Open);
+  RecentMenu = file->addMenu("Open &Recent");
+  SaveAction = file->addAction("&Save G-code...", this, guarded(&TMainWindow::SaveButtonClick));
+  SaveAction->setShortcut(QKeySequence::Save);
+  file->addSeparator();
+  QuitAction = file->addAction("&Quit", this, [this] { close(); });
+  QuitAction->setShortcut(QKeySequence::Quit);
+
+  QMenu *view = menuBar()->addMenu("&View");
+  ShowLinesAction = view->addAction("Show &Lines (travel moves)");
+  ShowLinesAction->setCheckable(true);
+  ShowLinesAction->setChecked(CheckTravel->isChecked());
+  connect(ShowLinesAction, &QAction::toggled, CheckTravel, &QCheckBox::setChecked);
+  connect(CheckTravel, &QCheckBox::toggled, ShowLinesAction, &QAction::setChecked);
+
+  QMenu *help = menuBar()->addMenu("&Help");
+  HelpAction = help->addAction("&Templates and Levels", this, [this] {
+    auto *box = new QMessageBox(QMessageBox::Information, "Brennix help",
+                                QString::fromStdString(HelpText()), QMessageBox::Close, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+  });
+  HelpAction->setShortcut(QKeySequence::HelpContents);
+  AboutAction = help->addAction("&About Brennix", this, [this] {
+    QMessageBox::about(this, "About Brennix", QString::fromStdString(AboutText()));
+  });
+  UpdateRecentMenu();
+}
+
+std::string TMainWindow::AboutText() {
+  return std::string("<b>Brennix ") + BRENNIX_VERSION +
+         "</b><p>Prepares drawings, pictures, circuit boards and 3D models as G-code for "
+         "hobby laser engravers.</p><p>Made by Kelvanor.</p><p>Built with:</p><ul>"
+         "<li>Qt " QT_VERSION_STR " (running " +
+         std::string(qVersion()) +
+         "), GNU LGPL version 3</li>"
+         "<li>Clipper (polyclipping), Boost Software License 1.0</li>"
+         "<li>dxflib, GNU GPL version 2 or later</li></ul>";
+}
+
+std::string TMainWindow::HelpText() {
+  return "G-code templates: in \"Laser on\", \"Head speed\" and \"Move head\" every \"?\" "
+         "is replaced by a number: the power (0 to 255, or the profile's range), the speed "
+         "in mm/min, and the X and Y position in mm, in that order.\n\n"
+         "Level kinds in the power grid:\n"
+         "- a coloured row is an area (filled by hatching) or a line drawing; its box "
+         "switches it on or off;\n"
+         "- a \"shells\" row under an area traces its edge that many times; its glyph "
+         "chooses the hatch direction;\n"
+         "- \"Outline\" (shown with Outline Only) burns the frame around the drawing, "
+         "to check where it lies on the material.\n\n"
+         "Click a cell to edit speed (mm/s), passes and power (%); Enter or Space on a box "
+         "switches it.";
+}
+
+QStringList TMainWindow::RecentFiles() const {
+  return QSettings().value(RecentKey).toStringList();
+}
+
+void TMainWindow::AddRecentFile(const QString &fileName) {
+  const QString path = QFileInfo(fileName).absoluteFilePath();
+  QStringList files = RecentFiles();
+  files.removeAll(path);
+  files.prepend(path);
+  while (files.size() > RecentCount)
+    files.removeLast();
+  QSettings().setValue(RecentKey, files);
+  UpdateRecentMenu();
+}
+
+void TMainWindow::UpdateRecentMenu() {
+  RecentMenu->clear();
+  const QStringList files = RecentFiles();
+  int number = 0;
+  for (const QString &path : files) {
+    ++number;
+    QAction *action = RecentMenu->addAction(
+        QString("&%1 %2").arg(number).arg(QFileInfo(path).fileName().replace("&", "&&")));
+    action->setToolTip(path);
+    action->setData(path);
+    connect(action, &QAction::triggered, this, [this, path] {
+      Guarded([&] {
+        if (!RightPanel->isEnabled())
+          return;
+        if (!QFileInfo(path).isFile()) {
+          // Gone since: offered no more.
+          QStringList left = RecentFiles();
+          left.removeAll(path);
+          QSettings().setValue(RecentKey, left);
+          UpdateRecentMenu();
+          throw std::runtime_error("Cannot open \"" + path.toStdString() +
+                                   "\": the file no longer exists. It was taken off the "
+                                   "recent files.");
+        }
+        FOpenDialogFile = path;
+        LoadFile(path, 1);
+      });
+    });
+  }
+  RecentMenu->setEnabled(!files.isEmpty());
+}
+
+void TMainWindow::RestoreLayout() {
+  const QByteArray geometry = QSettings().value(GeometryKey).toByteArray();
+  if (!geometry.isEmpty())
+    restoreGeometry(geometry);
+}
+
+void TMainWindow::SaveLayout() const { QSettings().setValue(GeometryKey, saveGeometry()); }
