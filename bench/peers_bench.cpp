@@ -5,7 +5,7 @@
 // second. The counters give both times and their ratio; a peer that is not
 // installed is skipped with a message saying so.
 //
-// The inputs are made here (a board of some 90,000 objects, a binary relief
+// The inputs are made here (a board of some 2,700 objects, a binary relief
 // of some 190,000 facets); BRENNIX_BENCH_GERBER and BRENNIX_BENCH_STL name
 // real files to measure instead.
 #include <chrono>
@@ -91,9 +91,9 @@ void WholeJob(const std::string &file, const fs::path &output) {
 }
 
 void BM_GerberJobAgainstGerbv(benchmark::State &state) {
-  const std::string board = Input("BRENNIX_BENCH_GERBER", "board.gbr", [] {
+  const std::string board = Input("BRENNIX_BENCH_GERBER", "board-25.gbr", [] {
     int objects = 0;
-    return SyntheticBoards::SyntheticBoard(150, 150, objects);
+    return SyntheticBoards::SyntheticBoard(25, 25, objects);
   });
   if (!Installed("gerbv")) {
     state.SkipWithError("gerbv is not installed: no ratio to show");
@@ -113,7 +113,7 @@ void BM_GerberJobAgainstGerbv(benchmark::State &state) {
 BENCHMARK(BM_GerberJobAgainstGerbv)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_StlLoadAgainstAdmesh(benchmark::State &state) {
-  const std::string model = Input("BRENNIX_BENCH_STL", "relief.stl", [] {
+  const std::string model = Input("BRENNIX_BENCH_STL", "relief-210.stl", [] {
     return StlModels::BinaryStl(StlModels::ConeRelief(210, 0.2f, 49, 3));
   });
   if (!Installed("admesh")) {
