@@ -40,6 +40,16 @@ void Walk(benchmark::State &state) {
 }
 
 void IndexedWalk(benchmark::State &state) { Walk<GcodeLines>(state); }
+
+// The file's text as a save writes it: the walk straight into one text.
+void TextWalk(benchmark::State &state) {
+  const TGcodeJob job = ScatteredJob(state.range(0));
+  std::size_t bytes = 0;
+  for (auto _ : state)
+    bytes = GcodeText(job).size();
+  state.counters["bytes"] = static_cast<double>(bytes);
+  state.counters["pieces"] = static_cast<double>(state.range(0));
+}
 void LinearWalk(benchmark::State &state) { Walk<GcodeLinesReference>(state); }
 
 // Not a timing: fails the run when the two walks differ in a single byte.
@@ -57,6 +67,7 @@ void SameGcode(benchmark::State &state) {
 } // namespace
 
 BENCHMARK(IndexedWalk)->Arg(10000)->Arg(100000)->Arg(1000000)->Unit(benchmark::kMillisecond);
+BENCHMARK(TextWalk)->Arg(1000000)->Unit(benchmark::kMillisecond);
 // The scan is quadratic: 1 000 000 pieces would take the better part of an hour.
 BENCHMARK(LinearWalk)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);
 BENCHMARK(SameGcode)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond)->Iterations(1);

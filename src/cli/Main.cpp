@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <iomanip>
 #include <iostream>
 #include <optional>
 #include <stdexcept>
@@ -23,6 +24,7 @@
 #include "core/Levels.h"
 #include "core/Numbers.h"
 #include "core/PathUtils.h"
+#include "core/PhaseTimes.h"
 #include "core/PrintSize.h"
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
@@ -67,6 +69,7 @@ const char *const Usage =
     "                         refused; also --bed-width W, --bed-height H\n"
     "  --accel N              acceleration in mm/s\u00b2 for the running-time estimate\n"
     "                         (0: only the plain estimate)\n"
+    "  --timings              wall and processor time of each phase on standard error\n"
     "  --check GCODE          check GCODE for the profile's firmware instead of\n"
     "                         converting a drawing; exit status 3 when it has problems\n"
     "exit status: 0 done, 1 refused or failed, 2 bad usage, 3 the G-code has problems\n"
@@ -142,6 +145,7 @@ struct TOptions {
   std::optional<std::string> Profile, Travel;
   std::optional<double> PowerMaximum, BedWidth, BedHeight, Acceleration;
   std::optional<int> PowerDecimals;
+  bool Timings = false;
 };
 
 double InRange(double value, TJobRange range, const std::string &message) {
@@ -231,6 +235,8 @@ TOptions ParseArguments(int argc, char **argv) {
         throw TUsageError("--gerber-outline takes none, offset:MM or mechanical:FILE");
       }
       options.GerberOutline = choice;
+    } else if (arg == "--timings") {
+      options.Timings = true;
     } else if (arg == "--check") {
       options.Check = value(i);
     } else if (arg == "--profile") {
@@ -418,8 +424,43 @@ private:
   bool FBarOpen = false;
 };
 
+// --timings: the phases' figures on standard error when the run ends, also
+// when a reader refused the drawing, since a slow refusal is worth seeing.
+class TTimings {
+public:
+  explicit TTimings(bool wanted) : FWanted(wanted) {
+    if (FWanted)
+      InstallPhaseTimes(&FTimes);
+  }
+  ~TTimings() {
+    if (!FWanted)
+      return;
+    InstallPhaseTimes(nullptr);
+    double wall = 0, cpu = 0;
+    std::cerr << std::fixed << std::setprecision(3) << "phase                      wall s     CPU s\n";
+    auto line = [](const std::string &name, double w, double c) {
+      std::cerr << std::left << std::setw(24) << name << std::right << std::setw(10) << w
+                << std::setw(10) << c << '\n';
+    };
+    for (const TPhaseTime &item : FTimes.Items()) {
+      line(item.Name, item.WallSeconds, item.CpuSeconds);
+      wall += item.WallSeconds;
+      cpu += item.CpuSeconds;
+    }
+    line("total", wall, cpu);
+  }
+  TTimings(const TTimings &) = delete;
+  TTimings &operator=(const TTimings &) = delete;
+
+private:
+  bool FWanted;
+  TPhaseTimes FTimes;
+};
+
 int Run(int argc, char **argv, TTerminal &terminal) {
   const TOptions options = ParseArguments(argc, argv);
+  const TTimings timings(options.Timings);
+  std::optional<TPhaseMark> phase(std::in_place, "settings");
 
   // The window's stored settings are the defaults; options override them for
   // this run only, nothing is written back.
@@ -453,7 +494,9 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
+  phase.emplace("read");
   LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  phase.emplace("set-up");
   terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
@@ -469,13 +512,17 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   levels.SetOutline(options.OutlineOnly);
   for (const auto &change : options.Levels)
     ApplyLevelChange(levels, change);
+  phase.reset();
   levels.RunCycles();
   std::cout << host.Result << '\n';
+  phase.emplace("acceleration estimate");
   const std::optional<double> accelerated = AccelerationSeconds(levels);
+  phase.reset();
   if (accelerated && !AccelerationEstimateText(*accelerated).empty())
     std::cout << AccelerationEstimateText(*accelerated) << '\n';
 
   if (!options.Json.empty()) {
+    const TPhaseMark mark("JSON");
     const std::string json = JobJson(levels, host, levels.Job().File.FileName, accelerated);
     if (options.Json == "-") {
       std::cout << json;

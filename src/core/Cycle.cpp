@@ -7,6 +7,7 @@
 #include "BurnPaths.h"
 #include "JobHost.h"
 #include "Levels.h"
+#include "PhaseTimes.h"
 #include "Preview.h"
 #include "Worker.h"
 
@@ -25,7 +26,10 @@ public:
 private:
   // The steps in order. Each returns early once a new cycle is requested.
   void Begin();
-  void RebuildRaster() { FLevels.RebuildRaster(); }
+  void RebuildRaster() {
+    const TPhaseMark mark("raster");
+    FLevels.RebuildRaster();
+  }
   void ComputeLines();
   void DrawLines();
   void ComputeAreas();
@@ -168,6 +172,7 @@ void TCycle::Finish() {
   HandOver([&] {
     if (Clearing())
       return;
+    const TPhaseMark mark("estimate");
     FLevels.UpdateEstimate();
     FHost.ShowCalcProgress(false);
     FHost.ShowCalcResult(true);
@@ -181,6 +186,7 @@ void TCycle::Redraw(TLevel &level) {
     return;
   if ((level.Kind() == lkOutline) != FLevels.Outline())
     return;
+  const TPhaseMark mark("preview");
   while (!Clearing()) {
     const TPaths chunk = level.OutputPart(static_cast<std::size_t>(level.LastDrawn()), ChunkPaths);
     if (chunk.empty())
@@ -223,6 +229,7 @@ TPaths TCycle::Strokes(const std::function<bool(const TLevel &)> &wanted) const 
 // The mark of a computed level is cleared on the main thread, and only if no
 // new request came meanwhile: a level changed during its computation stays marked.
 void TCycle::RecalcLine(TLevel &level) {
+  const TPhaseMark mark("burn paths: lines");
   level.ClearOutput();
   if (!Clearing() && level.Input()) {
     TBurnJob job = Job();
@@ -238,6 +245,7 @@ void TCycle::RecalcLine(TLevel &level) {
 void TCycle::RecalcArea(TLevel &level, TLevel *perimeter) {
   if (Clearing())
     return;
+  const TPhaseMark mark("burn paths: areas");
   const TBurnJob job = Job();
   level.ClearOutput();
   if (perimeter)
@@ -259,6 +267,7 @@ void TCycle::RecalcArea(TLevel &level, TLevel *perimeter) {
 
 // Unlike the others, the outline clears its own mark, on the worker.
 void TCycle::RecalcOutline(TLevel &level) {
+  const TPhaseMark mark("burn paths: outline");
   const TPaths strokes =
       Strokes([&](const TLevel &other) { return &other != &level && other.Print(); });
   level.SetOutput(OutlinePaths(strokes, FLevels.Focus(), UnitsPerMM()));

@@ -42,27 +42,35 @@ std::int64_t PhaseStep(THatchDirection direction) {
   return direction == hdHorizontal || direction == hdVertical ? 5 : 7;
 }
 
-std::int64_t CandidateLength(const TPaths &area, THatchDirection direction, int focus,
-                             std::int64_t phase, std::int64_t minimum) {
-  return PathsLength(
-      ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection), false,
-      minimum);
+// The hatch lines of one phase clipped to the area, and their length.
+struct TCandidate {
+  TPaths Lines;
+  std::int64_t Length = -1;
+};
+
+TCandidate Candidate(const TPaths &area, THatchDirection direction, int focus, std::int64_t phase,
+                     std::int64_t minimum) {
+  TCandidate candidate;
+  candidate.Lines = ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection);
+  candidate.Length = PathsLength(candidate.Lines, false, minimum);
+  return candidate;
 }
 
-} // namespace
-
-std::int64_t ChooseHatchPhase(const TPaths &area, THatchDirection direction, int focus,
-                              std::int64_t minimum, const std::atomic<bool> *stop, bool parallel) {
+// The phase whose lines burn the most, first on ties, with its clipped lines
+// (empty when there was no choice to make, so the caller clips phase 0).
+std::pair<std::int64_t, TPaths> ChooseHatchLines(const TPaths &area, THatchDirection direction,
+                                                 int focus, std::int64_t minimum,
+                                                 const std::atomic<bool> *stop, bool parallel) {
   const int candidates = focus / 5;
   if (candidates <= 1)
-    return 0;
-  std::vector<std::int64_t> totals(static_cast<std::size_t>(candidates), -1);
+    return {0, {}};
+  std::vector<TCandidate> found(static_cast<std::size_t>(candidates));
   auto measure = [&](int first, int step) {
     for (int k = first; k < candidates; k += step) {
       if (stop && *stop)
         return;
-      totals[static_cast<std::size_t>(k)] =
-          CandidateLength(area, direction, focus, PhaseStep(direction) * k, minimum);
+      found[static_cast<std::size_t>(k)] =
+          Candidate(area, direction, focus, PhaseStep(direction) * k, minimum);
     }
   };
   const int workers =
@@ -79,15 +87,25 @@ std::int64_t ChooseHatchPhase(const TPaths &area, THatchDirection direction, int
   }
   int best = 0;
   for (int k = 1; k < candidates; ++k)
-    if (totals[static_cast<std::size_t>(k)] > totals[static_cast<std::size_t>(best)])
+    if (found[static_cast<std::size_t>(k)].Length > found[static_cast<std::size_t>(best)].Length)
       best = k;
-  return PhaseStep(direction) * best;
+  return {PhaseStep(direction) * best, std::move(found[static_cast<std::size_t>(best)].Lines)};
+}
+
+} // namespace
+
+std::int64_t ChooseHatchPhase(const TPaths &area, THatchDirection direction, int focus,
+                              std::int64_t minimum, const std::atomic<bool> *stop, bool parallel) {
+  return ChooseHatchLines(area, direction, focus, minimum, stop, parallel).first;
 }
 
 TPaths HatchPass(const TPaths &area, THatchDirection direction, int focus, std::int64_t minimum,
                  const std::atomic<bool> *stop, bool parallel) {
-  const std::int64_t phase = ChooseHatchPhase(area, direction, focus, minimum, stop, parallel);
-  TPaths lines = ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection);
+  // The chosen phase's lines were clipped while choosing: they are used as
+  // they are rather than clipped again.
+  auto [phase, lines] = ChooseHatchLines(area, direction, focus, minimum, stop, parallel);
+  if (focus / 5 <= 1)
+    lines = ClipOpenPaths(HatchFamily(area, direction, focus, phase), area, ctIntersection);
   return SimplifyPaths(RemoveShortPaths(lines, minimum), focus / 8.0);
 }
 

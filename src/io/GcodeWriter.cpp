@@ -1,9 +1,11 @@
 #include "GcodeWriter.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
 #include <stdexcept>
+#include <string_view>
 
 #include <QFileInfo>
 #include <QSaveFile>
@@ -11,6 +13,7 @@
 #include "PieceSearch.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
+#include "core/PhaseTimes.h"
 #include "core/Strings.h"
 
 namespace {
@@ -83,6 +86,74 @@ void AppendMillimetres(std::string &text, double value) {
   text.append(buffer, result.ptr);
 }
 
+// Coordinates below this many hundredths have at most 15 digits, so the
+// 15-digit form of units / 100 is exactly their decimal hundredths.
+constexpr std::int64_t HundredthsLimit = 1'000'000'000'000LL;
+
+// units / 100 millimetres as AppendMillimetres writes that quotient, without
+// the floating-point formatting: at most two decimals, no trailing zeros.
+void AppendHundredths(std::string &text, std::int64_t units) {
+  char buffer[24];
+  char *end = buffer + sizeof buffer, *p = end;
+  const bool negative = units < 0;
+  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units)
+                                     : static_cast<std::uint64_t>(units);
+  const auto fraction = static_cast<unsigned>(magnitude % 100);
+  magnitude /= 100;
+  if (fraction != 0) {
+    if (fraction % 10 != 0)
+      *--p = static_cast<char>('0' + fraction % 10);
+    *--p = static_cast<char>('0' + fraction / 10);
+    *--p = '.';
+  }
+  do {
+    *--p = static_cast<char>('0' + magnitude % 10);
+    magnitude /= 10;
+  } while (magnitude != 0);
+  if (negative)
+    *--p = '-';
+  text.append(p, end);
+}
+
+// The file's bytes as GcodeFileText makes them of one line: ASCII kept, one
+// "?" per other character.
+void AppendAsciiLine(std::string &text, std::string_view line) {
+  if (std::all_of(line.begin(), line.end(),
+                  [](char c) { return static_cast<unsigned char>(c) < 0x80; })) {
+    text.append(line);
+  } else {
+    for (unsigned char c : line) {
+      if (c < 0x80)
+        text += static_cast<char>(c);
+      else if ((c & 0xC0) != 0x80)
+        text += '?';
+    }
+  }
+  text += "\r\n";
+}
+
+// Where the walk's lines go: kept one by one for GcodeLines, or straight
+// into the file's text.
+class TLineSink {
+public:
+  void Line(std::string_view line) { FLines.emplace_back(line); }
+  void Reserve(std::size_t) {}
+  std::vector<std::string> Take() { return std::move(FLines); }
+
+private:
+  std::vector<std::string> FLines;
+};
+
+class TTextSink {
+public:
+  void Line(std::string_view line) { AppendAsciiLine(FText, line); }
+  void Reserve(std::size_t bytes) { FText.reserve(bytes); }
+  std::string Take() { return std::move(FText); }
+
+private:
+  std::string FText;
+};
+
 // One side of the half-plane clip: keeps the part of each path where the
 // chosen coordinate is not negative, split where it crosses zero.
 TPaths ClipHalfPlane(const TPaths &paths, bool alongX) {
@@ -98,6 +169,7 @@ TPaths ClipHalfPlane(const TPaths &paths, bool alongX) {
     return alongX ? TIntPoint(0, other) : TIntPoint(other, 0);
   };
   TPaths result;
+  result.reserve(paths.size());
   for (const auto &path : paths) {
     TPath current;
     auto push = [&current](const TIntPoint &p) {
@@ -135,9 +207,9 @@ struct TEntry {
   std::int32_t Level;
 };
 
-template <typename TSearch> class TWalk {
+template <typename TSearch, typename TSink> class TWalk {
 public:
-  TWalk(const TGcodeJob &job, std::vector<std::string> &out)
+  TWalk(const TGcodeJob &job, TSink &out)
       : FJob(job), FOut(out), FHeadMove(job.Templates.HeadMove),
         FTravelMove(job.Profile.TravelMove.empty() ? job.Templates.HeadMove
                                                    : job.Profile.TravelMove),
@@ -162,35 +234,38 @@ public:
       FPower = power;
       if (power > 0) {
         if (!FSkipEmptyLaserOn)
-          FOut.push_back(FillQuestionMarks(FLaserOn, powerText));
+          FOut.Line(LaserOnText(power, powerText));
       } else {
-        FOut.insert(FOut.end(), FLaserOffLines.begin(), FLaserOffLines.end());
+        for (const std::string &line : FLaserOffLines)
+          FOut.Line(line);
       }
     }
     const std::int64_t feed = std::max<std::int64_t>(feedSource * 3 / 5, 1);
     if (feed != FFeed) {
       FFeed = feed;
-      FOut.push_back(FillQuestionMarks(FJob.Templates.HeadSpeed, std::to_string(feed)));
+      FOut.Line(HeadSpeedText(feed));
     }
     FPosition = p;
     // Moves with the laser off take the travel template when there is one.
     const THeadMove &form = power > 0 ? FHeadMove : FTravelMove;
-    const double x = static_cast<double>(p.X + FJob.Offset.X) / FJob.UnitsPerMM;
-    const double y = static_cast<double>(p.Y + FJob.Offset.Y) / FJob.UnitsPerMM;
-    std::string move = form.Before;
+    const std::int64_t unitsX = p.X + FJob.Offset.X, unitsY = p.Y + FJob.Offset.Y;
+    const double x = static_cast<double>(unitsX) / FJob.UnitsPerMM;
+    const double y = static_cast<double>(unitsY) / FJob.UnitsPerMM;
+    std::string &move = FMove;
+    move.assign(form.Before);
     if (form.Values > 0) {
-      AppendMillimetres(move, x);
+      AppendCoordinate(move, unitsX, x);
       move += form.Between;
       Reach(x, true);
     }
     if (form.Values > 1) {
-      AppendMillimetres(move, y);
+      AppendCoordinate(move, unitsY, y);
       move += form.After;
       Reach(y, false);
     }
     if (form.HasPower)
       move = ReplaceAll(move, PowerPlaceholder, powerText);
-    FOut.push_back(std::move(move));
+    FOut.Line(move);
   }
 
   void Run(const std::vector<TEntry> &entries, int sweeps,
@@ -228,6 +303,38 @@ public:
   }
 
 private:
+  void AppendCoordinate(std::string &text, std::int64_t units, double millimetres) const {
+    if (FHundredths && units < HundredthsLimit && units > -HundredthsLimit)
+      AppendHundredths(text, units);
+    else
+      AppendMillimetres(text, millimetres);
+  }
+
+  // Both are written at every change of power or speed, which alternate
+  // between the few values of a job: each text is made once.
+  const std::string &LaserOnText(std::int32_t power, const std::string &powerText) {
+    if (power < 0 || power > 255) {
+      FOddLaserOn = FillQuestionMarks(FLaserOn, powerText);
+      return FOddLaserOn;
+    }
+    if (FLaserOnTexts.empty())
+      FLaserOnTexts.resize(256);
+    auto &text = FLaserOnTexts[static_cast<std::size_t>(power)];
+    if (!text)
+      text = FillQuestionMarks(FLaserOn, powerText);
+    return *text;
+  }
+  const std::string &HeadSpeedText(std::int64_t feed) {
+    for (const auto &[known, text] : FHeadSpeedTexts)
+      if (known == feed)
+        return text;
+    if (FHeadSpeedTexts.size() >= 16)
+      FHeadSpeedTexts.erase(FHeadSpeedTexts.begin());
+    FHeadSpeedTexts.emplace_back(feed,
+                                 FillQuestionMarks(FJob.Templates.HeadSpeed, std::to_string(feed)));
+    return FHeadSpeedTexts.back().second;
+  }
+
   // The written S of each level power, formatted once per job.
   const std::string &PowerText(std::int32_t power) {
     if (FPowerTexts.empty())
@@ -255,7 +362,12 @@ private:
   }
 
   const TGcodeJob &FJob;
-  std::vector<std::string> &FOut;
+  TSink &FOut;
+  const bool FHundredths = FJob.UnitsPerMM == 100;
+  std::string FMove;
+  std::vector<std::optional<std::string>> FLaserOnTexts;
+  std::string FOddLaserOn;
+  std::vector<std::pair<std::int64_t, std::string>> FHeadSpeedTexts;
   THeadMove FHeadMove, FTravelMove;
   std::string FLaserOn;
   std::vector<std::string> FLaserOffLines;
@@ -271,13 +383,50 @@ private:
 
 } // namespace
 
+namespace {
+
+// What the clip leaves of such a path is the path itself: every point in
+// the quadrant, no point repeated, at least two points.
+bool WithinQuadrant(const TPath &path) {
+  if (path.size() < 2)
+    return false;
+  for (std::size_t i = 0; i < path.size(); ++i)
+    if (path[i].X < 0 || path[i].Y < 0 || (i > 0 && path[i] == path[i - 1]))
+      return false;
+  return true;
+}
+
+} // namespace
+
 TPaths ClipToQuadrant(const TPaths &paths) {
   return ClipHalfPlane(ClipHalfPlane(paths, true), false);
+}
+
+// Calls use(path) for each path ClipToQuadrant(paths) holds, in its order,
+// without copying the paths that lie in the quadrant already.
+template <typename TUse> void ForEachInQuadrant(const TPaths &paths, TUse &&use) {
+  for (const TPath &path : paths) {
+    if (WithinQuadrant(path)) {
+      use(path);
+      continue;
+    }
+    for (const TPath &piece : ClipToQuadrant({path}))
+      use(piece);
+  }
 }
 
 std::string FormatMillimetres(double value) {
   std::string text;
   AppendMillimetres(text, value);
+  return text;
+}
+
+std::string FormatHundredths(std::int64_t units) {
+  std::string text;
+  if (units < HundredthsLimit && units > -HundredthsLimit)
+    AppendHundredths(text, units);
+  else
+    AppendMillimetres(text, static_cast<double>(units) / 100);
   return text;
 }
 
@@ -327,14 +476,14 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
 namespace {
 
 // The whole file with the given piece search; both searches pick the same pieces.
-template <typename TSearch>
-std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
-                                    TMoveExtent *extent) {
-  std::vector<std::string> lines;
+template <typename TSearch, typename TSink>
+auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
+                TMoveExtent *extent) {
+  TSink lines;
   if (!(PowerOnMoves(job) && job.Templates.LaserOff.empty()))
-    lines.push_back(job.Templates.LaserOff);
+    lines.Line(job.Templates.LaserOff);
   for (auto &line : TemplateLines(job.Templates.GcodePrefix))
-    lines.push_back(std::move(line));
+    lines.Line(line);
 
   // Cut every printed burn path into pieces shorter than 2 mm, running from
   // each segment's end towards its start.
@@ -348,7 +497,12 @@ std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<vo
       continue;
     if (level.Outline)
       sweeps = level.Passes;
-    for (const auto &path : ClipToQuadrant(level.Paths))
+    // Every segment makes one piece at least.
+    std::size_t segments = 0;
+    for (const auto &path : level.Paths)
+      segments += path.empty() ? 0 : path.size() - 1;
+    entries.reserve(entries.size() + 2 * segments);
+    ForEachInQuadrant(level.Paths, [&](const TPath &path) {
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];
         const std::int64_t length =
@@ -361,35 +515,44 @@ std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<vo
           entries.push_back({TIntPoint(b.X + dx * (j + 1) / n, b.Y + dy * (j + 1) / n), level32});
         }
       }
+    });
   }
   const auto count = static_cast<std::int64_t>(entries.size());
   const auto maximum = job.OutlineOnly ? count / 64 * sweeps + 4 : count / 64 + 4;
   if (progress)
     progress(static_cast<int>(std::min<std::int64_t>(maximum, 1 << 30)));
 
-  TWalk<TSearch> walk(job, lines);
+  // A piece writes its move of some 20 bytes, and often a travel move and
+  // the laser lines; room that stays unused costs only address space.
+  lines.Reserve(entries.size() * 40 + 4096);
+  TWalk<TSearch, TSink> walk(job, lines);
   walk.Run(entries, sweeps, progress);
   if (extent)
     *extent = walk.Extent();
 
   for (auto &line : TemplateLines(job.Templates.LaserOff))
-    lines.push_back(std::move(line));
+    lines.Line(line);
   for (auto &line : TemplateLines(job.Templates.GcodeSuffix))
-    lines.push_back(std::move(line));
-  return lines;
+    lines.Line(line);
+  return lines.Take();
 }
 
 } // namespace
 
 std::vector<std::string> GcodeLines(const TGcodeJob &job, const std::function<void(int)> &progress,
                                     TMoveExtent *extent) {
-  return WriteLines<TPieceIndex>(job, progress, extent);
+  return WriteLines<TPieceIndex, TLineSink>(job, progress, extent);
+}
+
+std::string GcodeText(const TGcodeJob &job, const std::function<void(int)> &progress,
+                      TMoveExtent *extent) {
+  return WriteLines<TPieceIndex, TTextSink>(job, progress, extent);
 }
 
 std::vector<std::string> GcodeLinesReference(const TGcodeJob &job,
                                              const std::function<void(int)> &progress,
                                              TMoveExtent *extent) {
-  return WriteLines<TLinearPieceSearch>(job, progress, extent);
+  return WriteLines<TLinearPieceSearch, TLineSink>(job, progress, extent);
 }
 
 std::string BedRefusal(const TMachineProfile &profile, const TMoveExtent &extent) {
@@ -420,7 +583,7 @@ std::optional<double> AccelerationSeconds(const TLevels &levels) {
   const TGcodeJob job = GcodeJobFromLevels(levels);
   if (job.Profile.Acceleration <= 0)
     return std::nullopt;
-  return GcodeSeconds(GcodeFileText(GcodeLines(job)), job.Profile, job.IdleSpeed);
+  return GcodeSeconds(GcodeText(job), job.Profile, job.IdleSpeed);
 }
 
 namespace {
@@ -464,9 +627,10 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
   host.SetProgressMax(100000);
   host.Progress(false);
 
+  std::optional<TPhaseMark> mark(std::in_place, "G-code: walk");
   const TGcodeJob job = GcodeJobFromLevels(levels);
   TMoveExtent extent;
-  const auto lines = GcodeLines(
+  const std::string text = GcodeText(
       job,
       [&host](int maximum) {
         if (maximum >= 0)
@@ -478,7 +642,7 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
   // into the frame must not be there to run.
   if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())
     throw TBedError(refusal);
-  const std::string text = GcodeFileText(lines);
+  mark.emplace("G-code: write");
 
   // Written beside the target and renamed over it only when complete, so a
   // failed save never leaves a partial job that a laser could run.
@@ -490,5 +654,6 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
       !file.commit())
     throw std::runtime_error(SaveFailureText("Cannot write file", fileName, file));
 
+  mark.emplace("G-code: check");
   return CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);
 }

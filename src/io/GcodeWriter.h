@@ -67,8 +67,15 @@ std::string BedRefusal(const TMachineProfile &profile, const TMoveExtent &extent
 TPaths ClipToQuadrant(const TPaths &paths);
 // Millimetres as head moves write them: shortest form, 15 significant digits.
 std::string FormatMillimetres(double value);
+// units / 100 millimetres exactly as FormatMillimetres writes the quotient:
+// the head moves' form at 100 units per millimetre, made without floating point.
+std::string FormatHundredths(std::int64_t units);
 // ASCII bytes with CR LF line ends; other characters become "?".
 std::string GcodeFileText(const std::vector<std::string> &lines);
+// The file itself, as GcodeFileText makes it of GcodeLines, written straight
+// into one text.
+std::string GcodeText(const TGcodeJob &job, const std::function<void(int maximum)> &progress = {},
+                      TMoveExtent *extent = nullptr);
 
 // The running time of the job as it would be written, each move a trapezoid
 // at the profile's acceleration, travel (at the idle speed) and passes

@@ -72,9 +72,14 @@ std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32
     // Split at the median, across X and Y in turn; boxes come from below.
     const bool alongX = depth % 2 == 0;
     const std::int32_t middle = begin + (end - begin) / 2;
-    std::nth_element(
-        FItems.begin() + begin, FItems.begin() + middle, FItems.begin() + end,
-        [alongX](const TItem &a, const TItem &b) { return alongX ? a.X < b.X : a.Y < b.Y; });
+    // One comparison per axis, so the partition's inner loop does not
+    // choose the axis again at every step.
+    const auto first = FItems.begin() + begin, nth = FItems.begin() + middle,
+               last = FItems.begin() + end;
+    if (alongX)
+      std::nth_element(first, nth, last, [](const TItem &a, const TItem &b) { return a.X < b.X; });
+    else
+      std::nth_element(first, nth, last, [](const TItem &a, const TItem &b) { return a.Y < b.Y; });
     const std::int32_t low = Build(begin, middle, id, depth + 1);
     const std::int32_t high = Build(middle, end, id, depth + 1);
     FNodes[static_cast<std::size_t>(id)].Low = low;

@@ -6,6 +6,7 @@
 #include <optional>
 
 #include "core/PathUtils.h"
+#include "core/PhaseTimes.h"
 
 using namespace ClipperLib;
 
@@ -567,9 +568,13 @@ void TrimAreas(TWorkList &list, const TBuildOptions &options) {
 std::vector<std::unique_ptr<TLevel>> Build(const std::vector<THorizontalFacet> &facets,
                                            const TBuildOptions &options) {
   const TProgress progress(options);
+  std::optional<TPhaseMark> mark(std::in_place, "read: STL areas");
   TWorkList list = AreaLevels(facets, options);
+  mark.emplace("read: STL contours");
   CreateContours(list, options, progress);
+  mark.emplace("read: STL trim");
   TrimAreas(list, options);
+  mark.reset();
   std::vector<std::unique_ptr<TLevel>> levels;
   levels.reserve(list.size());
   for (std::size_t i = 0; i < list.size(); ++i) {

@@ -10,6 +10,7 @@
 #include "core/FileBytes.h"
 #include "core/Numbers.h"
 #include "core/PathUtils.h"
+#include "core/PhaseTimes.h"
 
 namespace {
 
@@ -242,14 +243,20 @@ TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
       throw TReadError("The model is too large");
     return static_cast<std::int64_t>(units);
   };
+  // Most facets of a relief stand upright and are dropped, but reserving
+  // room for all costs only address space.
+  model.Facets.reserve(facets.size());
   for (const auto &facet : facets) {
-    int heights[3];
-    for (std::size_t corner = 0; corner < 3; ++corner) {
+    auto height = [&](std::size_t corner) {
       const double z =
           static_cast<double>(facet.V[3 * corner + 2]) - static_cast<double>(minimum[2]);
-      heights[corner] = StlHeightIndex(std::nearbyint(z * 100));
-    }
-    if (heights[0] != heights[1] || heights[1] != heights[2])
+      return StlHeightIndex(std::nearbyint(z * 100));
+    };
+    int heights[3];
+    heights[0] = height(0);
+    // Upright facets, most of a model, are dropped at the first corner off
+    // the first one's height.
+    if ((heights[1] = height(1)) != heights[0] || (heights[2] = height(2)) != heights[0])
       continue;
     THorizontalFacet horizontal;
     horizontal.Height = heights[0];
@@ -293,6 +300,20 @@ bool ReadsAsAscii(std::string_view bytes, int filterIndex) {
 std::int32_t StlHeight(int index) { return HeightTable[std::clamp(index, 0, StlHeightCount - 1)]; }
 
 int StlHeightIndex(double hundredths) {
+  // The first height whose midpoint with the next lies above; the midpoints
+  // rise with the table, so a binary search finds it.
+  int low = 0, high = StlHeightCount - 1;
+  while (low < high) {
+    const int middle = (low + high) / 2;
+    if (2 * hundredths < HeightTable[middle] + HeightTable[middle + 1])
+      high = middle;
+    else
+      low = middle + 1;
+  }
+  return low;
+}
+
+int StlHeightIndexReference(double hundredths) {
   for (int i = 0; i + 1 < StlHeightCount; ++i)
     if (2 * hundredths < HeightTable[i] + HeightTable[i + 1])
       return i;
@@ -316,7 +337,9 @@ TStlModel ReadStlModel(std::string_view bytes, const TReadOptions &options) {
 }
 
 TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &options) {
+  std::optional<TPhaseMark> mark(std::in_place, "read: STL facets");
   TStlModel model = ReadStlModel(bytes, options);
+  mark.reset();
   TReadResult result;
   result.Size = model.Size;
   TStlLevelOptions levelOptions;

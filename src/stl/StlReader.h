@@ -39,3 +39,6 @@ std::int32_t StlHeight(int index);
 // The nearest table height to hundredths of a millimetre; exactly halfway
 // takes the higher one.
 int StlHeightIndex(double hundredths);
+
+// Kept for the test that checks the search: the same index by a plain scan.
+int StlHeightIndexReference(double hundredths);

@@ -9,6 +9,9 @@
 
 #include <fstream>
 #include <iterator>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "core/Templates.h"
 
@@ -296,4 +299,64 @@ TEST(Cli, ReportGoesToStandardErrorAndTheJsonDump) {
                   .object()["report"]
                   .toArray()
                   .isEmpty());
+}
+
+namespace {
+
+// The --timings table: each phase's name with its wall and processor seconds.
+std::map<std::string, std::pair<double, double>> TimingsTable(const std::string &err) {
+  std::map<std::string, std::pair<double, double>> phases;
+  const std::regex row(R"(^(\S.*\S) +([0-9]+\.[0-9]{3}) +([0-9]+\.[0-9]{3})$)");
+  std::istringstream lines(err);
+  std::string line;
+  std::smatch match;
+  bool inTable = false;
+  while (std::getline(lines, line)) {
+    if (line.rfind("phase ", 0) == 0)
+      inTable = true;
+    else if (inTable && std::regex_match(line, match, row))
+      phases[match[1]] = {std::stod(match[2]), std::stod(match[3])};
+  }
+  return phases;
+}
+
+} // namespace
+
+TEST(Cli, TimingsListEachPhaseAndChangeNothingElse) {
+  QTemporaryDir dir;
+  const QString plain = dir.filePath("plain.gcode"), timed = dir.filePath("timed.gcode");
+  const TRun reference = RunCli({"-o", plain, Example("gerber-board.gbr")}, dir.path());
+  ASSERT_EQ(reference.Status, 0) << reference.Err;
+  EXPECT_EQ(reference.Err.find("phase "), std::string::npos);
+  const TRun run = RunCli({"--timings", "-o", timed, Example("gerber-board.gbr")}, dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  EXPECT_EQ(run.Out, reference.Out);
+  EXPECT_EQ(ReadFile(timed), ReadFile(plain));
+
+  const auto phases = TimingsTable(run.Err);
+  for (const char *name : {"read", "burn paths: areas", "burn paths: outline", "estimate",
+                           "G-code: walk", "G-code: check", "total"})
+    EXPECT_TRUE(phases.count(name)) << name << " missing in\n" << run.Err;
+  double wall = 0, cpu = 0;
+  for (const auto &[name, figures] : phases)
+    if (name != "total") {
+      EXPECT_GE(figures.first, 0) << name;
+      EXPECT_GE(figures.second, 0) << name;
+      wall += figures.first;
+      cpu += figures.second;
+    }
+  // Each figure is rounded to a millisecond.
+  const double slack = 0.0005 * static_cast<double>(phases.size());
+  EXPECT_NEAR(phases.at("total").first, wall, slack);
+  EXPECT_NEAR(phases.at("total").second, cpu, slack);
+
+  // A refused drawing still shows where the time went.
+  const QString bad = dir.filePath("bad.gbr");
+  {
+    std::ofstream out(bad.toStdString());
+    out << "%FSLAX25Y25*%%MOMM*%X1Y1D77*";
+  }
+  const TRun refused = RunCli({"--timings", bad}, dir.path());
+  EXPECT_EQ(refused.Status, 1);
+  EXPECT_TRUE(TimingsTable(refused.Err).count("read")) << refused.Err;
 }

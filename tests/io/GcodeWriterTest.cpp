@@ -2,7 +2,10 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <iterator>
+#include <random>
+#include <tuple>
 
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
@@ -99,6 +102,87 @@ TEST(GcodeWriter, NumberFormatOfHeadMoves) {
   EXPECT_EQ(FormatMillimetres(0), "0");
   EXPECT_EQ(FormatMillimetres(-5.5), "-5.5");
   EXPECT_EQ(FormatMillimetres(1.0 / 3), "0.333333333333333");
+}
+
+TEST(GcodeWriter, HundredthsAreWrittenAsTheirQuotient) {
+  std::vector<std::int64_t> units = {0,      1,       -1,      5,          -5,          10,
+                                     -10,    99,      100,     101,        -100,        -101,
+                                     150,    123456,  -98765,  2147483647, -2147483648, 999999999999,
+                                     -999999999999, 1000000000000, -1000000000001};
+  std::mt19937_64 random(7);
+  for (int digits = 1; digits <= 13; ++digits) {
+    std::int64_t range = 1;
+    for (int i = 0; i < digits; ++i)
+      range *= 10;
+    std::uniform_int_distribution<std::int64_t> pick(-range, range);
+    for (int i = 0; i < 500; ++i)
+      units.push_back(pick(random));
+  }
+  for (const std::int64_t u : units)
+    ASSERT_EQ(FormatHundredths(u), FormatMillimetres(static_cast<double>(u) / 100)) << u;
+}
+
+// The file written straight into one text is byte for byte the lines made
+// into a file, whatever the templates hold.
+TEST(GcodeWriter, TextWrittenDirectlyIsTheFileOfTheLines) {
+  struct TCase {
+    const char *Name;
+    std::function<void(TGcodeJob &)> Change;
+  };
+  const TCase cases[] = {
+      {"defaults", [](TGcodeJob &) {}},
+      {"power on the moves",
+       [](TGcodeJob &job) {
+         job.Templates.HeadMove = "G1 X? Y? S{power}";
+         job.Templates.LaserOn.clear();
+         job.Templates.LaserOff.clear();
+         job.Profile.TravelMove = "G0 X? Y? S{power}";
+         job.Profile.PowerMaximum = 1000;
+         job.Profile.PowerDecimals = 2;
+       }},
+      {"characters beyond ASCII",
+       [](TGcodeJob &job) {
+         job.Templates.LaserOn = "; Stärke ?\r\nM3 S?";
+         job.Templates.HeadMove = "G1 X?° Y?µ";
+         job.Templates.GcodePrefix = "; Grüße\r\nG90";
+       }},
+      {"one value, no value",
+       [](TGcodeJob &job) {
+         job.Templates.HeadMove = "MOVE ?";
+         job.Profile.TravelMove = "JUMP";
+       }},
+      {"offsets below the origin", [](TGcodeJob &job) { job.Offset = TIntPoint(-1234, -77); }},
+      {"other units per millimetre", [](TGcodeJob &job) { job.UnitsPerMM = 40; }},
+      {"outline only",
+       [](TGcodeJob &job) {
+         job.Levels[0].Outline = true;
+         job.Levels[0].Passes = 3;
+         job.OutlineOnly = true;
+       }},
+  };
+  TPaths paths;
+  std::mt19937 random(3);
+  std::uniform_int_distribution<int> coordinate(-500, 30000), step(-900, 900);
+  for (int i = 0; i < 300; ++i) {
+    const int x = coordinate(random), y = coordinate(random);
+    paths.push_back({{x, y}, {x + step(random), y + step(random)}, {x, y + step(random)}});
+  }
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Name);
+    TGcodeJob job = LinesJob(paths, 2);
+    TGcodeLevel second = job.Levels[0];
+    second.Power = 100;
+    second.Speed = 250;
+    second.Paths.resize(40);
+    job.Levels.push_back(second);
+    c.Change(job);
+    TMoveExtent fromLines, fromText;
+    const std::string lines = GcodeFileText(GcodeLines(job, {}, &fromLines));
+    ASSERT_EQ(GcodeText(job, {}, &fromText), lines);
+    EXPECT_EQ(std::tie(fromText.Any, fromText.MinX, fromText.MinY, fromText.MaxX, fromText.MaxY),
+              std::tie(fromLines.Any, fromLines.MinX, fromLines.MinY, fromLines.MaxX,
+                       fromLines.MaxY));
+  }
 }
 
 TEST(GcodeWriter, PrintFromCenterAndOffsets) {

@@ -272,6 +272,19 @@ TEST(StlHeights, NearestTableHeightHalfwayTakesTheHigher) {
   EXPECT_EQ(StlHeight(99), 750000);
 }
 
+TEST(StlHeights, SearchFindsWhatTheScanFinds) {
+  // Every midpoint and its neighbours, below the table and beyond it.
+  std::vector<double> values = {-1e12, -1, -0.5, 1e12};
+  for (int i = 0; i + 1 < StlHeightCount; ++i) {
+    const double middle = (StlHeight(i) + StlHeight(i + 1)) / 2.0;
+    for (const double d : {-1.0, -0.5, -0.25, 0.0, 0.25, 0.5, 1.0})
+      values.push_back(middle + d);
+    values.push_back(StlHeight(i));
+  }
+  for (const double v : values)
+    ASSERT_EQ(StlHeightIndex(v), StlHeightIndexReference(v)) << v;
+}
+
 TEST(StlHeights, OnlyFacetsOnOneTableHeightAreKept) {
   TMesh mesh = Square(10);
   // 1.04, 1.05 and 1.06 mm snap to 1.0, 1.1 and 1.1 mm: not horizontal.
