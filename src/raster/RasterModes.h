@@ -11,21 +11,10 @@
 #include <vector>
 
 #include "core/Geometry.h"
+#include "core/RasterSettings.h"
 
 class QImage;
 class TLevels;
-
-// The ordinals are stored: keep the order.
-enum class TRasterMode : std::uint8_t { ColourLevels, Dithered, GrayLevels };
-enum class TDitherKernel : std::uint8_t {
-  FloydSteinberg,
-  JarvisJudiceNinke,
-  Stucki,
-  Atkinson,
-  Sierra,
-  Bayer,
-  Threshold
-};
 
 // Names as brennix-cli takes them and the job dump writes them.
 std::string_view RasterModeName(TRasterMode mode);
@@ -35,27 +24,6 @@ std::optional<TDitherKernel> DitherKernelByName(std::string_view name);
 // Every name, separated by ", ", for messages.
 std::string RasterModeNames();
 std::string DitherKernelNames();
-
-inline constexpr int MinGrayLevels = 2, MaxGrayLevels = 64;
-
-struct TRasterSettings {
-  TRasterMode Mode = TRasterMode::ColourLevels;
-  TDitherKernel Kernel = TDitherKernel::FloydSteinberg;
-  int GrayLevels = 16;
-  // Percent, -100 to 100: contrast around the middle gray, brightness added.
-  double Contrast = 0, Brightness = 0;
-  // Lightness is raised to this power: above 1 darkens the middle tones,
-  // below 1 lightens them to make up for dots that spread in wood or leather.
-  double Gamma = 1;
-  // The gray bands' powers (0 to 255) run from MinPower for the lightest to
-  // MaxPower for the darkest, along darkness^PowerGamma.
-  int MinPower = 0, MaxPower = 255;
-  double PowerGamma = 1;
-  // Overscan added to both ends of every scan-line run, in millimetres, when
-  // the machine's acceleration is unknown; negative: none at all.
-  double OverscanMM = 0;
-  friend bool operator==(const TRasterSettings &, const TRasterSettings &) = default;
-};
 
 // Why the settings cannot be used ("gray levels must be 2 to 64"), or empty.
 std::string RasterSettingsProblem(const TRasterSettings &settings);
