@@ -65,6 +65,8 @@ const char *const Usage =
     "  --gamma G              lightness to the power G, 0.1 to 10 (default 1)\n"
     "  --min-power N, --max-power N   the gray bands' power range, 0 to 255\n"
     "  --power-gamma G        the gray bands' power curve, 0.1 to 10 (default 1)\n"
+    "  --overscan MM|off      a picture's scan lines run on with the laser off at\n"
+    "                         both ends: v\u00b2/(2a) with --accel, else MM\n"
     "machine profile (default: the stored one):\n"
     "  --profile NAME         firmware preset: default, grbl, grblhal, fluidnc, marlin,\n"
     "                         smoothie, reprap, linuxcnc; its templates and power range\n"
@@ -198,6 +200,11 @@ bool ParseRasterOption(const std::string &arg, const std::function<std::string()
     raster.Gamma = number(0.1, 10, "0.1 to 10");
   } else if (arg == "--power-gamma") {
     raster.PowerGamma = number(0.1, 10, "0.1 to 10");
+  } else if (arg == "--overscan") {
+    const std::string text = value();
+    raster.Overscan = text != "off";
+    if (raster.Overscan)
+      raster.OverscanMM = InRange(ParseNumber(text, arg), 0, 100, "--overscan takes 0 to 100 mm or off");
   } else if (arg == "--min-power" || arg == "--max-power") {
     (arg == "--min-power" ? raster.MinPower : raster.MaxPower) =
         static_cast<int>(std::lround(number(0, 255, "0 to 255")));
@@ -512,7 +519,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   TRasterSettings raster = TRasterModeSettings().Read();
   for (const auto &[arg, text] : options.Raster)
     ParseRasterOption(arg, [&text] { return text; }, raster);
-  const bool rasterMode = ApplyRasterMode(levels, raster);
+  const bool rasterMode = ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
+  ApplyRasterOverscan(levels, raster);
   terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';

@@ -32,9 +32,10 @@ struct TRasterSettings {
   // MaxPower for the darkest, along darkness^PowerGamma.
   int MinPower = 0, MaxPower = 255;
   double PowerGamma = 1;
-  // Overscan added to both ends of every scan-line run, in millimetres, when
-  // the machine's acceleration is unknown; negative: none at all.
-  double OverscanMM = 0;
+  // Scan lines run on with the laser off at both ends, by the machine's
+  // acceleration, or by OverscanMM (0 to 100) when it is not known.
+  bool Overscan = false;
+  double OverscanMM = 2;
   friend bool operator==(const TRasterSettings &, const TRasterSettings &) = default;
 };
 

@@ -1,7 +1,9 @@
 #include "GcodeWriter.h"
 
 #include <charconv>
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <stdexcept>
 
@@ -12,6 +14,7 @@
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "core/Strings.h"
+#include "raster/RasterModes.h"
 
 namespace {
 
@@ -211,12 +214,26 @@ public:
         std::int64_t index = search.Nearest(from);
         const TEntry &entry = entries[static_cast<std::size_t>(index)];
         const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(entry.Level)];
-        const bool far = WalkDistance(FPosition, entry.Point) > focus2;
-        Move(idleFeed, far ? 0 : level.Power, entry.Point);
         const std::int32_t passes = FJob.OutlineOnly ? 1 : level.Passes;
-        for (std::int32_t pass = 0; pass < passes; ++pass) {
-          index ^= 1;
-          Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
+        if (level.Overscan > 0) {
+          TIntPoint a = entry.Point, b = entries[static_cast<std::size_t>(index ^ 1)].Point;
+          Move(idleFeed, 0, Beyond(b, a, level.Overscan));
+          for (std::int32_t pass = 0; pass < passes; ++pass) {
+            index ^= 1;
+            // Up to speed before the run, and slowing down only after it;
+            // the run out is the next pass's run up.
+            Move(level.Speed, 0, a);
+            Move(level.Speed, level.Power, b);
+            Move(level.Speed, 0, Beyond(a, b, level.Overscan));
+            std::swap(a, b);
+          }
+        } else {
+          const bool far = WalkDistance(FPosition, entry.Point) > focus2;
+          Move(idleFeed, far ? 0 : level.Power, entry.Point);
+          for (std::int32_t pass = 0; pass < passes; ++pass) {
+            index ^= 1;
+            Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
+          }
         }
         search.Remove(index);
         search.Remove(index ^ 1);
@@ -228,6 +245,26 @@ public:
   }
 
 private:
+  // length units past to, away from from; never below the machine's origin
+  // nor beyond the bed when its size is known.
+  TIntPoint Beyond(const TIntPoint &from, const TIntPoint &to, std::int64_t length) const {
+    const double dx = static_cast<double>(to.X - from.X), dy = static_cast<double>(to.Y - from.Y);
+    const double distance = std::hypot(dx, dy);
+    if (distance <= 0)
+      return to;
+    auto limit = [&](double value, std::int64_t offset, double bedMM) {
+      double high = std::numeric_limits<double>::max();
+      if (FJob.Profile.HasBed())
+        high = bedMM * FJob.UnitsPerMM - static_cast<double>(offset);
+      return static_cast<ClipperLib::cInt>(
+          std::nearbyint(std::clamp(value, -static_cast<double>(offset), high)));
+    };
+    const double l = static_cast<double>(length) / distance;
+    return TIntPoint(limit(static_cast<double>(to.X) + dx * l, FJob.Offset.X, FJob.Profile.BedWidth),
+                     limit(static_cast<double>(to.Y) + dy * l, FJob.Offset.Y,
+                           FJob.Profile.BedHeight));
+  }
+
   // The written S of each level power, formatted once per job.
   const std::string &PowerText(std::int32_t power) {
     if (FPowerTexts.empty())
@@ -317,6 +354,10 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
     out.Power = level.Power();
     out.Passes = level.Passes();
     out.Outline = level.Kind() == lkOutline;
+    const double overscan = levels.Job().ScanOverscanMM;
+    if (overscan >= 0 && level.Kind() == lkLines && levels.HasRaster())
+      out.Overscan = RoundUnit(
+          OverscanLength(level.Speed(), job.Profile.Acceleration, overscan) * job.UnitsPerMM);
     if (level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly)
       out.Paths = level.Output();
     job.Levels.push_back(std::move(out));
@@ -351,6 +392,11 @@ std::vector<std::string> WriteLines(const TGcodeJob &job, const std::function<vo
     for (const auto &path : ClipToQuadrant(level.Paths))
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];
+        if (level.Overscan > 0) {
+          entries.push_back({b, static_cast<std::int32_t>(l)});
+          entries.push_back({a, static_cast<std::int32_t>(l)});
+          continue;
+        }
         const std::int64_t length =
             RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
         const std::int64_t n = length / step + 1;

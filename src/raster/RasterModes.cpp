@@ -223,8 +223,8 @@ std::string RasterSettingsProblem(const TRasterSettings &s) {
     return "the power curve's gamma must be 0.1 to 10";
   if (s.MinPower < 0 || s.MaxPower > 255 || s.MinPower > s.MaxPower)
     return "powers must be 0 to 255 with the minimum not above the maximum";
-  if (!(s.OverscanMM <= 100))
-    return "overscan must be at most 100 mm";
+  if (!(s.OverscanMM >= 0 && s.OverscanMM <= 100))
+    return "overscan must be 0 to 100 mm";
   return {};
 }
 
@@ -431,8 +431,14 @@ bool ApplyRasterMode(TLevels &levels, const TRasterSettings &settings) {
   return true;
 }
 
+void ApplyRasterOverscan(TLevels &levels, const TRasterSettings &settings) {
+  levels.Job().ScanOverscanMM = settings.Overscan ? std::max(settings.OverscanMM, 0.0) : -1.0;
+}
+
 std::string RasterSettingsText(const TRasterSettings &s) {
   std::string text = "mode=" + std::string(RasterModeName(s.Mode));
+  if (s.Overscan)
+    text += " overscan=" + Number(s.OverscanMM);
   if (s.Mode == TRasterMode::ColourLevels)
     return text;
   if (s.Mode == TRasterMode::Dithered)

@@ -70,5 +70,9 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings);
 // as they are: returns false then.
 bool ApplyRasterMode(TLevels &levels, const TRasterSettings &settings);
 
+// Makes the G-code run on at both ends of a picture's scan lines when the
+// settings ask for it, in any mode, colour levels too; or not.
+void ApplyRasterOverscan(TLevels &levels, const TRasterSettings &settings);
+
 // The settings as "mode=dithered kernel=stucki ..." for the job dump.
 std::string RasterSettingsText(const TRasterSettings &settings);

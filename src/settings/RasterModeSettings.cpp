@@ -14,7 +14,9 @@ TRasterModeSettings::TRasterModeSettings()
       MinPower(new TZelConfigurationIntegerRange("RasterMinPower", 0, 0, 255, &Configuration)),
       MaxPower(new TZelConfigurationIntegerRange("RasterMaxPower", 255, 0, 255, &Configuration)),
       PowerGamma(new TZelConfigurationFloatRange("RasterPowerGamma", 1.0, 0.1, 10.0, &Configuration)),
-      Overscan(new TZelConfigurationFloatRange("RasterOverscan", 0.0, 0.0, 100.0, &Configuration)) {}
+      Overscan(new TZelConfigurationBoolean("RasterOverscan", false, &Configuration)),
+      OverscanMM(
+          new TZelConfigurationFloatRange("RasterOverscanMM", 2.0, 0.0, 100.0, &Configuration)) {}
 
 TRasterSettings TRasterModeSettings::Read() const {
   TRasterSettings s;
@@ -27,7 +29,8 @@ TRasterSettings TRasterModeSettings::Read() const {
   s.MaxPower = MaxPower->Value();
   s.MinPower = std::min(MinPower->Value(), s.MaxPower);
   s.PowerGamma = PowerGamma->Value();
-  s.OverscanMM = Overscan->Value();
+  s.Overscan = Overscan->Value();
+  s.OverscanMM = OverscanMM->Value();
   return s;
 }
 
@@ -41,5 +44,6 @@ void TRasterModeSettings::Write(const TRasterSettings &s) const {
   MinPower->SetValue(s.MinPower);
   MaxPower->SetValue(s.MaxPower);
   PowerGamma->SetValue(s.PowerGamma);
-  Overscan->SetValue(s.OverscanMM);
+  Overscan->SetValue(s.Overscan);
+  OverscanMM->SetValue(s.OverscanMM);
 }

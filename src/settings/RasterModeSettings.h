@@ -18,7 +18,8 @@ struct TRasterModeSettings {
   TZelConfigurationIntegerRange *MinPower;   // 0 to 255
   TZelConfigurationIntegerRange *MaxPower;
   TZelConfigurationFloatRange *PowerGamma; // 0.1 to 10
-  TZelConfigurationFloatRange *Overscan;   // mm, 0 to 100
+  TZelConfigurationBoolean *Overscan;
+  TZelConfigurationFloatRange *OverscanMM; // 0 to 100, default 2
 
   // A minimum power above the maximum reads as the maximum.
   TRasterSettings Read() const;

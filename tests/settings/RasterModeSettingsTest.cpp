@@ -22,6 +22,7 @@ TEST_F(RasterModeSettings, AnEmptyStoreReadsAsColourLevelsAndWrittenSettingsRead
   s.MinPower = 30;
   s.MaxPower = 220;
   s.PowerGamma = 0.6;
+  s.Overscan = true;
   s.OverscanMM = 4.5;
   TRasterModeSettings().Write(s);
   TZelConfiguration::CloseStore();
