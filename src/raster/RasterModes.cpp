@@ -342,7 +342,7 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings) {
                              " million are possible. Choose a smaller print size or a larger "
                              "focus size.");
   }
-  const QImage cells = ScaleToCells(levels.Raster(), grid);
+  QImage cells = ScaleToCells(levels.Raster(), grid);
   if (cells.isNull())
     throw std::runtime_error("Not enough memory to scale the picture to " +
                              std::to_string(columns) + " x " + std::to_string(rows) +
@@ -367,6 +367,9 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings) {
       lightness[static_cast<std::size_t>(y) * columns + x] = lastTone;
     }
   }
+  // Each step's buffers go as soon as the next has what it needs: at full
+  // size they are tens of megabytes each.
+  cells = QImage();
   if (levels.Clearing())
     return;
 
@@ -374,6 +377,7 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings) {
   int labelCount = 1;
   if (settings.Mode == TRasterMode::Dithered) {
     const std::vector<std::uint8_t> dark = Dither(lightness, columns, rows, settings.Kernel);
+    lightness = {};
     for (std::size_t i = 0; i < count; ++i)
       labels[i] = dark[i] ? 0 : -1;
   } else {
@@ -385,6 +389,7 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings) {
   if (levels.Clearing())
     return;
   std::vector<TPaths> runs = ScanRuns(labels, columns, rows, focus, labelCount);
+  labels = {};
   if (levels.Clearing())
     return;
   // The mode's levels come first in the list, in label order; any other
