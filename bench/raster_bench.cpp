@@ -1,16 +1,23 @@
 // The raster reader on a 12-megapixel photo-like picture: the colour
 // quantiser (prepared samples against the plain per-round conversion), the
 // whole load from JPEG bytes, and the scan-line vectoriser for a
-// 300 mm x 200 mm engraving at a 0.1 mm focus.
+// 300 mm x 200 mm engraving at a 0.1 mm focus, in colour levels, dithered and
+// in gray levels. On a 17.9-megapixel wallpaper, the quantiser beside
+// ImageMagick's convert -colors 9 reading the same pixels (skipped, saying
+// so, when convert is not installed).
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
+#include <string>
 #include <random>
 #include <vector>
 
 #include <QBuffer>
 #include <QByteArray>
+#include <QDir>
 #include <QImage>
+#include <QTemporaryDir>
 
 #include <benchmark/benchmark.h>
 
@@ -19,6 +26,7 @@
 #include "core/Levels.h"
 #include "raster/LabCache.h"
 #include "raster/Quantizer.h"
+#include "raster/RasterModes.h"
 #include "raster/RasterReader.h"
 
 namespace {
@@ -166,5 +174,111 @@ void BM_VectorizeRaster(benchmark::State &state) {
   state.counters["levels"] = levels.Count();
 }
 BENCHMARK(BM_VectorizeRaster)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// The wallpaper size of today's desktops: 5640 x 3172, 17.9 megapixels.
+const QImage &Wallpaper() {
+  static const QImage photo = MakePhoto(5640, 3172);
+  return photo;
+}
+
+void BM_QuantizeWallpaper(benchmark::State &state) {
+  std::size_t colours = 0;
+  for (auto _ : state) {
+    const auto result = QuantizeColors(Wallpaper());
+    colours = result.size();
+    benchmark::DoNotOptimize(result.data());
+  }
+  state.counters["colours"] = static_cast<double>(colours);
+  state.counters["megapixels"] = Wallpaper().width() * Wallpaper().height() / 1e6;
+}
+BENCHMARK(BM_QuantizeWallpaper)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// ImageMagick's quantiser on the same pixels, read from an uncompressed file
+// and written nowhere, so that little else than its colour reduction counts.
+void BM_ImageMagickColors9Wallpaper(benchmark::State &state) {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) {
+    state.SkipWithError("ImageMagick's convert is not installed: no comparison");
+    return;
+  }
+  QTemporaryDir dir;
+  const QString file = dir.filePath("wallpaper.ppm");
+  if (!Wallpaper().save(file, "PPM")) {
+    state.SkipWithError("cannot write the wallpaper for convert");
+    return;
+  }
+  const std::string command = "convert '" + file.toStdString() + "' -colors 9 null:";
+  for (auto _ : state)
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("convert failed");
+      return;
+    }
+}
+BENCHMARK(BM_ImageMagickColors9Wallpaper)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// Reading the same file with convert alone, to tell its decoding from its quantising.
+void BM_ImageMagickReadWallpaper(benchmark::State &state) {
+  if (std::system("command -v convert >/dev/null 2>&1") != 0) {
+    state.SkipWithError("ImageMagick's convert is not installed: no comparison");
+    return;
+  }
+  QTemporaryDir dir;
+  const QString file = dir.filePath("wallpaper.ppm");
+  Wallpaper().save(file, "PPM");
+  const std::string command = "convert '" + file.toStdString() + "' null:";
+  for (auto _ : state)
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("convert failed");
+      return;
+    }
+}
+BENCHMARK(BM_ImageMagickReadWallpaper)->Unit(benchmark::kMillisecond)->Iterations(3);
+
+// 300 mm x 200 mm at a 0.1 mm focus in a raster mode: scaling, gray, dither
+// or bands, and the scan-line runs.
+void RasterMode(benchmark::State &state, TRasterSettings settings) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(100);
+  levels.SetRaster(&Photo());
+  levels.SetSize({30000, 20000});
+  ApplyRasterMode(levels, settings);
+  levels.SetOutput({30000, 20000});
+  levels.RunCycles();
+  std::size_t segments = 0;
+  for (auto _ : state) {
+    VectorizeRasterMode(levels, settings);
+    segments = 0;
+    for (int i = 0; i < levels.Count(); ++i)
+      if (levels.Item(i)->Kind() == lkLines)
+        segments += levels.Item(i)->Input()->front().size();
+  }
+  state.counters["segments"] = static_cast<double>(segments);
+}
+void BM_DitherFloydSteinberg(benchmark::State &state) {
+  TRasterSettings settings;
+  settings.Mode = TRasterMode::Dithered;
+  RasterMode(state, settings);
+}
+void BM_DitherJarvis(benchmark::State &state) {
+  TRasterSettings settings;
+  settings.Mode = TRasterMode::Dithered;
+  settings.Kernel = TDitherKernel::JarvisJudiceNinke;
+  RasterMode(state, settings);
+}
+void BM_DitherBayer(benchmark::State &state) {
+  TRasterSettings settings;
+  settings.Mode = TRasterMode::Dithered;
+  settings.Kernel = TDitherKernel::Bayer;
+  RasterMode(state, settings);
+}
+void BM_GrayLevels16(benchmark::State &state) {
+  TRasterSettings settings;
+  settings.Mode = TRasterMode::GrayLevels;
+  RasterMode(state, settings);
+}
+BENCHMARK(BM_DitherFloydSteinberg)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DitherJarvis)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_DitherBayer)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_GrayLevels16)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace

@@ -90,7 +90,7 @@ const char *StyleName(TLevelStyle style) {
 } // namespace
 
 std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std::string &fileName,
-                    std::optional<double> accelerationSeconds) {
+                    std::optional<double> accelerationSeconds, const std::string &rasterMode) {
   std::string out = "{\"file\":";
   AppendString(out, fileName);
   out += ",\"caption\":";
@@ -118,6 +118,10 @@ std::string JobJson(const TLevels &levels, const THeadlessHost &host, const std:
   out += levels.Outline() ? "true" : "false";
   out += ",\"estimate\":";
   AppendString(out, host.Result);
+  if (!rasterMode.empty()) {
+    out += ",\"rasterMode\":";
+    AppendString(out, rasterMode);
+  }
   // The running time with acceleration, travel and passes, when the profile
   // has an acceleration; null otherwise.
   out += ",\"profile\":";

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iomanip>
 #include <iostream>
 #include <optional>
@@ -29,8 +30,10 @@
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
+#include "raster/RasterModes.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
+#include "settings/RasterModeSettings.h"
 
 namespace {
 
@@ -56,6 +59,17 @@ const char *const Usage =
     "                         GcodePrefix, GcodeSuffix, HeadSpeed, HeadMove), lines\n"
     "                         separated by \"~\\~\" as in the stored form\n"
     "  --gerber-outline none|offset:MM|mechanical:FILE\n"
+    "  --raster-mode MODE     how a picture is engraved: colour (its colour levels,\n"
+    "                         the default), dithered or gray (gray levels)\n"
+    "  --dither KERNEL        floyd-steinberg, jarvis, stucki, atkinson, sierra,\n"
+    "                         bayer or threshold (default floyd-steinberg)\n"
+    "  --gray-levels N        gray bands, 2 to 64 (default 16)\n"
+    "  --contrast P, --brightness P   percent, -100 to 100 (default 0)\n"
+    "  --gamma G              lightness to the power G, 0.1 to 10 (default 1)\n"
+    "  --min-power N, --max-power N   the gray bands' power range, 0 to 255\n"
+    "  --power-gamma G        the gray bands' power curve, 0.1 to 10 (default 1)\n"
+    "  --overscan MM|off      a picture's scan lines run on with the laser off at\n"
+    "                         both ends: v\u00b2/(2a) with --accel, else MM\n"
     "machine profile (default: the stored one):\n"
     "  --profile NAME         firmware preset: default, grbl, grblhal, fluidnc, marlin,\n"
     "                         smoothie, reprap, linuxcnc; its templates and power range\n"
@@ -146,12 +160,61 @@ struct TOptions {
   std::optional<double> PowerMaximum, BedWidth, BedHeight, Acceleration;
   std::optional<int> PowerDecimals;
   bool Timings = false;
+  // The raster options with their values, checked, applied over the stored
+  // raster settings in their order.
+  std::vector<std::pair<std::string, std::string>> Raster;
 };
 
 double InRange(double value, TJobRange range, const std::string &message) {
   if (!range.Holds(value))
     throw TUsageError(message);
   return value;
+}
+
+// The raster options; false when arg is none of them. raster starts as the
+// stored settings.
+bool ParseRasterOption(const std::string &arg, const std::function<std::string()> &value,
+                       TRasterSettings &raster) {
+  auto number = [&](double low, double high, const std::string &range) {
+    return InRange(ParseNumber(value(), arg), low, high, arg + " takes " + range);
+  };
+  if (arg == "--raster-mode") {
+    const std::string name = value();
+    const auto mode = RasterModeByName(name);
+    if (!mode)
+      throw TUsageError("--raster-mode takes one of " + RasterModeNames() + ", not '" + name + "'");
+    raster.Mode = *mode;
+  } else if (arg == "--dither") {
+    const std::string name = value();
+    const auto kernel = DitherKernelByName(name);
+    if (!kernel)
+      throw TUsageError("--dither takes one of " + DitherKernelNames() + ", not '" + name + "'");
+    raster.Kernel = *kernel;
+  } else if (arg == "--gray-levels") {
+    const long long bands = ParseInteger(value(), arg);
+    if (bands < MinGrayLevels || bands > MaxGrayLevels)
+      throw TUsageError("--gray-levels takes 2 to 64 bands");
+    raster.GrayLevels = static_cast<int>(bands);
+  } else if (arg == "--contrast") {
+    raster.Contrast = number(-100, 100, "-100 to 100 %");
+  } else if (arg == "--brightness") {
+    raster.Brightness = number(-100, 100, "-100 to 100 %");
+  } else if (arg == "--gamma") {
+    raster.Gamma = number(0.1, 10, "0.1 to 10");
+  } else if (arg == "--power-gamma") {
+    raster.PowerGamma = number(0.1, 10, "0.1 to 10");
+  } else if (arg == "--overscan") {
+    const std::string text = value();
+    raster.Overscan = text != "off";
+    if (raster.Overscan)
+      raster.OverscanMM = InRange(ParseNumber(text, arg), 0, 100, "--overscan takes 0 to 100 mm or off");
+  } else if (arg == "--min-power" || arg == "--max-power") {
+    (arg == "--min-power" ? raster.MinPower : raster.MaxPower) =
+        static_cast<int>(std::lround(number(0, 255, "0 to 255")));
+  } else {
+    return false;
+  }
+  return true;
 }
 
 TOptions ParseArguments(int argc, char **argv) {
@@ -270,6 +333,9 @@ TOptions ParseArguments(int argc, char **argv) {
       options.Acceleration = InRange(ParseNumber(value(i), arg), AccelerationRange,
                                      "--accel takes " + RangeText(AccelerationRange) +
                                          " mm/s\u00b2");
+    } else if (TRasterSettings checked;
+               ParseRasterOption(arg, [&] { return value(i); }, checked)) {
+      options.Raster.emplace_back(arg, argv[i]);
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       throw TUsageError("unknown option " + arg);
     } else if (options.Drawing.empty()) {
@@ -497,6 +563,11 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   phase.emplace("read");
   LoadFromFile(levels, options.Drawing, options.FilterIndex);
   phase.emplace("set-up");
+  TRasterSettings raster = TRasterModeSettings().Read();
+  for (const auto &[arg, text] : options.Raster)
+    ParseRasterOption(arg, [&text] { return text; }, raster);
+  const bool rasterMode = ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
+  ApplyRasterOverscan(levels, raster);
   terminal.EndBar();
   for (const auto &message : host.Messages)
     std::cerr << message << '\n';
@@ -523,7 +594,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
 
   if (!options.Json.empty()) {
     const TPhaseMark mark("JSON");
-    const std::string json = JobJson(levels, host, levels.Job().File.FileName, accelerated);
+    const std::string json = JobJson(levels, host, levels.Job().File.FileName, accelerated,
+                                     rasterMode ? RasterSettingsText(raster) : std::string());
     if (options.Json == "-") {
       std::cout << json;
     } else {

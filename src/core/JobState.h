@@ -36,4 +36,8 @@ struct TJobState {
   // How far the copper layer was moved to bring a board lying left of or
   // below the origin into the drawing; its mechanical layer moves with it.
   TIntPoint GerberShift{0, 0};
+  // A picture's scan lines run on with the laser off at both ends when this
+  // is not negative: by the machine's acceleration, or by this many
+  // millimetres when the acceleration is not known.
+  double ScanOverscanMM = -1;
 };

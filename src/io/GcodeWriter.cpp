@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <limits>
 #include <stdexcept>
 #include <string_view>
 
@@ -15,6 +16,7 @@
 #include "core/PathUtils.h"
 #include "core/PhaseTimes.h"
 #include "core/Strings.h"
+#include "raster/RasterModes.h"
 
 namespace {
 
@@ -286,12 +288,26 @@ public:
         std::int64_t index = search.Nearest(from);
         const TEntry &entry = entries[static_cast<std::size_t>(index)];
         const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(entry.Level)];
-        const bool far = WalkDistance(FPosition, entry.Point) > focus2;
-        Move(idleFeed, far ? 0 : level.Power, entry.Point);
         const std::int32_t passes = FJob.OutlineOnly ? 1 : level.Passes;
-        for (std::int32_t pass = 0; pass < passes; ++pass) {
-          index ^= 1;
-          Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
+        if (level.Overscan > 0) {
+          TIntPoint a = entry.Point, b = entries[static_cast<std::size_t>(index ^ 1)].Point;
+          Move(idleFeed, 0, Beyond(b, a, level.Overscan));
+          for (std::int32_t pass = 0; pass < passes; ++pass) {
+            index ^= 1;
+            // Up to speed before the run, and slowing down only after it;
+            // the run out is the next pass's run up.
+            Move(level.Speed, 0, a);
+            Move(level.Speed, level.Power, b);
+            Move(level.Speed, 0, Beyond(a, b, level.Overscan));
+            std::swap(a, b);
+          }
+        } else {
+          const bool far = WalkDistance(FPosition, entry.Point) > focus2;
+          Move(idleFeed, far ? 0 : level.Power, entry.Point);
+          for (std::int32_t pass = 0; pass < passes; ++pass) {
+            index ^= 1;
+            Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
+          }
         }
         search.Remove(index);
         search.Remove(index ^ 1);
@@ -303,6 +319,26 @@ public:
   }
 
 private:
+  // length units past to, away from from; never below the machine's origin
+  // nor beyond the bed when its size is known.
+  TIntPoint Beyond(const TIntPoint &from, const TIntPoint &to, std::int64_t length) const {
+    const double dx = static_cast<double>(to.X - from.X), dy = static_cast<double>(to.Y - from.Y);
+    const double distance = std::hypot(dx, dy);
+    if (distance <= 0)
+      return to;
+    auto limit = [&](double value, std::int64_t offset, double bedMM) {
+      double high = std::numeric_limits<double>::max();
+      if (FJob.Profile.HasBed())
+        high = bedMM * FJob.UnitsPerMM - static_cast<double>(offset);
+      return static_cast<ClipperLib::cInt>(
+          std::nearbyint(std::clamp(value, -static_cast<double>(offset), high)));
+    };
+    const double l = static_cast<double>(length) / distance;
+    return TIntPoint(limit(static_cast<double>(to.X) + dx * l, FJob.Offset.X, FJob.Profile.BedWidth),
+                     limit(static_cast<double>(to.Y) + dy * l, FJob.Offset.Y,
+                           FJob.Profile.BedHeight));
+    }
+
   void AppendCoordinate(std::string &text, std::int64_t units, double millimetres) const {
     if (FHundredths && units < HundredthsLimit && units > -HundredthsLimit)
       AppendHundredths(text, units);
@@ -466,6 +502,10 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
     out.Power = level.Power();
     out.Passes = level.Passes();
     out.Outline = level.Kind() == lkOutline;
+    const double overscan = levels.Job().ScanOverscanMM;
+    if (overscan >= 0 && level.Kind() == lkLines && levels.HasRaster())
+      out.Overscan = RoundUnit(
+          OverscanLength(level.Speed(), job.Profile.Acceleration, overscan) * job.UnitsPerMM);
     if (level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly)
       out.Paths = level.Output();
     job.Levels.push_back(std::move(out));
@@ -505,6 +545,11 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
     ForEachInQuadrant(level.Paths, [&](const TPath &path) {
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];
+        if (level.Overscan > 0) {
+          entries.push_back({b, static_cast<std::int32_t>(l)});
+          entries.push_back({a, static_cast<std::int32_t>(l)});
+          continue;
+        }
         const std::int64_t length =
             RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
         const std::int64_t n = length / step + 1;

@@ -32,6 +32,9 @@ struct TGcodeLevel {
   TPaths Paths;
   std::int32_t Speed = 1, Power = 0, Passes = 0;
   bool Outline = false;
+  // Scan lines: each segment is burnt whole, run up to and run out of by
+  // this many units with the laser off at the level's speed.
+  std::int64_t Overscan = 0;
 };
 
 struct TGcodeJob {

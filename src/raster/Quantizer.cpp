@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <thread>
 
 // BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
 #if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
@@ -21,6 +22,8 @@ constexpr int MaxClusters = 9;
 constexpr std::uint32_t SampleSeed = 123;
 // Merging stops once the two nearest clusters are this far apart.
 constexpr std::int64_t MergeDistance = 200;
+// Pictures from this many pixels on run two rounds at a time.
+constexpr std::int64_t ParallelSamples = 1 << 20;
 
 // Running sums of Lab colours. They are 64-bit: 32-bit sums overflow at about
 // 21 million white samples, which a photo of today easily has.
@@ -345,16 +348,37 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   TLabCache cache;
   const std::vector<std::uint32_t> samples = DrawSamples(image, count, cache);
 
-  std::vector<TCluster> clusters;
-  for (int k = MaxClusters;; --k) {
-    if (progress)
-      progress();
-    clusters.assign(static_cast<std::size_t>(k), {});
+  auto seeded = [&](int k) {
+    std::vector<TCluster> clusters(static_cast<std::size_t>(k));
     for (int i = 0; i < k; ++i)
       clusters[static_cast<std::size_t>(i)].Add(cache.Lab(SeedPixel(image, i)));
+    return clusters;
+  };
+  // Each round starts afresh from its own seeds over the same samples, so
+  // the next smaller k may run beside it on a second core; its result is
+  // used (and its progress shown) only when this round turns out not final.
+  // Small pictures are not worth a thread.
+  const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
+  for (int k = MaxClusters;; k -= beside ? 2 : 1) {
+    std::vector<TCluster> clusters = seeded(k);
+    std::vector<TCluster> next;
+    std::thread other;
+    if (beside && k > 2) {
+      next = seeded(k - 1);
+      other = std::thread([&] { RunRound(next, samples); });
+    }
+    if (progress)
+      progress();
     RunRound(clusters, samples);
+    if (other.joinable())
+      other.join();
     if (RoundIsFinal(clusters, count))
-      break;
+      return MergeAndAverage(std::move(clusters));
+    if (!next.empty()) {
+      if (progress)
+        progress();
+      if (RoundIsFinal(next, count))
+        return MergeAndAverage(std::move(next));
+    }
   }
-  return MergeAndAverage(std::move(clusters));
 }

@@ -1,6 +1,7 @@
 // brennix-cli end to end: real drawings from examples/, exit codes, outputs.
 #include <gtest/gtest.h>
 
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -359,4 +360,45 @@ TEST(Cli, TimingsListEachPhaseAndChangeNothingElse) {
   const TRun refused = RunCli({"--timings", bad}, dir.path());
   EXPECT_EQ(refused.Status, 1);
   EXPECT_TRUE(TimingsTable(refused.Err).count("read")) << refused.Err;
+}
+
+TEST(Cli, RasterModesReplaceAPicturesColourLevelsAndSayHowInTheDump) {
+  QTemporaryDir dir;
+  // A horizontal gray ramp, white at the right.
+  QImage ramp(60, 20, QImage::Format_RGB32);
+  for (int x = 0; x < 60; ++x)
+    for (int y = 0; y < 20; ++y)
+      ramp.setPixel(x, y, x >= 50 ? 0xFFFFFFFFu : qRgb(x * 5, x * 5, x * 5));
+  const QString picture = dir.filePath("ramp.png"), json = dir.filePath("out.json");
+  ASSERT_TRUE(ramp.save(picture));
+  const TRun run = RunCli({"--json", json, "--raster-mode", "gray", "--gray-levels", "4",
+                           "--min-power", "40", "--max-power", "200", picture},
+                          dir.path());
+  ASSERT_EQ(run.Status, 0) << run.Err;
+  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  EXPECT_TRUE(job["rasterMode"].toString().startsWith("mode=gray gray-levels=4 min-power=40"));
+  int bands = 0, previous = 0;
+  for (const auto &value : job["levels"].toArray()) {
+    const QJsonObject level = value.toObject();
+    if (level["kind"].toString() != "lkLines")
+      continue;
+    ++bands;
+    EXPECT_GT(level["power"].toInt(), previous);
+    previous = level["power"].toInt();
+  }
+  EXPECT_EQ(bands, 4);
+
+  // A colour-level picture's dump has no mode, as before the modes.
+  ASSERT_EQ(RunCli({"--json", json, picture}, dir.path()).Status, 0);
+  EXPECT_FALSE(QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json)))
+                   .object()
+                   .contains("rasterMode"));
+
+  for (const QStringList &arguments :
+       {QStringList{"--raster-mode", "halftone", picture}, QStringList{"--dither", "x", picture},
+        QStringList{"--gray-levels", "65", picture}, QStringList{"--overscan", "-1", picture}}) {
+    const TRun bad = RunCli(arguments, dir.path());
+    EXPECT_EQ(bad.Status, 2) << arguments.join(' ').toStdString();
+    EXPECT_NE(bad.Err.find(arguments[0].toStdString()), std::string::npos);
+  }
 }

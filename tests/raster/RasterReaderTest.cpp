@@ -191,6 +191,18 @@ TEST(QuantizeColors, FastAndPlainVersionsAgree) {
   }
 }
 
+TEST(QuantizeColors, LargePicturesRunningTwoRoundsAtATimeGiveTheSameClusters) {
+  // Above a million pixels the rounds run in pairs on two threads; noise keeps
+  // the small clusters small, so several pairs run and both members decide.
+  for (const QImage &picture : {PhotoLike(1100, 1000, 11), Noise(1030, 1030, 12)}) {
+    int fastRounds = 0, plainRounds = 0;
+    const auto fast = QuantizeColors(picture, [&] { ++fastRounds; });
+    const auto plain = QuantizeColorsReference(picture, [&] { ++plainRounds; });
+    EXPECT_EQ(fast, plain);
+    EXPECT_EQ(fastRounds, plainRounds);
+  }
+}
+
 // Horizontal bands 30 rows high, so the first column of seeds meets each colour.
 QImage Bands(const std::vector<QRgb> &colours) {
   QImage image(120, 30 * static_cast<int>(colours.size()), QImage::Format_RGB32);
