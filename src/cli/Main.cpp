@@ -14,6 +14,7 @@
 #include <QGuiApplication>
 
 #include "JobJson.h"
+#include "ProgressBar.h"
 #include "core/Estimate.h"
 #include "core/FileBytes.h"
 #include "core/GcodeCheck.h"
@@ -68,8 +69,16 @@ const char *const Usage =
     "                         (0: only the plain estimate)\n"
     "  --check GCODE          check GCODE for the profile's firmware instead of\n"
     "                         converting a drawing; exit status 3 when it has problems\n"
-    "exit status: 0 done, 1 refused or failed, 2 bad usage, 3 the G-code has problems\n"
-    "  -h, --help             usage\n";
+    "  -q, --quiet            no progress bar (it is drawn only when standard error\n"
+    "                         is a terminal)\n"
+    "  --version              the program's version\n"
+    "  -h, --help             usage\n"
+    "exit status:\n"
+    "  0  done\n"
+    "  1  the drawing was refused (unreadable, too large, off the bed) or a file\n"
+    "     could not be read or written\n"
+    "  2  bad usage: an unknown option or a value out of range\n"
+    "  3  the G-code was written (or --check read) and has problems for the profile\n";
 
 // A G-code file larger than this is not checked: jobs of a hobby machine
 // stay far below it.
@@ -143,6 +152,7 @@ struct TOptions {
   std::optional<std::string> Profile, Travel;
   std::optional<double> PowerMaximum, BedWidth, BedHeight, Acceleration;
   std::optional<int> PowerDecimals;
+  bool Quiet = false;
 };
 
 double InRange(double value, double low, double high, const std::string &message) {
@@ -163,6 +173,11 @@ TOptions ParseArguments(int argc, char **argv) {
     if (arg == "-h" || arg == "--help") {
       std::cout << Usage;
       std::exit(0);
+    } else if (arg == "--version") {
+      std::cout << "brennix-cli " << BRENNIX_VERSION << '\n';
+      std::exit(0);
+    } else if (arg == "-q" || arg == "--quiet") {
+      options.Quiet = true;
     } else if (arg == "-o" || arg == "--output") {
       options.Output = value(i);
     } else if (arg == "--json") {
@@ -382,47 +397,59 @@ int CheckFile(const TOptions &options, const TMachineProfile &profile, double fo
   return 0;
 }
 
-// Standard error: the loading bar when it is a terminal, and the one place
-// where an error that ends the run is shown.
+// Standard error: the progress bar when it is a terminal (and not --quiet),
+// and the one place where an error that ends the run is shown.
 class TTerminal {
 public:
-  TTerminal() : FBar(isatty(STDERR_FILENO) != 0) {}
+  TTerminal() : FBar(stderr), FShowsBar(isatty(STDERR_FILENO) != 0) {}
 
-  bool ShowsBar() const { return FBar; }
-  void Progress(int value, int maximum) {
-    constexpr int Width = 40;
-    const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
-    std::fprintf(
-        stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-        std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
-    std::fflush(stderr);
-    FBarOpen = true;
+  void SetQuiet() { FShowsBar = false; }
+  bool ShowsBar() const { return FShowsBar; }
+  void Progress(const std::string &phase, int value, int maximum) {
+    if (FShowsBar)
+      FBar.Update(phase, value, maximum);
   }
-  // Ends the bar's line, so what follows starts on a line of its own.
-  void EndBar() {
-    if (FBarOpen)
-      std::fputs("\n", stderr);
-    FBarOpen = false;
-  }
+  void EndBar() { FBar.End(); }
   void ShowError(const std::string &message) {
     EndBar();
     std::cerr << message << '\n';
   }
 
 private:
-  bool FBar;
-  bool FBarOpen = false;
+  TProgressBar FBar;
+  bool FShowsBar;
+};
+
+// Every progress the job reports, loading, burn paths and saving alike,
+// reaches the terminal's bar under the name of the phase under way.
+class TCliHost : public THeadlessHost {
+public:
+  explicit TCliHost(TTerminal &terminal) : FTerminal(terminal) {}
+  void BeginPhase(const std::string &phase) {
+    FTerminal.EndBar();
+    FPhase = phase;
+  }
+  void SetCalcProgress(int value, int maximum) override {
+    THeadlessHost::SetCalcProgress(value, maximum);
+    FTerminal.Progress(FPhase, value, maximum);
+  }
+
+private:
+  TTerminal &FTerminal;
+  std::string FPhase;
 };
 
 int Run(int argc, char **argv, TTerminal &terminal) {
   const TOptions options = ParseArguments(argc, argv);
+  if (options.Quiet)
+    terminal.SetQuiet();
 
   // The window's stored settings are the defaults; options override them for
   // this run only, nothing is written back.
   TZelConfiguration::SetKeyName(BrennixKeyName);
   const TBrennixSettings settings;
   const TMachineSettings machine;
-  THeadlessHost host;
+  TCliHost host(terminal);
   host.IdleSpeedValue = settings.IdleTravel->Value();
   host.OffsetXValue = settings.OffsetX->Value();
   host.OffsetYValue = settings.OffsetY->Value();
@@ -441,14 +468,12 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   if (!options.Check.empty())
     return CheckFile(options, host.ProfileValue,
                      (options.Focus ? *options.Focus : settings.MicroFocusSize->Value() / 1000.0));
-  if (terminal.ShowsBar())
-    host.OnProgress = [&terminal](int value, int maximum) { terminal.Progress(value, maximum); };
-
   TLevels levels(host, false);
   levels.SetView({30, 30});
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
+  host.BeginPhase("Reading");
   LoadFromFile(levels, options.Drawing, options.FilterIndex);
   terminal.EndBar();
   for (const auto &message : host.Messages)
@@ -465,7 +490,9 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   levels.SetOutline(options.OutlineOnly);
   for (const auto &change : options.Levels)
     ApplyLevelChange(levels, change);
+  host.BeginPhase("Burn paths");
   levels.RunCycles();
+  terminal.EndBar();
   std::cout << host.Result << '\n';
   const std::optional<double> accelerated = AccelerationSeconds(levels);
   if (accelerated && !AccelerationEstimateText(*accelerated).empty())
@@ -483,6 +510,7 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     }
   }
   if (!options.Output.empty()) {
+    host.BeginPhase("G-code");
     const auto problems = SaveToGcode(levels, options.Output);
     terminal.EndBar();
     if (!problems.empty()) {

@@ -918,6 +918,9 @@ TEST(PlotterLineTypes, DashesOfThePattern) {
         {{1900, 0}, {2000, 0}}}},
       // A user pattern replaces the built-in one: one to three.
       {"UL2,1,3;LT2,10,1;PD800,0;", {{{0, 0}, {100, 0}}, {{400, 0}, {500, 0}}}},
+      // A pattern of one dash and no gap is solid, fixed and adaptive alike.
+      {"UL5,128;LT5,10,1;PD800,0;", {{{0, 0}, {800, 0}}}},
+      {"UL-5,128;LT-5,10,1;PD800,0;", {{{0, 0}, {800, 0}}}},
       // LT alone is solid again; unknown types leave the type as it is.
       {"LT2,10,1;LT;PD1000,0;", {{{0, 0}, {1000, 0}}}},
       {"LT2,10,1;LT99;PD1000,0;",
