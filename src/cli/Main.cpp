@@ -425,13 +425,12 @@ private:
 class TCliHost : public THeadlessHost {
 public:
   explicit TCliHost(TTerminal &terminal) : FTerminal(terminal) {}
-  void BeginPhase(const std::string &phase) {
-    FTerminal.EndBar();
-    FPhase = phase;
-  }
+  // The next phase redraws the same line; before any phase nothing shows.
+  void BeginPhase(const std::string &phase) { FPhase = phase; }
   void SetCalcProgress(int value, int maximum) override {
     THeadlessHost::SetCalcProgress(value, maximum);
-    FTerminal.Progress(FPhase, value, maximum);
+    if (!FPhase.empty())
+      FTerminal.Progress(FPhase, value, maximum);
   }
 
 private:
