@@ -16,10 +16,17 @@ void TProgressBar::Update(const std::string &phase, long long value, long long m
   const int percent =
       maximum > 0 ? static_cast<int>(std::clamp(value, 0LL, maximum) * 100 / maximum) : 0;
   const auto now = FClock();
-  if (phase == FPhase && percent == FPercent)
+  if (phase == FPhase && percent == FPercent) {
+    FPending = false;
     return;
-  if (FOpen && now - FLast < MinInterval)
+  }
+  if (FOpen && now - FLast < MinInterval) {
+    FPending = true;
+    FPendingPhase = phase;
+    FPendingPercent = percent;
     return;
+  }
+  FPending = false;
   std::fputs(Line(phase, percent).c_str(), FOut);
   std::fflush(FOut);
   FPhase = phase;
@@ -29,6 +36,11 @@ void TProgressBar::Update(const std::string &phase, long long value, long long m
 }
 
 void TProgressBar::End() {
+  // The last state shows before the line ends, or a finished phase could
+  // stay on the screen at the percentage drawn a moment before.
+  if (FPending)
+    std::fputs(Line(FPendingPhase, FPendingPercent).c_str(), FOut);
+  FPending = false;
   if (FOpen)
     std::fputs("\n", FOut);
   FOpen = false;

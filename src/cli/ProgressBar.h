@@ -19,7 +19,8 @@ public:
   // Draws only what changed the line, and not sooner than MinInterval after
   // the last drawing; the first drawing shows at once.
   void Update(const std::string &phase, long long value, long long maximum);
-  // Ends the bar's line, so what follows starts on a line of its own.
+  // Draws the last state an update held back, then ends the bar's line so
+  // that what follows starts on a line of its own.
   void End();
   static std::string Line(const std::string &phase, int percent);
 
@@ -29,5 +30,8 @@ private:
   std::string FPhase;
   int FPercent = -1;
   bool FOpen = false;
+  bool FPending = false;
+  std::string FPendingPhase;
+  int FPendingPercent = 0;
   std::chrono::steady_clock::time_point FLast{};
 };

@@ -73,6 +73,13 @@ TEST_F(ProgressBar, RedrawsAtMostTenTimesASecond) {
   EXPECT_EQ(Drawn(), TProgressBar::Line("G-code", 25));
   FBar.End();
   EXPECT_EQ(Drawn(), "\n");
+  // What an update held back is drawn when the line ends.
+  FNow += 1s;
+  FBar.Update("G-code", 1, 4);
+  FBar.Update("G-code", 4, 4);
+  EXPECT_EQ(Drawn(), TProgressBar::Line("G-code", 25));
+  FBar.End();
+  EXPECT_EQ(Drawn(), TProgressBar::Line("G-code", 100) + "\n");
   FBar.End();
   EXPECT_EQ(Drawn(), "") << "a closed line is not closed twice";
 }
