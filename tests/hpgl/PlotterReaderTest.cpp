@@ -975,3 +975,28 @@ TEST(PlotterLineTypesBadInput, AbsurdPatterns) {
               (std::vector<TSegment>{{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}));
   }
 }
+
+TEST(PlotterReaderBadInput, ThousandsOfOverlappingFillsAreRefusedWithinTheBound) {
+  // Each filled rectangle is subtracted from the fills it overlaps; 30000 of
+  // them piled on one spot of 250 mm would take minutes.
+  std::string plot = "IN;SP1;";
+  std::uint32_t state = 1;
+  auto next = [&](std::uint32_t range) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % range;
+  };
+  for (int i = 0; i < 30000; ++i)
+    plot += "PA" + std::to_string(next(10000)) + "," + std::to_string(next(10000)) + ";RR" +
+            std::to_string(10 + next(390)) + "," + std::to_string(10 + next(390)) + ";";
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    Read(plot);
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_NE(std::string(e.what()).find("RR makes the drawing too complex"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  // A few hundred of them still read.
+  EXPECT_FALSE(Read(plot.substr(0, plot.find("RR", 300 * 20))).Levels.empty());
+}
