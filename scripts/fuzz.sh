@@ -27,13 +27,16 @@ while [ $# -gt 0 ]; do
 done
 
 scripts/install-deps.sh
-CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DBRENNIX_LIBFUZZER=ON -DBRENNIX_BUILD_TESTS=OFF -DBRENNIX_BUILD_BENCH=OFF \
-  -DBRENNIX_BUILD_APP=OFF >/dev/null
 if [ ${#targets[@]} -eq 0 ]; then
   mapfile -t targets < <(ls fuzz/*_fuzz.cpp | sed 's|fuzz/\(.*\)\.cpp|\1|')
 fi
-cmake --build build-fuzz -j"$(nproc)" $(printf -- '--target %s ' "${targets[@]}")
+# Other builds share this machine: configure and build hold the same lock
+# as every other build, and the fuzzing itself runs without it.
+lock=${BRENNIX_BUILD_LOCK:-/tmp/brennix-build.lock}
+flock "$lock" env CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DBRENNIX_LIBFUZZER=ON -DBRENNIX_BUILD_TESTS=OFF \
+  -DBRENNIX_BUILD_BENCH=OFF -DBRENNIX_BUILD_APP=OFF >/dev/null
+flock "$lock" nice cmake --build build-fuzz -j"$(nproc)" $(printf -- '--target %s ' "${targets[@]}")
 
 found=0
 for target in "${targets[@]}"; do

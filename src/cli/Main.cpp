@@ -16,6 +16,7 @@
 #include <QGuiApplication>
 
 #include "JobJson.h"
+#include "ProgressBar.h"
 #include "core/Estimate.h"
 #include "core/FileBytes.h"
 #include "core/GcodeCheck.h"
@@ -86,8 +87,16 @@ const char *const Usage =
     "  --timings              wall and processor time of each phase on standard error\n"
     "  --check GCODE          check GCODE for the profile's firmware instead of\n"
     "                         converting a drawing; exit status 3 when it has problems\n"
-    "exit status: 0 done, 1 refused or failed, 2 bad usage, 3 the G-code has problems\n"
-    "  -h, --help             usage\n";
+    "  -q, --quiet            no progress bar (it is drawn only when standard error\n"
+    "                         is a terminal)\n"
+    "  --version              the program's version\n"
+    "  -h, --help             usage\n"
+    "exit status:\n"
+    "  0  done\n"
+    "  1  the drawing was refused (unreadable, too large, off the bed) or a file\n"
+    "     could not be read or written\n"
+    "  2  bad usage: an unknown option or a value out of range\n"
+    "  3  the G-code was written (or --check read) and has problems for the profile\n";
 
 // A G-code file larger than this is not checked: jobs of a hobby machine
 // stay far below it.
@@ -163,6 +172,7 @@ struct TOptions {
   // The raster options with their values, checked, applied over the stored
   // raster settings in their order.
   std::vector<std::pair<std::string, std::string>> Raster;
+  bool Quiet = false;
 };
 
 double InRange(double value, TJobRange range, const std::string &message) {
@@ -175,8 +185,8 @@ double InRange(double value, TJobRange range, const std::string &message) {
 // stored settings.
 bool ParseRasterOption(const std::string &arg, const std::function<std::string()> &value,
                        TRasterSettings &raster) {
-  auto number = [&](double low, double high, const std::string &range) {
-    return InRange(ParseNumber(value(), arg), low, high, arg + " takes " + range);
+  auto number = [&](TJobRange range, const std::string &unit) {
+    return InRange(ParseNumber(value(), arg), range, arg + " takes " + RangeText(range) + unit);
   };
   if (arg == "--raster-mode") {
     const std::string name = value();
@@ -193,24 +203,26 @@ bool ParseRasterOption(const std::string &arg, const std::function<std::string()
   } else if (arg == "--gray-levels") {
     const long long bands = ParseInteger(value(), arg);
     if (bands < MinGrayLevels || bands > MaxGrayLevels)
-      throw TUsageError("--gray-levels takes 2 to 64 bands");
+      throw TUsageError("--gray-levels takes " + std::to_string(MinGrayLevels) + " to " +
+                        std::to_string(MaxGrayLevels) + " bands");
     raster.GrayLevels = static_cast<int>(bands);
   } else if (arg == "--contrast") {
-    raster.Contrast = number(-100, 100, "-100 to 100 %");
+    raster.Contrast = number(ToneRange, " %");
   } else if (arg == "--brightness") {
-    raster.Brightness = number(-100, 100, "-100 to 100 %");
+    raster.Brightness = number(ToneRange, " %");
   } else if (arg == "--gamma") {
-    raster.Gamma = number(0.1, 10, "0.1 to 10");
+    raster.Gamma = number(GammaRange, "");
   } else if (arg == "--power-gamma") {
-    raster.PowerGamma = number(0.1, 10, "0.1 to 10");
+    raster.PowerGamma = number(GammaRange, "");
   } else if (arg == "--overscan") {
     const std::string text = value();
     raster.Overscan = text != "off";
     if (raster.Overscan)
-      raster.OverscanMM = InRange(ParseNumber(text, arg), 0, 100, "--overscan takes 0 to 100 mm or off");
+      raster.OverscanMM = InRange(ParseNumber(text, arg), OverscanRange,
+                                  "--overscan takes " + RangeText(OverscanRange) + " mm or off");
   } else if (arg == "--min-power" || arg == "--max-power") {
     (arg == "--min-power" ? raster.MinPower : raster.MaxPower) =
-        static_cast<int>(std::lround(number(0, 255, "0 to 255")));
+        static_cast<int>(std::lround(number(RasterPowerRange, "")));
   } else {
     return false;
   }
@@ -229,6 +241,11 @@ TOptions ParseArguments(int argc, char **argv) {
     if (arg == "-h" || arg == "--help") {
       std::cout << Usage;
       std::exit(0);
+    } else if (arg == "--version") {
+      std::cout << "brennix-cli " << BRENNIX_VERSION << '\n';
+      std::exit(0);
+    } else if (arg == "-q" || arg == "--quiet") {
+      options.Quiet = true;
     } else if (arg == "-o" || arg == "--output") {
       options.Output = value(i);
     } else if (arg == "--json") {
@@ -458,36 +475,45 @@ int CheckFile(const TOptions &options, const TMachineProfile &profile, double fo
   return 0;
 }
 
-// Standard error: the loading bar when it is a terminal, and the one place
-// where an error that ends the run is shown.
+// Standard error: the progress bar when it is a terminal (and not --quiet),
+// and the one place where an error that ends the run is shown.
 class TTerminal {
 public:
-  TTerminal() : FBar(isatty(STDERR_FILENO) != 0) {}
+  TTerminal() : FBar(stderr), FShowsBar(isatty(STDERR_FILENO) != 0) {}
 
-  bool ShowsBar() const { return FBar; }
-  void Progress(int value, int maximum) {
-    constexpr int Width = 40;
-    const int filled = maximum > 0 ? std::clamp(value * Width / maximum, 0, Width) : 0;
-    std::fprintf(
-        stderr, "\r[%s%s] %d/%d", std::string(static_cast<std::size_t>(filled), '#').c_str(),
-        std::string(static_cast<std::size_t>(Width - filled), ' ').c_str(), value, maximum);
-    std::fflush(stderr);
-    FBarOpen = true;
+  void SetQuiet() { FShowsBar = false; }
+  bool ShowsBar() const { return FShowsBar; }
+  void Progress(const std::string &phase, int value, int maximum) {
+    if (FShowsBar)
+      FBar.Update(phase, value, maximum);
   }
-  // Ends the bar's line, so what follows starts on a line of its own.
-  void EndBar() {
-    if (FBarOpen)
-      std::fputs("\n", stderr);
-    FBarOpen = false;
-  }
+  void EndBar() { FBar.End(); }
   void ShowError(const std::string &message) {
     EndBar();
     std::cerr << message << '\n';
   }
 
 private:
-  bool FBar;
-  bool FBarOpen = false;
+  TProgressBar FBar;
+  bool FShowsBar;
+};
+
+// Every progress the job reports, loading, burn paths and saving alike,
+// reaches the terminal's bar under the name of the phase under way.
+class TCliHost : public THeadlessHost {
+public:
+  explicit TCliHost(TTerminal &terminal) : FTerminal(terminal) {}
+  // The next phase redraws the same line; before any phase nothing shows.
+  void BeginPhase(const std::string &phase) { FPhase = phase; }
+  void SetCalcProgress(int value, int maximum) override {
+    THeadlessHost::SetCalcProgress(value, maximum);
+    if (!FPhase.empty())
+      FTerminal.Progress(FPhase, value, maximum);
+  }
+
+private:
+  TTerminal &FTerminal;
+  std::string FPhase;
 };
 
 // --timings: the phases' figures on standard error when the run ends, also
@@ -527,13 +553,15 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   const TOptions options = ParseArguments(argc, argv);
   const TTimings timings(options.Timings);
   std::optional<TPhaseMark> phase(std::in_place, "settings");
+  if (options.Quiet)
+    terminal.SetQuiet();
 
   // The window's stored settings are the defaults; options override them for
   // this run only, nothing is written back.
   TZelConfiguration::SetKeyName(BrennixKeyName);
   const TBrennixSettings settings;
   const TMachineSettings machine;
-  THeadlessHost host;
+  TCliHost host(terminal);
   host.IdleSpeedValue = settings.IdleTravel->Value();
   host.OffsetXValue = settings.OffsetX->Value();
   host.OffsetYValue = settings.OffsetY->Value();
@@ -552,15 +580,13 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   if (!options.Check.empty())
     return CheckFile(options, host.ProfileValue,
                      (options.Focus ? *options.Focus : settings.MicroFocusSize->Value() / 1000.0));
-  if (terminal.ShowsBar())
-    host.OnProgress = [&terminal](int value, int maximum) { terminal.Progress(value, maximum); };
-
   TLevels levels(host, false);
   levels.SetView({30, 30});
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
   phase.emplace("read");
+  host.BeginPhase("Reading");
   LoadFromFile(levels, options.Drawing, options.FilterIndex);
   phase.emplace("set-up");
   TRasterSettings raster = TRasterModeSettings().Read();
@@ -584,7 +610,9 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   for (const auto &change : options.Levels)
     ApplyLevelChange(levels, change);
   phase.reset();
+  host.BeginPhase("Burn paths");
   levels.RunCycles();
+  terminal.EndBar();
   std::cout << host.Result << '\n';
   phase.emplace("acceleration estimate");
   const std::optional<double> accelerated = AccelerationSeconds(levels);
@@ -606,6 +634,7 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     }
   }
   if (!options.Output.empty()) {
+    host.BeginPhase("G-code");
     const auto problems = SaveToGcode(levels, options.Output);
     terminal.EndBar();
     if (!problems.empty()) {

@@ -1,6 +1,9 @@
 #include "BurnPaths.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <stdexcept>
 #include <iterator>
 
 #include "PathUtils.h"
@@ -28,6 +31,26 @@ TPaths LinePaths(const std::vector<TPaths> &input, const TBurnJob &job,
 }
 
 namespace {
+
+void RefuseOversizedFill(const TPaths &area, int focus, int passes) {
+  const double work = HatchFillWork(area, focus, passes);
+  if (work <= MaxHatchFillWork)
+    return;
+  const IntRect bounds = PathsBounds(area);
+  std::size_t corners = 0;
+  for (const TPath &path : area)
+    corners += path.size();
+  const double u = UnitsPerMM();
+  char text[320];
+  std::snprintf(text, sizeof text,
+                "The filled area of %.0f x %.0f mm with %zu corners is too large to fill "
+                "at a focus of %.3g mm (%.0f times the work allowed): print it smaller, "
+                "with a larger focus or as lines.",
+                static_cast<double>(bounds.right - bounds.left) / u,
+                static_cast<double>(bounds.bottom - bounds.top) / u, corners, focus / u,
+                std::ceil(work / MaxHatchFillWork));
+  throw std::runtime_error(text);
+}
 
 THatchDirection OwnDirection(TLevelStyle style) {
   return style == lsHorizontal     ? hdHorizontal
@@ -138,6 +161,10 @@ bool TAreaFill::Hatch(TLevelStyle style) {
     std::int64_t Minimum;
   };
   const TStep plan[] = {{{own}, 2 * f}, {others, (5 * f) / 2}, {{own}, f / 2}, {others, f / 2}};
+  int passes = 0;
+  for (const TStep &step : plan)
+    passes += 2 * static_cast<int>(step.Directions.size());
+  RefuseOversizedFill(FRest, f, passes);
   for (const TStep &step : plan)
     for (int repeat = 0; repeat < 2; ++repeat)
       for (THatchDirection direction : step.Directions) {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "JobLimits.h"
+
 // The ordinals are stored: keep the order.
 enum class TRasterMode : std::uint8_t { ColourLevels, Dithered, GrayLevels };
 enum class TDitherKernel : std::uint8_t {
@@ -18,6 +20,11 @@ enum class TDitherKernel : std::uint8_t {
 };
 
 inline constexpr int MinGrayLevels = 2, MaxGrayLevels = 64;
+// What the window's boxes and brennix-cli's options accept.
+inline constexpr TJobRange ToneRange{-100, 100};     // contrast, brightness: per cent
+inline constexpr TJobRange GammaRange{0.1, 10};      // tone and power gamma
+inline constexpr TJobRange RasterPowerRange{0, 255}; // minimum and maximum power
+inline constexpr TJobRange OverscanRange{0, 100};    // millimetres
 
 struct TRasterSettings {
   TRasterMode Mode = TRasterMode::ColourLevels;

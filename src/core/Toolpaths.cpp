@@ -148,3 +148,21 @@ TPath IslandStroke(const TPath &contour, int focus, std::int32_t outputWidth) {
     return stroke;
   return {};
 }
+
+double HatchFillWork(const TPaths &area, int focus, int passes) {
+  if (area.empty() || focus <= 0)
+    return 0;
+  double corners = 0;
+  for (const TPath &path : area)
+    corners += static_cast<double>(path.size());
+  const IntRect bounds = PathsBounds(area);
+  const double width = static_cast<double>(bounds.right - bounds.left);
+  const double height = static_cast<double>(bounds.bottom - bounds.top);
+  // The diagonal families have the most lines: width plus height, over a
+  // spacing of 1.4 focus.
+  const double lines = std::max({width, height, (width + height) / 1.4}) / focus + 1;
+  const double clipsPerPass = std::max(focus / 5, 1) + 1;
+  // Each pass leaves slivers along the lines it burnt, so the later passes
+  // clip against about one corner more per line.
+  return lines * (corners + lines) * clipsPerPass * passes;
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <map>
@@ -507,8 +508,13 @@ public:
       // -start to -end the other way round.
       const double a1 = d.angle1 * 180 / std::numbers::pi;
       const double a2 = d.angle2 * 180 / std::numbers::pi;
-      const double start = d.ccw ? a1 : -a1;
-      const double sweep = d.ccw ? SweepDegrees(a1, a2) : -SweepDegrees(a1, a2);
+      // dxflib leaves the flag unset in edges it did not fill in, and a
+      // bool holding neither 0 nor 1 is undefined to read: its byte is read.
+      unsigned char flag = 0;
+      std::memcpy(&flag, &d.ccw, 1);
+      const bool ccw = flag != 0;
+      const double start = ccw ? a1 : -a1;
+      const double sweep = ccw ? SweepDegrees(a1, a2) : -SweepDegrees(a1, a2);
       if (d.type == 2 && Finite(d.radius)) {
         AddCircleArc(f, {d.cx, d.cy}, d.radius, start, sweep);
       } else if (d.type == 3 && Finite(d.mx) && Finite(d.my) && Finite(d.ratio)) {

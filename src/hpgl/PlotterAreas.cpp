@@ -75,6 +75,7 @@ TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window) {
 }
 
 TPaths TFilledAreas::Add(const TPaths &area) {
+  FLastClipPoints = 0;
   if (area.empty())
     return {};
   std::uint64_t hash = 14695981039346656037u;
@@ -100,6 +101,9 @@ TPaths TFilledAreas::Add(const TPaths &area) {
       met.push_back(i);
       clip.insert(clip.end(), FPatches[i].Paths.begin(), FPatches[i].Paths.end());
     }
+  FLastClipPoints = 0;
+  for (const TPath &path : clip)
+    FLastClipPoints += path.size();
   TPaths result = BooleanPaths(area, clip, ctDifference);
   if (met.size() > MergeThreshold) {
     // The stored areas never overlap, so their even-odd union is their union.

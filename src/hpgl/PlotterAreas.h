@@ -25,8 +25,12 @@ class TFilledAreas {
 public:
   // area minus everything added before; the result is remembered.
   TPaths Add(const TPaths &area);
+  // The points of the stored areas the last Add clipped against: the work
+  // it did, for the reader's work budget.
+  std::size_t LastClipPoints() const { return FLastClipPoints; }
 
 private:
+  std::size_t FLastClipPoints = 0;
   // Only stored areas whose bounds meet the new area's take part in the
   // subtraction; patches that pile up in one place are merged, so a plot of
   // many fills stays near linear instead of subtracting every fill from

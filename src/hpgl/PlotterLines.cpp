@@ -22,6 +22,9 @@ TDashPattern Shares(const std::vector<double> &lengths) {
 // The adaptive form of a pattern: the first dash is split between the start
 // and the end, so whole repetitions begin and end with half of it.
 TDashPattern AdaptiveOf(const TDashPattern &fixed) {
+  // A lone dash is a solid line either way.
+  if (fixed.size() == 1)
+    return fixed;
   TDashPattern adaptive;
   if (fixed.size() % 2 == 0) { // ends on a gap
     adaptive.push_back(fixed.front() / 2);

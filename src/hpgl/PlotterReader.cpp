@@ -275,6 +275,9 @@ constexpr std::int64_t WindowUnlimited = 0x1FFFFFFF;
 // hours or to fill memory with copies.
 constexpr std::size_t FlushWorkBudget = std::size_t(1) << 24;
 constexpr std::size_t AreaPointCost = 16;
+// A point of the filled areas a new fill is subtracted from: one clipper
+// operation, but one that runs for every overlapping fill.
+constexpr std::size_t ClipPointCost = 4;
 // A filled polygon whose sweep would visit more edges than this is refused:
 // the clipper takes a few seconds for 1e8 (a comb of 10000 teeth, a scribble
 // of 1500 random strokes), and the time grows with the square beyond.
@@ -1079,6 +1082,12 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
       ClipperLib::ctUnion, mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
   TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
   output.Data.push_back(output.Filled.Add(inside));
+  // Fills that overlap where many filled before clip against all of those:
+  // thousands of overlapping rectangles would take minutes.
+  const std::size_t clipWork = output.Filled.LastClipPoints() * ClipPointCost;
+  if (clipWork > FWorkBudget)
+    throw TReadError(Where() + tooComplex);
+  FWorkBudget -= clipWork;
   Include(output.Data.back());
 }
 

@@ -1,6 +1,7 @@
 // brennix-cli end to end: real drawings from examples/, exit codes, outputs.
 #include <gtest/gtest.h>
 
+#include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -400,5 +401,71 @@ TEST(Cli, RasterModesReplaceAPicturesColourLevelsAndSayHowInTheDump) {
     const TRun bad = RunCli(arguments, dir.path());
     EXPECT_EQ(bad.Status, 2) << arguments.join(' ').toStdString();
     EXPECT_NE(bad.Err.find(arguments[0].toStdString()), std::string::npos);
+  }
+}
+
+TEST(Cli, VersionHelpAndQuietWithoutATerminal) {
+  QTemporaryDir dir;
+  TRun run = RunCli({"--version"}, dir.path());
+  EXPECT_EQ(run.Status, 0);
+  EXPECT_EQ(run.Out.rfind("brennix-cli ", 0), 0u) << run.Out;
+  EXPECT_NE(run.Out.find_first_of("0123456789"), std::string::npos) << run.Out;
+
+  // --help documents every exit status the program uses.
+  run = RunCli({"--help"}, dir.path());
+  EXPECT_EQ(run.Status, 0);
+  const std::size_t statuses = run.Out.find("exit status:");
+  ASSERT_NE(statuses, std::string::npos) << run.Out;
+  for (const char *status : {"  0  ", "  1  ", "  2  ", "  3  "})
+    EXPECT_NE(run.Out.find(status, statuses), std::string::npos) << status;
+
+  // Standard error is a pipe here: no bar with or without --quiet, and
+  // --quiet changes nothing else.
+  const QString gcode = dir.filePath("out.gcode"), quietGcode = dir.filePath("quiet.gcode");
+  const TRun plain = RunCli({"-o", gcode, Example("relief.stl")}, dir.path());
+  const TRun quiet = RunCli({"--quiet", "-o", quietGcode, Example("relief.stl")}, dir.path());
+  ASSERT_EQ(plain.Status, 0) << plain.Err;
+  ASSERT_EQ(quiet.Status, 0) << quiet.Err;
+  EXPECT_EQ(plain.Err.find('\r'), std::string::npos) << plain.Err;
+  EXPECT_EQ(plain.Err, quiet.Err);
+  EXPECT_EQ(plain.Out, quiet.Out);
+  EXPECT_EQ(ReadFile(gcode), ReadFile(quietGcode));
+}
+
+TEST(Cli, PlotsThatWouldFillForHoursEndWithinASecond) {
+  // A fuzzer's find (an edge wedge of radius 100990 plotter units amid
+  // junk, then fills), and the same wedge written cleanly and filled.
+  const struct {
+    const char *Name;
+    QByteArray Plot;
+    bool Refused;
+  } cases[] = {
+      {"fuzzed",
+       QByteArray::fromHex("4e5032bdb9afffffcfc4af3130af313036303b45573130303939302c392cc030303b"
+                           "3939283b4650313b32bdb9afffffcfc427af313036303b45573130303939302c392c"
+                           "c030303b3939393939283b4650313b"),
+       false},
+      {"clean", "IN;SP1;PU0,0;EW100990,9,300;FP;", true},
+  };
+  QTemporaryDir dir;
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    const QString file = dir.filePath(QString(c.Name) + ".plt"),
+                  gcode = dir.filePath(QString(c.Name) + ".gcode");
+    {
+      std::ofstream out(file.toStdString(), std::ios::binary);
+      out.write(c.Plot.data(), c.Plot.size());
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const TRun run = RunCli({"-o", gcode, file}, dir.path());
+    EXPECT_LT(timer.elapsed(), 1000);
+    if (c.Refused) {
+      EXPECT_EQ(run.Status, 1) << run.Err;
+      EXPECT_NE(run.Err.find("too large to fill"), std::string::npos) << run.Err;
+      EXPECT_FALSE(QFile::exists(gcode));
+    } else {
+      EXPECT_EQ(run.Status, 0) << run.Err;
+    }
   }
 }

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cmath>
+
 #include "JobFixture.h"
 #include "core/BurnPaths.h"
 
@@ -61,4 +64,34 @@ TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
   ASSERT_EQ(outline.size(), 1u);
   EXPECT_EQ(outline[0].front(), outline[0].back());
   EXPECT_TRUE(OutlinePaths(strokes, 20, 200).empty());
+}
+
+TEST(BurnPaths, FillTooLargeForTheWorkBoundIsRefusedAtOnce) {
+  // A round area of many corners; units of 0.01 mm, focus 0.2 mm.
+  auto circle = [](double radius) {
+    TPath path;
+    for (int i = 0; i < 6000; ++i) {
+      const double angle = 2 * M_PI * i / 6000;
+      path.push_back({static_cast<ClipperLib::cInt>(std::lround(radius * (1 + std::cos(angle)))),
+                      static_cast<ClipperLib::cInt>(std::lround(radius * (1 + std::sin(angle))))});
+    }
+    return TPaths{path};
+  };
+  const std::atomic<bool> stop{false};
+  // Five metres across: hours of clipping; refused before any of it.
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    AreaPaths({circle(250000)}, {}, 0, lsHorizontal, PlainJob(20, 500000), stop);
+    FAIL() << "a fill of five metres at 0.2 mm was computed";
+  } catch (const std::runtime_error &error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("too large to fill"), std::string::npos) << message;
+    EXPECT_NE(message.find("5000 x 5000 mm"), std::string::npos) << message;
+    EXPECT_NE(message.find("0.2 mm"), std::string::npos) << message;
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
+  // The same shape 50 mm across is filled.
+  const TAreaPaths small =
+      AreaPaths({circle(2500)}, {}, 0, lsHorizontal, PlainJob(20, 5000), stop);
+  EXPECT_GT(small.Hatch.size(), 100u);
 }

@@ -918,6 +918,9 @@ TEST(PlotterLineTypes, DashesOfThePattern) {
         {{1900, 0}, {2000, 0}}}},
       // A user pattern replaces the built-in one: one to three.
       {"UL2,1,3;LT2,10,1;PD800,0;", {{{0, 0}, {100, 0}}, {{400, 0}, {500, 0}}}},
+      // A pattern of one dash and no gap is solid, fixed and adaptive alike.
+      {"UL5,128;LT5,10,1;PD800,0;", {{{0, 0}, {800, 0}}}},
+      {"UL-5,128;LT-5,10,1;PD800,0;", {{{0, 0}, {800, 0}}}},
       // LT alone is solid again; unknown types leave the type as it is.
       {"LT2,10,1;LT;PD1000,0;", {{{0, 0}, {1000, 0}}}},
       {"LT2,10,1;LT99;PD1000,0;",
@@ -971,4 +974,29 @@ TEST(PlotterLineTypesBadInput, AbsurdPatterns) {
     EXPECT_EQ(PenSegments(std::string("SP1;PU0,0;") + ul + "LT2,10,1;PD1000,0;", 1),
               (std::vector<TSegment>{{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}));
   }
+}
+
+TEST(PlotterReaderBadInput, ThousandsOfOverlappingFillsAreRefusedWithinTheBound) {
+  // Each filled rectangle is subtracted from the fills it overlaps; 30000 of
+  // them piled on one spot of 250 mm would take minutes.
+  std::string plot = "IN;SP1;";
+  std::uint32_t state = 1;
+  auto next = [&](std::uint32_t range) {
+    state = state * 1664525u + 1013904223u;
+    return (state >> 8) % range;
+  };
+  for (int i = 0; i < 30000; ++i)
+    plot += "PA" + std::to_string(next(10000)) + "," + std::to_string(next(10000)) + ";RR" +
+            std::to_string(10 + next(390)) + "," + std::to_string(10 + next(390)) + ";";
+  const auto started = std::chrono::steady_clock::now();
+  try {
+    Read(plot);
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_NE(std::string(e.what()).find("RR makes the drawing too complex"), std::string::npos)
+        << e.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(10));
+  // A few hundred of them still read.
+  EXPECT_FALSE(Read(plot.substr(0, plot.find("RR", 300 * 20))).Levels.empty());
 }

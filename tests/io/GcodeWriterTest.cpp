@@ -7,9 +7,12 @@
 #include <random>
 #include <tuple>
 
+#include <QTemporaryDir>
+
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
 #include "io/GcodeWriter.h"
+#include "../common/KillRounds.h"
 
 namespace {
 
@@ -263,4 +266,30 @@ TEST(GcodeWriter, SaveIsAtomicAndKeepsOldFileOnFailure) {
   EXPECT_TRUE(host.RightPanelEnabled);
   EXPECT_FALSE(std::filesystem::exists(missing));
   std::filesystem::remove_all(folder);
+}
+
+TEST(GcodeWriter, SaveKilledAtAnyMomentLeavesOneWholeFileAndNoTemporary) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::filesystem::path target = folder.path().toStdString() + "/job.gcode";
+  // A long prefix makes each save take long enough to be cut in the middle.
+  std::vector<TTemplates> templates;
+  std::vector<std::string> versions;
+  for (const char *mark : {"; first", "; second"}) {
+    host.TemplateTexts[tkGcodePrefix] = std::string(mark) + std::string(1 << 20, ';');
+    templates.push_back(host.TemplateTexts);
+    SaveToGcode(levels, target.string());
+    versions.push_back(KillRoundsFileText(target));
+  }
+  ASSERT_NE(versions[0], versions[1]);
+  // The file holds the second now.
+  std::swap(versions[0], versions[1]);
+  std::swap(templates[0], templates[1]);
+  RunKillRounds(target, versions, [&](std::size_t i) {
+    host.TemplateTexts = templates[i];
+    SaveToGcode(levels, target.string());
+  }, 100);
 }

@@ -1,6 +1,7 @@
 #include "settings/Configuration.h"
 #include "StoreTest.h"
 #include "settings/BrennixSettings.h"
+#include "../common/KillRounds.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -257,4 +258,24 @@ TEST(SettingsTemplates, LineSeparatorRoundTrip) {
   EXPECT_EQ(StoredToMemo("single"), "single");
   for (const std::string text : {"", "a~\\~b", "a~\\~~\\~b", "~\\~", "x~\\"})
     EXPECT_EQ(MemoToStored(StoredToMemo(text)), text) << text;
+}
+
+TEST_F(Settings, WriteKilledAtAnyMomentLeavesOneWholeStoreAndNoTemporary) {
+  // Long values make each write take long enough to be cut in the middle.
+  const std::string values[] = {"first" + std::string(1 << 20, 'a'),
+                                "second" + std::string(1 << 20, 'b')};
+  std::vector<std::string> versions;
+  for (const auto &value : values) {
+    TZelConfiguration::WriteString("GcodePrefix", value);
+    versions.push_back(FileText());
+  }
+  // The store holds the second now.
+  std::swap(versions[0], versions[1]);
+  RunKillRounds(Path(), versions, [&](std::size_t i) {
+    TZelConfiguration::WriteString("GcodePrefix", values[1 - i]);
+  }, 100);
+  // And the store still reads as one of them.
+  TZelConfiguration::CloseStore();
+  const std::string read = TZelConfiguration::ReadString("GcodePrefix", "");
+  EXPECT_TRUE(read == values[0] || read == values[1]) << read.substr(0, 20);
 }
