@@ -1665,12 +1665,8 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
                        (count > 1 ? " (" + std::to_string(count) + " times)" : ""));
   if (!scan.Complete)
     messages.push_back("DXF: the file ends before its EOF marker; it may have been cut short");
-  if (!messages.empty() && options.ShowMessage) {
-    std::string text;
-    for (const auto &line : messages)
-      text += (text.empty() ? "" : "\n") + line;
-    options.ShowMessage(text);
-  }
+  // Shown after loading without stopping work, like every reader's report.
+  result.Report.insert(result.Report.end(), messages.begin(), messages.end());
   return result;
 }
 

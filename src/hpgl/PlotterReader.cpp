@@ -396,6 +396,8 @@ private:
   // The construct a refusal names: "HP-GL line 12: FP".
   std::string Where() const;
   std::string NothingDrawnMessage() const;
+  // The names of the unsupported commands met, after the text given.
+  std::string UnsupportedList(std::string message) const;
   TReadResult Levels();
   TIntPoint UserToPlotter(const TIntPoint &p) const;
   TPlotterOutput &FindOrCreate(std::int32_t pen, bool fill);
@@ -1223,13 +1225,16 @@ std::string TPlotterInterpreter::NothingDrawnMessage() const {
   std::string message = "The plot draws nothing";
   if (FAnyPoint)
     message += ": no pen draws more than 1 mm";
-  if (!FUnsupported.empty()) {
-    message += FAnyPoint ? "; unsupported commands " : ": only unsupported commands ";
-    for (std::size_t i = 0; i < FUnsupported.size(); ++i)
-      message += (i > 0 ? ", " : "") + FUnsupported[i];
-    if (FMoreUnsupported)
-      message += ", ...";
-  }
+  if (!FUnsupported.empty())
+    message += UnsupportedList(FAnyPoint ? "; unsupported commands " : ": only unsupported commands ");
+  return message;
+}
+
+std::string TPlotterInterpreter::UnsupportedList(std::string message) const {
+  for (std::size_t i = 0; i < FUnsupported.size(); ++i)
+    message += (i > 0 ? ", " : "") + FUnsupported[i];
+  if (FMoreUnsupported)
+    message += ", ...";
   return message;
 }
 
@@ -1241,8 +1246,10 @@ TReadResult TPlotterInterpreter::Finish() {
   Flush(Current(), fmLines);
 
   TReadResult result = Levels();
-  if (result.Levels.empty() && FOptions.ShowMessage)
-    FOptions.ShowMessage(NothingDrawnMessage());
+  if (result.Levels.empty())
+    result.Report.push_back(NothingDrawnMessage());
+  else if (!FUnsupported.empty())
+    result.Report.push_back(UnsupportedList("unsupported commands ") + " ignored");
   return result;
 }
 

@@ -5,6 +5,7 @@
 #include <cmath>
 #include <limits>
 #include <numbers>
+#include <optional>
 #include <string>
 
 #include "SvgText.h"
@@ -148,6 +149,7 @@ private:
   bool Execute(char letter) {
     if (letter == 'Z' || letter == 'z') {
       FPath.ClosePath();
+      FPath.EndCommand();
       FQuadControlSet = false;
       CheckSize();
       if (MoreArguments())
@@ -164,6 +166,7 @@ private:
           return false;
       }
       Draw(letter, a, first);
+      FPath.EndCommand();
       // T reflects the control point of a quadratic curve just before it.
       FQuadControlSet = (letter | 0x20) == 'q' || (letter | 0x20) == 't';
       CheckSize();
@@ -256,6 +259,7 @@ private:
 
 std::string TSvgPath::SetData(std::string_view text) {
   Clear();
+  FCommandEnds.clear();
   return TPathDataReader(*this, text).Run();
 }
 
@@ -393,4 +397,140 @@ bool TSvgPath::IsEmpty() const {
   if (maxY - minY <= 0.001f)
     maxY = minY + 0.001f;
   return (maxX - minX) * (maxY - minY) == 0;
+}
+
+namespace {
+
+struct TSegment {
+  // Directions at the start and at the end; zero when the segment has no
+  // length.
+  TPointF Out, In;
+  TPointF End;
+  bool Close = false;
+};
+
+bool IsZero(TPointF d) { return d.X == 0 && d.Y == 0; }
+
+// The first of the candidates that has a length.
+TPointF FirstDirection(std::initializer_list<TPointF> candidates) {
+  for (const TPointF d : candidates)
+    if (!IsZero(d))
+      return d;
+  return {0, 0};
+}
+
+double DirectionAngle(TPointF d) {
+  return std::atan2(static_cast<double>(d.Y), static_cast<double>(d.X)) * 180 / std::numbers::pi;
+}
+
+// The bisector of the ways in and out, either of which may be missing.
+float Bisector(std::optional<TPointF> in, std::optional<TPointF> out) {
+  if (in && IsZero(*in))
+    in.reset();
+  if (out && IsZero(*out))
+    out.reset();
+  if (!in && !out)
+    return 0;
+  if (!in || !out)
+    return static_cast<float>(DirectionAngle(in ? *in : *out));
+  const double a = DirectionAngle(*in);
+  double b = DirectionAngle(*out);
+  if (b - a > 180)
+    b -= 360;
+  else if (a - b > 180)
+    b += 360;
+  return static_cast<float>((a + b) / 2);
+}
+
+} // namespace
+
+std::vector<TSvgVertex> TSvgPath::Vertices() const {
+  // Commands as the reader saw them, or one per entry (curves in threes)
+  // for shapes built point by point.
+  std::vector<std::size_t> ends = FCommandEnds;
+  if (ends.empty())
+    for (std::size_t i = 0; i < FEntries.size(); i += FEntries[i].Kind == pcCurve ? 3 : 1)
+      ends.push_back(std::min(FEntries.size(), i + (FEntries[i].Kind == pcCurve ? 3 : 1)));
+
+  std::vector<TSvgVertex> vertices;
+  std::vector<TSegment> subpath;
+  TPointF start, current;
+  bool open = false;
+  // A subpath's vertices once all its segments are known. Zero-length
+  // segments borrow the direction of the segment before them, then after.
+  const auto finish = [&] {
+    if (!open)
+      return;
+    open = false;
+    TPointF last{0, 0};
+    for (auto &segment : subpath) {
+      if (IsZero(segment.Out))
+        segment.Out = segment.In = last;
+      last = segment.In;
+    }
+    TPointF next{0, 0};
+    for (auto it = subpath.rbegin(); it != subpath.rend(); ++it) {
+      if (IsZero(it->Out))
+        it->Out = it->In = next;
+      next = it->Out;
+    }
+    const bool closed = !subpath.empty() && subpath.back().Close;
+    std::optional<TPointF> firstOut;
+    if (!subpath.empty())
+      firstOut = subpath.front().Out;
+    vertices.push_back(
+        {start, Bisector(closed ? std::optional(subpath.back().In) : std::nullopt, firstOut)});
+    for (std::size_t i = 0; i < subpath.size(); ++i) {
+      std::optional<TPointF> out;
+      if (i + 1 < subpath.size())
+        out = subpath[i + 1].Out;
+      else if (closed)
+        out = firstOut;
+      vertices.push_back({subpath[i].End, Bisector(subpath[i].In, out)});
+    }
+    subpath.clear();
+  };
+
+  std::size_t begin = 0;
+  for (const std::size_t end : ends) {
+    if (end <= begin || end > FEntries.size())
+      continue;
+    // An arc joins its first curve with a line from where the path is,
+    // which has no length to speak of and must not set the direction.
+    if (end - begin > 1 && FEntries[begin].Kind == pcLine && FEntries[begin + 1].Kind == pcCurve)
+      ++begin;
+    const TPathEntry &first = FEntries[begin];
+    if (first.Kind == pcMove) {
+      finish();
+      start = current = FEntries[end - 1].Point;
+      open = true;
+    } else {
+      if (!open) {
+        // Drawing on after a close starts a new subpath where it closed.
+        start = current;
+        open = true;
+      }
+      TSegment segment;
+      segment.End = FEntries[end - 1].Point;
+      if (first.Kind == pcCurve && end - begin >= 3) {
+        const TPointF c1 = FEntries[begin].Point, c2 = FEntries[begin + 1].Point;
+        const TPointF e1 = FEntries[begin + 2].Point;
+        segment.Out = FirstDirection({Sub(c1, current), Sub(c2, current), Sub(e1, current)});
+        const TPointF d1 = FEntries[end - 3].Point, d2 = FEntries[end - 2].Point;
+        const TPointF from = end - begin > 3 ? FEntries[end - 4].Point : current;
+        segment.In = FirstDirection({Sub(segment.End, d2), Sub(segment.End, d1),
+                                     Sub(segment.End, from)});
+      } else {
+        segment.Out = segment.In = Sub(segment.End, current);
+      }
+      segment.Close = first.Kind == pcClose;
+      current = segment.End;
+      subpath.push_back(segment);
+      if (segment.Close)
+        finish();
+    }
+    begin = end;
+  }
+  finish();
+  return vertices;
 }

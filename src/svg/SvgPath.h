@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/Matrix.h"
 #include "core/PathData.h"
@@ -13,6 +14,14 @@
 // hand or tool, and small enough that flattening and clipping it stays
 // within seconds and a few hundred megabytes.
 constexpr std::size_t MaxSvgPathEntries = std::size_t(1) << 22;
+
+// A vertex where markers go: its point, and the direction of the path
+// there in degrees from the x axis towards y (the bisector of the ways in
+// and out at a corner).
+struct TSvgVertex {
+  TPointF Point;
+  float Angle = 0;
+};
 
 class TSvgPath : public TPathData {
 public:
@@ -42,4 +51,22 @@ public:
   // No entries, or (far from the origin) a bounding box that single
   // precision cannot tell from a point.
   bool IsEmpty() const;
+
+  // Entry counts at the end of each command read by SetData (an arc's
+  // several curves end one command), so markers sit on the vertices the
+  // author drew; empty for paths built otherwise.
+  // The vertices in drawing order: each subpath's start and the end of each
+  // of its commands. A closed subpath's start and end take the bisector of
+  // the closing line and the first command; a zero-length command takes the
+  // direction of its neighbours.
+  std::vector<TSvgVertex> Vertices() const;
+
+  const std::vector<std::size_t> &CommandEnds() const { return FCommandEnds; }
+  void EndCommand() {
+    if (FCommandEnds.empty() ? !FEntries.empty() : FCommandEnds.back() != FEntries.size())
+      FCommandEnds.push_back(FEntries.size());
+  }
+
+private:
+  std::vector<std::size_t> FCommandEnds;
 };

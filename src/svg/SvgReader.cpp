@@ -63,6 +63,12 @@ struct TSvgState {
   bool Italic = false;
   std::uint8_t Anchor = 0; // start, middle, end
   float LetterSpacing = 0;
+  // Markers are inherited, so a group can set them for all its paths.
+  std::string MarkerStart, MarkerMid, MarkerEnd;
+  // What context-fill and context-stroke stand for: inside a marker the
+  // fill and stroke of the shape it marks, elsewhere nothing.
+  std::uint32_t ContextFill = 0;
+  std::uint32_t ContextStroke = 0;
 };
 
 // What is not inherited: it belongs to the one element that sets it.
@@ -72,7 +78,6 @@ struct TElementProps {
   bool Hidden = false; // display: none
   bool Filtered = false;
   bool Dashed = false;
-  bool Markers = false;
 };
 
 // Rounds half to even into the 32-bit range: weights of absurd opacities or
@@ -267,6 +272,9 @@ private:
     bool Use = false;
     const std::string *UseWidth = nullptr;
     const std::string *UseHeight = nullptr;
+    // A marked shape's children are its markers, each placed on its vertex
+    // with a state of its own.
+    std::vector<TSvgState> MarkerStates;
   };
 
   struct TNote {
@@ -380,8 +388,18 @@ private:
       const std::string copy(TrimText(value));
       state.LetterSpacing = copy == "normal" ? 0 : UserLength(&copy, state.FontSize).value_or(0);
     } else if (name == "marker-start" || name == "marker-mid" || name == "marker-end" ||
-               name == "marker")
-      props.Markers = props.Markers || (!TrimText(value).empty() && TrimText(value) != "none");
+               name == "marker") {
+      const std::string_view v = TrimText(value);
+      if (v == "inherit")
+        return;
+      const std::string reference = v == "none" ? std::string() : std::string(v);
+      if (name == "marker-start" || name == "marker")
+        state.MarkerStart = reference;
+      if (name == "marker-mid" || name == "marker")
+        state.MarkerMid = reference;
+      if (name == "marker-end" || name == "marker")
+        state.MarkerEnd = reference;
+    }
   }
 
   // A fill or stroke: a colour, currentColor, or a gradient or pattern drawn
@@ -409,6 +427,10 @@ private:
     }
     if (EqualsNoCase(text, "currentColor")) {
       colour = state.Color;
+      return;
+    }
+    if (text == "context-fill" || text == "context-stroke") {
+      colour = text == "context-fill" ? state.ContextFill : state.ContextStroke;
       return;
     }
     CSSColor(value, colour);
@@ -659,9 +681,10 @@ private:
       TFrame &top = FStack.back();
       if (top.Next < top.Children.size()) {
         const std::uint32_t child = top.Children[top.Next++];
-        const TSvgState state = top.State;
-        const TUseContext use{top.Use, top.UseWidth, top.UseHeight};
-        Enter(child, state, use, top.Use ? top.UseDepth + 1 : top.UseDepth);
+        const bool marker = !top.MarkerStates.empty();
+        const TSvgState state = marker ? std::move(top.MarkerStates[top.Next - 1]) : top.State;
+        const TUseContext use{top.Use, top.UseWidth, top.UseHeight, marker};
+        Enter(child, state, use, top.Use || marker ? top.UseDepth + 1 : top.UseDepth);
       } else {
         TFrame frame = std::move(top);
         FStack.pop_back();
@@ -675,6 +698,7 @@ private:
     bool Use = false;
     const std::string *Width = nullptr;
     const std::string *Height = nullptr;
+    bool Marker = false;
   };
 
   void Enter(std::uint32_t index, const TSvgState &parent, const TUseContext &from, int useDepth) {
@@ -686,8 +710,17 @@ private:
       throw TReadError("The drawing's <use> elements make more than " +
                        std::to_string(MaxSvgUseCopies) + " copies");
     const bool viaUse = from.Use;
-    if (IsDefinition(node.Name) && !(viaUse && node.Name == "symbol"))
+    if (IsDefinition(node.Name) && !(viaUse && node.Name == "symbol") &&
+        !(from.Marker && node.Name == "marker"))
       return;
+    if (from.Marker) {
+      if (FActive[index] > 0) {
+        Note("<marker> that contains itself left out");
+        return;
+      }
+      if (useDepth > MaxSvgUseDepth)
+        throw TReadError("The drawing's markers are nested too deeply");
+    }
     TFrame frame;
     frame.Node = index;
     frame.UseDepth = useDepth;
@@ -751,6 +784,8 @@ private:
         frame.Viewport = PolygonToPaths(rect.FlattenToPolygon(SvgFlatness, FCurveBudget));
       }
       frame.Children = node.Children;
+    } else if (name == "marker") {
+      EnterMarker(node, frame);
     } else if (name == "switch") {
       for (const auto child : node.Children)
         if (Applies(Document().Node(child))) {
@@ -765,13 +800,150 @@ private:
     } else if (IsShape(name)) {
       TSvgPath path;
       Shape(name, node, path);
-      if (!path.IsEmpty() && frame.State.Opacity > 0.1)
+      if (!path.IsEmpty() && frame.State.Opacity > 0.1) {
+        const bool marked = !frame.State.MarkerStart.empty() || !frame.State.MarkerMid.empty() ||
+                            !frame.State.MarkerEnd.empty();
+        // Only these shapes take markers; rectangles and ellipses do not.
+        const bool markable =
+            name == "path" || name == "line" || name == "polyline" || name == "polygon";
+        std::vector<TSvgVertex> vertices;
+        if (marked && markable)
+          vertices = path.Vertices();
         MakeLevels(path, frame.State, props);
+        if (!vertices.empty())
+          PlaceMarkers(vertices, frame);
+      }
     } else {
       frame.Children = node.Children;
     }
     ++FActive[index];
     FStack.push_back(std::move(frame));
+  }
+
+  // The state a marker's content inherits: that of the marker's own
+  // ancestors, not of the shape it marks.
+  const TSvgState &MarkerParentState(std::uint32_t marker) {
+    if (const auto it = FMarkerStates.find(marker); it != FMarkerStates.end())
+      return it->second;
+    std::vector<std::uint32_t> chain;
+    for (std::uint32_t i = Document().Node(marker).Parent; chain.size() < Document().Size();
+         i = Document().Node(i).Parent) {
+      chain.push_back(i);
+      if (i == 0)
+        break;
+    }
+    TSvgState state;
+    TElementProps props;
+    for (auto it = chain.rbegin(); it != chain.rend(); ++it) {
+      TSvgState next;
+      Cascade(*it, state, next, props);
+      state = std::move(next);
+    }
+    return FMarkerStates.emplace(marker, std::move(state)).first->second;
+  }
+
+  // The shape's frame gets one child per marker drawn: start on the first
+  // vertex, end on the last, mid on the rest. Each is placed as the
+  // marker's orient and markerUnits ask: turned to the path's direction,
+  // scaled by the stroke width, moved onto its vertex.
+  void PlaceMarkers(const std::vector<TSvgVertex> &vertices, TFrame &frame) {
+    const TSvgState &shape = frame.State;
+    const auto resolve = [this](const std::string &reference) -> std::optional<std::uint32_t> {
+      if (reference.empty())
+        return std::nullopt;
+      std::uint32_t index = 0;
+      const TSvgNode *node = Document().ByReference(reference, &index);
+      if (!node || node->Name != "marker") {
+        Note("marker of a missing element left out");
+        return std::nullopt;
+      }
+      return index;
+    };
+    const std::optional<std::uint32_t> markers[3] = {
+        resolve(shape.MarkerStart), resolve(shape.MarkerMid), resolve(shape.MarkerEnd)};
+    if (vertices.size() > MaxSvgUseCopies)
+      throw TReadError("The drawing's markers make more than " + std::to_string(MaxSvgUseCopies) +
+                       " copies");
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+      const bool first = i == 0, last = i + 1 == vertices.size();
+      for (int kind = 0; kind < 3; ++kind) {
+        if (!markers[kind] || (kind == 0 && !first) || (kind == 1 && (first || last)) ||
+            (kind == 2 && !last))
+          continue;
+        const TSvgNode &marker = Document().Node(*markers[kind]);
+        float angle = 0;
+        const std::string *orient = marker.Find("orient");
+        const std::string_view orientText = orient ? TrimText(*orient) : std::string_view();
+        if (orientText == "auto" || orientText == "auto-start-reverse")
+          angle = vertices[i].Angle + (kind == 0 && orientText == "auto-start-reverse" ? 180 : 0);
+        else if (!orientText.empty())
+          angle = OrientAngle(orientText);
+        const std::string *units = marker.Find("markerUnits");
+        const float scale =
+            units && TrimText(*units) == "userSpaceOnUse" ? 1.0f : shape.StrokeWidth;
+        TSvgState state = MarkerParentState(*markers[kind]);
+        state.Matrix = TMatrix::Scaling(scale, scale) * TMatrix::Rotation(angle) *
+                       TMatrix::Translation(vertices[i].Point.X, vertices[i].Point.Y) *
+                       shape.Matrix;
+        state.Opacity *= shape.Opacity;
+        state.ContextFill = shape.Fill;
+        state.ContextStroke = shape.Stroke;
+        state.ViewWidth = shape.ViewWidth;
+        state.ViewHeight = shape.ViewHeight;
+        frame.Children.push_back(*markers[kind]);
+        frame.MarkerStates.push_back(std::move(state));
+      }
+    }
+  }
+
+  // A fixed orient: an angle in degrees, or with deg, rad, grad or turn.
+  static float OrientAngle(std::string_view text) {
+    static const std::pair<std::string_view, double> units[] = {
+        {"grad", 0.9}, {"turn", 360}, {"deg", 1}, {"rad", 180 / std::numbers::pi}};
+    for (const auto &[unit, factor] : units)
+      if (text.size() > unit.size() && text.substr(text.size() - unit.size()) == unit)
+        return static_cast<float>(
+            NumberOr(text.substr(0, text.size() - unit.size()), 0) * factor);
+    return NumberOr(text, 0);
+  }
+
+  // A marker drawn on a vertex: its viewBox maps onto markerWidth by
+  // markerHeight, the reference point onto the vertex; unless its overflow
+  // is visible, what lies outside that box is cut off.
+  void EnterMarker(const TSvgNode &node, TFrame &frame) {
+    const float width = UserLength(node.Find("markerWidth"), frame.State.ViewWidth).value_or(3);
+    const float height = UserLength(node.Find("markerHeight"), frame.State.ViewHeight).value_or(3);
+    if (!(width > 0) || !(height > 0))
+      return; // a marker of no size shows nothing
+    const TMatrix placement = frame.State.Matrix;
+    const TMatrix view = ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), 0,
+                                       0, width, height, frame.State.ViewWidth,
+                                       frame.State.ViewHeight);
+    const TPointF reference = view.Apply(
+        {UserLength(node.Find("refX"), frame.State.ViewWidth).value_or(0),
+         UserLength(node.Find("refY"), frame.State.ViewHeight).value_or(0)});
+    const TMatrix outer = TMatrix::Translation(-reference.X, -reference.Y) * placement;
+    frame.State.Matrix = view * outer;
+    // Drawing programs set overflow in the style attribute as often as in
+    // its own.
+    std::string_view overflow;
+    if (const std::string *attribute = node.Find("overflow"))
+      overflow = TrimText(*attribute);
+    if (const std::string *style = node.Find("style"))
+      for (const auto &[key, value] : StyleEntries(*style))
+        if (TrimText(key) == "overflow")
+          overflow = TrimText(value);
+    if (overflow != "visible" && overflow != "auto") {
+      TSvgPath rect;
+      rect.MoveTo({0, 0});
+      rect.LineTo({width, 0});
+      rect.LineTo({width, height});
+      rect.LineTo({0, height});
+      rect.ClosePath();
+      rect.ApplyMatrix(outer);
+      frame.Viewport = PolygonToPaths(rect.FlattenToPolygon(SvgFlatness, FCurveBudget));
+    }
+    frame.Children = node.Children;
   }
 
   // A child of <switch> that this reader can stand for: no extensions
@@ -1197,8 +1369,6 @@ private:
       return;
     if (stroke && props.Dashed)
       Note("dashed stroke drawn solid");
-    if (props.Markers)
-      Note("shape with markers drawn without them");
 
     path.ApplyMatrix(state.Matrix);
     CheckRange(path);
@@ -1266,6 +1436,7 @@ private:
   std::vector<std::uint32_t> FClipActive;
   std::vector<std::uint32_t> FPaintActive;
   std::map<std::uint32_t, std::uint32_t> FPaintCache;
+  std::map<std::uint32_t, TSvgState> FMarkerStates;
   std::size_t FCopies = 0;
   TFontOutlines FFonts;
   std::size_t FTextCharacters = 0;

@@ -541,19 +541,23 @@ TEST(PlotterReader, APlotThatDrawsNothingSaysWhy) {
   };
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.Text.substr(0, 60));
+    // The report says why, shown after loading; no message box stops work.
     std::vector<std::string> messages;
     TReadOptions options;
     options.ShowMessage = [&](const std::string &text) { messages.push_back(text); };
     const TReadResult r = ReadPlotter(c.Text, options);
     EXPECT_TRUE(r.Levels.empty());
-    EXPECT_EQ(messages, std::vector<std::string>{c.Message});
+    EXPECT_EQ(r.Report, std::vector<std::string>{c.Message});
+    EXPECT_TRUE(messages.empty());
   }
-  // A plot that draws says nothing, whatever it skipped.
-  std::vector<std::string> messages;
+  // A plot that draws reports only the commands it skipped.
   TReadOptions options;
-  options.ShowMessage = [&](const std::string &text) { messages.push_back(text); };
-  EXPECT_EQ(ReadPlotter("LBX\x03PD1000,0;LT;", options).Levels.size(), 1u);
-  EXPECT_TRUE(messages.empty());
+  const TReadResult clean = ReadPlotter("LBX\x03PD1000,0;LT;", options);
+  EXPECT_EQ(clean.Levels.size(), 1u);
+  EXPECT_TRUE(clean.Report.empty());
+  const TReadResult skipped = ReadPlotter("SP1;QX;PD1000,0;RP;QX;", options);
+  EXPECT_EQ(skipped.Levels.size(), 1u);
+  EXPECT_EQ(skipped.Report, std::vector<std::string>{"unsupported commands QX, RP ignored"});
 }
 
 TEST(PlotterReaderBadInput, FillsTheClipperWouldTakeHoursOver) {

@@ -271,3 +271,50 @@ TEST(SvgPathData, RefusesPathsBeyondTheEntryLimit) {
 }
 
 } // namespace
+
+TEST(SvgPathData, VerticesAreTheCommandEndsWithTheirDirections) {
+  struct TVertexCase {
+    const char *Data;
+    std::vector<TSvgVertex> Vertices;
+  };
+  const TVertexCase cases[] = {
+      // Open: the ends take the one direction they have, the corner the
+      // bisector of in (0) and out (90).
+      {"M 0 0 L 10 0 L 10 10", {{{0, 0}, 0}, {{10, 0}, 45}, {{10, 10}, 90}}},
+      // Closed: the start and the close bisect the closing line (-135)
+      // with the first one (0); the bisector takes the short way round.
+      {"M 0 0 L 10 0 L 10 10 Z",
+       {{{0, 0}, -67.5f}, {{10, 0}, 45}, {{10, 10}, 157.5f}, {{0, 0}, -67.5f}}},
+      // An arc is one command however many curves it becomes; it leaves
+      // upwards (sweep 1 on a canvas whose y points down) and comes in downwards.
+      {"M 0 0 A 5 5 0 0 1 10 0", {{{0, 0}, -90}, {{10, 0}, 90}}},
+      // A curve's directions come from its control points; one that
+      // coincides with its end point gives way to the other.
+      {"M 0 0 C 0 0 10 10 10 0", {{{0, 0}, 45}, {{10, 0}, -90}}},
+      // A zero-length line takes the direction of the line before it.
+      {"M 0 0 L 10 0 L 10 0", {{{0, 0}, 0}, {{10, 0}, 0}, {{10, 0}, 0}}},
+      // Each subpath starts again; H and V count like L.
+      {"M 0 0 H 10 M 20 0 V 10", {{{0, 0}, 0}, {{10, 0}, 0}, {{20, 0}, 90}, {{20, 10}, 90}}},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Data);
+    TSvgPath path;
+    ASSERT_EQ(path.SetData(c.Data), "");
+    const std::vector<TSvgVertex> vertices = path.Vertices();
+    ASSERT_EQ(vertices.size(), c.Vertices.size());
+    for (std::size_t i = 0; i < vertices.size(); ++i) {
+      SCOPED_TRACE(i);
+      EXPECT_NEAR(vertices[i].Point.X, c.Vertices[i].Point.X, 1e-4);
+      EXPECT_NEAR(vertices[i].Point.Y, c.Vertices[i].Point.Y, 1e-4);
+      EXPECT_NEAR(vertices[i].Angle, c.Vertices[i].Angle, 0.5);
+    }
+  }
+  // Shapes built point by point (polylines) have a vertex per point.
+  TSvgPath built;
+  built.MoveTo({0, 0});
+  built.LineTo({0, 10});
+  built.LineTo({10, 10});
+  const auto vertices = built.Vertices();
+  ASSERT_EQ(vertices.size(), 3u);
+  EXPECT_NEAR(vertices[1].Angle, 45, 0.5);
+}

@@ -390,3 +390,136 @@ TEST(SvgStructure, CurrentColorIsTheColorProperty) {
 }
 
 } // namespace
+
+namespace {
+
+struct TBox {
+  double Left = 1e18, Bottom = 1e18, Right = -1e18, Top = -1e18;
+};
+
+// The box of the levels whose name starts with the colour, in internal units.
+TBox LevelBox(const TReadResult &result, const std::string &colour, TLevelKind kind) {
+  TBox box;
+  for (const auto &level : result.Levels)
+    if (level->Kind() == kind && level->Name().rfind(colour, 0) == 0)
+      for (const auto &set : *level->Input())
+        for (const auto &path : set)
+          for (const auto &p : path) {
+            box.Left = std::min(box.Left, double(p.X));
+            box.Right = std::max(box.Right, double(p.X));
+            box.Bottom = std::min(box.Bottom, double(p.Y));
+            box.Top = std::max(box.Top, double(p.Y));
+          }
+  return box;
+}
+
+} // namespace
+
+TEST(SvgStructure, MarkersArePlacedTurnedAndScaledOnTheirVertices) {
+  // The marker is a red 16 by 8 bar from its origin along x; the path runs
+  // right from (10, 10), then down to (50, 50). A blue line at y = 90 from
+  // x = 0 pins the user space, since the drawing is moved to the origin.
+  struct TCase {
+    const char *Marker; // attributes of <marker>
+    const char *Use;    // marker properties and stroke width of the path
+    double Left, Top, Right, Bottom; // the red box in user units (y down)
+    double Area;                     // square user units
+  };
+  const TCase cases[] = {
+      // At the end, turned to the direction there (down).
+      {R"~(orient="auto" markerUnits="userSpaceOnUse")~", R"~(marker-end="url(#m)")~", 46, 50, 54,
+       66, 128},
+      // At the start, turned round: it points back out of the path.
+      {R"~(orient="auto-start-reverse" markerUnits="userSpaceOnUse")~",
+       R"~(marker-start="url(#m)")~", -6, 6, 10, 14, 128},
+      // A fixed angle, and the reference point moved onto the vertex.
+      {R"~(orient="90" refX="0" refY="4" markerUnits="userSpaceOnUse")~",
+       R"~(marker-start="url(#m)")~", 10, 10, 18, 26, 128},
+      {R"~(orient="0.25turn" markerUnits="userSpaceOnUse")~", R"~(marker-start="url(#m)")~", 6,
+       10, 14, 26, 128},
+      // Scaled by the stroke width unless in user units.
+      {"", R"~(marker-start="url(#m)" stroke-width="2")~", 10, 2, 42, 18, 512},
+      // The viewBox maps onto markerWidth by markerHeight.
+      {R"~(viewBox="0 0 10 10" markerWidth="20" markerHeight="20" markerUnits="userSpaceOnUse")~",
+       R"~(marker-start="url(#m)")~", 10, 2, 42, 18, 512},
+      // The corner: the bisector of right and down, 45 degrees.
+      {R"~(orient="auto" markerUnits="userSpaceOnUse")~", R"~(marker-mid="url(#m)")~",
+       50 - 2.8284, 10 - 2.8284, 50 + 14.1421, 10 + 14.1421, 128},
+      // The shorthand in a style sets all three.
+      {R"~(markerUnits="userSpaceOnUse")~", R"~(style="marker: url(#m)")~", 10, 6, 66, 54, 384},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Marker) + " / " + c.Use);
+    const std::string body =
+        std::string(R"~(<defs><marker id="m" overflow="visible" )~") + c.Marker +
+        R"~(><rect y="-4" width="16" height="8" fill="red"/></marker></defs>)~"
+        R"~(<polyline points="10 10 50 10 50 50" fill="none" stroke="black" )~" +
+        c.Use + R"~(/><line x1="0" y1="90" x2="100" y2="90" stroke="blue"/>)~";
+    const TReadResult result = Load(Doc(body));
+    const TBox pin = LevelBox(result, PaletteName(0xFF0000FF), lkLines);
+    const TBox red = LevelBox(result, PaletteName(0xFFFF0000), lkArea);
+    // Burnt areas lose their sharpest corners (the turned bar's most).
+    EXPECT_NEAR((red.Left - pin.Left) / 25, c.Left, 1);
+    EXPECT_NEAR((red.Right - pin.Left) / 25, c.Right, 1);
+    EXPECT_NEAR(90 - (red.Top - pin.Top) / 25, c.Top, 1);
+    EXPECT_NEAR(90 - (red.Bottom - pin.Top) / 25, c.Bottom, 1);
+    EXPECT_NEAR(Area(result), c.Area * Unit2, c.Area * Unit2 * 0.05);
+    EXPECT_TRUE(result.Report.empty()) << result.Report.front();
+  }
+}
+
+TEST(SvgStructure, MarkerContentInheritsFromTheMarkerAndCutsAtItsBox) {
+  // Without overflow="visible" the marker's box (here 0..10 both ways) cuts
+  // off what lies outside it: the bar's upper half and its far end.
+  {
+    const TReadResult result = Load(Doc(
+        R"~(<marker id="m" markerUnits="userSpaceOnUse" markerWidth="10" markerHeight="10">)~"
+        R"~(<rect y="-8" width="16" height="16" fill="red"/></marker>)~"
+        R"~(<line x1="10" y1="10" x2="50" y2="10" stroke="black" marker-start="url(#m)"/>)~"));
+    EXPECT_NEAR(Area(result), 80 * Unit2, 4 * Unit2);
+  }
+  // The content takes its colours from the marker's ancestors (green here,
+  // not the path's blue), or from the path through context-stroke.
+  for (const char *fill : {"", R"~(fill="context-stroke")~"}) {
+    SCOPED_TRACE(fill);
+    const TReadResult result = Load(Doc(
+        std::string(R"~(<g fill="lime"><marker id="m" overflow="visible" markerUnits="userSpaceOnUse">)~"
+                    R"~(<rect y="-4" width="16" height="8" )~") +
+        fill + R"~(/></marker></g><line x1="10" y1="10" x2="50" y2="10" fill="blue" )~"
+               R"~(stroke="blue" marker-end="url(#m)"/>)~"));
+    const std::uint32_t expected = *fill ? 0xFF0000FFu : 0xFF00FF00u;
+    bool found = false;
+    for (const auto &level : result.Levels)
+      found = found || (level->Kind() == lkArea && level->Name() == PaletteName(expected));
+    EXPECT_TRUE(found);
+  }
+}
+
+TEST(SvgStructure, BrokenMarkersAreReportedAndBounded) {
+  // A marker that is missing, and one whose content marks itself.
+  const TReadResult missing = Load(Doc(
+      R"~(<line x1="10" y1="10" x2="50" y2="10" stroke="black" marker-end="url(#nothing)"/>)~"));
+  EXPECT_TRUE(Reports(missing, "1 marker of a missing element left out"));
+  const TReadResult cycle = Load(
+      Doc(R"~(<marker id="m" overflow="visible"><path d="M 0 0 L 5 0" stroke="red" fill="none" )~"
+          R"~(marker-end="url(#m)"/></marker>)~"
+          R"~(<line x1="10" y1="10" x2="50" y2="10" stroke="black" marker-end="url(#m)"/>)~"));
+  EXPECT_TRUE(Reports(cycle, "1 <marker> that contains itself left out"));
+  EXPECT_EQ(cycle.Levels.size(), 2u);
+  // Markers of markers multiply like uses and are refused the same way.
+  std::string defs = R"~(<marker id="m0" overflow="visible"><rect width="1" height="1"/></marker>)~";
+  std::string points = "0 0";
+  for (int i = 1; i <= 200; ++i)
+    points += " " + std::to_string(i) + " " + std::to_string(i % 2);
+  for (int level = 1; level <= 4; ++level)
+    defs += "<marker id=\"m" + std::to_string(level) +
+            "\" overflow=\"visible\"><polyline points=\"" + points +
+            "\" fill=\"none\" stroke=\"black\" marker-mid=\"url(#m" + std::to_string(level - 1) +
+            ")\"/></marker>";
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_NE(ErrorOf(Doc(defs + R"~(<polyline points=")~" + points +
+                        R"~(" stroke="black" fill="none" marker-mid="url(#m4)"/>)~"))
+                .find("copies"),
+            std::string::npos);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+}
