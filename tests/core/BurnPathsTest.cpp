@@ -5,6 +5,7 @@
 
 #include "JobFixture.h"
 #include "core/BurnPaths.h"
+#include "core/Geometry.h"
 
 namespace {
 
@@ -67,7 +68,15 @@ TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
 }
 
 TEST(BurnPaths, FillTooLargeForTheWorkBoundIsRefusedAtOnce) {
-  // A round area of many corners; units of 0.01 mm, focus 0.2 mm.
+  // A round area of many corners; units of 0.01 mm, focus 0.2 mm. The
+  // message speaks millimetres, so the units are set here whatever an
+  // earlier test's focus left them at.
+  const double units = UnitsPerMM();
+  SetUnitsPerMM(100);
+  struct TRestore {
+    double Units;
+    ~TRestore() { SetUnitsPerMM(Units); }
+  } restore{units};
   auto circle = [](double radius) {
     TPath path;
     for (int i = 0; i < 6000; ++i) {

@@ -57,6 +57,7 @@ constexpr double Origin = 5000; // drawing point 0 in internal units
 
 struct TLoaded {
   TReadResult Result;
+  // The import report, one line each; nothing goes to a message box.
   std::string Messages;
 };
 
@@ -64,8 +65,10 @@ TLoaded Load(const std::string &text) {
   TLoaded loaded;
   TReadOptions options;
   options.UnitsPerMM = 100;
-  options.ShowMessage = [&loaded](const std::string &m) { loaded.Messages += m + "\n"; };
+  options.ShowMessage = [](const std::string &m) { ADD_FAILURE() << "message box: " << m; };
   loaded.Result = LoadDxf(text, options);
+  for (const auto &line : loaded.Result.Report)
+    loaded.Messages += line + "\n";
   return loaded;
 }
 
