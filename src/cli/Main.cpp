@@ -265,7 +265,8 @@ TOptions ParseArguments(int argc, char **argv) {
     } else if (arg == "--outline-only") {
       options.OutlineOnly = true;
     } else if (arg == "--idle-speed") {
-      options.IdleSpeed = std::clamp(ParseNumber(value(i), arg), IdleSpeedRange.Minimum, IdleSpeedRange.Maximum);
+      options.IdleSpeed =
+          std::clamp(ParseNumber(value(i), arg), IdleSpeedRange.Minimum, IdleSpeedRange.Maximum);
     } else if (arg == "--offset") {
       options.Offset = ParsePair(value(i), arg, false);
     } else if (arg == "--center") {
@@ -347,11 +348,11 @@ TOptions ParseArguments(int argc, char **argv) {
           InRange(ParseNumber(value(i), arg), BedSideRange,
                   arg + " takes " + RangeText(BedSideRange) + " mm");
     } else if (arg == "--accel") {
-      options.Acceleration = InRange(ParseNumber(value(i), arg), AccelerationRange,
-                                     "--accel takes " + RangeText(AccelerationRange) +
-                                         " mm/s\u00b2");
-    } else if (TRasterSettings checked;
-               ParseRasterOption(arg, [&] { return value(i); }, checked)) {
+      options.Acceleration =
+          InRange(ParseNumber(value(i), arg), AccelerationRange,
+                  "--accel takes " + RangeText(AccelerationRange) + " mm/s\u00b2");
+    } else if (TRasterSettings checked; ParseRasterOption(
+                   arg, [&] { return value(i); }, checked)) {
       options.Raster.emplace_back(arg, argv[i]);
     } else if (!arg.empty() && arg[0] == '-' && arg != "-") {
       throw TUsageError("unknown option " + arg);
@@ -467,8 +468,8 @@ int CheckFile(const TOptions &options, const TMachineProfile &profile, double fo
   for (const auto &problem : problems)
     std::cout << options.Check << ": " << ProblemText(problem) << '\n';
   if (!problems.empty()) {
-    std::cerr << problems.size() << (problems.size() == 1 ? " problem" : " problems")
-              << " for the " << profile.Name << " profile\n";
+    std::cerr << problems.size() << (problems.size() == 1 ? " problem" : " problems") << " for the "
+              << profile.Name << " profile\n";
     return 3;
   }
   std::cout << options.Check << ": no problems for the " << profile.Name << " profile\n";
@@ -529,7 +530,8 @@ public:
       return;
     InstallPhaseTimes(nullptr);
     double wall = 0, cpu = 0;
-    std::cerr << std::fixed << std::setprecision(3) << "phase                      wall s     CPU s\n";
+    std::cerr << std::fixed << std::setprecision(3)
+              << "phase                      wall s     CPU s\n";
     auto line = [](const std::string &name, double w, double c) {
       std::cerr << std::left << std::setw(24) << name << std::right << std::setw(10) << w
                 << std::setw(10) << c << '\n';
@@ -572,7 +574,8 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     host.IdleSpeedValue = *options.IdleSpeed;
   if (options.Offset) {
     host.OffsetXValue = std::clamp(options.Offset->first, OffsetRange.Minimum, OffsetRange.Maximum);
-    host.OffsetYValue = std::clamp(options.Offset->second, OffsetRange.Minimum, OffsetRange.Maximum);
+    host.OffsetYValue =
+        std::clamp(options.Offset->second, OffsetRange.Minimum, OffsetRange.Maximum);
   }
   if (options.Center)
     host.OffsetCenterValue = true;
@@ -591,8 +594,10 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   phase.emplace("set-up");
   TRasterSettings raster = TRasterModeSettings().Read();
   for (const auto &[arg, text] : options.Raster)
-    ParseRasterOption(arg, [&text] { return text; }, raster);
-  const bool rasterMode = ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
+    ParseRasterOption(
+        arg, [&text] { return text; }, raster);
+  const bool rasterMode =
+      ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
   ApplyRasterOverscan(levels, raster);
   terminal.EndBar();
   for (const auto &message : host.Messages)

@@ -45,4 +45,3 @@ struct TRasterSettings {
   double OverscanMM = 2;
   friend bool operator==(const TRasterSettings &, const TRasterSettings &) = default;
 };
-

@@ -74,7 +74,6 @@ struct THeadMove {
   }
 };
 
-
 // Firmwares that read the power on the move itself need no laser-on line: an
 // empty LaserOn or LaserOff template then writes nothing at all.
 bool PowerOnMoves(const TGcodeJob &job) {
@@ -98,8 +97,8 @@ void AppendHundredths(std::string &text, std::int64_t units) {
   char buffer[24];
   char *end = buffer + sizeof buffer, *p = end;
   const bool negative = units < 0;
-  std::uint64_t magnitude = negative ? 0 - static_cast<std::uint64_t>(units)
-                                     : static_cast<std::uint64_t>(units);
+  std::uint64_t magnitude =
+      negative ? 0 - static_cast<std::uint64_t>(units) : static_cast<std::uint64_t>(units);
   const auto fraction = static_cast<unsigned>(magnitude % 100);
   magnitude /= 100;
   if (fraction != 0) {
@@ -334,10 +333,10 @@ private:
           std::nearbyint(std::clamp(value, -static_cast<double>(offset), high)));
     };
     const double l = static_cast<double>(length) / distance;
-    return TIntPoint(limit(static_cast<double>(to.X) + dx * l, FJob.Offset.X, FJob.Profile.BedWidth),
-                     limit(static_cast<double>(to.Y) + dy * l, FJob.Offset.Y,
-                           FJob.Profile.BedHeight));
-    }
+    return TIntPoint(
+        limit(static_cast<double>(to.X) + dx * l, FJob.Offset.X, FJob.Profile.BedWidth),
+        limit(static_cast<double>(to.Y) + dy * l, FJob.Offset.Y, FJob.Profile.BedHeight));
+  }
 
   void AppendCoordinate(std::string &text, std::int64_t units, double millimetres) const {
     if (FHundredths && units < HundredthsLimit && units > -HundredthsLimit)
@@ -504,8 +503,8 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
     out.Outline = level.Kind() == lkOutline;
     const double overscan = levels.Job().ScanOverscanMM;
     if (overscan >= 0 && level.Kind() == lkLines && levels.HasRaster())
-      out.Overscan = RoundUnit(
-          OverscanLength(level.Speed(), job.Profile.Acceleration, overscan) * job.UnitsPerMM);
+      out.Overscan = RoundUnit(OverscanLength(level.Speed(), job.Profile.Acceleration, overscan) *
+                               job.UnitsPerMM);
     if (level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly)
       out.Paths = level.Output();
     job.Levels.push_back(std::move(out));
@@ -610,8 +609,8 @@ std::string BedRefusal(const TMachineProfile &profile, const TMoveExtent &extent
     if (by <= Slack)
       return;
     const double rounded = std::ceil(by * 1000 - 1e-6) / 1000;
-    sides += std::string(sides.empty() ? "" : ", ") + "by " + FormatMillimetres(rounded) +
-             " mm " + where;
+    sides += std::string(sides.empty() ? "" : ", ") + "by " + FormatMillimetres(rounded) + " mm " +
+             where;
   };
   side(-extent.MinX, "on the left");
   side(extent.MaxX - profile.BedWidth, "on the right");

@@ -225,8 +225,7 @@ TEST(Cli, CheckListsEachProblemWithItsLine) {
   const QString file = dir.filePath("job.gcode");
   std::ofstream(file.toStdString(), std::ios::binary)
       << "G90\r\nM4 S1500\r\nF600\r\nG1 X1e2 Y0\r\nG1 X500 Y0\r\n";
-  const TRun run =
-      RunCli({"--check", file, "--profile", "grbl", "--bed", "300,200"}, dir.path());
+  const TRun run = RunCli({"--check", file, "--profile", "grbl", "--bed", "300,200"}, dir.path());
   EXPECT_EQ(run.Status, 3);
   const std::string name = file.toStdString();
   EXPECT_EQ(run.Out, name + ": line 2: S1500 is outside the power range 0 to 1000\n" + name +
@@ -255,8 +254,9 @@ TEST(Cli, BedRefusalWritesNothingAndBadProfileValuesAreNamed) {
     QStringList Arguments;
     const char *Message;
   } cases[] = {
-      {{"--profile", "grbl2"}, "unknown profile 'grbl2'; the profiles are default, grbl, "
-                               "grblhal, fluidnc, marlin, smoothie, reprap, linuxcnc, custom"},
+      {{"--profile", "grbl2"},
+       "unknown profile 'grbl2'; the profiles are default, grbl, "
+       "grblhal, fluidnc, marlin, smoothie, reprap, linuxcnc, custom"},
       {{"--s-max", "0"}, "--s-max takes 0.001 to 1000000"},
       {{"--s-max", "1e3x"}, "'1e3x' is not a valid number for --s-max"},
       {{"--s-decimals", "1.5"}, "--s-decimals takes a whole number from 0 to 4, not '1.5'"},
@@ -264,7 +264,8 @@ TEST(Cli, BedRefusalWritesNothingAndBadProfileValuesAreNamed) {
       {{"--bed", "300,-1"}, "--bed takes a width and a height from 0 to 10000 mm"},
       {{"--bed-height", "20000"}, "--bed-height takes 0 to 10000 mm"},
       {{"--accel", "-5"}, "--accel takes 0 to 100000 mm/s\u00b2"},
-      {{"--check", "a.gcode", "b.plt"}, "--check takes a G-code file instead of a drawing, not both"},
+      {{"--check", "a.gcode", "b.plt"},
+       "--check takes a G-code file instead of a drawing, not both"},
   };
   for (const auto &c : cases) {
     QStringList arguments = c.Arguments;
@@ -376,7 +377,8 @@ TEST(Cli, RasterModesReplaceAPicturesColourLevelsAndSayHowInTheDump) {
                            "--min-power", "40", "--max-power", "200", picture},
                           dir.path());
   ASSERT_EQ(run.Status, 0) << run.Err;
-  const QJsonObject job = QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
+  const QJsonObject job =
+      QJsonDocument::fromJson(QByteArray::fromStdString(ReadFile(json))).object();
   EXPECT_TRUE(job["rasterMode"].toString().startsWith("mode=gray gray-levels=4 min-power=40"));
   int bands = 0, previous = 0;
   for (const auto &value : job["levels"].toArray()) {

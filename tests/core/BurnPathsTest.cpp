@@ -100,7 +100,6 @@ TEST(BurnPaths, FillTooLargeForTheWorkBoundIsRefusedAtOnce) {
   }
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(1));
   // The same shape 50 mm across is filled.
-  const TAreaPaths small =
-      AreaPaths({circle(2500)}, {}, 0, lsHorizontal, PlainJob(20, 5000), stop);
+  const TAreaPaths small = AreaPaths({circle(2500)}, {}, 0, lsHorizontal, PlainJob(20, 5000), stop);
   EXPECT_GT(small.Hatch.size(), 100u);
 }
