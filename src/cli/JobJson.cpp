@@ -13,11 +13,21 @@ void AppendString(std::string &out, const std::string &text) {
   out += '"';
   for (unsigned char c : text) {
     switch (c) {
-    case '"': out += "\\\""; break;
-    case '\\': out += "\\\\"; break;
-    case '\n': out += "\\n"; break;
-    case '\r': out += "\\r"; break;
-    case '\t': out += "\\t"; break;
+    case '"':
+      out += "\\\"";
+      break;
+    case '\\':
+      out += "\\\\";
+      break;
+    case '\n':
+      out += "\\n";
+      break;
+    case '\r':
+      out += "\\r";
+      break;
+    case '\t':
+      out += "\\t";
+      break;
     default:
       if (c < 0x20) {
         char escaped[8];
@@ -69,20 +79,28 @@ void AppendPaths(std::string &out, const TPaths &paths) {
 
 const char *KindName(TLevelKind kind) {
   switch (kind) {
-  case lkLines: return "lkLines";
-  case lkArea: return "lkArea";
-  case lkPerimeter: return "lkPerimeter";
-  case lkOutline: return "lkOutline";
+  case lkLines:
+    return "lkLines";
+  case lkArea:
+    return "lkArea";
+  case lkPerimeter:
+    return "lkPerimeter";
+  case lkOutline:
+    return "lkOutline";
   }
   return "";
 }
 
 const char *StyleName(TLevelStyle style) {
   switch (style) {
-  case lsHorizontal: return "lsHorizontal";
-  case lsDiagonalDown: return "lsDiagonalDown";
-  case lsVertical: return "lsVertical";
-  case lsDiagonalUp: return "lsDiagonalUp";
+  case lsHorizontal:
+    return "lsHorizontal";
+  case lsDiagonalDown:
+    return "lsDiagonalDown";
+  case lsVertical:
+    return "lsVertical";
+  case lsDiagonalUp:
+    return "lsDiagonalUp";
   }
   return "";
 }

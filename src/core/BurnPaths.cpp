@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <stdexcept>
 #include <iterator>
+#include <stdexcept>
 
 #include "PathUtils.h"
 #include "Toolpaths.h"

@@ -49,7 +49,7 @@ struct TAffine {
   TPointD Map(TPointD p) const { return {A * p.X + C * p.Y + E, B * p.X + D * p.Y + F}; }
   // This one first, then o.
   TAffine Then(const TAffine &o) const {
-    return {o.A * A + o.C * B, o.B * A + o.D * B, o.A * C + o.C * D,
+    return {o.A * A + o.C * B, o.B * A + o.D * B,       o.A * C + o.C * D,
             o.B * C + o.D * D, o.A * E + o.C * F + o.E, o.B * E + o.D * F + o.F};
   }
   // An upper bound of how much the map stretches any length.
@@ -169,8 +169,7 @@ void AddConic(TFigure &figure, TPointD c, TPointD u, TPointD v, double startDegr
   }
 }
 
-void AddCircleArc(TFigure &figure, TPointD c, double r, double startDegrees,
-                  double sweepDegrees) {
+void AddCircleArc(TFigure &figure, TPointD c, double r, double startDegrees, double sweepDegrees) {
   AddConic(figure, c, {r, 0}, {0, r}, startDegrees, sweepDegrees);
 }
 
@@ -222,9 +221,9 @@ void AddSpline(TFigure &figure, TSplineDef s,
     const std::size_t count = f.size();
     auto at = [&](std::ptrdiff_t i) -> TPointD {
       if (s.Closed)
-        return f[static_cast<std::size_t>((i % static_cast<std::ptrdiff_t>(count) +
-                                           static_cast<std::ptrdiff_t>(count)) %
-                                          static_cast<std::ptrdiff_t>(count))];
+        return f[static_cast<std::size_t>(
+            (i % static_cast<std::ptrdiff_t>(count) + static_cast<std::ptrdiff_t>(count)) %
+            static_cast<std::ptrdiff_t>(count))];
       return f[static_cast<std::size_t>(
           std::clamp<std::ptrdiff_t>(i, 0, static_cast<std::ptrdiff_t>(count) - 1))];
     };
@@ -518,8 +517,7 @@ public:
       if (d.type == 2 && Finite(d.radius)) {
         AddCircleArc(f, {d.cx, d.cy}, d.radius, start, sweep);
       } else if (d.type == 3 && Finite(d.mx) && Finite(d.my) && Finite(d.ratio)) {
-        AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start,
-                 sweep);
+        AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start, sweep);
       }
       break;
     }
@@ -1179,8 +1177,8 @@ public:
     for (const auto &[layer, count] : FSkippedLayers) {
       const auto &state = FCollector.Layers().at(layer);
       messages.push_back("DXF: layer \"" + layer + "\" is " + (state.Frozen ? "frozen" : "off") +
-                         "; its " + std::to_string(count) + (count == 1 ? " entity is" : " entities are") +
-                         " left out");
+                         "; its " + std::to_string(count) +
+                         (count == 1 ? " entity is" : " entities are") + " left out");
     }
     return result;
   }
@@ -1199,7 +1197,7 @@ private:
         const std::int64_t copies = std::int64_t(e.Columns) * e.Rows;
         if (inner > 0)
           total += copies > (MaxDxfPlacedEntities + 1) / inner + 1 ? MaxDxfPlacedEntities + 1
-                                                                    : copies * inner;
+                                                                   : copies * inner;
       }
       if (total > MaxDxfPlacedEntities)
         return MaxDxfPlacedEntities + 1;
@@ -1259,12 +1257,11 @@ private:
         ExpandInsert(e, m, {layer, color, true}, depth, stack);
         continue;
       }
-      const std::uint32_t argb = color.True >= 0
-                                     ? 0xFF000000u | (static_cast<std::uint32_t>(color.True) &
-                                                      0xFFFFFFu)
-                                     : AciColor(color.Number);
-      TLevelBuild &build = Build({e.Fill ? lkArea : lkLines, layer, argb},
-                                 DxfColorName(color.Number, color.True));
+      const std::uint32_t argb =
+          color.True >= 0 ? 0xFF000000u | (static_cast<std::uint32_t>(color.True) & 0xFFFFFFu)
+                          : AciColor(color.Number);
+      TLevelBuild &build =
+          Build({e.Fill ? lkArea : lkLines, layer, argb}, DxfColorName(color.Number, color.True));
       if (e.Segment) {
         for (const auto &figure : e.Figures)
           if (TPath path = Flatten(figure, m); path.size() >= 2)
@@ -1329,12 +1326,12 @@ private:
     const TAffine rotation = TAffine::Rotation(e.Angle);
     for (int row = 0; row < e.Rows; ++row)
       for (int column = 0; column < e.Columns; ++column) {
-        TAffine placement = TAffine::Translation(-base.X, -base.Y)
-                                .Then(TAffine::Scaling(e.ScaleX, e.ScaleY))
-                                .Then(TAffine::Translation(column * e.ColumnSpacing,
-                                                           row * e.RowSpacing))
-                                .Then(rotation)
-                                .Then(TAffine::Translation(e.Point.X, e.Point.Y));
+        TAffine placement =
+            TAffine::Translation(-base.X, -base.Y)
+                .Then(TAffine::Scaling(e.ScaleX, e.ScaleY))
+                .Then(TAffine::Translation(column * e.ColumnSpacing, row * e.RowSpacing))
+                .Then(rotation)
+                .Then(TAffine::Translation(e.Point.X, e.Point.Y));
         if (e.Mirror)
           placement = placement.Then(TAffine::Scaling(-1, 1));
         Expand(block->second.Entities, placement.Then(m), context, depth + 1, stack);

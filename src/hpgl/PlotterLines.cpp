@@ -40,7 +40,8 @@ TDashPattern AdaptiveOf(const TDashPattern &fixed) {
 }
 
 TIntPoint Along(const TIntPoint &a, double dx, double dy, double t) {
-  return {RoundUnit(static_cast<double>(a.X) + dx * t), RoundUnit(static_cast<double>(a.Y) + dy * t)};
+  return {RoundUnit(static_cast<double>(a.X) + dx * t),
+          RoundUnit(static_cast<double>(a.Y) + dy * t)};
 }
 
 // Walks one pattern over a run of segments; restart says whether it starts

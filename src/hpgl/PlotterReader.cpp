@@ -383,7 +383,7 @@ private:
   TPointF ToUser(const TStrokePoint &plotter) const;
   struct TCellGeometry {
     double Width, Height, Angle;
-    TStrokePoint Advance; // from one character to the next
+    TStrokePoint Advance;  // from one character to the next
     TStrokePoint LineFeed; // from one line to the next
   };
   TCellGeometry Cells() const;
@@ -787,7 +787,8 @@ void TPlotterInterpreter::UserLineType(const TParams &p) {
     FLineTypes.ResetAll();
     return;
   }
-  const int type = static_cast<int>(std::clamp(std::trunc(static_cast<double>(P(p, 0))), -9.0, 9.0));
+  const int type =
+      static_cast<int>(std::clamp(std::trunc(static_cast<double>(P(p, 0))), -9.0, 9.0));
   if (p.size() == 1) {
     FLineTypes.Reset(type);
     return;
@@ -1006,8 +1007,8 @@ TPaths TPlotterInterpreter::ApplyLineType(const TPaths &paths) {
     if (!(FPatternLength >= MinPatternLength))
       return paths;
     const double length = std::min(FPatternLength, PlotterLimit);
-    done = DashPaths(paths, *FLineTypes.Pattern(FLineType), FLineType < 0, length, FWorkBudget,
-                     out);
+    done =
+        DashPaths(paths, *FLineTypes.Pattern(FLineType), FLineType < 0, length, FWorkBudget, out);
   }
   if (!done)
     throw TReadError(Where() + " makes the drawing too complex");
@@ -1226,7 +1227,8 @@ std::string TPlotterInterpreter::NothingDrawnMessage() const {
   if (FAnyPoint)
     message += ": no pen draws more than 1 mm";
   if (!FUnsupported.empty())
-    message += UnsupportedList(FAnyPoint ? "; unsupported commands " : ": only unsupported commands ");
+    message +=
+        UnsupportedList(FAnyPoint ? "; unsupported commands " : ": only unsupported commands ");
   return message;
 }
 

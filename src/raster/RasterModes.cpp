@@ -39,7 +39,8 @@ template <std::size_t N> std::string_view NameOf(const TNamed (&table)[N], int v
   return {};
 }
 
-template <std::size_t N> std::optional<int> ValueOf(const TNamed (&table)[N], std::string_view name) {
+template <std::size_t N>
+std::optional<int> ValueOf(const TNamed (&table)[N], std::string_view name) {
   for (const TNamed &entry : table)
     if (entry.Name == name)
       return entry.Value;
@@ -185,7 +186,8 @@ std::unique_ptr<TLevel> MakeLevel(const std::string &name, int lightnessPercent)
   level->SetPrint(true);
   const TLabColor lab{lightnessPercent, 0, 0};
   level->SetLabColor(lab);
-  level->SetColor(LabToColor({static_cast<std::int32_t>(std::nearbyint(lightnessPercent * 0.9)), 0, 0}));
+  level->SetColor(
+      LabToColor({static_cast<std::int32_t>(std::nearbyint(lightnessPercent * 0.9)), 0, 0}));
   level->SetName(name);
   return level;
 }
@@ -249,8 +251,8 @@ float AdjustTone(float lightness, const TRasterSettings &s) {
   if (lightness >= 1.0f)
     return 1.0f;
   // Contrast 100 % is a hard threshold at the middle, -100 % flat gray.
-  const double c = s.Contrast >= 0 ? 1.0 / std::max(1e-3, 1.0 - s.Contrast / 100.0)
-                                   : 1.0 + s.Contrast / 100.0;
+  const double c =
+      s.Contrast >= 0 ? 1.0 / std::max(1e-3, 1.0 - s.Contrast / 100.0) : 1.0 + s.Contrast / 100.0;
   double v = (lightness - 0.5) * c + 0.5 + s.Brightness / 100.0;
   v = std::clamp(v, 0.0, 1.0);
   v = std::pow(v, s.Gamma);

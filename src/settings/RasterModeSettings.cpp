@@ -7,13 +7,15 @@ TRasterModeSettings::TRasterModeSettings()
       Kernel(new TZelConfigurationIntegerRange("RasterDitherKernel", 0, 0, 6, &Configuration)),
       GrayLevels(new TZelConfigurationIntegerRange("RasterGrayLevels", 16, MinGrayLevels,
                                                    MaxGrayLevels, &Configuration)),
-      Contrast(new TZelConfigurationFloatRange("RasterContrast", 0.0, -100.0, 100.0, &Configuration)),
+      Contrast(
+          new TZelConfigurationFloatRange("RasterContrast", 0.0, -100.0, 100.0, &Configuration)),
       Brightness(
           new TZelConfigurationFloatRange("RasterBrightness", 0.0, -100.0, 100.0, &Configuration)),
       Gamma(new TZelConfigurationFloatRange("RasterGamma", 1.0, 0.1, 10.0, &Configuration)),
       MinPower(new TZelConfigurationIntegerRange("RasterMinPower", 0, 0, 255, &Configuration)),
       MaxPower(new TZelConfigurationIntegerRange("RasterMaxPower", 255, 0, 255, &Configuration)),
-      PowerGamma(new TZelConfigurationFloatRange("RasterPowerGamma", 1.0, 0.1, 10.0, &Configuration)),
+      PowerGamma(
+          new TZelConfigurationFloatRange("RasterPowerGamma", 1.0, 0.1, 10.0, &Configuration)),
       Overscan(new TZelConfigurationBoolean("RasterOverscan", false, &Configuration)),
       OverscanMM(
           new TZelConfigurationFloatRange("RasterOverscanMM", 2.0, 0.0, 100.0, &Configuration)) {}

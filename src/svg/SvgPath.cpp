@@ -518,8 +518,8 @@ std::vector<TSvgVertex> TSvgPath::Vertices() const {
         segment.Out = FirstDirection({Sub(c1, current), Sub(c2, current), Sub(e1, current)});
         const TPointF d1 = FEntries[end - 3].Point, d2 = FEntries[end - 2].Point;
         const TPointF from = end - begin > 3 ? FEntries[end - 4].Point : current;
-        segment.In = FirstDirection({Sub(segment.End, d2), Sub(segment.End, d1),
-                                     Sub(segment.End, from)});
+        segment.In =
+            FirstDirection({Sub(segment.End, d2), Sub(segment.End, d1), Sub(segment.End, from)});
       } else {
         segment.Out = segment.In = Sub(segment.End, current);
       }

@@ -902,8 +902,7 @@ private:
         {"grad", 0.9}, {"turn", 360}, {"deg", 1}, {"rad", 180 / std::numbers::pi}};
     for (const auto &[unit, factor] : units)
       if (text.size() > unit.size() && text.substr(text.size() - unit.size()) == unit)
-        return static_cast<float>(
-            NumberOr(text.substr(0, text.size() - unit.size()), 0) * factor);
+        return static_cast<float>(NumberOr(text.substr(0, text.size() - unit.size()), 0) * factor);
     return NumberOr(text, 0);
   }
 
@@ -916,12 +915,12 @@ private:
     if (!(width > 0) || !(height > 0))
       return; // a marker of no size shows nothing
     const TMatrix placement = frame.State.Matrix;
-    const TMatrix view = ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), 0,
-                                       0, width, height, frame.State.ViewWidth,
-                                       frame.State.ViewHeight);
-    const TPointF reference = view.Apply(
-        {UserLength(node.Find("refX"), frame.State.ViewWidth).value_or(0),
-         UserLength(node.Find("refY"), frame.State.ViewHeight).value_or(0)});
+    const TMatrix view =
+        ViewBoxMatrix(node.Find("viewBox"), node.Find("preserveAspectRatio"), 0, 0, width, height,
+                      frame.State.ViewWidth, frame.State.ViewHeight);
+    const TPointF reference =
+        view.Apply({UserLength(node.Find("refX"), frame.State.ViewWidth).value_or(0),
+                    UserLength(node.Find("refY"), frame.State.ViewHeight).value_or(0)});
     const TMatrix outer = TMatrix::Translation(-reference.X, -reference.Y) * placement;
     frame.State.Matrix = view * outer;
     // Drawing programs set overflow in the style attribute as often as in

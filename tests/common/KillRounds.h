@@ -64,9 +64,8 @@ inline void RunKillRounds(const std::filesystem::path &target,
     ASSERT_EQ(waitpid(child, &status, 0), child);
     ASSERT_TRUE(WIFSIGNALED(status)) << "the writer ended by itself in round " << round;
     const std::string text = KillRoundsFileText(target);
-    ASSERT_TRUE(whole.count(text) == 1)
-        << "round " << round << ": the file holds " << text.size()
-        << " bytes that are none of the versions written";
+    ASSERT_TRUE(whole.count(text) == 1) << "round " << round << ": the file holds " << text.size()
+                                        << " bytes that are none of the versions written";
     if (text != versions[0])
       ++interrupted;
     for (const auto &entry : std::filesystem::directory_iterator(target.parent_path()))

@@ -149,8 +149,8 @@ TEST(DxfReader, UnitsComeFromTheHeader) {
     std::int32_t Width; // of a line 2 units long, at 100 units per millimetre
     bool Told;
   };
-  const TCase cases[] = {{"1", 5080, false}, {"2", 60960, false}, {"4", 200, false},
-                         {"5", 2000, false}, {"6", 200000, false}, {"0", 200, true},
+  const TCase cases[] = {{"1", 5080, false},   {"2", 60960, false},  {"4", 200, false},
+                         {"5", 2000, false},   {"6", 200000, false}, {"0", 200, true},
                          {nullptr, 200, true}, {"99", 200, true}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.InsUnits ? c.InsUnits : "none");
@@ -162,9 +162,9 @@ TEST(DxfReader, UnitsComeFromTheHeader) {
 
 TEST(DxfReader, ClosedPolylineWithBulgeGivesCutAndUnprintedArea) {
   // A 10 mm square whose right side bulges out as a half circle.
-  const auto loaded = Load(Doc(G({"0", "LWPOLYLINE", "8", "Parts", "90", "4", "70", "1", "10", "0",
-                                  "20", "0", "10", "10", "20", "0", "42", "1", "10", "10", "20",
-                                  "10", "10", "0", "20", "10"})));
+  const auto loaded = Load(Doc(
+      G({"0",  "LWPOLYLINE", "8", "Parts", "90", "4",  "70", "1",  "10", "0",  "20", "0",  "10",
+         "10", "20",         "0", "42",    "1",  "10", "10", "20", "10", "10", "0",  "20", "10"})));
   ASSERT_EQ(Names(loaded.Result), "[Parts areas][Parts]");
   const TLevel &area = *loaded.Result.Levels[0];
   const TLevel &lines = *loaded.Result.Levels[1];
@@ -194,18 +194,16 @@ TEST(DxfReader, ArcsCirclesAndEllipsesKeepTheirShape) {
       // Quarter arc of radius 10 from 0 to 90 degrees.
       {G({"0", "ARC", "10", "0", "20", "0", "40", "10", "50", "0", "51", "90"}), {1000, 1000}, 0},
       // An arc over 0 degrees: from 270 to 90 is the right half.
-      {G({"0", "ARC", "10", "0", "20", "0", "40", "10", "50", "270", "51", "90"}),
-       {1000, 2000},
-       0},
+      {G({"0", "ARC", "10", "0", "20", "0", "40", "10", "50", "270", "51", "90"}), {1000, 2000}, 0},
       {G({"0", "CIRCLE", "10", "3", "20", "4", "40", "5"}), {1000, 1000}, std::numbers::pi * 25e4},
       // Full ellipse, major axis 20 along X, ratio 0.5.
-      {G({"0", "ELLIPSE", "10", "0", "20", "0", "11", "20", "21", "0", "40", "0.5", "41", "0",
-          "42", "6.283185307179586"}),
+      {G({"0", "ELLIPSE", "10", "0", "20", "0", "11", "20", "21", "0", "40", "0.5", "41", "0", "42",
+          "6.283185307179586"}),
        {4000, 2000},
        std::numbers::pi * 200e4},
       // Its upper half.
-      {G({"0", "ELLIPSE", "10", "0", "20", "0", "11", "20", "21", "0", "40", "0.5", "41", "0",
-          "42", "3.141592653589793"}),
+      {G({"0", "ELLIPSE", "10", "0", "20", "0", "11", "20", "21", "0", "40", "0.5", "41", "0", "42",
+          "3.141592653589793"}),
        {4000, 1000},
        0},
   };
@@ -241,10 +239,10 @@ TEST(DxfReader, ArcSeenFromBelowIsMirrored) {
 
 TEST(DxfReader, SplinesOfControlPointsAndOfFitPoints) {
   // A clamped cubic spline starts and ends at its end control points.
-  const std::string controls = G({"0", "SPLINE", "70", "8", "71", "3", "72", "8", "73", "4",
-                                  "40", "0", "40", "0", "40", "0", "40", "0", "40", "1", "40", "1",
-                                  "40", "1", "40", "1", "10", "0", "20", "0", "10", "10", "20",
-                                  "20", "10", "20", "20", "-20", "10", "30", "20", "0"});
+  const std::string controls =
+      G({"0",  "SPLINE", "70", "8",  "71", "3",  "72", "8",  "73", "4",   "40", "0",  "40", "0",
+         "40", "0",      "40", "0",  "40", "1",  "40", "1",  "40", "1",   "40", "1",  "10", "0",
+         "20", "0",      "10", "10", "20", "20", "10", "20", "20", "-20", "10", "30", "20", "0"});
   auto loaded = Load(Doc(controls));
   ASSERT_EQ(loaded.Result.Levels.size(), 1u);
   TPaths paths = AllInput(*loaded.Result.Levels[0]);
@@ -259,8 +257,8 @@ TEST(DxfReader, SplinesOfControlPointsAndOfFitPoints) {
   EXPECT_LT(loaded.Result.Size.cy, 4000);
 
   // Fit points only: the curve passes through every one of them.
-  loaded = Load(Doc(G({"0", "SPLINE", "70", "8", "71", "3", "74", "3", "11", "0", "21", "0", "11",
-                       "10", "21", "10", "11", "20", "21", "0"})));
+  loaded = Load(Doc(G({"0",  "SPLINE", "70", "8",  "71", "3",  "74", "3",  "11", "0",
+                       "21", "0",      "11", "10", "21", "10", "11", "20", "21", "0"})));
   ASSERT_EQ(loaded.Result.Levels.size(), 1u);
   paths = AllInput(*loaded.Result.Levels[0]);
   ASSERT_EQ(paths.size(), 1u);
@@ -270,15 +268,15 @@ TEST(DxfReader, SplinesOfControlPointsAndOfFitPoints) {
 }
 
 TEST(DxfReader, SplineWithZeroWeightsOrBrokenKnotsIsDrawnAndTold) {
-  const std::string zeroWeights = G({"0", "SPLINE", "70", "12", "71", "2", "72", "6", "73", "3",
-                                     "40", "0", "40", "0", "40", "0", "40", "1", "40", "1", "40",
-                                     "1", "10", "0", "20", "0", "41", "0", "10", "10", "20", "10",
-                                     "41", "0", "10", "20", "20", "0", "41", "0"});
+  const std::string zeroWeights =
+      G({"0",  "SPLINE", "70", "12", "71", "2", "72", "6",  "73", "3", "40", "0", "40", "0",
+         "40", "0",      "40", "1",  "40", "1", "40", "1",  "10", "0", "20", "0", "41", "0",
+         "10", "10",     "20", "10", "41", "0", "10", "20", "20", "0", "41", "0"});
   // Knots that fall: not a knot vector at all.
-  const std::string fallingKnots = G({"0", "SPLINE", "70", "8", "71", "2", "72", "6", "73", "3",
-                                      "40", "5", "40", "4", "40", "3", "40", "2", "40", "1", "40",
-                                      "0", "10", "0", "20", "0", "10", "10", "20", "10", "10",
-                                      "20", "20", "0"});
+  const std::string fallingKnots =
+      G({"0",  "SPLINE", "70", "8",  "71", "2",  "72", "6",  "73", "3", "40", "5",
+         "40", "4",      "40", "3",  "40", "2",  "40", "1",  "40", "0", "10", "0",
+         "20", "0",      "10", "10", "20", "10", "10", "20", "20", "0"});
   for (const auto &[entity, told] : {std::pair{zeroWeights, "weights of zero"},
                                      std::pair{fallingKnots, "knots that do not fit"}}) {
     SCOPED_TRACE(told);
@@ -309,25 +307,27 @@ TEST(DxfReader, SolidsTracesAndHatchesAreFilledAreas) {
           "0", "23", "10"}),
        50},
       // Hatch with a polyline boundary: a 10 mm square with a 4 mm square hole.
-      {G({"0", "HATCH", "10", "0", "20", "0", "30", "0", "210", "0", "220", "0", "230", "1",
-          "2", "SOLID", "70", "1", "71", "0", "91", "2", "92", "2", "72", "0", "73", "1", "93",
-          "4", "10", "0", "20", "0", "10", "10", "20", "0", "10", "10", "20", "10", "10", "0",
-          "20", "10", "97", "0", "92", "2", "72", "0", "73", "1", "93", "4", "10", "3", "20", "3",
-          "10", "7", "20", "3", "10", "7", "20", "7", "10", "3", "20", "7", "97", "0", "75", "0",
-          "76", "1", "98", "0"}),
+      {G({"0",  "HATCH", "10", "0",  "20", "0", "30", "0",  "210", "0", "220", "0",  "230", "1",
+          "2",  "SOLID", "70", "1",  "71", "0", "91", "2",  "92",  "2", "72",  "0",  "73",  "1",
+          "93", "4",     "10", "0",  "20", "0", "10", "10", "20",  "0", "10",  "10", "20",  "10",
+          "10", "0",     "20", "10", "97", "0", "92", "2",  "72",  "0", "73",  "1",  "93",  "4",
+          "10", "3",     "20", "3",  "10", "7", "20", "3",  "10",  "7", "20",  "7",  "10",  "3",
+          "20", "7",     "97", "0",  "75", "0", "76", "1",  "98",  "0"}),
        84},
       // Hatch with an edge boundary: a line and a counter-clockwise half circle.
-      {G({"0", "HATCH", "10", "0", "20", "0", "30", "0", "210", "0", "220", "0", "230", "1",
-          "2", "SOLID", "70", "1", "71", "0", "91", "1", "92", "1", "93", "2", "72", "1", "10",
-          "-10", "20", "0", "11", "10", "21", "0", "72", "2", "10", "0", "20", "0", "40", "10",
-          "50", "0", "51", "180", "73", "1", "97", "0", "75", "0", "76", "1", "98", "0"}),
+      {G({"0",   "HATCH", "10", "0",     "20", "0",   "30", "0",  "210", "0",  "220", "0",
+          "230", "1",     "2",  "SOLID", "70", "1",   "71", "0",  "91",  "1",  "92",  "1",
+          "93",  "2",     "72", "1",     "10", "-10", "20", "0",  "11",  "10", "21",  "0",
+          "72",  "2",     "10", "0",     "20", "0",   "40", "10", "50",  "0",  "51",  "180",
+          "73",  "1",     "97", "0",     "75", "0",   "76", "1",  "98",  "0"}),
        std::numbers::pi * 50},
       // The same half circle as a clockwise edge, which keeps the angles of
       // the arc it mirrors: it runs from -180 back to 0, below the line.
-      {G({"0", "HATCH", "10", "0", "20", "0", "30", "0", "210", "0", "220", "0", "230", "1",
-          "2", "SOLID", "70", "1", "71", "0", "91", "1", "92", "1", "93", "2", "72", "1", "10",
-          "10", "20", "0", "11", "-10", "21", "0", "72", "2", "10", "0", "20", "0", "40", "10",
-          "50", "180", "51", "360", "73", "0", "97", "0", "75", "0", "76", "1", "98", "0"}),
+      {G({"0",   "HATCH", "10", "0",     "20", "0",  "30", "0",  "210", "0",   "220", "0",
+          "230", "1",     "2",  "SOLID", "70", "1",  "71", "0",  "91",  "1",   "92",  "1",
+          "93",  "2",     "72", "1",     "10", "10", "20", "0",  "11",  "-10", "21",  "0",
+          "72",  "2",     "10", "0",     "20", "0",  "40", "10", "50",  "180", "51",  "360",
+          "73",  "0",     "97", "0",     "75", "0",  "76", "1",  "98",  "0"}),
        std::numbers::pi * 50},
   };
   for (const auto &c : cases) {
@@ -351,8 +351,8 @@ TEST(DxfReader, InsertPlacesScalesRotatesAndRepeatsItsBlock) {
   // Scale 1.5, turned 90 degrees, 3 columns 5 mm apart and 2 rows 7 mm apart:
   // the array's spacing turns with the insert but is not scaled.
   const auto loaded =
-      Load(Doc(G({"0", "INSERT", "8", "0", "2", "B", "10", "10", "20", "10", "41", "1.5", "42",
-                  "1.5", "50", "90", "70", "3", "71", "2", "44", "5", "45", "7"}),
+      Load(Doc(G({"0",  "INSERT", "8",  "0",  "2",  "B", "10", "10", "20", "10", "41", "1.5",
+                  "42", "1.5",    "50", "90", "70", "3", "71", "2",  "44", "5",  "45", "7"}),
                LineBlock()));
   ASSERT_EQ(loaded.Result.Levels.size(), 1u);
   std::set<std::pair<std::int64_t, std::int64_t>> starts;
@@ -376,8 +376,8 @@ TEST(DxfReader, BlockEntitiesOnLayerZeroAndByBlockTakeTheInsertsLayerAndColour) 
   const std::string layers =
       G({"0", "LAYER", "2", "Cut", "70", "0", "62", "5", "6", "CONTINUOUS"}) +
       G({"0", "LAYER", "2", "Marks", "70", "0", "62", "3", "6", "CONTINUOUS"});
-  const auto loaded = Load(
-      Doc(G({"0", "INSERT", "8", "Cut", "62", "1", "2", "A", "10", "0", "20", "0"}), block, layers));
+  const auto loaded = Load(Doc(
+      G({"0", "INSERT", "8", "Cut", "62", "1", "2", "A", "10", "0", "20", "0"}), block, layers));
   ASSERT_EQ(Names(loaded.Result), "[Cut][Marks]");
   EXPECT_EQ(loaded.Result.Levels[0]->Color(), 0xFFFF0000u); // the insert's red
   EXPECT_EQ(loaded.Result.Levels[1]->Color(), 0xFF00FF00u); // its own layer's green
@@ -415,8 +415,8 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
       G({"0", "BLOCK", "8", "0", "2", "*D1", "70", "1", "10", "0", "20", "0", "30", "0"}) +
       Line("0", "0", "10", "0") + Line("0", "0", "0", "2") + G({"0", "ENDBLK"});
   const auto loaded =
-      Load(Doc(G({"0", "DIMENSION", "8", "Dims", "2", "*D1", "10", "0", "20", "0", "13", "0",
-                  "23", "0", "14", "10", "24", "0", "70", "0"}),
+      Load(Doc(G({"0",  "DIMENSION", "8",  "Dims", "2",  "*D1", "10", "0", "20", "0",
+                  "13", "0",         "23", "0",    "14", "10",  "24", "0", "70", "0"}),
                block));
   ASSERT_EQ(Names(loaded.Result), "[Dims]");
   // Both lines, joined where they meet: one path through three points.
@@ -427,13 +427,12 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
 }
 
 TEST(DxfReader, WhatIsNotDrawnIsTold) {
-  const std::string entities =
-      G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "1", "Hello"}) +
-      G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
-      G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "1", "Note"}) +
-      G({"0", "POINT", "10", "3", "20", "3"}) +
-      G({"0", "LWPOLYLINE", "90", "2", "70", "0", "43", "0.5", "10", "0", "20", "0", "10", "9",
-         "20", "0"});
+  const std::string entities = G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "1", "Hello"}) +
+                               G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
+                               G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "1", "Note"}) +
+                               G({"0", "POINT", "10", "3", "20", "3"}) +
+                               G({"0", "LWPOLYLINE", "90", "2", "70", "0", "43", "0.5", "10", "0",
+                                  "20", "0", "10", "9", "20", "0"});
   const auto loaded = Load(Doc(entities));
   const std::string messages = AllMessages(loaded);
   EXPECT_NE(messages.find("DXF line 15: TEXT is not supported and is left out (2 in all)"),
@@ -466,7 +465,8 @@ TEST(DxfReader, RefusesWhatItCannotRead) {
            LineBlock()),
        "The drawing places more than 4000000 entities through its block inserts and arrays; it "
        "is too complex to read"},
-      {Doc(Line("0", "0", "1e14", "0")), "A point of the drawing lies too far from the origin (1e+14, 0 mm)"},
+      {Doc(Line("0", "0", "1e14", "0")),
+       "A point of the drawing lies too far from the origin (1e+14, 0 mm)"},
       {Doc(Line("0", "0", "2e7", "0")), "The drawing is too large: 2e+07 x 0 mm"},
   };
   for (const auto &c : cases) {

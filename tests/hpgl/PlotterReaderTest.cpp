@@ -136,7 +136,8 @@ TEST(PlotterParse, CommandsAndParameters) {
       {"BLSECRET\x03PU", {{"BL", {}, "SECRET"}, {"PU", {}}}},
       {"lbMixed Case, 1;2\x03", {{"LB", {}, "Mixed Case, 1;2"}}},
       // SM takes the next character as its symbol, a letter or ";" included.
-      {"SM*;PA1,2;SMY;SM;PU", {{"SM", {}, "*"}, {"PA", {1, 2}}, {"SM", {}, "Y"}, {"SM", {}}, {"PU", {}}}},
+      {"SM*;PA1,2;SMY;SM;PU",
+       {{"SM", {}, "*"}, {"PA", {1, 2}}, {"SM", {}, "Y"}, {"SM", {}}, {"PU", {}}}},
       {"PD1,2;\"PU5,6\"PA", {{"PD", {1, 2}}, {"PA", {}}}},
       // Only in the plain state: a quote right after D, L or B is just
       // dropped, and the second quote then opens a quoted text.
@@ -738,8 +739,9 @@ struct TBox {
 };
 
 TBox BoxOf(const std::vector<std::pair<TIntPoint, TIntPoint>> &segments) {
-  TBox box{std::numeric_limits<ClipperLib::cInt>::max(), std::numeric_limits<ClipperLib::cInt>::max(),
-           std::numeric_limits<ClipperLib::cInt>::min(), std::numeric_limits<ClipperLib::cInt>::min()};
+  TBox box{
+      std::numeric_limits<ClipperLib::cInt>::max(), std::numeric_limits<ClipperLib::cInt>::max(),
+      std::numeric_limits<ClipperLib::cInt>::min(), std::numeric_limits<ClipperLib::cInt>::min()};
   for (const auto &[a, b] : segments)
     for (const TIntPoint &p : {a, b}) {
       box.Left = std::min(box.Left, p.X);
@@ -838,8 +840,8 @@ TEST(PlotterLabels, OriginPlacesTheLabelAndThePen) {
   };
   for (const TCase &c : cases) {
     SCOPED_TRACE(c.Origin);
-    const std::string plot = "SP2;PU1000,1000;SI0.5,1;LO" + std::to_string(c.Origin) +
-                             ";LBL\x03SP3;PD0,0;";
+    const std::string plot =
+        "SP2;PU1000,1000;SI0.5,1;LO" + std::to_string(c.Origin) + ";LBL\x03SP3;PD0,0;";
     EXPECT_EQ(BoxOf(PenSegments(plot, 2)), c.Box);
     EXPECT_EQ(PenSegments(plot, 3), (std::vector<TSegment>{{{0, 0}, c.Pen}}));
   }
@@ -858,7 +860,8 @@ TEST(PlotterLabels, SymbolAtEveryPoint) {
 
 TEST(PlotterLabels, TextOfAnyKind) {
   // Characters beyond the font are drawn as "?", in their own cell.
-  EXPECT_EQ(PenSegments("SP2;PU1000,1000;LB\xE9\x03", 2), PenSegments("SP2;PU1000,1000;LB?\x03", 2));
+  EXPECT_EQ(PenSegments("SP2;PU1000,1000;LB\xE9\x03", 2),
+            PenSegments("SP2;PU1000,1000;LB?\x03", 2));
   // Lower case stays lower case.
   EXPECT_NE(PenSegments("SP2;LBa\x03", 2), PenSegments("SP2;LBA\x03", 2));
   // Blanks and control characters alone draw nothing.
@@ -883,11 +886,11 @@ TEST(PlotterLabelsBadInput, BoundedWorkAndClearMessages) {
   }
   EXPECT_EQ(Read("SI0,0;LBX\x03").Size, Read("LBX\x03").Size);
   const std::string huge(20, '9');
-  for (const std::string &plot : std::vector<std::string>
-       {"SL" + huge + ";LBX\x03", "ES-1,-1;LBXX\x03", "ES" + huge + ";LBXX\x03",
-        "DI" + huge + ",-" + huge + ";LBX\x03", "SR" + huge + ",.0000000001;LBX\x03",
-        "IP0,0,0,0;SR;LBX\x03", "SC0,1,0,1;IP0,0,0,0;CP" + huge + "," + huge + ";LBX\x03PD0,0;",
-        "DV1;SI" + huge + ",1;LBXX\x03"}) {
+  for (const std::string &plot : std::vector<std::string>{
+           "SL" + huge + ";LBX\x03", "ES-1,-1;LBXX\x03", "ES" + huge + ";LBXX\x03",
+           "DI" + huge + ",-" + huge + ";LBX\x03", "SR" + huge + ",.0000000001;LBX\x03",
+           "IP0,0,0,0;SR;LBX\x03", "SC0,1,0,1;IP0,0,0,0;CP" + huge + "," + huge + ";LBX\x03PD0,0;",
+           "DV1;SI" + huge + ",1;LBXX\x03"}) {
     SCOPED_TRACE(plot);
     try {
       Read(plot);
@@ -909,8 +912,7 @@ TEST(PlotterLineTypes, DashesOfThePattern) {
       {"LT2,10,1;PD1000,0;", {{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}},
       // Per cent of the P1..P2 diagonal (here 5000), and the pattern runs
       // on round a corner.
-      {"IP0,0,3000,4000;LT2,8;PD300,0,300,300;",
-       {{{0, 0}, {200, 0}}, {{300, 100}, {300, 300}}}},
+      {"IP0,0,3000,4000;LT2,8;PD300,0,300,300;", {{{0, 0}, {200, 0}}, {{300, 100}, {300, 300}}}},
       // Adaptive: the 2000 long line holds five patterns of 400, each
       // starting and ending on a half dash; the halves join into whole dashes.
       {"LT-2,10,1;PD2000,0;",
@@ -932,7 +934,10 @@ TEST(PlotterLineTypes, DashesOfThePattern) {
       // Type 0 is a dot at every point, a dot one unit long (with a solid
       // line after it, so that the pen draws enough to make a level).
       {"LT0;PD500,0,500,500;LT;PU0,1000;PD1000,1000;",
-       {{{0, 0}, {1, 0}}, {{0, 1000}, {1000, 1000}}, {{500, 0}, {501, 0}}, {{500, 500}, {501, 500}}}},
+       {{{0, 0}, {1, 0}},
+        {{0, 1000}, {1000, 1000}},
+        {{500, 0}, {501, 0}},
+        {{500, 500}, {501, 500}}}},
       // A pattern below a plotter unit cannot be dashed: solid.
       {"LT2,0.001,1;PD1000,0;", {{{0, 0}, {1000, 0}}}},
   };
@@ -973,10 +978,12 @@ TEST(PlotterLineTypesBadInput, AbsurdPatterns) {
   // refused by UL and change nothing.
   EXPECT_EQ(PenSegments("SP1;PU0,0;LT2,1000000000000000000000,1;PD1000,0;", 1),
             (std::vector<TSegment>{{{0, 0}, {1000, 0}}}));
-  for (const char *ul : {"UL2,0,0;", "UL2,-1,1;", "UL9,1,1;", "UL2,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1;"}) {
+  for (const char *ul :
+       {"UL2,0,0;", "UL2,-1,1;", "UL9,1,1;", "UL2,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1,1;"}) {
     SCOPED_TRACE(ul);
-    EXPECT_EQ(PenSegments(std::string("SP1;PU0,0;") + ul + "LT2,10,1;PD1000,0;", 1),
-              (std::vector<TSegment>{{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}));
+    EXPECT_EQ(
+        PenSegments(std::string("SP1;PU0,0;") + ul + "LT2,10,1;PD1000,0;", 1),
+        (std::vector<TSegment>{{{0, 0}, {200, 0}}, {{400, 0}, {600, 0}}, {{800, 0}, {1000, 0}}}));
   }
 }
 

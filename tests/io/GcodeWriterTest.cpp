@@ -9,10 +9,10 @@
 
 #include <QTemporaryDir>
 
+#include "../common/KillRounds.h"
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
 #include "io/GcodeWriter.h"
-#include "../common/KillRounds.h"
 
 namespace {
 
@@ -108,10 +108,27 @@ TEST(GcodeWriter, NumberFormatOfHeadMoves) {
 }
 
 TEST(GcodeWriter, HundredthsAreWrittenAsTheirQuotient) {
-  std::vector<std::int64_t> units = {0,      1,       -1,      5,          -5,          10,
-                                     -10,    99,      100,     101,        -100,        -101,
-                                     150,    123456,  -98765,  2147483647, -2147483648, 999999999999,
-                                     -999999999999, 1000000000000, -1000000000001};
+  std::vector<std::int64_t> units = {0,
+                                     1,
+                                     -1,
+                                     5,
+                                     -5,
+                                     10,
+                                     -10,
+                                     99,
+                                     100,
+                                     101,
+                                     -100,
+                                     -101,
+                                     150,
+                                     123456,
+                                     -98765,
+                                     2147483647,
+                                     -2147483648,
+                                     999999999999,
+                                     -999999999999,
+                                     1000000000000,
+                                     -1000000000001};
   std::mt19937_64 random(7);
   for (int digits = 1; digits <= 13; ++digits) {
     std::int64_t range = 1;
@@ -182,9 +199,9 @@ TEST(GcodeWriter, TextWrittenDirectlyIsTheFileOfTheLines) {
     TMoveExtent fromLines, fromText;
     const std::string lines = GcodeFileText(GcodeLines(job, {}, &fromLines));
     ASSERT_EQ(GcodeText(job, {}, &fromText), lines);
-    EXPECT_EQ(std::tie(fromText.Any, fromText.MinX, fromText.MinY, fromText.MaxX, fromText.MaxY),
-              std::tie(fromLines.Any, fromLines.MinX, fromLines.MinY, fromLines.MaxX,
-                       fromLines.MaxY));
+    EXPECT_EQ(
+        std::tie(fromText.Any, fromText.MinX, fromText.MinY, fromText.MaxX, fromText.MaxY),
+        std::tie(fromLines.Any, fromLines.MinX, fromLines.MinY, fromLines.MaxX, fromLines.MaxY));
   }
 }
 
@@ -288,8 +305,11 @@ TEST(GcodeWriter, SaveKilledAtAnyMomentLeavesOneWholeFileAndNoTemporary) {
   // The file holds the second now.
   std::swap(versions[0], versions[1]);
   std::swap(templates[0], templates[1]);
-  RunKillRounds(target, versions, [&](std::size_t i) {
-    host.TemplateTexts = templates[i];
-    SaveToGcode(levels, target.string());
-  }, 100);
+  RunKillRounds(
+      target, versions,
+      [&](std::size_t i) {
+        host.TemplateTexts = templates[i];
+        SaveToGcode(levels, target.string());
+      },
+      100);
 }

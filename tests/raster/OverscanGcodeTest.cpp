@@ -50,7 +50,11 @@ TEST(OverscanGcode, EachRunIsOneBurnBetweenLaserOffRunUpAndRunOut) {
     double BedWidth;
     TMoves Expected;
   } cases[] = {
-      {"one pass", {{{100, 0}, {300, 0}}}, 1, 0, {{0.5, false}, {1, false}, {3, true}, {3.5, false}}},
+      {"one pass",
+       {{{100, 0}, {300, 0}}},
+       1,
+       0,
+       {{0.5, false}, {1, false}, {3, true}, {3.5, false}}},
       {"two passes: the run out is the way back's run up",
        {{{100, 0}, {300, 0}}},
        2,

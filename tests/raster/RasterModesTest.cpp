@@ -18,8 +18,9 @@ constexpr TDitherKernel DiffusionKernels[] = {
     TDitherKernel::FloydSteinberg, TDitherKernel::JarvisJudiceNinke, TDitherKernel::Stucki,
     TDitherKernel::Atkinson, TDitherKernel::Sierra};
 constexpr TDitherKernel AllKernels[] = {
-    TDitherKernel::FloydSteinberg, TDitherKernel::JarvisJudiceNinke, TDitherKernel::Stucki,
-    TDitherKernel::Atkinson,       TDitherKernel::Sierra,            TDitherKernel::Bayer,
+    TDitherKernel::FloydSteinberg, TDitherKernel::JarvisJudiceNinke,
+    TDitherKernel::Stucki,         TDitherKernel::Atkinson,
+    TDitherKernel::Sierra,         TDitherKernel::Bayer,
     TDitherKernel::Threshold};
 
 double DarkShare(const std::vector<std::uint8_t> &dark, std::size_t from, std::size_t to) {
@@ -163,7 +164,7 @@ TEST(GrayLevels, BandsCoverTheGrayScaleInOrderAndPowersFollowTheCurve) {
 
 TEST(ScanRuns, JoinsNeighboursOfOneLabelIntoOneShortenedSegmentBottomRowFirst) {
   // Two rows of five, the top row first; focus 30 units.
-  const std::vector<std::int16_t> labels{-1, 0, 0, 1, 1, //
+  const std::vector<std::int16_t> labels{-1, 0, 0,  1, 1, //
                                          0,  0, -1, 0, -1};
   const auto runs = ScanRuns(labels, 5, 2, 30, 2);
   ASSERT_EQ(runs.size(), 2u);
@@ -178,11 +179,9 @@ TEST(Overscan, RunsOnUntilTheLevelSpeedIsReached) {
     std::int32_t Speed; // hundredths of mm/s
     double Acceleration, Fixed, Expected;
   } cases[] = {
-      {10000, 1000, 0, 5.0},  // 100 mm/s at 1000 mm/s^2
-      {5000, 500, 9, 2.5},    // the acceleration wins over the fixed length
-      {20000, 3000, 0, 20.0 / 3.0},
-      {0, 1000, 0, 0.0},
-      {10000, 0, 3, 3.0},     // no acceleration known
+      {10000, 1000, 0, 5.0}, // 100 mm/s at 1000 mm/s^2
+      {5000, 500, 9, 2.5},   // the acceleration wins over the fixed length
+      {20000, 3000, 0, 20.0 / 3.0}, {0, 1000, 0, 0.0}, {10000, 0, 3, 3.0}, // no acceleration known
       {10000, 0, -1, 0.0},
   };
   for (const auto &c : cases)
@@ -191,7 +190,8 @@ TEST(Overscan, RunsOnUntilTheLevelSpeedIsReached) {
 }
 
 TEST(RasterModeNames, RoundTripAndRefuseOthers) {
-  for (const auto mode : {TRasterMode::ColourLevels, TRasterMode::Dithered, TRasterMode::GrayLevels})
+  for (const auto mode :
+       {TRasterMode::ColourLevels, TRasterMode::Dithered, TRasterMode::GrayLevels})
     EXPECT_EQ(RasterModeByName(RasterModeName(mode)), mode);
   for (const TDitherKernel kernel : AllKernels)
     EXPECT_EQ(DitherKernelByName(DitherKernelName(kernel)), kernel);

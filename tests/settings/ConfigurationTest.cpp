@@ -1,7 +1,7 @@
 #include "settings/Configuration.h"
+#include "../common/KillRounds.h"
 #include "StoreTest.h"
 #include "settings/BrennixSettings.h"
-#include "../common/KillRounds.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -271,9 +271,9 @@ TEST_F(Settings, WriteKilledAtAnyMomentLeavesOneWholeStoreAndNoTemporary) {
   }
   // The store holds the second now.
   std::swap(versions[0], versions[1]);
-  RunKillRounds(Path(), versions, [&](std::size_t i) {
-    TZelConfiguration::WriteString("GcodePrefix", values[1 - i]);
-  }, 100);
+  RunKillRounds(
+      Path(), versions,
+      [&](std::size_t i) { TZelConfiguration::WriteString("GcodePrefix", values[1 - i]); }, 100);
   // And the store still reads as one of them.
   TZelConfiguration::CloseStore();
   const std::string read = TZelConfiguration::ReadString("GcodePrefix", "");

@@ -420,8 +420,8 @@ TEST(SvgStructure, MarkersArePlacedTurnedAndScaledOnTheirVertices) {
   // right from (10, 10), then down to (50, 50). A blue line at y = 90 from
   // x = 0 pins the user space, since the drawing is moved to the origin.
   struct TCase {
-    const char *Marker; // attributes of <marker>
-    const char *Use;    // marker properties and stroke width of the path
+    const char *Marker;              // attributes of <marker>
+    const char *Use;                 // marker properties and stroke width of the path
     double Left, Top, Right, Bottom; // the red box in user units (y down)
     double Area;                     // square user units
   };
@@ -435,16 +435,16 @@ TEST(SvgStructure, MarkersArePlacedTurnedAndScaledOnTheirVertices) {
       // A fixed angle, and the reference point moved onto the vertex.
       {R"~(orient="90" refX="0" refY="4" markerUnits="userSpaceOnUse")~",
        R"~(marker-start="url(#m)")~", 10, 10, 18, 26, 128},
-      {R"~(orient="0.25turn" markerUnits="userSpaceOnUse")~", R"~(marker-start="url(#m)")~", 6,
-       10, 14, 26, 128},
+      {R"~(orient="0.25turn" markerUnits="userSpaceOnUse")~", R"~(marker-start="url(#m)")~", 6, 10,
+       14, 26, 128},
       // Scaled by the stroke width unless in user units.
       {"", R"~(marker-start="url(#m)" stroke-width="2")~", 10, 2, 42, 18, 512},
       // The viewBox maps onto markerWidth by markerHeight.
       {R"~(viewBox="0 0 10 10" markerWidth="20" markerHeight="20" markerUnits="userSpaceOnUse")~",
        R"~(marker-start="url(#m)")~", 10, 2, 42, 18, 512},
       // The corner: the bisector of right and down, 45 degrees.
-      {R"~(orient="auto" markerUnits="userSpaceOnUse")~", R"~(marker-mid="url(#m)")~",
-       50 - 2.8284, 10 - 2.8284, 50 + 14.1421, 10 + 14.1421, 128},
+      {R"~(orient="auto" markerUnits="userSpaceOnUse")~", R"~(marker-mid="url(#m)")~", 50 - 2.8284,
+       10 - 2.8284, 50 + 14.1421, 10 + 14.1421, 128},
       // The shorthand in a style sets all three.
       {R"~(markerUnits="userSpaceOnUse")~", R"~(style="marker: url(#m)")~", 10, 6, 66, 54, 384},
   };
@@ -472,10 +472,10 @@ TEST(SvgStructure, MarkerContentInheritsFromTheMarkerAndCutsAtItsBox) {
   // Without overflow="visible" the marker's box (here 0..10 both ways) cuts
   // off what lies outside it: the bar's upper half and its far end.
   {
-    const TReadResult result = Load(Doc(
-        R"~(<marker id="m" markerUnits="userSpaceOnUse" markerWidth="10" markerHeight="10">)~"
-        R"~(<rect y="-8" width="16" height="16" fill="red"/></marker>)~"
-        R"~(<line x1="10" y1="10" x2="50" y2="10" stroke="black" marker-start="url(#m)"/>)~"));
+    const TReadResult result = Load(
+        Doc(R"~(<marker id="m" markerUnits="userSpaceOnUse" markerWidth="10" markerHeight="10">)~"
+            R"~(<rect y="-8" width="16" height="16" fill="red"/></marker>)~"
+            R"~(<line x1="10" y1="10" x2="50" y2="10" stroke="black" marker-start="url(#m)"/>)~"));
     EXPECT_NEAR(Area(result), 80 * Unit2, 4 * Unit2);
   }
   // The content takes its colours from the marker's ancestors (green here,
@@ -483,10 +483,12 @@ TEST(SvgStructure, MarkerContentInheritsFromTheMarkerAndCutsAtItsBox) {
   for (const char *fill : {"", R"~(fill="context-stroke")~"}) {
     SCOPED_TRACE(fill);
     const TReadResult result = Load(Doc(
-        std::string(R"~(<g fill="lime"><marker id="m" overflow="visible" markerUnits="userSpaceOnUse">)~"
-                    R"~(<rect y="-4" width="16" height="8" )~") +
-        fill + R"~(/></marker></g><line x1="10" y1="10" x2="50" y2="10" fill="blue" )~"
-               R"~(stroke="blue" marker-end="url(#m)"/>)~"));
+        std::string(
+            R"~(<g fill="lime"><marker id="m" overflow="visible" markerUnits="userSpaceOnUse">)~"
+            R"~(<rect y="-4" width="16" height="8" )~") +
+        fill +
+        R"~(/></marker></g><line x1="10" y1="10" x2="50" y2="10" fill="blue" )~"
+        R"~(stroke="blue" marker-end="url(#m)"/>)~"));
     const std::uint32_t expected = *fill ? 0xFF0000FFu : 0xFF00FF00u;
     bool found = false;
     for (const auto &level : result.Levels)
@@ -507,7 +509,8 @@ TEST(SvgStructure, BrokenMarkersAreReportedAndBounded) {
   EXPECT_TRUE(Reports(cycle, "1 <marker> that contains itself left out"));
   EXPECT_EQ(cycle.Levels.size(), 2u);
   // Markers of markers multiply like uses and are refused the same way.
-  std::string defs = R"~(<marker id="m0" overflow="visible"><rect width="1" height="1"/></marker>)~";
+  std::string defs =
+      R"~(<marker id="m0" overflow="visible"><rect width="1" height="1"/></marker>)~";
   std::string points = "0 0";
   for (int i = 1; i <= 200; ++i)
     points += " " + std::to_string(i) + " " + std::to_string(i % 2);
