@@ -37,7 +37,9 @@
 #include <QVBoxLayout>
 
 #include "GerberWindow.h"
+#include "GridHandlers.h"
 #include "LoadingWindow.h"
+#include "Menus.h"
 #include "Messages.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
@@ -220,10 +222,14 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
 
   Connect();
   ConnectProfile();
-  BuildMenus();
+  FMenus = std::make_unique<TMainMenus>(*this, [this](const QString &path) {
+    FOpenDialogFile = path;
+    LoadFile(path, 1);
+  });
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
+  FGrid = std::make_unique<TGridHandlers>(*FLevels, *PowerGrid);
   FLevels->SetView({Preview->width(), Preview->height()});
 
   // The G-code block starts closed.
@@ -238,9 +244,15 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   }
 }
 
+void TMainWindow::UpdateGrid() {
+  if (FGrid)
+    FGrid->Update();
+}
+
 TMainWindow::~TMainWindow() {
   // The worker may still be handing steps over: stop it while the controls
   // those steps touch still exist.
+  FGrid.reset();
   FLevels.reset();
   FLoading.reset();
 }
@@ -511,17 +523,17 @@ void TMainWindow::Connect() {
   Preview->OnResized = [this] { Guarded([&] { PreviewResize(); }); };
   Preview->OnDropped = [this](const QString &file) { Guarded([&] { DropFileDropped(file); }); };
   PowerGrid->OnCellClick = [this](int column, int row) {
-    Guarded([&] { PowerGridCellClick(column, row); });
+    Guarded([&] { FGrid->CellClick(column, row); });
   };
   PowerGrid->OnDrawCell = [this](int column, int row, const QString &value, QColor *fill) {
-    return PowerGridCellText(column, row, value, fill);
+    return FGrid ? FGrid->CellText(column, row, value, fill) : QString();
   };
   PowerGrid->OnColumnsChanged = [this] {
     PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
                                PowerGrid->ScrollBarRoom());
   };
   PowerGrid->OnEditingDone = [this](int column, int row) {
-    Guarded([&] { PowerGridEditingDone(column, row); });
+    Guarded([&] { FGrid->EditingDone(column, row); });
   };
 }
 
@@ -694,7 +706,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
-  AddRecentFile(fileName);
+  FMenus->AddRecentFile(fileName);
 }
 
 void TMainWindow::Reload() {
@@ -816,7 +828,7 @@ void TMainWindow::PreviewResize() {
 void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
 
 void TMainWindow::closeEvent(QCloseEvent *event) {
-  SaveLayout();
+  FMenus->SaveLayout();
   event->accept();
   QCoreApplication::quit();
 }
@@ -914,11 +926,11 @@ void TMainWindow::EnableRightPanel(bool enabled) {
   FPanelHolds = std::max(FPanelHolds + (enabled ? -1 : 1), 0);
   RightPanel->setEnabled(FPanelHolds == 0);
   // The menu's file commands pause with the buttons.
-  for (QAction *action : {OpenAction, SaveAction})
-    if (action)
-      action->setEnabled(FPanelHolds == 0);
-  if (RecentMenu)
-    RecentMenu->setEnabled(FPanelHolds == 0 && !RecentFiles().isEmpty());
+  if (!FMenus)
+    return;
+  for (QAction *action : {FMenus->OpenAction, FMenus->SaveAction})
+    action->setEnabled(FPanelHolds == 0);
+  FMenus->RecentMenu->setEnabled(FPanelHolds == 0 && !FMenus->RecentFiles().isEmpty());
 }
 
 TTemplates TMainWindow::Templates() const {

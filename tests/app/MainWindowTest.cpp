@@ -36,7 +36,9 @@
 #include <gtest/gtest.h>
 
 #include "app/LoadingWindow.h"
+#include "app/GridHandlers.h"
 #include "app/MainWindow.h"
+#include "app/Menus.h"
 #include "app/PowerGrid.h"
 #include "app/ZelUtils.h"
 #include "core/Geometry.h"
@@ -683,7 +685,7 @@ TEST_F(MainWindowTest, GridColumnsFitWhatTheyShowAndKeepTheUsersWidth) {
   for (int column : {int(ColumnLayer), int(ColumnSpeed)}) {
     QTableWidgetItem *cell = w.PowerGrid->item(0, column);
     QColor fill;
-    const QString shown = w.PowerGridCellText(column, 0, cell->text(), &fill);
+    const QString shown = w.Grid().CellText(column, 0, cell->text(), &fill);
     EXPECT_GE(w.PowerGrid->columnWidth(column), metrics.horizontalAdvance(shown)) << column;
     EXPECT_EQ(cell->toolTip(), shown);
   }
@@ -745,32 +747,32 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
   QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(opened, 1);
   EXPECT_EQ(saved, 1);
-  EXPECT_FALSE(w.RecentMenu->isEnabled());
+  EXPECT_FALSE(w.Menus().RecentMenu->isEnabled());
 
   // Newest first, each once; an entry opens its file again.
   const QString first = DrawingFixture("first.svg"), second = SmallFixture();
   Open(w, first);
   Open(w, second);
   Open(w, first);
-  EXPECT_EQ(w.RecentFiles(), QStringList({first, second}));
-  ASSERT_EQ(w.RecentMenu->actions().size(), 2);
-  w.RecentMenu->actions()[1]->trigger();
+  EXPECT_EQ(w.Menus().RecentFiles(), QStringList({first, second}));
+  ASSERT_EQ(w.Menus().RecentMenu->actions().size(), 2);
+  w.Menus().RecentMenu->actions()[1]->trigger();
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
   // A file gone since says so and leaves the list.
   QFile::remove(first);
-  w.RecentMenu->actions()[1]->trigger();
+  w.Menus().RecentMenu->actions()[1]->trigger();
   const QStringList errors = TakeErrors();
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains("no longer exists")) << errors[0].toStdString();
-  EXPECT_EQ(w.RecentFiles(), QStringList({second}));
+  EXPECT_EQ(w.Menus().RecentFiles(), QStringList({second}));
   EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
 
   // The menu's travel switch is the check box.
-  w.ShowLinesAction->trigger();
-  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  w.Menus().ShowLinesAction->trigger();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.Menus().ShowLinesAction->isChecked());
   w.CheckTravel->toggle();
-  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.Menus().ShowLinesAction->isChecked());
 
   // Every control the user works with says what it does.
   for (QWidget *control : std::initializer_list<QWidget *>{
@@ -779,10 +781,10 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
            w.IdleSpeedBox, w.OffsetXBox, w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
     EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
 
-  const QString about = QString::fromStdString(TMainWindow::AboutText());
+  const QString about = QString::fromStdString(TMainMenus::AboutText());
   EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
   EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
-  EXPECT_TRUE(QString::fromStdString(TMainWindow::HelpText()).contains("\"?\""));
+  EXPECT_TRUE(QString::fromStdString(TMainMenus::HelpText()).contains("\"?\""));
 }
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
@@ -792,10 +794,10 @@ TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
     w.setGeometry(place);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.SaveLayout();
+    w.Menus().SaveLayout();
   }
   TMainWindow again;
-  again.RestoreLayout();
+  again.Menus().RestoreLayout();
   EXPECT_EQ(again.size(), place.size());
   QSettings().remove("WindowGeometry");
 }
