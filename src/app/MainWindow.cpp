@@ -32,6 +32,7 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -142,6 +143,16 @@ QPoint PreviewOffset(QSize picture, TIntSize output) {
           -static_cast<int>(std::lround((roomY - output.cy * factor) / 2))};
 }
 
+QRectF PreviewDrawing(QSize picture, TIntSize output) {
+  // The same fit as PreviewOffset: inside a 10-pixel margin, at the bottom left.
+  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
+    return {};
+  const double factor =
+      std::min((picture.width() - 20.0) / output.cx, (picture.height() - 20.0) / output.cy);
+  const double width = output.cx * factor, height = output.cy * factor;
+  return {10, picture.height() - 10 - height, width, height};
+}
+
 QStringList NameFilters(const char *filter) {
   // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
   // hides the masks, so the user reads the descriptions as written.
@@ -218,6 +229,10 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildBottomPanel(RightPanel);
   mainLayout->addWidget(RightPanel);
   setCentralWidget(central);
+  CursorLabel = new QLabel(this);
+  DrawingSizeLabel = new QLabel(this);
+  statusBar()->addWidget(CursorLabel, 1);
+  statusBar()->addPermanentWidget(DrawingSizeLabel);
   resize(900, 600);
 
   Connect();
@@ -522,6 +537,12 @@ void TMainWindow::Connect() {
 
   Preview->OnResized = [this] { Guarded([&] { PreviewResize(); }); };
   Preview->OnDropped = [this](const QString &file) { Guarded([&] { DropFileDropped(file); }); };
+  Preview->OnCursorMoved = [this](std::optional<QPointF> at) {
+    CursorLabel->setText(at ? QString("X %1 mm  Y %2 mm")
+                                  .arg(at->x(), 0, 'f', 1)
+                                  .arg(at->y(), 0, 'f', 1)
+                            : QString());
+  };
   PowerGrid->OnCellClick = [this](int column, int row) {
     Guarded([&] { FGrid->CellClick(column, row); });
   };
@@ -696,6 +717,8 @@ void TMainWindow::SettingsAniFinish() {
 // Files
 
 void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
+  // A new drawing starts out whole in view.
+  Preview->Fit();
   // Also after a failed load, whose report is empty.
   struct TAfter {
     TMainWindow *Window;
@@ -888,7 +911,15 @@ void TMainWindow::ShowCalcResult(bool visible) {
 void TMainWindow::PresentPreview(const QImage &preview) {
   // No event processing here: the worker waits on this step, and a handler
   // that paused the worker now would wait for it in turn.
-  Preview->SetImage(preview, PreviewOffset(preview.size(), FLevels->Output()));
+  const TIntSize output = FLevels->Output();
+  Preview->SetImage(preview, PreviewOffset(preview.size(), output));
+  const QSizeF millimetres(output.cx / UnitsPerMM(), output.cy / UnitsPerMM());
+  Preview->SetDrawing(PreviewDrawing(preview.size(), output), millimetres);
+  DrawingSizeLabel->setText(output.cx > 0 && output.cy > 0
+                                ? QString("Drawing %1 \u00d7 %2 mm")
+                                      .arg(millimetres.width(), 0, 'f', 1)
+                                      .arg(millimetres.height(), 0, 'f', 1)
+                                : QString());
 }
 
 double TMainWindow::ScaleX() const { return ScaleXBox->value(); }

@@ -45,6 +45,8 @@ QStringList NameFilters(const char *filter);
 // Where the preview picture goes in its frame so that a drawing of output
 // size sits in the middle.
 QPoint PreviewOffset(QSize picture, TIntSize output);
+// Where a drawing of output size lies in its preview picture, before that offset.
+QRectF PreviewDrawing(QSize picture, TIntSize output);
 // The web page the bottom strip opens.
 extern const char *const MakerPage;
 
@@ -110,6 +112,8 @@ public:
   // The running time with acceleration, below CalcResult; hidden without one.
   QLabel *AccelResult = nullptr;
   TPreviewImage *Preview = nullptr;
+  // The status bar: the cursor's place on the drawing, and the drawing's size.
+  QLabel *CursorLabel = nullptr, *DrawingSizeLabel = nullptr;
   // Under the preview: the first line of the reader's report and a button
   // for all of it; hidden when the drawing was read in full.
   QWidget *ReportBar = nullptr;

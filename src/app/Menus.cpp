@@ -89,6 +89,15 @@ void TMainMenus::Build() {
   ShowLinesAction->setChecked(w->CheckTravel->isChecked());
   QObject::connect(ShowLinesAction, &QAction::toggled, w->CheckTravel, &QCheckBox::setChecked);
   QObject::connect(w->CheckTravel, &QCheckBox::toggled, ShowLinesAction, &QAction::setChecked);
+  ViewMenu->addSeparator();
+  TPreviewImage *preview = w->Preview;
+  ZoomInAction = ViewMenu->addAction("Zoom &In", preview, [preview] { preview->ZoomIn(); });
+  // Ctrl+= too: on many keyboards "+" needs Shift.
+  ZoomInAction->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  ZoomOutAction = ViewMenu->addAction("Zoom &Out", preview, [preview] { preview->ZoomOut(); });
+  ZoomOutAction->setShortcut(QKeySequence::ZoomOut);
+  FitAction = ViewMenu->addAction("&Fit Drawing", preview, [preview] { preview->Fit(); });
+  FitAction->setShortcut(QKeySequence("Ctrl+0"));
 
   QMenu *help = w->menuBar()->addMenu("&Help");
   HelpAction = help->addAction("&Templates and Levels", w, [w] {

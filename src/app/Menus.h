@@ -19,7 +19,8 @@ public:
   TMainMenus(TMainWindow &window, std::function<void(const QString &)> openFile);
 
   QAction *OpenAction = nullptr, *SaveAction = nullptr, *QuitAction = nullptr,
-          *ShowLinesAction = nullptr, *HelpAction = nullptr, *AboutAction = nullptr;
+          *ShowLinesAction = nullptr, *HelpAction = nullptr, *AboutAction = nullptr,
+          *ZoomInAction = nullptr, *ZoomOutAction = nullptr, *FitAction = nullptr;
   QMenu *RecentMenu = nullptr, *ViewMenu = nullptr;
   // Files opened last, newest first, as absolute paths.
   QStringList RecentFiles() const;

@@ -33,6 +33,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QRegularExpression>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "app/LoadingWindow.h"
@@ -785,6 +787,115 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
   EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
   EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
   EXPECT_TRUE(QString::fromStdString(TMainMenus::HelpText()).contains("\"?\""));
+}
+
+namespace {
+
+// The millimetres the status bar shows for the cursor, or nothing.
+std::optional<QPointF> ShownPosition(const TMainWindow &w) {
+  const QRegularExpressionMatch match =
+      QRegularExpression(R"(^X (-?[0-9.]+) mm  Y (-?[0-9.]+) mm$)").match(w.CursorLabel->text());
+  if (!match.hasMatch())
+    return std::nullopt;
+  return QPointF(match.captured(1).toDouble(), match.captured(2).toDouble());
+}
+
+void MoveOver(TPreviewImage *preview, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) {
+  QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton, buttons,
+                   Qt::NoModifier);
+  QApplication::sendEvent(preview, &move);
+}
+
+void ExpectNear(std::optional<QPointF> got, QPointF expected, double tolerance,
+                const char *what) {
+  ASSERT_TRUE(got.has_value()) << what;
+  EXPECT_NEAR(got->x(), expected.x(), tolerance) << what;
+  EXPECT_NEAR(got->y(), expected.y(), tolerance) << what;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, PreviewZoomsPansAndShowsTheCursorPlaceInMillimetres) {
+  TMainWindow w;
+  w.resize(900, 600);
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  Open(w, DrawingFixture()); // 200 x 100 mm
+  TPreviewImage *preview = w.Preview;
+  ASSERT_TRUE(PumpUntil([&] { return !preview->DrawingSize().isEmpty(); }));
+  EXPECT_TRUE(w.DrawingSizeLabel->text().contains("200.0 \u00d7 100.0 mm"))
+      << w.DrawingSizeLabel->text().toStdString();
+
+  // The drawing sits in the middle of the preview.
+  const QRectF drawing =
+      PreviewDrawing(preview->Image().size(), w.Levels().Output()).translated(preview->Offset());
+  ASSERT_FALSE(drawing.isEmpty());
+  const QPointF middle = QRectF(preview->rect()).center();
+  EXPECT_LE(std::abs(drawing.center().x() - middle.x()), 1.0);
+  EXPECT_LE(std::abs(drawing.center().y() - middle.y()), 1.0);
+  // One pixel of the fitted picture, in mm.
+  const double pixel = 200 / drawing.width();
+
+  // The status bar tells where the cursor is, Y up from the lower left corner.
+  const QPointF quarter(drawing.left() + drawing.width() / 4, drawing.bottom() - drawing.height() / 4);
+  MoveOver(preview, quarter);
+  ExpectNear(ShownPosition(w), {50, 25}, pixel, "quarter point");
+  MoveOver(preview, middle);
+  ExpectNear(ShownPosition(w), {100, 50}, pixel, "middle");
+  // Off the drawing (the free room above it), nothing.
+  MoveOver(preview, {middle.x(), (drawing.top() - preview->rect().top()) / 2});
+  EXPECT_EQ(w.CursorLabel->text(), "");
+
+  // The wheel zooms about the cursor: the point under it stays put.
+  const QPointF at(drawing.left() + drawing.width() * 0.7, drawing.top() + drawing.height() * 0.2);
+  const std::optional<QPointF> before = preview->PositionAt(at);
+  ASSERT_TRUE(before.has_value());
+  QWheelEvent wheel(at, preview->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(preview, &wheel);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), TPreviewImage::ZoomStep);
+  ExpectNear(preview->PositionAt(at), *before, pixel / 4, "under the wheel");
+  // Zoomed in, a pixel covers less of the drawing.
+  const std::optional<QPointF> nextPixel = preview->PositionAt(at + QPointF(10, 0));
+  ASSERT_TRUE(nextPixel.has_value());
+  EXPECT_NEAR(nextPixel->x() - before->x(), 10 * pixel / TPreviewImage::ZoomStep, pixel / 4);
+
+  // Dragging carries the drawing with the cursor.
+  const QPointF grab = at, drop = at + QPointF(-40, 25);
+  QMouseEvent press(QEvent::MouseButtonPress, grab, preview->mapToGlobal(grab), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(preview, &press);
+  MoveOver(preview, drop, Qt::LeftButton);
+  QMouseEvent release(QEvent::MouseButtonRelease, drop, preview->mapToGlobal(drop), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(preview, &release);
+  ExpectNear(preview->PositionAt(drop), *before, pixel / 4, "after the drag");
+  ExpectNear(ShownPosition(w), *before, pixel, "status after the drag");
+
+  // The keyboard and the View menu zoom about the middle; Fit shows it all again.
+  const double zoom = preview->Zoom();
+  // The loading window had the focus a moment ago.
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom * TPreviewImage::ZoomStep);
+  QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+  QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom / TPreviewImage::ZoomStep);
+  w.Menus().ZoomInAction->trigger();
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom);
+  w.Menus().FitAction->trigger();
+  EXPECT_DOUBLE_EQ(preview->Zoom(), 1.0);
+  EXPECT_TRUE(preview->Pan().isNull());
+  ExpectNear(preview->PositionAt(quarter), {50, 25}, pixel, "fitted again");
+
+  // A new drawing comes in fitted.
+  w.Menus().ZoomInAction->trigger();
+  MoveOver(preview, drop, Qt::NoButton);
+  Open(w, DrawingFixture());
+  EXPECT_DOUBLE_EQ(preview->Zoom(), 1.0);
+  EXPECT_TRUE(preview->Pan().isNull());
 }
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
