@@ -892,7 +892,7 @@ TEST_F(MainWindowTest, PreviewZoomsPansAndShowsTheCursorPlaceInMillimetres) {
 
   // A new drawing comes in fitted.
   w.Menus().ZoomInAction->trigger();
-  MoveOver(preview, drop, Qt::NoButton);
+  ASSERT_NE(preview->Zoom(), 1.0);
   Open(w, DrawingFixture());
   EXPECT_DOUBLE_EQ(preview->Zoom(), 1.0);
   EXPECT_TRUE(preview->Pan().isNull());
