@@ -7,7 +7,7 @@
 
 #include <QGroupBox>
 
-#include "MainWindow.h"
+#include "GridHandlers.h"
 #include "PowerGrid.h"
 #include "core/Level.h"
 #include "core/LevelLimits.h"
@@ -31,10 +31,12 @@ QString SpeedText(std::int32_t speed) {
 
 } // namespace
 
-void TMainWindow::UpdateGrid() {
-  TLevels &levels = *FLevels;
-  PowerGrid->setRowCount(levels.Count());
-  PowerGrid->setColumnWidth(ColumnPower, 50);
+TGridHandlers::TGridHandlers(TLevels &levels, TPowerGrid &grid) : FLevels(levels), FGrid(grid) {}
+
+void TGridHandlers::Update() {
+  TLevels &levels = FLevels;
+  FGrid.setRowCount(levels.Count());
+  FGrid.setColumnWidth(ColumnPower, 50);
   int row = 0;
   for (; const TLevel *level = levels.ByIndex(row); ++row) {
     QString print;
@@ -42,38 +44,38 @@ void TMainWindow::UpdateGrid() {
       print = QString::number(level->Style());
     else if (level->Kind() != lkOutline)
       print = level->Print() ? "5" : "4";
-    PowerGrid->SetCellText(row, ColumnPrint, print);
-    PowerGrid->SetCellText(row, ColumnLayer, QString::number(level->Height()));
-    PowerGrid->SetCellText(row, ColumnSpeed, SpeedText(level->Speed()));
-    PowerGrid->SetCellText(row, ColumnPasses, QString::number(level->Passes()));
-    PowerGrid->SetCellText(
+    FGrid.SetCellText(row, ColumnPrint, print);
+    FGrid.SetCellText(row, ColumnLayer, QString::number(level->Height()));
+    FGrid.SetCellText(row, ColumnSpeed, SpeedText(level->Speed()));
+    FGrid.SetCellText(row, ColumnPasses, QString::number(level->Passes()));
+    FGrid.SetCellText(
         row, ColumnPower, QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
     for (int column = ColumnPrint; column <= ColumnPower; ++column) {
       Qt::ItemFlags flags = Qt::ItemIsEnabled;
-      if (PowerGridSelectCell(column, row))
+      if (SelectCell(column, row))
         flags |= Qt::ItemIsSelectable;
-      if (column != ColumnPrint && PowerGridSelectCell(column, row))
+      if (column != ColumnPrint && SelectCell(column, row))
         flags |= Qt::ItemIsEditable;
-      PowerGrid->item(row, column)->setFlags(flags);
+      FGrid.item(row, column)->setFlags(flags);
     }
   }
-  PowerGrid->setRowCount(row);
-  PowerGrid->FitColumns();
-  PowerGrid->viewport()->update();
+  FGrid.setRowCount(row);
+  FGrid.FitColumns();
+  FGrid.viewport()->update();
 }
 
-bool TMainWindow::PowerGridSelectCell(int column, int row) const {
+bool TGridHandlers::SelectCell(int column, int row) const {
   if (column != ColumnLayer)
     return true;
-  const TLevel *level = FLevels->ByIndex(row);
+  const TLevel *level = FLevels.ByIndex(row);
   return level && level->Kind() == lkPerimeter;
 }
 
-void TMainWindow::PowerGridEditingDone(int column, int row) {
-  TLevel *level = FLevels->ByIndex(row);
+void TGridHandlers::EditingDone(int column, int row) {
+  TLevel *level = FLevels.ByIndex(row);
   if (!level)
     return;
-  const QTableWidgetItem *cell = PowerGrid->item(row, column);
+  const QTableWidgetItem *cell = FGrid.item(row, column);
   const QString text = cell ? cell->text() : QString();
   switch (column) {
   case ColumnLayer:
@@ -98,13 +100,13 @@ void TMainWindow::PowerGridEditingDone(int column, int row) {
   default:
     break;
   }
-  UpdateGrid();
+  Update();
 }
 
-void TMainWindow::PowerGridCellClick(int column, int row) {
+void TGridHandlers::CellClick(int column, int row) {
   if (column != ColumnPrint)
     return;
-  TLevels &levels = *FLevels;
+  TLevels &levels = FLevels;
   TLevel *level = levels.ByIndex(row);
   if (!level || level->Kind() == lkOutline)
     return;
@@ -121,15 +123,14 @@ void TMainWindow::PowerGridCellClick(int column, int row) {
     if (level->Kind() == lkArea && index + 1 < levels.Count())
       levels.Item(index + 1)->SetPrint(level->Print());
   }
-  UpdateGrid();
+  Update();
 }
 
-QString TMainWindow::PowerGridCellText(int column, int row, const QString &value,
-                                       QColor *fill) const {
-  const TLevel *level = FLevels->ByIndex(row);
+QString TGridHandlers::CellText(int column, int row, const QString &value, QColor *fill) const {
+  const TLevel *level = FLevels.ByIndex(row);
   if (!level)
     return QString();
-  const bool outline = FLevels->Outline();
+  const bool outline = FLevels.Outline();
   switch (column) {
   case ColumnLayer:
     if (outline)

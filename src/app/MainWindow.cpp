@@ -32,12 +32,15 @@
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
+#include <QStatusBar>
 #include <QTimer>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "GerberWindow.h"
+#include "GridHandlers.h"
 #include "LoadingWindow.h"
+#include "Menus.h"
 #include "Messages.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
@@ -140,6 +143,16 @@ QPoint PreviewOffset(QSize picture, TIntSize output) {
           -static_cast<int>(std::lround((roomY - output.cy * factor) / 2))};
 }
 
+QRectF PreviewDrawing(QSize picture, TIntSize output) {
+  // The same fit as PreviewOffset: inside a 10-pixel margin, at the bottom left.
+  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
+    return {};
+  const double factor =
+      std::min((picture.width() - 20.0) / output.cx, (picture.height() - 20.0) / output.cy);
+  const double width = output.cx * factor, height = output.cy * factor;
+  return {10, picture.height() - 10 - height, width, height};
+}
+
 QStringList NameFilters(const char *filter) {
   // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
   // hides the masks, so the user reads the descriptions as written.
@@ -216,14 +229,22 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildBottomPanel(RightPanel);
   mainLayout->addWidget(RightPanel);
   setCentralWidget(central);
+  CursorLabel = new QLabel(this);
+  DrawingSizeLabel = new QLabel(this);
+  statusBar()->addWidget(CursorLabel, 1);
+  statusBar()->addPermanentWidget(DrawingSizeLabel);
   resize(900, 600);
 
   Connect();
   ConnectProfile();
-  BuildMenus();
+  FMenus = std::make_unique<TMainMenus>(*this, [this](const QString &path) {
+    FOpenDialogFile = path;
+    LoadFile(path, 1);
+  });
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
+  FGrid = std::make_unique<TGridHandlers>(*FLevels, *PowerGrid);
   FLevels->SetView({Preview->width(), Preview->height()});
 
   // The G-code block starts closed.
@@ -238,9 +259,15 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   }
 }
 
+void TMainWindow::UpdateGrid() {
+  if (FGrid)
+    FGrid->Update();
+}
+
 TMainWindow::~TMainWindow() {
   // The worker may still be handing steps over: stop it while the controls
   // those steps touch still exist.
+  FGrid.reset();
   FLevels.reset();
   FLoading.reset();
 }
@@ -510,18 +537,24 @@ void TMainWindow::Connect() {
 
   Preview->OnResized = [this] { Guarded([&] { PreviewResize(); }); };
   Preview->OnDropped = [this](const QString &file) { Guarded([&] { DropFileDropped(file); }); };
+  Preview->OnCursorMoved = [this](std::optional<QPointF> at) {
+    CursorLabel->setText(at ? QString("X %1 mm  Y %2 mm")
+                                  .arg(at->x(), 0, 'f', 1)
+                                  .arg(at->y(), 0, 'f', 1)
+                            : QString());
+  };
   PowerGrid->OnCellClick = [this](int column, int row) {
-    Guarded([&] { PowerGridCellClick(column, row); });
+    Guarded([&] { FGrid->CellClick(column, row); });
   };
   PowerGrid->OnDrawCell = [this](int column, int row, const QString &value, QColor *fill) {
-    return PowerGridCellText(column, row, value, fill);
+    return FGrid ? FGrid->CellText(column, row, value, fill) : QString();
   };
   PowerGrid->OnColumnsChanged = [this] {
     PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
                                PowerGrid->ScrollBarRoom());
   };
   PowerGrid->OnEditingDone = [this](int column, int row) {
-    Guarded([&] { PowerGridEditingDone(column, row); });
+    Guarded([&] { FGrid->EditingDone(column, row); });
   };
 }
 
@@ -684,6 +717,8 @@ void TMainWindow::SettingsAniFinish() {
 // Files
 
 void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
+  // A new drawing starts out whole in view.
+  Preview->Fit();
   // Also after a failed load, whose report is empty.
   struct TAfter {
     TMainWindow *Window;
@@ -694,7 +729,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
-  AddRecentFile(fileName);
+  FMenus->AddRecentFile(fileName);
 }
 
 void TMainWindow::Reload() {
@@ -816,7 +851,7 @@ void TMainWindow::PreviewResize() {
 void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
 
 void TMainWindow::closeEvent(QCloseEvent *event) {
-  SaveLayout();
+  FMenus->SaveLayout();
   event->accept();
   QCoreApplication::quit();
 }
@@ -876,7 +911,15 @@ void TMainWindow::ShowCalcResult(bool visible) {
 void TMainWindow::PresentPreview(const QImage &preview) {
   // No event processing here: the worker waits on this step, and a handler
   // that paused the worker now would wait for it in turn.
-  Preview->SetImage(preview, PreviewOffset(preview.size(), FLevels->Output()));
+  const TIntSize output = FLevels->Output();
+  Preview->SetImage(preview, PreviewOffset(preview.size(), output));
+  const QSizeF millimetres(output.cx / UnitsPerMM(), output.cy / UnitsPerMM());
+  Preview->SetDrawing(PreviewDrawing(preview.size(), output), millimetres);
+  DrawingSizeLabel->setText(output.cx > 0 && output.cy > 0
+                                ? QString("Drawing %1 \u00d7 %2 mm")
+                                      .arg(millimetres.width(), 0, 'f', 1)
+                                      .arg(millimetres.height(), 0, 'f', 1)
+                                : QString());
 }
 
 double TMainWindow::ScaleX() const { return ScaleXBox->value(); }
@@ -914,11 +957,11 @@ void TMainWindow::EnableRightPanel(bool enabled) {
   FPanelHolds = std::max(FPanelHolds + (enabled ? -1 : 1), 0);
   RightPanel->setEnabled(FPanelHolds == 0);
   // The menu's file commands pause with the buttons.
-  for (QAction *action : {OpenAction, SaveAction})
-    if (action)
-      action->setEnabled(FPanelHolds == 0);
-  if (RecentMenu)
-    RecentMenu->setEnabled(FPanelHolds == 0 && !RecentFiles().isEmpty());
+  if (!FMenus)
+    return;
+  for (QAction *action : {FMenus->OpenAction, FMenus->SaveAction})
+    action->setEnabled(FPanelHolds == 0);
+  FMenus->RecentMenu->setEnabled(FPanelHolds == 0 && !FMenus->RecentFiles().isEmpty());
 }
 
 TTemplates TMainWindow::Templates() const {

@@ -30,7 +30,9 @@ class QPushButton;
 class QScrollArea;
 class QTableWidget;
 class QWidget;
+class TGridHandlers;
 class TLevels;
+class TMainMenus;
 class TLoadingWindow;
 class TPowerGrid;
 class TPreviewImage;
@@ -43,6 +45,8 @@ QStringList NameFilters(const char *filter);
 // Where the preview picture goes in its frame so that a drawing of output
 // size sits in the middle.
 QPoint PreviewOffset(QSize picture, TIntSize output);
+// Where a drawing of output size lies in its preview picture, before that offset.
+QRectF PreviewDrawing(QSize picture, TIntSize output);
 // The web page the bottom strip opens.
 extern const char *const MakerPage;
 
@@ -71,24 +75,11 @@ public:
   void ResetButtonClick();
   void FocusSizeExit();
   void DropFileDropped(const QString &fileName);
-  void PowerGridCellClick(int column, int row);
-  void PowerGridEditingDone(int column, int row);
-  bool PowerGridSelectCell(int column, int row) const;
-  // What a grid cell shows; fill receives the swatch colour. Null without a level.
-  QString PowerGridCellText(int column, int row, const QString &value, QColor *fill) const;
   void SiteImageClick();
-  // The menu bar's commands; File's entries follow the buttons.
-  QAction *OpenAction = nullptr, *SaveAction = nullptr, *QuitAction = nullptr,
-          *ShowLinesAction = nullptr, *HelpAction = nullptr, *AboutAction = nullptr;
-  QMenu *RecentMenu = nullptr;
-  // Files opened last, newest first, as absolute paths.
-  QStringList RecentFiles() const;
-  void AddRecentFile(const QString &fileName);
-  static std::string AboutText();
-  static std::string HelpText();
-  // The window's size and place as the user left them last time.
-  void RestoreLayout();
-  void SaveLayout() const;
+  // The menu bar; File's entries follow the buttons.
+  TMainMenus &Menus() const { return *FMenus; }
+  // The power grid's cell handlers.
+  TGridHandlers &Grid() const { return *FGrid; }
   // The user picked an entry of ProfileBox: a preset fills the templates,
   // the power range and the travel template.
   void ProfileChange();
@@ -121,6 +112,8 @@ public:
   // The running time with acceleration, below CalcResult; hidden without one.
   QLabel *AccelResult = nullptr;
   TPreviewImage *Preview = nullptr;
+  // The status bar: the cursor's place on the drawing, and the drawing's size.
+  QLabel *CursorLabel = nullptr, *DrawingSizeLabel = nullptr;
   // Under the preview: the first line of the reader's report and a button
   // for all of it; hidden when the drawing was read in full.
   QWidget *ReportBar = nullptr;
@@ -174,9 +167,6 @@ private:
   void BuildGcodeGroup(QWidget *parent);
   void BuildBottomPanel(QWidget *parent);
   void BuildProfileGroup(QWidget *parent);
-  void BuildMenus();
-  void SetToolTips();
-  void UpdateRecentMenu();
   void ConnectProfile();
   void ApplyProfileSettings();
   // A template edited by hand: the profile is no longer the preset's.
@@ -203,6 +193,8 @@ private:
   TBrennixSettings FSettings;
   TMachineSettings FMachine;
   std::unique_ptr<TLevels> FLevels;
+  std::unique_ptr<TMainMenus> FMenus;
+  std::unique_ptr<TGridHandlers> FGrid;
   std::unique_ptr<TLoadingWindow> FLoading;
   int FLoadingDepth = 0;
   int FPanelHolds = 0;

@@ -17,6 +17,7 @@
 #include <QLabel>
 #include <QSettings>
 
+#include "Menus.h"
 #include "MainWindow.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
@@ -29,74 +30,90 @@ const char *const GeometryKey = "WindowGeometry";
 
 } // namespace
 
-void TMainWindow::SetToolTips() {
+TMainMenus::TMainMenus(TMainWindow &window, std::function<void(const QString &)> openFile)
+    : FWindow(window), FOpenFile(std::move(openFile)) {
+  SetToolTips();
+  Build();
+}
+
+void TMainMenus::SetToolTips() {
+  TMainWindow &w = FWindow;
   const std::pair<QWidget *, const char *> tips[] = {
-      {OpenButton, "Open a drawing, picture, circuit board layer or 3D model (Ctrl+O)"},
-      {SaveButton, "Write the job as G-code for the laser (Ctrl+S)"},
-      {OriginalX, "Width of the drawing as read, in mm"},
-      {OriginalY, "Height of the drawing as read, in mm"},
-      {ScaleXBox, "Scale the width, in percent of the drawing's own size"},
-      {ScaleYBox, "Scale the height, in percent of the drawing's own size"},
-      {PrintX, "Width of the burnt job in mm"},
-      {PrintY, "Height of the burnt job in mm"},
-      {CheckTravel, "Show the moves between burns in the preview"},
-      {CheckMirror, "Burn the job mirrored left to right (for the back of glass or foil)"},
-      {CheckOutline, "Burn only the frame around the job, to see where it lies"},
-      {CalcResult, "Time the burning moves take at the set speeds and passes"},
-      {PowerGrid, "Per level: on or off, speed, passes and power. Click a cell to edit it"},
-      {ShowConfiguration, "Show the G-code the job is written with"},
-      {OffsetXBox, "Shift the whole job right by this many mm"},
-      {OffsetYBox, "Shift the whole job up by this many mm"},
-      {OffsetCenterBox, "Place the job's middle, not its lower left corner, at the origin"},
-      {FocusSize, "Diameter of the laser spot: sets hatch spacing and line widths"},
-      {IdleSpeedBox, "Speed of moves with the laser off"},
-      {ResetButton, "Put the G-code settings back to their defaults"},
-      {Preview, "The job as it will be burnt; drop a file here to open it"},
+      {w.OpenButton, "Open a drawing, picture, circuit board layer or 3D model (Ctrl+O)"},
+      {w.SaveButton, "Write the job as G-code for the laser (Ctrl+S)"},
+      {w.OriginalX, "Width of the drawing as read, in mm"},
+      {w.OriginalY, "Height of the drawing as read, in mm"},
+      {w.ScaleXBox, "Scale the width, in percent of the drawing's own size"},
+      {w.ScaleYBox, "Scale the height, in percent of the drawing's own size"},
+      {w.PrintX, "Width of the burnt job in mm"},
+      {w.PrintY, "Height of the burnt job in mm"},
+      {w.CheckTravel, "Show the moves between burns in the preview"},
+      {w.CheckMirror, "Burn the job mirrored left to right (for the back of glass or foil)"},
+      {w.CheckOutline, "Burn only the frame around the job, to see where it lies"},
+      {w.CalcResult, "Time the burning moves take at the set speeds and passes"},
+      {w.PowerGrid, "Per level: on or off, speed, passes and power. Click a cell to edit it"},
+      {w.ShowConfiguration, "Show the G-code the job is written with"},
+      {w.OffsetXBox, "Shift the whole job right by this many mm"},
+      {w.OffsetYBox, "Shift the whole job up by this many mm"},
+      {w.OffsetCenterBox, "Place the job's middle, not its lower left corner, at the origin"},
+      {w.FocusSize, "Diameter of the laser spot: sets hatch spacing and line widths"},
+      {w.IdleSpeedBox, "Speed of moves with the laser off"},
+      {w.ResetButton, "Put the G-code settings back to their defaults"},
+      {w.Preview, "The job as it will be burnt; drop a file here to open it"},
   };
   for (const auto &[widget, tip] : tips)
     if (widget)
       widget->setToolTip(tip);
-  for (QPlainTextEdit *memo : TemplateMemos)
+  for (QPlainTextEdit *memo : w.TemplateMemos)
     memo->setToolTip("G-code lines; each \"?\" is replaced by a number (Help explains which)");
 }
 
-void TMainWindow::BuildMenus() {
-  SetToolTips();
-  auto guarded = [this](auto handler) {
-    return [this, handler] { Guarded([&] { (this->*handler)(); }); };
+void TMainMenus::Build() {
+  TMainWindow *w = &FWindow;
+  auto guarded = [w](auto handler) {
+    return [w, handler] { Guarded([&] { (w->*handler)(); }); };
   };
-  QMenu *file = menuBar()->addMenu("&File");
-  OpenAction = file->addAction("&Open Graphics...", this, guarded(&TMainWindow::OpenButtonClick));
+  QMenu *file = w->menuBar()->addMenu("&File");
+  OpenAction = file->addAction("&Open Graphics...", w, guarded(&TMainWindow::OpenButtonClick));
   OpenAction->setShortcut(QKeySequence::Open);
   RecentMenu = file->addMenu("Open &Recent");
-  SaveAction = file->addAction("&Save G-code...", this, guarded(&TMainWindow::SaveButtonClick));
+  SaveAction = file->addAction("&Save G-code...", w, guarded(&TMainWindow::SaveButtonClick));
   SaveAction->setShortcut(QKeySequence::Save);
   file->addSeparator();
-  QuitAction = file->addAction("&Quit", this, [this] { close(); });
+  QuitAction = file->addAction("&Quit", w, [w] { w->close(); });
   QuitAction->setShortcut(QKeySequence::Quit);
 
-  QMenu *view = menuBar()->addMenu("&View");
-  ShowLinesAction = view->addAction("Show &Lines (travel moves)");
+  ViewMenu = w->menuBar()->addMenu("&View");
+  ShowLinesAction = ViewMenu->addAction("Show &Lines (travel moves)");
   ShowLinesAction->setCheckable(true);
-  ShowLinesAction->setChecked(CheckTravel->isChecked());
-  connect(ShowLinesAction, &QAction::toggled, CheckTravel, &QCheckBox::setChecked);
-  connect(CheckTravel, &QCheckBox::toggled, ShowLinesAction, &QAction::setChecked);
+  ShowLinesAction->setChecked(w->CheckTravel->isChecked());
+  QObject::connect(ShowLinesAction, &QAction::toggled, w->CheckTravel, &QCheckBox::setChecked);
+  QObject::connect(w->CheckTravel, &QCheckBox::toggled, ShowLinesAction, &QAction::setChecked);
+  ViewMenu->addSeparator();
+  TPreviewImage *preview = w->Preview;
+  ZoomInAction = ViewMenu->addAction("Zoom &In", preview, [preview] { preview->ZoomIn(); });
+  // Ctrl+= too: on many keyboards "+" needs Shift.
+  ZoomInAction->setShortcuts({QKeySequence::ZoomIn, QKeySequence("Ctrl+=")});
+  ZoomOutAction = ViewMenu->addAction("Zoom &Out", preview, [preview] { preview->ZoomOut(); });
+  ZoomOutAction->setShortcut(QKeySequence::ZoomOut);
+  FitAction = ViewMenu->addAction("&Fit Drawing", preview, [preview] { preview->Fit(); });
+  FitAction->setShortcut(QKeySequence("Ctrl+0"));
 
-  QMenu *help = menuBar()->addMenu("&Help");
-  HelpAction = help->addAction("&Templates and Levels", this, [this] {
+  QMenu *help = w->menuBar()->addMenu("&Help");
+  HelpAction = help->addAction("&Templates and Levels", w, [w] {
     auto *box = new QMessageBox(QMessageBox::Information, "Brennix help",
-                                QString::fromStdString(HelpText()), QMessageBox::Close, this);
+                                QString::fromStdString(HelpText()), QMessageBox::Close, w);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
   });
   HelpAction->setShortcut(QKeySequence::HelpContents);
-  AboutAction = help->addAction("&About Brennix", this, [this] {
-    QMessageBox::about(this, "About Brennix", QString::fromStdString(AboutText()));
+  AboutAction = help->addAction("&About Brennix", w, [w] {
+    QMessageBox::about(w, "About Brennix", QString::fromStdString(AboutText()));
   });
   UpdateRecentMenu();
 }
 
-std::string TMainWindow::AboutText() {
+std::string TMainMenus::AboutText() {
   return std::string("<b>Brennix ") + BRENNIX_VERSION +
          "</b><p>Prepares drawings, pictures, circuit boards and 3D models as G-code for "
          "hobby laser engravers.</p><p>Made by Kelvanor.</p><p>Built with:</p><ul>"
@@ -107,7 +124,7 @@ std::string TMainWindow::AboutText() {
          "<li>dxflib, GNU GPL version 2 or later</li></ul>";
 }
 
-std::string TMainWindow::HelpText() {
+std::string TMainMenus::HelpText() {
   return "G-code templates: in \"Laser on\", \"Head speed\" and \"Move head\" every \"?\" "
          "is replaced by a number: the power (0 to 255, or the profile's range), the speed "
          "in mm/min, and the X and Y position in mm, in that order.\n\n"
@@ -122,11 +139,11 @@ std::string TMainWindow::HelpText() {
          "switches it.";
 }
 
-QStringList TMainWindow::RecentFiles() const {
+QStringList TMainMenus::RecentFiles() const {
   return QSettings().value(RecentKey).toStringList();
 }
 
-void TMainWindow::AddRecentFile(const QString &fileName) {
+void TMainMenus::AddRecentFile(const QString &fileName) {
   const QString path = QFileInfo(fileName).absoluteFilePath();
   QStringList files = RecentFiles();
   files.removeAll(path);
@@ -137,7 +154,7 @@ void TMainWindow::AddRecentFile(const QString &fileName) {
   UpdateRecentMenu();
 }
 
-void TMainWindow::UpdateRecentMenu() {
+void TMainMenus::UpdateRecentMenu() {
   RecentMenu->clear();
   const QStringList files = RecentFiles();
   int number = 0;
@@ -147,9 +164,9 @@ void TMainWindow::UpdateRecentMenu() {
         QString("&%1 %2").arg(number).arg(QFileInfo(path).fileName().replace("&", "&&")));
     action->setToolTip(path);
     action->setData(path);
-    connect(action, &QAction::triggered, this, [this, path] {
+    QObject::connect(action, &QAction::triggered, &FWindow, [this, path] {
       Guarded([&] {
-        if (!RightPanel->isEnabled())
+        if (!FWindow.RightPanel->isEnabled())
           return;
         if (!QFileInfo(path).isFile()) {
           // Gone since: offered no more.
@@ -161,18 +178,17 @@ void TMainWindow::UpdateRecentMenu() {
                                    "\": the file no longer exists. It was taken off the "
                                    "recent files.");
         }
-        FOpenDialogFile = path;
-        LoadFile(path, 1);
+        FOpenFile(path);
       });
     });
   }
   RecentMenu->setEnabled(!files.isEmpty());
 }
 
-void TMainWindow::RestoreLayout() {
+void TMainMenus::RestoreLayout() {
   const QByteArray geometry = QSettings().value(GeometryKey).toByteArray();
   if (!geometry.isEmpty())
-    restoreGeometry(geometry);
+    FWindow.restoreGeometry(geometry);
 }
 
-void TMainWindow::SaveLayout() const { QSettings().setValue(GeometryKey, saveGeometry()); }
+void TMainMenus::SaveLayout() const { QSettings().setValue(GeometryKey, FWindow.saveGeometry()); }

@@ -10,6 +10,7 @@
 
 #include "Application.h"
 #include "MainWindow.h"
+#include "Menus.h"
 
 int main(int argc, char **argv) {
   TBrennixApplication app(argc, argv);
@@ -21,7 +22,7 @@ int main(int argc, char **argv) {
     // shows, then quit (BRENNIX_SCREENSHOT=file.png).
     const QString screenshot = qEnvironmentVariable("BRENNIX_SCREENSHOT");
     if (screenshot.isEmpty())
-      window.RestoreLayout();
+      window.Menus().RestoreLayout();
     window.show();
     if (!screenshot.isEmpty()) {
       auto *timer = new QTimer(&window);

@@ -33,10 +33,14 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+#include <QRegularExpression>
+#include <QWheelEvent>
 #include <gtest/gtest.h>
 
 #include "app/LoadingWindow.h"
+#include "app/GridHandlers.h"
 #include "app/MainWindow.h"
+#include "app/Menus.h"
 #include "app/PowerGrid.h"
 #include "app/ZelUtils.h"
 #include "core/Geometry.h"
@@ -683,7 +687,7 @@ TEST_F(MainWindowTest, GridColumnsFitWhatTheyShowAndKeepTheUsersWidth) {
   for (int column : {int(ColumnLayer), int(ColumnSpeed)}) {
     QTableWidgetItem *cell = w.PowerGrid->item(0, column);
     QColor fill;
-    const QString shown = w.PowerGridCellText(column, 0, cell->text(), &fill);
+    const QString shown = w.Grid().CellText(column, 0, cell->text(), &fill);
     EXPECT_GE(w.PowerGrid->columnWidth(column), metrics.horizontalAdvance(shown)) << column;
     EXPECT_EQ(cell->toolTip(), shown);
   }
@@ -745,32 +749,32 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
   QTest::keyClick(&w, Qt::Key_S, Qt::ControlModifier);
   EXPECT_EQ(opened, 1);
   EXPECT_EQ(saved, 1);
-  EXPECT_FALSE(w.RecentMenu->isEnabled());
+  EXPECT_FALSE(w.Menus().RecentMenu->isEnabled());
 
   // Newest first, each once; an entry opens its file again.
   const QString first = DrawingFixture("first.svg"), second = SmallFixture();
   Open(w, first);
   Open(w, second);
   Open(w, first);
-  EXPECT_EQ(w.RecentFiles(), QStringList({first, second}));
-  ASSERT_EQ(w.RecentMenu->actions().size(), 2);
-  w.RecentMenu->actions()[1]->trigger();
+  EXPECT_EQ(w.Menus().RecentFiles(), QStringList({first, second}));
+  ASSERT_EQ(w.Menus().RecentMenu->actions().size(), 2);
+  w.Menus().RecentMenu->actions()[1]->trigger();
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
   // A file gone since says so and leaves the list.
   QFile::remove(first);
-  w.RecentMenu->actions()[1]->trigger();
+  w.Menus().RecentMenu->actions()[1]->trigger();
   const QStringList errors = TakeErrors();
   ASSERT_EQ(errors.size(), 1);
   EXPECT_TRUE(errors[0].contains("no longer exists")) << errors[0].toStdString();
-  EXPECT_EQ(w.RecentFiles(), QStringList({second}));
+  EXPECT_EQ(w.Menus().RecentFiles(), QStringList({second}));
   EXPECT_EQ(w.Levels().Job().File.FileName, second.toStdString());
 
   // The menu's travel switch is the check box.
-  w.ShowLinesAction->trigger();
-  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  w.Menus().ShowLinesAction->trigger();
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.Menus().ShowLinesAction->isChecked());
   w.CheckTravel->toggle();
-  EXPECT_EQ(w.CheckTravel->isChecked(), w.ShowLinesAction->isChecked());
+  EXPECT_EQ(w.CheckTravel->isChecked(), w.Menus().ShowLinesAction->isChecked());
 
   // Every control the user works with says what it does.
   for (QWidget *control : std::initializer_list<QWidget *>{
@@ -779,10 +783,119 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
            w.IdleSpeedBox, w.OffsetXBox, w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
     EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
 
-  const QString about = QString::fromStdString(TMainWindow::AboutText());
+  const QString about = QString::fromStdString(TMainMenus::AboutText());
   EXPECT_TRUE(about.contains(BRENNIX_TEST_VERSION)) << about.toStdString();
   EXPECT_TRUE(about.contains("Qt " + QString(qVersion())) || about.contains(qVersion()));
-  EXPECT_TRUE(QString::fromStdString(TMainWindow::HelpText()).contains("\"?\""));
+  EXPECT_TRUE(QString::fromStdString(TMainMenus::HelpText()).contains("\"?\""));
+}
+
+namespace {
+
+// The millimetres the status bar shows for the cursor, or nothing.
+std::optional<QPointF> ShownPosition(const TMainWindow &w) {
+  const QRegularExpressionMatch match =
+      QRegularExpression(R"(^X (-?[0-9.]+) mm  Y (-?[0-9.]+) mm$)").match(w.CursorLabel->text());
+  if (!match.hasMatch())
+    return std::nullopt;
+  return QPointF(match.captured(1).toDouble(), match.captured(2).toDouble());
+}
+
+void MoveOver(TPreviewImage *preview, QPointF at, Qt::MouseButtons buttons = Qt::NoButton) {
+  QMouseEvent move(QEvent::MouseMove, at, preview->mapToGlobal(at), Qt::NoButton, buttons,
+                   Qt::NoModifier);
+  QApplication::sendEvent(preview, &move);
+}
+
+void ExpectNear(std::optional<QPointF> got, QPointF expected, double tolerance,
+                const char *what) {
+  ASSERT_TRUE(got.has_value()) << what;
+  EXPECT_NEAR(got->x(), expected.x(), tolerance) << what;
+  EXPECT_NEAR(got->y(), expected.y(), tolerance) << what;
+}
+
+} // namespace
+
+TEST_F(MainWindowTest, PreviewZoomsPansAndShowsTheCursorPlaceInMillimetres) {
+  TMainWindow w;
+  w.resize(900, 600);
+  w.show();
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  Open(w, DrawingFixture()); // 200 x 100 mm
+  TPreviewImage *preview = w.Preview;
+  ASSERT_TRUE(PumpUntil([&] { return !preview->DrawingSize().isEmpty(); }));
+  EXPECT_TRUE(w.DrawingSizeLabel->text().contains("200.0 \u00d7 100.0 mm"))
+      << w.DrawingSizeLabel->text().toStdString();
+
+  // The drawing sits in the middle of the preview.
+  const QRectF drawing =
+      PreviewDrawing(preview->Image().size(), w.Levels().Output()).translated(preview->Offset());
+  ASSERT_FALSE(drawing.isEmpty());
+  const QPointF middle = QRectF(preview->rect()).center();
+  EXPECT_LE(std::abs(drawing.center().x() - middle.x()), 1.0);
+  EXPECT_LE(std::abs(drawing.center().y() - middle.y()), 1.0);
+  // One pixel of the fitted picture, in mm.
+  const double pixel = 200 / drawing.width();
+
+  // The status bar tells where the cursor is, Y up from the lower left corner.
+  const QPointF quarter(drawing.left() + drawing.width() / 4, drawing.bottom() - drawing.height() / 4);
+  MoveOver(preview, quarter);
+  ExpectNear(ShownPosition(w), {50, 25}, pixel, "quarter point");
+  MoveOver(preview, middle);
+  ExpectNear(ShownPosition(w), {100, 50}, pixel, "middle");
+  // Off the drawing (the free room above it), nothing.
+  MoveOver(preview, {middle.x(), (drawing.top() - preview->rect().top()) / 2});
+  EXPECT_EQ(w.CursorLabel->text(), "");
+
+  // The wheel zooms about the cursor: the point under it stays put.
+  const QPointF at(drawing.left() + drawing.width() * 0.7, drawing.top() + drawing.height() * 0.2);
+  const std::optional<QPointF> before = preview->PositionAt(at);
+  ASSERT_TRUE(before.has_value());
+  QWheelEvent wheel(at, preview->mapToGlobal(at), {}, {0, 120}, Qt::NoButton, Qt::NoModifier,
+                    Qt::NoScrollPhase, false);
+  QApplication::sendEvent(preview, &wheel);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), TPreviewImage::ZoomStep);
+  ExpectNear(preview->PositionAt(at), *before, pixel / 4, "under the wheel");
+  // Zoomed in, a pixel covers less of the drawing.
+  const std::optional<QPointF> nextPixel = preview->PositionAt(at + QPointF(10, 0));
+  ASSERT_TRUE(nextPixel.has_value());
+  EXPECT_NEAR(nextPixel->x() - before->x(), 10 * pixel / TPreviewImage::ZoomStep, pixel / 4);
+
+  // Dragging carries the drawing with the cursor.
+  const QPointF grab = at, drop = at + QPointF(-40, 25);
+  QMouseEvent press(QEvent::MouseButtonPress, grab, preview->mapToGlobal(grab), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(preview, &press);
+  MoveOver(preview, drop, Qt::LeftButton);
+  QMouseEvent release(QEvent::MouseButtonRelease, drop, preview->mapToGlobal(drop), Qt::LeftButton,
+                      Qt::NoButton, Qt::NoModifier);
+  QApplication::sendEvent(preview, &release);
+  ExpectNear(preview->PositionAt(drop), *before, pixel / 4, "after the drag");
+  ExpectNear(ShownPosition(w), *before, pixel, "status after the drag");
+
+  // The keyboard and the View menu zoom about the middle; Fit shows it all again.
+  const double zoom = preview->Zoom();
+  // The loading window had the focus a moment ago.
+  w.activateWindow();
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+  QTest::keyClick(&w, Qt::Key_Plus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom * TPreviewImage::ZoomStep);
+  QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+  QTest::keyClick(&w, Qt::Key_Minus, Qt::ControlModifier);
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom / TPreviewImage::ZoomStep);
+  w.Menus().ZoomInAction->trigger();
+  EXPECT_DOUBLE_EQ(preview->Zoom(), zoom);
+  w.Menus().FitAction->trigger();
+  EXPECT_DOUBLE_EQ(preview->Zoom(), 1.0);
+  EXPECT_TRUE(preview->Pan().isNull());
+  ExpectNear(preview->PositionAt(quarter), {50, 25}, pixel, "fitted again");
+
+  // A new drawing comes in fitted.
+  w.Menus().ZoomInAction->trigger();
+  ASSERT_NE(preview->Zoom(), 1.0);
+  Open(w, DrawingFixture());
+  EXPECT_DOUBLE_EQ(preview->Zoom(), 1.0);
+  EXPECT_TRUE(preview->Pan().isNull());
 }
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
@@ -792,10 +905,10 @@ TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
     w.setGeometry(place);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
-    w.SaveLayout();
+    w.Menus().SaveLayout();
   }
   TMainWindow again;
-  again.RestoreLayout();
+  again.Menus().RestoreLayout();
   EXPECT_EQ(again.size(), place.size());
   QSettings().remove("WindowGeometry");
 }

@@ -6,6 +6,7 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+#include "app/GridHandlers.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
 #include "core/Level.h"
@@ -50,7 +51,7 @@ protected:
   QString Cell(int row, int column) const { return W.PowerGrid->item(row, column)->text(); }
   QString Shown(int row, int column, QColor *fill = nullptr) const {
     QColor ignored;
-    return W.PowerGridCellText(column, row, Cell(row, column), fill ? fill : &ignored);
+    return W.Grid().CellText(column, row, Cell(row, column), fill ? fill : &ignored);
   }
   void Click(int row, int column = ColumnPrint) {
     const QRect cell = W.PowerGrid->visualItemRect(W.PowerGrid->item(row, column));
@@ -58,7 +59,7 @@ protected:
   }
   void Edit(int row, int column, const QString &text) {
     W.PowerGrid->item(row, column)->setText(text);
-    W.PowerGridEditingDone(column, row);
+    W.Grid().EditingDone(column, row);
   }
   TLevel &Level(int row) const { return *W.Levels().ByIndex(row); }
 
@@ -94,7 +95,7 @@ TEST_F(PowerGridTest, RowsShowTheLevels) {
   EXPECT_TRUE(W.PowerGrid->item(AreaRow, ColumnSpeed)->flags() & Qt::ItemIsEditable);
   QColor ignored;
   EXPECT_TRUE(
-      W.PowerGridCellText(ColumnLayer, 7, "", &ignored).isNull()); // no level, nothing drawn
+      W.Grid().CellText(ColumnLayer, 7, "", &ignored).isNull()); // no level, nothing drawn
 }
 
 TEST_F(PowerGridTest, ClearingAnAreaHidesItsPerimeterRow) {
