@@ -40,6 +40,7 @@
 #include "LoadingWindow.h"
 #include "Messages.h"
 #include "PowerGrid.h"
+#include "RasterModeBox.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
 #include "core/GcodeCheck.h"
@@ -200,6 +201,9 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildGcodeGroup(stack);
   BuildProfileGroup(stack);
   stackLayout->addWidget(InputGroup);
+  RasterBox = new TRasterModeBox(
+      stack, [this]() -> TLevels & { return *FLevels; }, [this] { Reload(); });
+  stackLayout->addWidget(RasterBox);
   stackLayout->addWidget(PowerGroup);
   stackLayout->addWidget(SettingsLayout);
   stackLayout->addWidget(ProfileGroup);
@@ -694,6 +698,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
+  RasterBox->DrawingLoaded();
   AddRecentFile(fileName);
 }
 
@@ -708,6 +713,7 @@ void TMainWindow::Reload() {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName, error.what()));
   }
+  RasterBox->DrawingLoaded();
 }
 
 void TMainWindow::ShowReport() {

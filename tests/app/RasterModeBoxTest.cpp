@@ -1,0 +1,175 @@
+#include "AppTest.h"
+
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QImage>
+#include <QLabel>
+#include <QGroupBox>
+#include <QSpinBox>
+#include <gtest/gtest.h>
+
+#include "app/MainWindow.h"
+#include "app/RasterModeBox.h"
+#include "core/HeadlessHost.h"
+#include "core/Level.h"
+#include "core/Levels.h"
+#include "io/FileIntake.h"
+#include "io/GcodeWriter.h"
+#include "raster/RasterModes.h"
+#include "settings/RasterModeSettings.h"
+
+namespace {
+
+class RasterModeBoxTest : public TWindowTest {};
+
+// A small photo-like picture: a gray ramp from left to right over a red and
+// a blue patch, so the colour levels are several and the dither has tones.
+QString PictureFixture() {
+  QImage image(48, 24, QImage::Format_RGB32);
+  for (int y = 0; y < image.height(); ++y)
+    for (int x = 0; x < image.width(); ++x) {
+      const int gray = 255 * x / (image.width() - 1);
+      QRgb colour = qRgb(gray, gray, gray);
+      if (y < 8 && x < 16)
+        colour = qRgb(220, 30, 30);
+      else if (y < 8 && x >= 32)
+        colour = qRgb(30, 30, 220);
+      image.setPixel(x, y, colour);
+    }
+  image.setDotsPerMeterX(3780); // 96 dots per inch
+  image.setDotsPerMeterY(3780);
+  const QString path = TestFolder() + "/ramp.png";
+  EXPECT_TRUE(image.save(path));
+  return path;
+}
+
+std::string ReadFile(const QString &path) {
+  std::ifstream file(path.toStdString(), std::ios::binary);
+  std::stringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+void Open(TMainWindow &w, const QString &path) {
+  w.OpenDialogHook = [path](QString &file, int &index) {
+    file = path;
+    index = 1;
+    return true;
+  };
+  w.OpenButtonClick();
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+}
+
+std::vector<std::string> LevelNames(const TLevels &levels) {
+  std::vector<std::string> names;
+  for (int i = 0; i < levels.Count(); ++i)
+    names.push_back(levels.Item(i)->Name());
+  return names;
+}
+
+std::string SaveVia(TMainWindow &w, const QString &path) {
+  EXPECT_TRUE(w.Levels().WaitUntilIdle());
+  w.SaveDialogHook = [path](const QString &, const QString &) { return path; };
+  w.SaveButtonClick();
+  return ReadFile(path);
+}
+
+// The job brennix-cli writes for the picture with these raster settings.
+std::string HeadlessGcode(const QString &picture, const TRasterSettings &raster) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  LoadFromFile(levels, picture.toStdString(), 1);
+  ApplyRasterMode(levels, raster);
+  ApplyRasterOverscan(levels, raster);
+  levels.RunCycles();
+  const QString path = TestFolder() + "/headless.gcode";
+  EXPECT_TRUE(SaveToGcode(levels, path.toStdString()).empty());
+  return ReadFile(path);
+}
+
+} // namespace
+
+TEST_F(RasterModeBoxTest, ShownForPicturesOnly) {
+  TMainWindow w;
+  w.show();
+  EXPECT_FALSE(w.RasterBox->isVisibleTo(&w));
+  Open(w, PictureFixture());
+  EXPECT_TRUE(w.RasterBox->isVisibleTo(&w));
+  Open(w, DrawingFixture());
+  EXPECT_FALSE(w.RasterBox->isVisibleTo(&w));
+  EXPECT_EQ(LevelNames(w.Levels()).size(), 4u) << "red area, its perimeter, blue line, outline";
+}
+
+TEST_F(RasterModeBoxTest, DitheredReplacesTheColourLevelsLikeTheCommandLine) {
+  const QString picture = PictureFixture();
+  TMainWindow w;
+  w.show();
+  Open(w, picture);
+  const std::vector<std::string> colourLevels = LevelNames(w.Levels());
+  ASSERT_GT(colourLevels.size(), 2u);
+
+  w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::Dithered));
+  EXPECT_TRUE(w.RasterBox->KernelBox->isVisibleTo(&w));
+  EXPECT_FALSE(w.RasterBox->GrayLevelsBox->isVisibleTo(&w));
+  EXPECT_EQ(LevelNames(w.Levels()), (std::vector<std::string>{"Dithered", "Outline"}));
+  ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
+
+  TRasterSettings dithered;
+  dithered.Mode = TRasterMode::Dithered;
+  const std::string written = SaveVia(w, TestFolder() + "/window.gcode");
+  EXPECT_NE(written.find("M106"), std::string::npos);
+  EXPECT_EQ(written, HeadlessGcode(picture, dithered));
+  EXPECT_EQ(TRasterModeSettings().Read(), dithered);
+
+  // Back to colour levels: the reader's levels return.
+  w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::ColourLevels));
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(LevelNames(w.Levels()), colourLevels);
+  EXPECT_EQ(SaveVia(w, TestFolder() + "/colour.gcode"), HeadlessGcode(picture, TRasterSettings()));
+}
+
+TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
+  const QString picture = PictureFixture();
+  TRasterSettings gray;
+  gray.Mode = TRasterMode::GrayLevels;
+  gray.GrayLevels = 5;
+  gray.MinPower = 40;
+  gray.MaxPower = 200;
+  gray.PowerGamma = 1.5;
+  gray.Contrast = 20;
+  gray.Overscan = true;
+  gray.OverscanMM = 3.5;
+  {
+    TMainWindow w;
+    w.show();
+    Open(w, picture);
+    TRasterModeBox &box = *w.RasterBox;
+    box.ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::GrayLevels));
+    box.GrayLevelsBox->setValue(gray.GrayLevels);
+    box.MinPowerBox->setValue(gray.MinPower);
+    box.MaxPowerBox->setValue(gray.MaxPower);
+    box.PowerGammaBox->setValue(gray.PowerGamma);
+    box.ContrastBox->setValue(gray.Contrast);
+    box.OverscanCheck->setChecked(true);
+    box.OverscanBox->setValue(gray.OverscanMM);
+    ASSERT_TRUE(w.Levels().WaitUntilIdle());
+    EXPECT_EQ(TRasterModeSettings().Read(), gray);
+    EXPECT_EQ(box.Settings(), gray);
+  }
+  TMainWindow w;
+  w.show();
+  EXPECT_EQ(w.RasterBox->Settings(), gray);
+  Open(w, picture);
+  const TLevels &levels = w.Levels();
+  ASSERT_EQ(levels.Count(), gray.GrayLevels + 1);
+  for (int band = 0; band < gray.GrayLevels; ++band)
+    EXPECT_EQ(levels.Item(band)->Power(), BandPower(band, gray)) << band;
+  EXPECT_EQ(SaveVia(w, TestFolder() + "/gray.gcode"), HeadlessGcode(picture, gray));
+}
