@@ -49,6 +49,7 @@ TRasterModeBox::TRasterModeBox(QWidget *parent, std::function<TLevels &()> level
   setObjectName("RasterModeBox");
   auto *form = new QFormLayout(this);
   form->setContentsMargins(6, 4, 6, 4);
+  form->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
   ModeBox = new QComboBox(this);
   for (const char *caption : ModeCaptions)
     ModeBox->addItem(caption);
