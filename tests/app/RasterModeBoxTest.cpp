@@ -9,6 +9,8 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QLabel>
 #include <QGroupBox>
 #include <QSpinBox>
@@ -16,11 +18,8 @@
 
 #include "app/MainWindow.h"
 #include "app/RasterModeBox.h"
-#include "core/HeadlessHost.h"
 #include "core/Level.h"
 #include "core/Levels.h"
-#include "io/FileIntake.h"
-#include "io/GcodeWriter.h"
 #include "raster/RasterModes.h"
 #include "settings/RasterModeSettings.h"
 
@@ -80,18 +79,20 @@ std::string SaveVia(TMainWindow &w, const QString &path) {
   return ReadFile(path);
 }
 
-// The job brennix-cli writes for the picture with these raster settings.
-std::string HeadlessGcode(const QString &picture, const TRasterSettings &raster) {
-  THeadlessHost host;
-  TLevels levels(host, false);
-  levels.SetFocus(200);
-  LoadFromFile(levels, picture.toStdString(), 1);
-  ApplyRasterMode(levels, raster);
-  ApplyRasterOverscan(levels, raster);
-  levels.RunCycles();
-  const QString path = TestFolder() + "/headless.gcode";
-  EXPECT_TRUE(SaveToGcode(levels, path.toStdString()).empty());
-  return ReadFile(path);
+// The job brennix-cli writes for the picture with these options and an
+// empty settings store, as the window tests start with.
+std::string CliGcode(const QString &picture, QStringList options) {
+  QTemporaryDir config;
+  const QString gcode = config.filePath("cli.gcode");
+  QProcess process;
+  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+  environment.insert("XDG_CONFIG_HOME", config.path());
+  process.setProcessEnvironment(environment);
+  options << "-o" << gcode << picture;
+  process.start(BRENNIX_CLI, options);
+  EXPECT_TRUE(process.waitForFinished(60000));
+  EXPECT_EQ(process.exitCode(), 0) << process.readAllStandardError().toStdString();
+  return ReadFile(gcode);
 }
 
 } // namespace
@@ -125,14 +126,14 @@ TEST_F(RasterModeBoxTest, DitheredReplacesTheColourLevelsLikeTheCommandLine) {
   dithered.Mode = TRasterMode::Dithered;
   const std::string written = SaveVia(w, TestFolder() + "/window.gcode");
   EXPECT_NE(written.find("M106"), std::string::npos);
-  EXPECT_EQ(written, HeadlessGcode(picture, dithered));
+  EXPECT_EQ(written, CliGcode(picture, {"--raster-mode", "dithered"}));
   EXPECT_EQ(TRasterModeSettings().Read(), dithered);
 
   // Back to colour levels: the reader's levels return.
   w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::ColourLevels));
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_EQ(LevelNames(w.Levels()), colourLevels);
-  EXPECT_EQ(SaveVia(w, TestFolder() + "/colour.gcode"), HeadlessGcode(picture, TRasterSettings()));
+  EXPECT_EQ(SaveVia(w, TestFolder() + "/colour.gcode"), CliGcode(picture, {}));
 }
 
 TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
@@ -171,5 +172,8 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
   ASSERT_EQ(levels.Count(), gray.GrayLevels + 1);
   for (int band = 0; band < gray.GrayLevels; ++band)
     EXPECT_EQ(levels.Item(band)->Power(), BandPower(band, gray)) << band;
-  EXPECT_EQ(SaveVia(w, TestFolder() + "/gray.gcode"), HeadlessGcode(picture, gray));
+  EXPECT_EQ(SaveVia(w, TestFolder() + "/gray.gcode"),
+            CliGcode(picture, {"--raster-mode", "gray", "--gray-levels", "5", "--min-power", "40",
+                               "--max-power", "200", "--power-gamma", "1.5", "--contrast", "20",
+                               "--overscan", "3.5"}));
 }
