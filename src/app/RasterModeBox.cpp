@@ -194,6 +194,8 @@ bool TRasterModeBox::Apply(const TRasterSettings &settings) {
     ApplyRasterOverscan(FLevels(), settings);
     if (ApplyRasterMode(FLevels(), settings)) {
       FModeApplied = true;
+      // The gray bands get their powers after the new levels were listed.
+      host.UpdateGrid();
       // The estimate shown is the old levels'; the cycle brings the new one.
       host.ShowCalcResult(false);
       host.ShowCalcProgress(true);

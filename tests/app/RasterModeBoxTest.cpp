@@ -1,5 +1,6 @@
 #include "AppTest.h"
 
+#include <cmath>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -14,9 +15,11 @@
 #include <QLabel>
 #include <QGroupBox>
 #include <QSpinBox>
+#include <QTableWidgetItem>
 #include <gtest/gtest.h>
 
 #include "app/MainWindow.h"
+#include "app/PowerGrid.h"
 #include "app/RasterModeBox.h"
 #include "core/Level.h"
 #include "core/Levels.h"
@@ -170,8 +173,13 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
   Open(w, picture);
   const TLevels &levels = w.Levels();
   ASSERT_EQ(levels.Count(), gray.GrayLevels + 1);
-  for (int band = 0; band < gray.GrayLevels; ++band)
+  for (int band = 0; band < gray.GrayLevels; ++band) {
     EXPECT_EQ(levels.Item(band)->Power(), BandPower(band, gray)) << band;
+    // The grid lists each band at its own power, in per cent.
+    EXPECT_EQ(w.PowerGrid->item(band, ColumnPower)->text(),
+              QString::number(std::lround(BandPower(band, gray) / 2.55)))
+        << band;
+  }
   EXPECT_EQ(SaveVia(w, TestFolder() + "/gray.gcode"),
             CliGcode(picture, {"--raster-mode", "gray", "--gray-levels", "5", "--min-power", "40",
                                "--max-power", "200", "--power-gamma", "1.5", "--contrast", "20",
