@@ -11,6 +11,7 @@
 #include <QHBoxLayout>
 #include <QSpinBox>
 
+#include "ZelUtils.h"
 #include "core/JobHost.h"
 #include "core/Levels.h"
 #include "raster/RasterModes.h"
@@ -102,7 +103,8 @@ TRasterModeBox::TRasterModeBox(QWidget *parent, std::function<TLevels &()> level
   OverscanBox->setToolTip("Run-on length when the machine's acceleration is not known");
 
   Fill(TRasterModeSettings().Read());
-  const auto changed = [this] { Changed(); };
+  // Reading the file again may fail: shown, never passed on to Qt.
+  const auto changed = [this] { Guarded([this] { Changed(); }); };
   connect(ModeBox, &QComboBox::currentIndexChanged, this, changed);
   connect(KernelBox, &QComboBox::currentIndexChanged, this, changed);
   for (QSpinBox *box : {GrayLevelsBox, MinPowerBox, MaxPowerBox})
@@ -170,8 +172,15 @@ void TRasterModeBox::Changed() {
     return;
   if (settings.Mode == TRasterMode::ColourLevels && FModeApplied) {
     // The reader's colour levels are gone: read the file again, which
-    // applies the stored settings through DrawingLoaded.
-    FReread();
+    // applies the stored settings through DrawingLoaded. Should that fail,
+    // the levels stay the mode's, and so do the boxes and the store.
+    try {
+      FReread();
+    } catch (...) {
+      TRasterModeSettings().Write(FApplied);
+      Fill(FApplied);
+      throw;
+    }
     return;
   }
   // Colour levels keep their levels; the overscan changes the G-code and
@@ -194,6 +203,7 @@ bool TRasterModeBox::Apply(const TRasterSettings &settings) {
     ApplyRasterOverscan(FLevels(), settings);
     if (ApplyRasterMode(FLevels(), settings)) {
       FModeApplied = true;
+      FApplied = settings;
       // The gray bands get their powers after the new levels were listed.
       host.UpdateGrid();
       // The estimate shown is the old levels'; the cycle brings the new one.

@@ -45,5 +45,6 @@ private:
   std::function<void()> FReread;
   // The levels in the window are a mode's, not the reader's colour levels.
   bool FModeApplied = false;
+  TRasterSettings FApplied; // what made them, while FModeApplied
   bool FFilling = false;
 };

@@ -9,6 +9,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QFile>
 #include <QImage>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -184,4 +185,26 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
             CliGcode(picture, {"--raster-mode", "gray", "--gray-levels", "5", "--min-power", "40",
                                "--max-power", "200", "--power-gamma", "1.5", "--contrast", "20",
                                "--overscan", "3.5"}));
+}
+
+TEST_F(RasterModeBoxTest, BackToColourLevelsWithThePictureGoneShowsWhyAndKeepsTheJob) {
+  const QString picture = PictureFixture();
+  TMainWindow w;
+  w.show();
+  Open(w, picture);
+  w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::Dithered));
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  ASSERT_TRUE(QFile::remove(picture));
+  w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::ColourLevels));
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  const QStringList errors = TakeErrors();
+  ASSERT_EQ(errors.size(), 1);
+  EXPECT_TRUE(errors[0].contains("ramp.png")) << errors[0].toStdString();
+  EXPECT_EQ(LevelNames(w.Levels()), (std::vector<std::string>{"Dithered", "Outline"}));
+  // The box and the store say what the levels are.
+  EXPECT_EQ(w.RasterBox->Settings().Mode, TRasterMode::Dithered);
+  EXPECT_EQ(TRasterModeSettings().Read().Mode, TRasterMode::Dithered);
+  EXPECT_TRUE(w.RasterBox->KernelBox->isVisibleTo(&w));
+  EXPECT_TRUE(w.RightPanel->isEnabled());
+  EXPECT_NE(SaveVia(w, TestFolder() + "/kept.gcode").find("M106"), std::string::npos);
 }
