@@ -43,6 +43,7 @@
 #include "Menus.h"
 #include "Messages.h"
 #include "PowerGrid.h"
+#include "RasterModeBox.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
 #include "core/GcodeCheck.h"
@@ -213,6 +214,9 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildGcodeGroup(stack);
   BuildProfileGroup(stack);
   stackLayout->addWidget(InputGroup);
+  RasterBox = new TRasterModeBox(
+      stack, [this]() -> TLevels & { return *FLevels; }, [this] { Reload(); });
+  stackLayout->addWidget(RasterBox);
   stackLayout->addWidget(PowerGroup);
   stackLayout->addWidget(SettingsLayout);
   stackLayout->addWidget(ProfileGroup);
@@ -729,6 +733,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
+  RasterBox->DrawingLoaded();
   FMenus->AddRecentFile(fileName);
 }
 
@@ -743,6 +748,7 @@ void TMainWindow::Reload() {
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName, error.what()));
   }
+  RasterBox->DrawingLoaded();
 }
 
 void TMainWindow::ShowReport() {

@@ -36,6 +36,7 @@ class TMainMenus;
 class TLoadingWindow;
 class TPowerGrid;
 class TPreviewImage;
+class TRasterModeBox;
 
 // The open dialog's filter, as pairs of description and masks separated by "|".
 extern const char *const OpenDialogFilter;
@@ -95,6 +96,8 @@ public:
   QProgressBar *CalcProgress = nullptr;
   QLabel *CalcResult = nullptr;
   TPowerGrid *PowerGrid = nullptr;
+  // How a picture is engraved; shown while one is loaded.
+  TRasterModeBox *RasterBox = nullptr;
   // The template memos in the table's order, and each by its name.
   std::array<QPlainTextEdit *, TemplateCount> TemplateMemos{};
   QPlainTextEdit *LaserOnMemo = nullptr, *LaserOffMemo = nullptr, *GcodePrefixMemo = nullptr,
