@@ -120,8 +120,8 @@ QStringList OutlineCandidates(const QString &copperFile) {
     return {};
   const QFileInfo copper(copperFile);
   const QString board = copper.completeBaseName().toLower();
-  static const QRegularExpression edgeName(
-      "edge[ _.-]?cuts|outline|\\.(gko|gm\\d+|gml)$", QRegularExpression::CaseInsensitiveOption);
+  static const QRegularExpression edgeName("edge[ _.-]?cuts|outline|\\.(gko|gm\\d+|gml)$",
+                                           QRegularExpression::CaseInsensitiveOption);
   struct TCandidate {
     int Rank;
     QString Path;
@@ -134,8 +134,8 @@ QStringList OutlineCandidates(const QString &copperFile) {
       continue;
     // "board-Edge_Cuts.gbr" beside "board-F_Cu.gbr", "board.gko" beside "board.gtl".
     const QString stem = file.completeBaseName().toLower();
-    const qsizetype shared = std::mismatch(stem.begin(), stem.end(), board.begin(), board.end()).first -
-                             stem.begin();
+    const qsizetype shared =
+        std::mismatch(stem.begin(), stem.end(), board.begin(), board.end()).first - stem.begin();
     found.push_back({static_cast<int>(shared), file.absoluteFilePath()});
   }
   std::stable_sort(found.begin(), found.end(),

@@ -48,8 +48,8 @@ void TGridHandlers::Update() {
     FGrid.SetCellText(row, ColumnLayer, QString::number(level->Height()));
     FGrid.SetCellText(row, ColumnSpeed, SpeedText(level->Speed()));
     FGrid.SetCellText(row, ColumnPasses, QString::number(level->Passes()));
-    FGrid.SetCellText(
-        row, ColumnPower, QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
+    FGrid.SetCellText(row, ColumnPower,
+                      QString::number(static_cast<int>(std::nearbyint(level->Power() / 2.55))));
     for (int column = ColumnPrint; column <= ColumnPower; ++column) {
       Qt::ItemFlags flags = Qt::ItemIsEnabled;
       if (SelectCell(column, row))

@@ -227,7 +227,8 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
           [this, scroller](int, int maximum) {
             RightPanel->setFixedWidth(
-                RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
+                RightPanelWidth +
+                (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
           });
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
@@ -347,7 +348,8 @@ void TMainWindow::BuildInputGroup(QWidget *parent) {
   slotLayout->setContentsMargins(0, 0, 0, 0);
   slotLayout->addWidget(CalcProgress, 0, 0);
   slotLayout->addWidget(CalcResult, 0, 0);
-  slot->setFixedHeight(std::max(CalcProgress->sizeHint().height(), CalcResult->sizeHint().height()));
+  slot->setFixedHeight(
+      std::max(CalcProgress->sizeHint().height(), CalcResult->sizeHint().height()));
   CalcProgress->setMaximumHeight(slot->maximumHeight());
   grid->addWidget(slot, 6, 0, 1, 5);
   AccelResult = new QLabel(InputGroup);
@@ -439,7 +441,8 @@ void TMainWindow::BuildGcodeGroup(QWidget *parent) {
   grid->addWidget(Label("Fo&cus point size (mm):", FocusSize), row, 0, 1, 3);
   grid->addWidget(FocusSize, row, 3);
   ++row;
-  IdleSpeedBox = NumberBox(SettingsPanel, IdleSpeedRange.Minimum, IdleSpeedRange.Maximum, 1, 0.1, 100);
+  IdleSpeedBox =
+      NumberBox(SettingsPanel, IdleSpeedRange.Minimum, IdleSpeedRange.Maximum, 1, 0.1, 100);
   grid->addWidget(Label("Idle tra&vel speed (mm/s):", IdleSpeedBox), row, 0, 1, 3);
   grid->addWidget(IdleSpeedBox, row, 3);
   ++row;
@@ -542,10 +545,9 @@ void TMainWindow::Connect() {
   Preview->OnResized = [this] { Guarded([&] { PreviewResize(); }); };
   Preview->OnDropped = [this](const QString &file) { Guarded([&] { DropFileDropped(file); }); };
   Preview->OnCursorMoved = [this](std::optional<QPointF> at) {
-    CursorLabel->setText(at ? QString("X %1 mm  Y %2 mm")
-                                  .arg(at->x(), 0, 'f', 1)
-                                  .arg(at->y(), 0, 'f', 1)
-                            : QString());
+    CursorLabel->setText(
+        at ? QString("X %1 mm  Y %2 mm").arg(at->x(), 0, 'f', 1).arg(at->y(), 0, 'f', 1)
+           : QString());
   };
   PowerGrid->OnCellClick = [this](int column, int row) {
     Guarded([&] { FGrid->CellClick(column, row); });
@@ -838,8 +840,8 @@ void TMainWindow::SaveButtonClick() {
   const auto problems = SaveToGcode(*FLevels, fileName.toStdString());
   if (!problems.empty())
     ShowMessage("The G-code was saved to \"" + fileName.toStdString() +
-                "\", but its check for the " + Profile().Name +
-                " profile found problems:\n\n" + ProblemsText(problems));
+                "\", but its check for the " + Profile().Name + " profile found problems:\n\n" +
+                ProblemsText(problems));
 }
 
 void TMainWindow::DropFileDropped(const QString &fileName) {
@@ -952,8 +954,8 @@ void TMainWindow::WriteBoxes(QDoubleSpinBox *boxX, QDoubleSpinBox *boxY, double 
 void TMainWindow::SetCaption(const std::string &) {
   // The desktop appends " \u2014 Brennix" to a title without it; written out
   // here the program's name appears once, with one kind of dash.
-  const QString name = QFileInfo(QString::fromStdString(FLevels->Job().File.FileName))
-                           .completeBaseName();
+  const QString name =
+      QFileInfo(QString::fromStdString(FLevels->Job().File.FileName)).completeBaseName();
   setWindowTitle(name.isEmpty() ? QString("Brennix") : name + " \u2014 Brennix");
 }
 
@@ -1013,9 +1015,9 @@ void TMainWindow::ShowMessage(const std::string &text) {
   // Not modal: this may run inside a hand-over while the worker waits.
   ShownMessages << QString::fromStdString(text);
   // Readers tell of trouble here, never of plain news: a warning, not information.
-  auto *box = new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
-                              QString::fromStdString(ReadableText(text, 200, 20)),
-                              QMessageBox::Ok, this);
+  auto *box =
+      new QMessageBox(QMessageBox::Warning, QApplication::applicationDisplayName(),
+                      QString::fromStdString(ReadableText(text, 200, 20)), QMessageBox::Ok, this);
   box->setAttribute(Qt::WA_DeleteOnClose);
   box->open();
 }
@@ -1051,7 +1053,8 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
   grid->addWidget(ProfileBox, 0, 1, 1, 3);
 
-  PowerMaximumBox = NumberBox(ProfileGroup, PowerMaximumRange.Minimum, PowerMaximumRange.Maximum, 3, 1, 255);
+  PowerMaximumBox =
+      NumberBox(ProfileGroup, PowerMaximumRange.Minimum, PowerMaximumRange.Maximum, 3, 1, 255);
   PowerDecimalsBox = new QSpinBox(ProfileGroup);
   PowerDecimalsBox->setRange(0, PowerDecimalsMaximum);
   PowerDecimalsBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -1079,7 +1082,8 @@ void TMainWindow::BuildProfileGroup(QWidget *parent) {
   grid->addWidget(Label("x"), 3, 2, Qt::AlignRight);
   grid->addWidget(BedHeightBox, 3, 3);
 
-  AccelerationBox = NumberBox(ProfileGroup, AccelerationRange.Minimum, AccelerationRange.Maximum, 0, 100, 0);
+  AccelerationBox =
+      NumberBox(ProfileGroup, AccelerationRange.Minimum, AccelerationRange.Maximum, 0, 100, 0);
   grid->addWidget(Label("Acceleration (mm/s\u00b2):", AccelerationBox), 4, 0, 1, 3);
   grid->addWidget(AccelerationBox, 4, 3);
   grid->setColumnStretch(1, 1);
@@ -1137,8 +1141,7 @@ void TMainWindow::ApplyProfileSettings() {
   BedWidthBox->setValue(profile.BedWidth);
   BedHeightBox->setValue(profile.BedHeight);
   AccelerationBox->setValue(profile.Acceleration);
-  InputGroup->setFixedHeight(InputGroupHeight +
-                             (profile.Acceleration > 0 ? AccelResultHeight : 0));
+  InputGroup->setFixedHeight(InputGroupHeight + (profile.Acceleration > 0 ? AccelResultHeight : 0));
   UpdateAccelerationEstimate();
 }
 
@@ -1166,8 +1169,7 @@ void TMainWindow::ProfileChange() {
           QString::fromStdString(templates[info.Kind]).replace("\r\n", "\n"));
     PowerMaximumBox->setValue(profile.PowerMaximum);
     PowerDecimalsBox->setValue(profile.PowerDecimals);
-    TravelMoveMemo->setPlainText(
-        QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
+    TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
     FCodeEdit = codeEdit;
     for (const TTemplateInfo &info : TemplateTable)
       FSettings.Templates[info.Kind]->SetValue(MemoToStored(templates[info.Kind]));

@@ -6,19 +6,19 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QKeySequence>
+#include <QLabel>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QDoubleSpinBox>
-#include <QLabel>
 #include <QSettings>
 
-#include "Menus.h"
 #include "MainWindow.h"
+#include "Menus.h"
 #include "PowerGrid.h"
 #include "ZelUtils.h"
 
@@ -70,9 +70,7 @@ void TMainMenus::SetToolTips() {
 
 void TMainMenus::Build() {
   TMainWindow *w = &FWindow;
-  auto guarded = [w](auto handler) {
-    return [w, handler] { Guarded([&] { (w->*handler)(); }); };
-  };
+  auto guarded = [w](auto handler) { return [w, handler] { Guarded([&] { (w->*handler)(); }); }; };
   QMenu *file = w->menuBar()->addMenu("&File");
   OpenAction = file->addAction("&Open Graphics...", w, guarded(&TMainWindow::OpenButtonClick));
   OpenAction->setShortcut(QKeySequence::Open);
@@ -139,9 +137,7 @@ std::string TMainMenus::HelpText() {
          "switches it.";
 }
 
-QStringList TMainMenus::RecentFiles() const {
-  return QSettings().value(RecentKey).toStringList();
-}
+QStringList TMainMenus::RecentFiles() const { return QSettings().value(RecentKey).toStringList(); }
 
 void TMainMenus::AddRecentFile(const QString &fileName) {
   const QString path = QFileInfo(fileName).absoluteFilePath();

@@ -98,8 +98,7 @@ std::string ReadableText(const std::string &text, std::size_t maxLine, std::size
 }
 
 std::string LoadFailureText(const std::string &fileName, const std::string &reason) {
-  const std::string name =
-      QFileInfo(QString::fromStdString(fileName)).fileName().toStdString();
+  const std::string name = QFileInfo(QString::fromStdString(fileName)).fileName().toStdString();
   return "Cannot open \"" + ReadableText(name, 120, 1) + "\": " + ReadableText(reason) +
          "\n\nThe job was left as it was. Check that the file is complete and of a kind "
          "the open dialog lists, or open another file.";

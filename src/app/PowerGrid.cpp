@@ -10,11 +10,11 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QMouseEvent>
-#include <QWheelEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyleOptionButton>
 #include <QUrl>
+#include <QWheelEvent>
 
 namespace {
 // The narrowest each column gets, whatever it shows.
@@ -109,9 +109,9 @@ public:
 
   QString Shown(const QModelIndex &index) const {
     QColor fill;
-    return FGrid->OnDrawCell ? FGrid->OnDrawCell(index.column(), index.row(),
-                                                 index.data().toString(), &fill)
-                             : index.data().toString();
+    return FGrid->OnDrawCell
+               ? FGrid->OnDrawCell(index.column(), index.row(), index.data().toString(), &fill)
+               : index.data().toString();
   }
 
   void setModelData(QWidget *editor, QAbstractItemModel *model,
@@ -168,8 +168,9 @@ void TPowerGrid::FitColumns() {
   const auto *delegate = static_cast<const TPowerGridDelegate *>(itemDelegate());
   FFitting = true;
   for (int column = ColumnLayer; column <= ColumnPower; ++column) {
-    int width = std::max(StartWidths[column],
-                         headerMetrics.horizontalAdvance(horizontalHeaderItem(column)->text()) + 16);
+    int width =
+        std::max(StartWidths[column],
+                 headerMetrics.horizontalAdvance(horizontalHeaderItem(column)->text()) + 16);
     for (int row = 0; row < rowCount(); ++row) {
       QTableWidgetItem *cell = item(row, column);
       if (!cell)

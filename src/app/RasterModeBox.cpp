@@ -21,9 +21,9 @@ namespace {
 
 // In TRasterMode's and TDitherKernel's order.
 const char *const ModeCaptions[] = {"Colour levels", "Dithered", "Gray levels"};
-const char *const KernelCaptions[] = {"Floyd-Steinberg", "Jarvis-Judice-Ninke", "Stucki",
-                                      "Atkinson",        "Sierra",              "Ordered (Bayer 8 x 8)",
-                                      "Threshold"};
+const char *const KernelCaptions[] = {
+    "Floyd-Steinberg", "Jarvis-Judice-Ninke",   "Stucki",   "Atkinson",
+    "Sierra",          "Ordered (Bayer 8 x 8)", "Threshold"};
 
 QDoubleSpinBox *NumberBox(QWidget *parent, TJobRange range, int decimals, const QString &suffix) {
   auto *box = new QDoubleSpinBox(parent);

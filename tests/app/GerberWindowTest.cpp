@@ -6,9 +6,9 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QFile>
 #include <QFileInfo>
-#include <QDoubleSpinBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -403,7 +403,9 @@ TEST(OutlineProposal, NamesThatLookLikeABoardEdgeNeverTheCopper) {
        "clock-F_Cu.gbr",
        {"clock-Edge_Cuts.gbr"}},
       {{"uno.cmp", "uno.GKO", "uno.sol"}, "uno.cmp", {"uno.GKO"}},
-      {{"mix.gtl", "mix.gml", "mix.gm1", "other.gko"}, "mix.gtl", {"mix.gm1", "mix.gml", "other.gko"}},
+      {{"mix.gtl", "mix.gml", "mix.gm1", "other.gko"},
+       "mix.gtl",
+       {"mix.gm1", "mix.gml", "other.gko"}},
       // A copper layer that is itself called "outline" is never proposed.
       {{"outline.gtl", "outline.gbl"}, "outline.gtl", {"outline.gbl"}},
       {{"only.gtl", "only.gbl"}, "only.gtl", {}},

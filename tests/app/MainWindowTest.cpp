@@ -4,41 +4,41 @@
 #include <fstream>
 #include <vector>
 
-#include <unistd.h>
 #include <sstream>
+#include <unistd.h>
 
 #include <QAbstractButton>
-#include <QBuffer>
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QDesktopServices>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QDragEnterEvent>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 #include <QGraphicsOpacityEffect>
 #include <QGroupBox>
+#include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
 #include <QMimeData>
-#include <QPropertyAnimation>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QPropertyAnimation>
 #include <QPushButton>
-#include <QHeaderView>
-#include <QTableWidget>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QTableWidget>
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
-#include <QRegularExpression>
 #include <QWheelEvent>
 #include <gtest/gtest.h>
 
-#include "app/LoadingWindow.h"
 #include "app/GridHandlers.h"
+#include "app/LoadingWindow.h"
 #include "app/MainWindow.h"
 #include "app/Menus.h"
 #include "app/PowerGrid.h"
@@ -389,7 +389,8 @@ TEST_F(MainWindowTest, AFailedLoadIsShownAndTheWindowStaysUsable) {
   w.Preview->OnDropped(bad);
   const QStringList errors = TakeErrors();
   ASSERT_EQ(errors.size(), 1);
-  EXPECT_TRUE(errors[0].startsWith("Cannot open \"bad.svg\": The document doesn't seem to be an SVG"))
+  EXPECT_TRUE(
+      errors[0].startsWith("Cannot open \"bad.svg\": The document doesn't seem to be an SVG"))
       << errors[0].toStdString();
   EXPECT_TRUE(w.RightPanel->isEnabled());
   EXPECT_EQ(w.LoadingWindow(), nullptr);
@@ -455,14 +456,13 @@ TEST_F(MainWindowTest, AFailedLoadLeavesTheJobAsItWas) {
   const TCase cases[] = {
       {"truncated.png", png.substr(0, png.size() / 2)},
       {"empty.svg", ""},
-      {"junk.gbr", std::string("G04 x*\n%ADD10\x01\x02\xff\xfe\x00\x7f\x1b[2J", 22) +
-                       std::string(400, '\x03')},
+      {"junk.gbr",
+       std::string("G04 x*\n%ADD10\x01\x02\xff\xfe\x00\x7f\x1b[2J", 22) + std::string(400, '\x03')},
       {"missing.stl", {}},
   };
   for (const TCase &c : cases) {
-    const QString path = c.Name == std::string("missing.stl")
-                             ? TestFolder() + "/missing.stl"
-                             : WriteFixture(c.Name, c.Bytes);
+    const QString path = c.Name == std::string("missing.stl") ? TestFolder() + "/missing.stl"
+                                                              : WriteFixture(c.Name, c.Bytes);
     w.Preview->OnDropped(path);
     ASSERT_TRUE(w.Levels().WaitUntilIdle());
     Pump(20);
@@ -487,7 +487,8 @@ TEST_F(MainWindowTest, AFailedSaveWritesNothingAndBringsTheEstimateBack) {
   w.show();
   Open(w, SmallFixture());
   ASSERT_TRUE(PumpUntil([&] { return w.CalcResult->isVisibleTo(w.InputGroup); }));
-  const QString locked = TestFolder() + "/locked", folder = TestFolder() + "/save-fails/a-folder.gcode";
+  const QString locked = TestFolder() + "/locked",
+                folder = TestFolder() + "/save-fails/a-folder.gcode";
   ASSERT_TRUE(QDir().mkpath(locked + "/inside"));
   ASSERT_TRUE(QDir().mkpath(folder));
   QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::ExeOwner);
@@ -517,8 +518,8 @@ TEST_F(MainWindowTest, AFailedSaveWritesNothingAndBringsTheEstimateBack) {
     EXPECT_FALSE(w.CalcProgress->isVisibleTo(w.InputGroup));
     EXPECT_TRUE(w.RightPanel->isEnabled());
   }
-  QFile::setPermissions(locked, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                    QFileDevice::ExeOwner);
+  QFile::setPermissions(locked,
+                        QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 }
 
 TEST_F(MainWindowTest, TheImportReportShowsUnderThePreviewWithoutABox) {
@@ -651,10 +652,12 @@ TEST_F(MainWindowTest, TheSettingsStayPutAndTheBarOnlyGrowsWhileProcessing) {
   });
   probe.start(1);
   w.PrintX->setValue(400);
-  ASSERT_TRUE(PumpUntil([&] {
-    return progressSeen && w.Levels().WaitUntilIdle(std::chrono::milliseconds(0)) &&
-           w.CalcResult->isVisibleTo(w.InputGroup);
-  }, 20000));
+  ASSERT_TRUE(PumpUntil(
+      [&] {
+        return progressSeen && w.Levels().WaitUntilIdle(std::chrono::milliseconds(0)) &&
+               w.CalcResult->isVisibleTo(w.InputGroup);
+      },
+      20000));
   probe.stop();
   EXPECT_TRUE(progressSeen);
   EXPECT_EQ(std::count_if(places.begin(), places.end(), [&](QPoint p) { return p != mirror; }), 0)
@@ -716,8 +719,7 @@ TEST_F(MainWindowTest, ThePreviewCentresTheDrawingAndTheLoadingWindowItsOwner) {
                          {{220, 120}, {100, 50}, {0, 0}},
                          {{220, 220}, {0, 0}, {0, 0}}};
   for (const TCase &c : cases)
-    EXPECT_EQ(PreviewOffset(c.Picture, c.Output), c.Offset)
-        << c.Output.cx << " x " << c.Output.cy;
+    EXPECT_EQ(PreviewOffset(c.Picture, c.Output), c.Offset) << c.Output.cx << " x " << c.Output.cy;
 
   TMainWindow w;
   w.move(200, 150);
@@ -778,9 +780,9 @@ TEST_F(MainWindowTest, MenuShortcutsRecentFilesAndAbout) {
 
   // Every control the user works with says what it does.
   for (QWidget *control : std::initializer_list<QWidget *>{
-           w.OpenButton, w.SaveButton, w.ScaleXBox, w.ScaleYBox, w.PrintX, w.PrintY,
-           w.CheckTravel, w.CheckMirror, w.CheckOutline, w.PowerGrid, w.FocusSize,
-           w.IdleSpeedBox, w.OffsetXBox, w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
+           w.OpenButton, w.SaveButton, w.ScaleXBox, w.ScaleYBox, w.PrintX, w.PrintY, w.CheckTravel,
+           w.CheckMirror, w.CheckOutline, w.PowerGrid, w.FocusSize, w.IdleSpeedBox, w.OffsetXBox,
+           w.OffsetYBox, w.ResetButton, w.LaserOnMemo})
     EXPECT_FALSE(control->toolTip().isEmpty()) << control->metaObject()->className();
 
   const QString about = QString::fromStdString(TMainMenus::AboutText());
@@ -806,8 +808,7 @@ void MoveOver(TPreviewImage *preview, QPointF at, Qt::MouseButtons buttons = Qt:
   QApplication::sendEvent(preview, &move);
 }
 
-void ExpectNear(std::optional<QPointF> got, QPointF expected, double tolerance,
-                const char *what) {
+void ExpectNear(std::optional<QPointF> got, QPointF expected, double tolerance, const char *what) {
   ASSERT_TRUE(got.has_value()) << what;
   EXPECT_NEAR(got->x(), expected.x(), tolerance) << what;
   EXPECT_NEAR(got->y(), expected.y(), tolerance) << what;
@@ -838,7 +839,8 @@ TEST_F(MainWindowTest, PreviewZoomsPansAndShowsTheCursorPlaceInMillimetres) {
   const double pixel = 200 / drawing.width();
 
   // The status bar tells where the cursor is, Y up from the lower left corner.
-  const QPointF quarter(drawing.left() + drawing.width() / 4, drawing.bottom() - drawing.height() / 4);
+  const QPointF quarter(drawing.left() + drawing.width() / 4,
+                        drawing.bottom() - drawing.height() / 4);
   MoveOver(preview, quarter);
   ExpectNear(ShownPosition(w), {50, 25}, pixel, "quarter point");
   MoveOver(preview, middle);

@@ -94,8 +94,7 @@ TEST_F(PowerGridTest, RowsShowTheLevels) {
   EXPECT_TRUE(W.PowerGrid->item(PerimeterRow, ColumnLayer)->flags() & Qt::ItemIsEditable);
   EXPECT_TRUE(W.PowerGrid->item(AreaRow, ColumnSpeed)->flags() & Qt::ItemIsEditable);
   QColor ignored;
-  EXPECT_TRUE(
-      W.Grid().CellText(ColumnLayer, 7, "", &ignored).isNull()); // no level, nothing drawn
+  EXPECT_TRUE(W.Grid().CellText(ColumnLayer, 7, "", &ignored).isNull()); // no level, nothing drawn
 }
 
 TEST_F(PowerGridTest, ClearingAnAreaHidesItsPerimeterRow) {

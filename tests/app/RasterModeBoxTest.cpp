@@ -10,13 +10,13 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QFile>
-#include <QImage>
-#include <QProcess>
-#include <QTemporaryDir>
-#include <QLabel>
 #include <QGroupBox>
+#include <QImage>
+#include <QLabel>
+#include <QProcess>
 #include <QSpinBox>
 #include <QTableWidgetItem>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include "app/MainWindow.h"
