@@ -593,9 +593,11 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   LoadFromFile(levels, options.Drawing, options.FilterIndex);
   phase.emplace("set-up");
   TRasterSettings raster = TRasterModeSettings().Read();
-  for (const auto &[arg, text] : options.Raster)
+  for (const auto &option : options.Raster) {
+    const std::string &text = option.second;
     ParseRasterOption(
-        arg, [&text] { return text; }, raster);
+        option.first, [&text] { return text; }, raster);
+  }
   const bool rasterMode =
       ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
   ApplyRasterOverscan(levels, raster);
