@@ -308,6 +308,25 @@ std::string ConfigFolder() {
   return home + "/.config";
 }
 
+// A write killed while its temporary had a name (QSaveFile names it
+// "<store>.XXXXXX" while it renames it over the store) leaves that file
+// behind; the next program to open the store removes it. The window is the
+// only writer and opens the store before it writes, so what is found here is
+// no live write of its own.
+void RemoveStaleTemporaries(const std::string &path) {
+  if (path.empty())
+    return;
+  const QFileInfo store(QString::fromStdString(path));
+  const QString prefix = store.fileName() + ".";
+  QDir folder = store.dir();
+  for (const QString &name : folder.entryList({prefix + "??????"}, QDir::Files | QDir::Hidden)) {
+    const QString suffix = name.mid(prefix.size());
+    if (std::all_of(suffix.begin(), suffix.end(),
+                    [](QChar c) { return c.isLetterOrNumber() && c.unicode() < 128; }))
+      folder.remove(name);
+  }
+}
+
 // Looks the store's place up on first use and keeps it until CloseStore.
 std::string OpenSettingsKey() {
   std::lock_guard lock(Store.Lock);
@@ -318,6 +337,7 @@ std::string OpenSettingsKey() {
     const std::string folder = ConfigFolder();
     Store.Path = folder.empty() ? std::string() : folder + "/" + name + ".conf";
     Store.Opened = true;
+    RemoveStaleTemporaries(Store.Path);
   }
   return Store.Path;
 }

@@ -27,9 +27,12 @@ inline std::string KillRoundsFileText(const std::filesystem::path &path) {
 // write(i) writes version i % versions.size() of target, which must be
 // exactly versions[i % versions.size()] once complete; target already holds
 // versions[0]. The delays spread over twice the time one write takes.
+// recover, when given, is what the program does at its next start after a
+// kill; the folder is checked after it.
 inline void RunKillRounds(const std::filesystem::path &target,
                           const std::vector<std::string> &versions,
-                          const std::function<void(std::size_t)> &write, int rounds) {
+                          const std::function<void(std::size_t)> &write, int rounds,
+                          const std::function<void()> &recover = {}) {
   ASSERT_EQ(KillRoundsFileText(target), versions[0]);
   // One child writes every version once, ending on the first again: what a
   // write takes in a child, fork included.
@@ -68,6 +71,8 @@ inline void RunKillRounds(const std::filesystem::path &target,
                                         << " bytes that are none of the versions written";
     if (text != versions[0])
       ++interrupted;
+    if (recover)
+      recover();
     for (const auto &entry : std::filesystem::directory_iterator(target.parent_path()))
       ASSERT_EQ(entry.path(), target) << "round " << round << " left " << entry.path();
   }

@@ -273,7 +273,12 @@ TEST_F(Settings, WriteKilledAtAnyMomentLeavesOneWholeStoreAndNoTemporary) {
   std::swap(versions[0], versions[1]);
   RunKillRounds(
       Path(), versions,
-      [&](std::size_t i) { TZelConfiguration::WriteString("GcodePrefix", values[1 - i]); }, 100);
+      [&](std::size_t i) { TZelConfiguration::WriteString("GcodePrefix", values[1 - i]); }, 100,
+      [] {
+        // The next program to open the store.
+        TZelConfiguration::CloseStore();
+        TZelConfiguration::ReadString("GcodePrefix", "");
+      });
   // And the store still reads as one of them.
   TZelConfiguration::CloseStore();
   const std::string read = TZelConfiguration::ReadString("GcodePrefix", "");
