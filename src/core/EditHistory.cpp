@@ -16,8 +16,7 @@ bool SameTemplates(const TTemplates &a, const TTemplates &b) {
 bool SameProfile(const TMachineProfile &a, const TMachineProfile &b) {
   return a.Name == b.Name && a.PowerMaximum == b.PowerMaximum &&
          a.PowerDecimals == b.PowerDecimals && a.TravelMove == b.TravelMove &&
-         a.BedWidth == b.BedWidth && a.BedHeight == b.BedHeight &&
-         a.Acceleration == b.Acceleration;
+         a.BedWidth == b.BedWidth && a.BedHeight == b.BedHeight && a.Acceleration == b.Acceleration;
 }
 
 } // namespace

@@ -36,8 +36,13 @@ const TEditCase EditCases[] = {
        j.Area->SetPrint(false);
        j.Perimeter->SetPrint(false);
      }},
-    {"lines switched off, which every area keeps clear of", [](TUndoJob &j) { j.Lines->SetPrint(false); }},
-    {"hatch direction", [](TUndoJob &j) { j.Perimeter->SetStyle(lsDiagonalUp); j.Area->SetStyle(lsDiagonalUp); }},
+    {"lines switched off, which every area keeps clear of",
+     [](TUndoJob &j) { j.Lines->SetPrint(false); }},
+    {"hatch direction",
+     [](TUndoJob &j) {
+       j.Perimeter->SetStyle(lsDiagonalUp);
+       j.Area->SetStyle(lsDiagonalUp);
+     }},
     {"shell count", [](TUndoJob &j) { j.Perimeter->SetHeight(4); }},
     {"speed", [](TUndoJob &j) { j.Lines->SetSpeed(2550); }},
     {"power", [](TUndoJob &j) { j.Area->SetPower(100); }},
