@@ -37,6 +37,7 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "EditActions.h"
 #include "GerberWindow.h"
 #include "GridHandlers.h"
 #include "LoadingWindow.h"
@@ -256,6 +257,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   SettingsOpacity->setOpacity(0);
   SettingsAniFinish();
   ApplySettings();
+  FEdits = std::make_unique<TEditActions>(*this);
 
   if (!fileArgument.isEmpty()) {
     // After the window is up, so the loading window has its owner on screen.
@@ -272,6 +274,7 @@ void TMainWindow::UpdateGrid() {
 TMainWindow::~TMainWindow() {
   // The worker may still be handing steps over: stop it while the controls
   // those steps touch still exist.
+  FEdits.reset();
   FGrid.reset();
   FLevels.reset();
   FLoading.reset();
@@ -736,6 +739,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
   RasterBox->DrawingLoaded();
+  FEdits->DrawingLoaded();
   FMenus->AddRecentFile(fileName);
 }
 
@@ -751,6 +755,7 @@ void TMainWindow::Reload() {
     throw std::runtime_error(LoadFailureText(fileName, error.what()));
   }
   RasterBox->DrawingLoaded();
+  FEdits->DrawingRead();
 }
 
 void TMainWindow::ShowReport() {

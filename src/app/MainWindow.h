@@ -30,6 +30,7 @@ class QPushButton;
 class QScrollArea;
 class QTableWidget;
 class QWidget;
+class TEditActions;
 class TGridHandlers;
 class TLevels;
 class TMainMenus;
@@ -81,6 +82,8 @@ public:
   TMainMenus &Menus() const { return *FMenus; }
   // The power grid's cell handlers.
   TGridHandlers &Grid() const { return *FGrid; }
+  // The Edit menu's undo and redo.
+  TEditActions &Edits() const { return *FEdits; }
   // The user picked an entry of ProfileBox: a preset fills the templates,
   // the power range and the travel template.
   void ProfileChange();
@@ -205,4 +208,6 @@ private:
   bool FFocusReload = false;
   QString FOpenDialogFile; // the last file chosen in the open dialog
   int FProgressValue = 0, FProgressMax = 0;
+  // Last: it watches the controls and the grid handlers above.
+  std::unique_ptr<TEditActions> FEdits;
 };

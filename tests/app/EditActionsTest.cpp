@@ -1,0 +1,298 @@
+// Undo and redo in the window: what an edit changed comes back exactly, in
+// the controls, the settings store and the G-code written.
+
+#include "AppTest.h"
+
+#include <fstream>
+#include <functional>
+#include <sstream>
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPlainTextEdit>
+#include <QTableWidget>
+#include <QTest>
+#include <gtest/gtest.h>
+
+#include "app/EditActions.h"
+#include "app/MainWindow.h"
+#include "app/PowerGrid.h"
+#include "core/Level.h"
+#include "core/Levels.h"
+#include "settings/BrennixSettings.h"
+#include "settings/MachineSettings.h"
+
+namespace {
+
+// Rows of the drawing fixture: the red square, its shells, the blue line.
+constexpr int AreaRow = 0, LinesRow = 2;
+
+class EditActionsTest : public TWindowTest {
+protected:
+  void SetUp() override {
+    TWindowTest::SetUp();
+    W = std::make_unique<TMainWindow>();
+    W->show();
+    W->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+    Open(DrawingFixture());
+  }
+  void TearDown() override {
+    W.reset();
+    TWindowTest::TearDown();
+  }
+
+  void Open(const QString &path) {
+    W->OpenDialogHook = [path](QString &file, int &index) {
+      file = path;
+      index = 1;
+      return true;
+    };
+    W->OpenButtonClick();
+    Settle();
+    Activate();
+  }
+  // The loading window has the focus while it is up; keys and focus
+  // changes go to the window again.
+  void Activate() {
+    QApplication::setActiveWindow(W.get());
+    ASSERT_TRUE(QTest::qWaitForWindowActive(W.get()));
+  }
+  // Lets the snapshot, the idle queue and the cycle finish.
+  void Settle() {
+    Pump(30);
+    ASSERT_TRUE(W->Levels().WaitUntilIdle());
+    Pump(30);
+  }
+  std::string Gcode() {
+    Settle();
+    const QString path = TestFolder() + "/undo.gcode";
+    W->SaveDialogHook = [path](const QString &, const QString &) { return path; };
+    W->SaveButtonClick();
+    Activate();
+    std::ifstream file(path.toStdString(), std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+  }
+  // Edits a cell through its editor, as the user types into it.
+  void EditCell(int row, int column, const QString &text) {
+    W->PowerGrid->setFocus();
+    W->PowerGrid->setCurrentCell(row, column);
+    // The cell's own editor: the one it left may still be on its way out.
+    QLineEdit *editor = nullptr;
+    for (QLineEdit *open : W->PowerGrid->viewport()->findChildren<QLineEdit *>())
+      if (open->isVisible())
+        editor = open;
+    ASSERT_NE(editor, nullptr);
+    editor->selectAll();
+    QTest::keyClicks(editor, text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    Settle();
+  }
+  QString Cell(int row, int column) const { return W->PowerGrid->item(row, column)->text(); }
+  TEditActions &Edits() const { return W->Edits(); }
+  void Undo() {
+    ASSERT_TRUE(Edits().UndoAction->isEnabled());
+    Edits().UndoAction->trigger();
+    Settle();
+  }
+  void Redo() {
+    ASSERT_TRUE(Edits().RedoAction->isEnabled());
+    Edits().RedoAction->trigger();
+    Settle();
+  }
+
+  std::unique_ptr<TMainWindow> W;
+};
+
+} // namespace
+
+TEST_F(EditActionsTest, UndoOfAGridEditRestoresTheCellAndTheGcode) {
+  EXPECT_FALSE(Edits().UndoAction->isEnabled());
+  EXPECT_FALSE(Edits().RedoAction->isEnabled());
+  const QString speed = Cell(LinesRow, ColumnSpeed);
+  const std::string before = Gcode();
+  ASSERT_NE(before.find("M106"), std::string::npos);
+
+  EditCell(LinesRow, ColumnSpeed, "2.5");
+  ASSERT_EQ(Cell(LinesRow, ColumnSpeed), "2.5");
+  const std::string edited = Gcode();
+  ASSERT_NE(edited, before);
+  EXPECT_EQ(Edits().History().UndoCount(), 1u);
+
+  Undo();
+  EXPECT_EQ(Cell(LinesRow, ColumnSpeed), speed);
+  EXPECT_EQ(W->Levels().ByIndex(LinesRow)->Speed(), Edits().History().Current().Levels[2].Speed);
+  EXPECT_EQ(Gcode(), before);
+  EXPECT_FALSE(Edits().UndoAction->isEnabled());
+
+  Redo();
+  EXPECT_EQ(Cell(LinesRow, ColumnSpeed), "2.5");
+  EXPECT_EQ(Gcode(), edited);
+
+  // A new edit after undo drops what could be redone.
+  Undo();
+  EditCell(LinesRow, ColumnPasses, "3");
+  EXPECT_FALSE(Edits().RedoAction->isEnabled());
+  EXPECT_EQ(Edits().History().RedoCount(), 0u);
+  Undo();
+  EXPECT_EQ(Gcode(), before);
+}
+
+TEST_F(EditActionsTest, UndoOfJobSettingsRestoresControlsStoreAndGcode) {
+  struct TCase {
+    const char *Name;
+    std::function<void(TMainWindow &)> Edit;
+  };
+  const TCase cases[] = {
+      {"area switched off", [](TMainWindow &w) { w.PowerGrid->OnCellClick(ColumnPrint, AreaRow); }},
+      {"mirror", [](TMainWindow &w) { w.CheckMirror->click(); }},
+      {"outline only", [](TMainWindow &w) { w.CheckOutline->click(); }},
+      {"scale", [](TMainWindow &w) { w.ScaleXBox->setValue(50); }},
+      {"print size", [](TMainWindow &w) { w.PrintY->setValue(33.33); }},
+      {"offset", [](TMainWindow &w) { w.OffsetXBox->setValue(12.5); }},
+      {"print from centre", [](TMainWindow &w) { w.OffsetCenterBox->click(); }},
+      {"idle speed", [](TMainWindow &w) { w.IdleSpeedBox->setValue(40); }},
+      {"template", [](TMainWindow &w) { w.HeadMoveMemo->setPlainText("G0 X? Y?\nG4 P1"); }},
+      {"firmware preset",
+       [](TMainWindow &w) { w.ProfileBox->setCurrentIndex(w.ProfileBox->findData("grbl")); }},
+      {"power range", [](TMainWindow &w) { w.PowerMaximumBox->setValue(1000); }},
+      {"reset",
+       [](TMainWindow &w) {
+         w.OffsetYBox->setValue(7);
+         w.ResetButtonClick();
+       }},
+  };
+  W->OffsetYBox->setValue(3);
+  Settle();
+  for (const TCase &c : cases) {
+    SCOPED_TRACE(c.Name);
+    const TJobSnapshot state = Edits().Capture();
+    const std::string before = Gcode();
+    const std::size_t steps = Edits().History().UndoCount();
+    c.Edit(*W);
+    const std::string edited = Gcode();
+    ASSERT_NE(edited, before);
+    EXPECT_EQ(Edits().History().UndoCount(), steps + 1);
+
+    Undo();
+    EXPECT_EQ(Edits().Capture(), state);
+    EXPECT_EQ(Gcode(), before);
+    // The store holds what the controls show, as after the user's own edit.
+    TBrennixSettings stored;
+    EXPECT_EQ(stored.OffsetX->Value(), W->OffsetXBox->value());
+    EXPECT_EQ(stored.OffsetY->Value(), W->OffsetYBox->value());
+    EXPECT_EQ(stored.IdleTravel->Value(), W->IdleSpeedBox->value());
+    EXPECT_EQ(stored.OffsetCenter->Value(), W->OffsetCenterBox->isChecked());
+    EXPECT_EQ(stored.Templates[tkHeadMove]->Value(), "G1 X? Y?");
+    EXPECT_EQ(TMachineSettings().Read().Name, W->Profile().Name);
+    EXPECT_EQ(TMachineSettings().Read().PowerMaximum, W->Profile().PowerMaximum);
+
+    Redo();
+    EXPECT_EQ(Gcode(), edited);
+    Undo();
+    EXPECT_EQ(Gcode(), before);
+  }
+}
+
+TEST_F(EditActionsTest, TypingIntoABoxIsOneStepUntilItIsLeft) {
+  W->OffsetXBox->setFocus();
+  QLineEdit *line = W->OffsetXBox->findChild<QLineEdit *>();
+  ASSERT_NE(line, nullptr);
+  line->selectAll();
+  QTest::keyClicks(W->OffsetXBox, "123");
+  Settle();
+  EXPECT_EQ(W->OffsetXBox->value(), 123);
+  EXPECT_EQ(Edits().History().UndoCount(), 1u);
+  // Enter ends the value: the next one typed is a step of its own.
+  QTest::keyClick(W->OffsetXBox, Qt::Key_Return);
+  line->selectAll();
+  QTest::keyClicks(W->OffsetXBox, "45");
+  Settle();
+  EXPECT_EQ(Edits().History().UndoCount(), 2u);
+  W->PowerGrid->setFocus();
+  Undo();
+  EXPECT_EQ(W->OffsetXBox->value(), 123);
+  Undo();
+  EXPECT_EQ(W->OffsetXBox->value(), 0);
+  EXPECT_EQ(TBrennixSettings().OffsetX->Value(), 0);
+}
+
+TEST_F(EditActionsTest, UndoOfAFocusChangeReadsTheDrawingAgainAndKeepsTheGridEdits) {
+  EditCell(AreaRow, ColumnPower, "40");
+  const std::string before = Gcode();
+  const TJobSnapshot state = Edits().Capture();
+  W->ShowConfiguration->setChecked(true);
+  ASSERT_TRUE(PumpUntil([&] { return W->FocusSize->isVisible(); }));
+  W->FocusSize->setFocus();
+  W->FocusSize->findChild<QLineEdit *>()->selectAll();
+  QTest::keyClicks(W->FocusSize, "0.35");
+  W->PowerGrid->setFocus(); // leaving the box reads the drawing again
+  Settle();
+  ASSERT_EQ(W->Levels().Focus(), 35);
+  const std::string edited = Gcode();
+  ASSERT_NE(edited, before);
+
+  Undo();
+  EXPECT_EQ(W->FocusSize->value(), 0.2);
+  EXPECT_EQ(TBrennixSettings().MicroFocusSize->Value(), 200);
+  EXPECT_EQ(Cell(AreaRow, ColumnPower), "40");
+  EXPECT_EQ(Edits().Capture(), state);
+  EXPECT_EQ(Gcode(), before);
+  Redo();
+  EXPECT_EQ(Gcode(), edited);
+}
+
+TEST_F(EditActionsTest, OpeningADrawingClearsTheHistory) {
+  EditCell(LinesRow, ColumnSpeed, "2.5");
+  EditCell(LinesRow, ColumnPasses, "2");
+  Undo();
+  ASSERT_TRUE(Edits().RedoAction->isEnabled());
+  Open(SmallFixture());
+  EXPECT_FALSE(Edits().History().CanUndo());
+  EXPECT_FALSE(Edits().History().CanRedo());
+  EXPECT_FALSE(Edits().UndoAction->isEnabled());
+  EXPECT_FALSE(Edits().RedoAction->isEnabled());
+  // The first edit of the new drawing goes back to its own state.
+  const std::string before = Gcode();
+  EditCell(0, ColumnSpeed, "7");
+  Undo();
+  EXPECT_EQ(Gcode(), before);
+}
+
+TEST_F(EditActionsTest, ShortcutsAndTheEditMenu) {
+  const QList<QAction *> menus = W->menuBar()->actions();
+  ASSERT_GE(menus.size(), 3);
+  EXPECT_EQ(menus[1]->menu(), Edits().EditMenu);
+  EXPECT_EQ(Edits().UndoAction->shortcut(), QKeySequence(QKeySequence::Undo));
+
+  const QString speed = Cell(LinesRow, ColumnSpeed);
+  EditCell(LinesRow, ColumnSpeed, "2.5");
+  struct TKey {
+    const char *Name;
+    int Key;
+    Qt::KeyboardModifiers Modifiers;
+    const char *Speed; // the cell after the key
+  };
+  const TKey keys[] = {
+      {"Ctrl+Z undoes", Qt::Key_Z, Qt::ControlModifier, nullptr},
+      {"Ctrl+Shift+Z redoes", Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier, "2.5"},
+      {"Ctrl+Z again", Qt::Key_Z, Qt::ControlModifier, nullptr},
+      {"Ctrl+Y redoes", Qt::Key_Y, Qt::ControlModifier, "2.5"},
+  };
+  for (const TKey &k : keys) {
+    SCOPED_TRACE(k.Name);
+    W->PowerGrid->setFocus();
+    QWidget *focus = QApplication::focusWidget();
+    QTest::keyClick(focus ? focus : W->PowerGrid, static_cast<Qt::Key>(k.Key), k.Modifiers);
+    Settle();
+    EXPECT_EQ(Cell(LinesRow, ColumnSpeed), k.Speed ? QString(k.Speed) : speed);
+  }
+}
