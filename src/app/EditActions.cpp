@@ -338,9 +338,9 @@ bool TEditActions::eventFilter(QObject *watched, QEvent *event) {
   if (watched == FWindow.RightPanel && event->type() == QEvent::EnabledChange) {
     UpdateActions();
   } else if (watched == grid->viewport() && event->type() == QEvent::ChildAdded) {
-    // The grid keeps a cell editor open wherever the cursor is.
-    if (auto *editor = qobject_cast<QLineEdit *>(static_cast<QChildEvent *>(event)->child()))
-      editor->installEventFilter(this);
+    // The grid keeps a cell editor open wherever the cursor is. Not built
+    // whole yet: what it is, is asked when a key comes.
+    static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
   } else if (event->type() == QEvent::ShortcutOverride && watched->parent() == grid->viewport()) {
     // An editor with nothing typed into it leaves Ctrl+Z to the job's
     // history, so that undo after a cell edit takes the edit back; with

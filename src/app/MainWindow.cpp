@@ -562,8 +562,12 @@ void TMainWindow::Connect() {
     PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
                                PowerGrid->ScrollBarRoom());
   };
+  // An open cell editor commits while the window is taken down, after FGrid.
   PowerGrid->OnEditingDone = [this](int column, int row) {
-    Guarded([&] { FGrid->EditingDone(column, row); });
+    Guarded([&] {
+      if (FGrid)
+        FGrid->EditingDone(column, row);
+    });
   };
 }
 

@@ -287,12 +287,29 @@ TEST_F(EditActionsTest, ShortcutsAndTheEditMenu) {
       {"Ctrl+Z again", Qt::Key_Z, Qt::ControlModifier, nullptr},
       {"Ctrl+Y redoes", Qt::Key_Y, Qt::ControlModifier, "2.5"},
   };
+  int column = ColumnPasses;
   for (const TKey &k : keys) {
     SCOPED_TRACE(k.Name);
+    // The cursor on another cell opens its editor, which has the keys:
+    // untouched, it leaves them to the history.
     W->PowerGrid->setFocus();
-    QWidget *focus = QApplication::focusWidget();
-    QTest::keyClick(focus ? focus : W->PowerGrid, static_cast<Qt::Key>(k.Key), k.Modifiers);
+    column = column == ColumnPasses ? ColumnPower : ColumnPasses;
+    W->PowerGrid->setCurrentCell(AreaRow, column);
+    auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    QTest::keyClick(editor, static_cast<Qt::Key>(k.Key), k.Modifiers);
     Settle();
     EXPECT_EQ(Cell(LinesRow, ColumnSpeed), k.Speed ? QString(k.Speed) : speed);
   }
+
+  // Typed into, the editor's own undo takes back the typing first.
+  W->PowerGrid->setCurrentCell(AreaRow, ColumnPasses);
+  auto *editor = qobject_cast<QLineEdit *>(QApplication::focusWidget());
+  ASSERT_NE(editor, nullptr);
+  const QString passes = editor->text();
+  QTest::keyClicks(editor, "9");
+  QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+  Settle();
+  EXPECT_EQ(editor->text(), passes);
+  EXPECT_EQ(Cell(LinesRow, ColumnSpeed), "2.5");
 }
