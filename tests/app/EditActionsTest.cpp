@@ -9,12 +9,15 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDoubleSpinBox>
+#include <QImage>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QPainter>
 #include <QPlainTextEdit>
 #include <QTableWidget>
 #include <QTest>
@@ -23,10 +26,12 @@
 #include "app/EditActions.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
+#include "app/RasterModeBox.h"
 #include "core/Level.h"
 #include "core/Levels.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
+#include "settings/RasterModeSettings.h"
 
 namespace {
 
@@ -312,4 +317,39 @@ TEST_F(EditActionsTest, ShortcutsAndTheEditMenu) {
   Settle();
   EXPECT_EQ(editor->text(), passes);
   EXPECT_EQ(Cell(LinesRow, ColumnSpeed), "2.5");
+}
+
+TEST_F(EditActionsTest, UndoOfAPictureModeBringsBackTheColourLevelsAndTheirEdits) {
+  // 40 by 30 pixels: a dark and a mid-gray block on white.
+  QImage picture(40, 30, QImage::Format_RGB32);
+  picture.fill(Qt::white);
+  QPainter painter(&picture);
+  painter.fillRect(2, 2, 16, 26, QColor(20, 20, 20));
+  painter.fillRect(22, 2, 16, 26, QColor(128, 128, 128));
+  painter.end();
+  QByteArray bytes;
+  QBuffer buffer(&bytes);
+  buffer.open(QIODevice::WriteOnly);
+  picture.save(&buffer, "PNG");
+  Open(WriteFixture("blocks.png", bytes.toStdString()));
+  ASSERT_TRUE(W->RasterBox->isVisible());
+  ASSERT_EQ(W->RasterBox->Settings().Mode, TRasterMode::ColourLevels);
+  EditCell(0, ColumnPower, "60");
+  const QString power = Cell(0, ColumnPower);
+  const std::string before = Gcode();
+  const TJobSnapshot state = Edits().Capture();
+
+  W->RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::Dithered));
+  const std::string dithered = Gcode();
+  ASSERT_NE(dithered, before);
+  ASSERT_NE(Edits().Capture().Levels, state.Levels);
+
+  Undo();
+  EXPECT_EQ(W->RasterBox->ModeBox->currentIndex(), static_cast<int>(TRasterMode::ColourLevels));
+  EXPECT_EQ(TRasterModeSettings().Read().Mode, TRasterMode::ColourLevels);
+  EXPECT_EQ(Cell(0, ColumnPower), power);
+  EXPECT_EQ(Edits().Capture(), state);
+  EXPECT_EQ(Gcode(), before);
+  Redo();
+  EXPECT_EQ(Gcode(), dithered);
 }
