@@ -260,6 +260,12 @@ TEST_F(EditActionsTest, OpeningADrawingClearsTheHistory) {
   EditCell(LinesRow, ColumnPasses, "2");
   Undo();
   ASSERT_TRUE(Edits().RedoAction->isEnabled());
+  // A file that cannot be read leaves the job, and so its steps, as they were.
+  W->Preview->OnDropped(TestFolder() + "/missing.svg");
+  Settle();
+  EXPECT_EQ(TakeErrors().size(), 1);
+  EXPECT_EQ(Edits().History().UndoCount(), 1u);
+  EXPECT_EQ(Edits().History().RedoCount(), 1u);
   Open(SmallFixture());
   EXPECT_FALSE(Edits().History().CanUndo());
   EXPECT_FALSE(Edits().History().CanRedo());
