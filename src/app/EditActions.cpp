@@ -112,6 +112,7 @@ void TEditActions::Watch() {
     const std::string field = name;
     connect(box, &QDoubleSpinBox::valueChanged, this, [this, field] { Changed(field); });
     connect(box, &QAbstractSpinBox::editingFinished, this, [this] { FHistory.Seal(); });
+    WatchKeys(box);
   }
   const std::pair<QSpinBox *, const char *> wholes[] = {
       {w.PowerDecimalsBox, "PowerDecimals"},
@@ -123,6 +124,7 @@ void TEditActions::Watch() {
     const std::string field = name;
     connect(box, &QSpinBox::valueChanged, this, [this, field] { Changed(field); });
     connect(box, &QAbstractSpinBox::editingFinished, this, [this] { FHistory.Seal(); });
+    WatchKeys(box);
   }
   for (const TTemplateInfo &info : TemplateTable) {
     const std::string field = info.Name;
@@ -158,6 +160,15 @@ void TEditActions::Watch() {
       FEditingDone(column, row);
     Changed({});
   };
+}
+
+void TEditActions::WatchKeys(QAbstractSpinBox *box) {
+  // Only where the value follows every keystroke; a box that takes its
+  // value on Enter keeps Ctrl+Z for what is typed and not yet taken.
+  if (box->keyboardTracking()) {
+    FNumberBoxes.insert(box);
+    box->installEventFilter(this);
+  }
 }
 
 TJobSnapshot TEditActions::Capture() const {
@@ -333,6 +344,11 @@ void TEditActions::UpdateActions() {
   RedoAction->setEnabled(free && FHistory.CanRedo() && !FPending);
 }
 
+bool TEditActions::HistoryKey(QEvent *event) const {
+  const QKeySequence pressed(static_cast<QKeyEvent *>(event)->keyCombination());
+  return pressed == UndoAction->shortcut() || RedoAction->shortcuts().contains(pressed);
+}
+
 bool TEditActions::eventFilter(QObject *watched, QEvent *event) {
   TPowerGrid *grid = FWindow.PowerGrid;
   if (watched == FWindow.RightPanel && event->type() == QEvent::EnabledChange) {
@@ -341,17 +357,17 @@ bool TEditActions::eventFilter(QObject *watched, QEvent *event) {
     // The grid keeps a cell editor open wherever the cursor is. Not built
     // whole yet: what it is, is asked when a key comes.
     static_cast<QChildEvent *>(event)->child()->installEventFilter(this);
-  } else if (event->type() == QEvent::ShortcutOverride && watched->parent() == grid->viewport()) {
+  } else if (event->type() == QEvent::ShortcutOverride && HistoryKey(event)) {
     // An editor with nothing typed into it leaves Ctrl+Z to the job's
     // history, so that undo after a cell edit takes the edit back; with
-    // text typed, the editor's own undo takes back the typing first.
-    const auto *key = static_cast<QKeyEvent *>(event);
+    // text typed, the editor's own undo takes back the typing first. A
+    // number box has its value as soon as it is typed: the history's step
+    // holds it, and redo can bring it back.
     const auto *editor = qobject_cast<QLineEdit *>(watched);
     const QTableWidgetItem *cell = grid->currentItem();
-    const QKeySequence pressed(key->keyCombination());
-    const bool history =
-        pressed == UndoAction->shortcut() || RedoAction->shortcuts().contains(pressed);
-    if (history && editor && cell && editor->text() == cell->text()) {
+    const bool untouched =
+        watched->parent() == grid->viewport() && editor && cell && editor->text() == cell->text();
+    if (untouched || FNumberBoxes.contains(watched)) {
       event->ignore();
       return true;
     }

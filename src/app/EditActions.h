@@ -7,10 +7,12 @@
 #include <string>
 
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include "core/EditHistory.h"
 
+class QAbstractSpinBox;
 class QAction;
 class QMenu;
 class TMainWindow;
@@ -41,6 +43,9 @@ protected:
 
 private:
   void Watch();
+  void WatchKeys(QAbstractSpinBox *box);
+  // Whether a key event is one of undo's or redo's shortcuts.
+  bool HistoryKey(QEvent *event) const;
   // A control changed the job. The snapshot is taken once the event is
   // handled, so that one click that changes several controls (reset, a
   // firmware preset) is one step.
@@ -65,4 +70,6 @@ private:
   bool FRestoring = false;
   // The window's own grid handlers, which run before the snapshot.
   std::function<void(int, int)> FCellClick, FEditingDone;
+  // The number boxes whose Ctrl+Z is the history's.
+  QSet<QObject *> FNumberBoxes;
 };

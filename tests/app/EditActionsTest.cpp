@@ -228,6 +228,24 @@ TEST_F(EditActionsTest, TypingIntoABoxIsOneStepUntilItIsLeft) {
   Undo();
   EXPECT_EQ(W->OffsetXBox->value(), 0);
   EXPECT_EQ(TBrennixSettings().OffsetX->Value(), 0);
+
+  // In the box itself Ctrl+Z and Ctrl+Shift+Z are the history's: what was
+  // typed comes back with redo.
+  W->ScaleXBox->setFocus();
+  ASSERT_TRUE(W->ScaleXBox->hasFocus());
+  W->ScaleXBox->selectAll();
+  QTest::keyClicks(W->ScaleXBox, "50");
+  Settle();
+  ASSERT_EQ(W->ScaleXBox->value(), 50);
+  QTest::keyClick(W->ScaleXBox, Qt::Key_Z, Qt::ControlModifier);
+  Settle();
+  EXPECT_EQ(W->ScaleXBox->value(), 100);
+  EXPECT_EQ(Edits().History().RedoCount(), 1u);
+  QTest::keyClick(W->ScaleXBox, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+  Settle();
+  EXPECT_EQ(W->ScaleXBox->value(), 50);
+  EXPECT_EQ(W->PrintX->value(), 100);
+  EXPECT_EQ(Edits().History().RedoCount(), 0u);
 }
 
 TEST_F(EditActionsTest, UndoOfAFocusChangeReadsTheDrawingAgainAndKeepsTheGridEdits) {
