@@ -19,11 +19,14 @@
 #include <QMenuBar>
 #include <QPainter>
 #include <QPlainTextEdit>
+#include <QRadioButton>
 #include <QTableWidget>
 #include <QTest>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 #include "app/EditActions.h"
+#include "app/GerberWindow.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
 #include "app/RasterModeBox.h"
@@ -376,4 +379,45 @@ TEST_F(EditActionsTest, UndoOfAPictureModeBringsBackTheColourLevelsAndTheirEdits
   EXPECT_EQ(Gcode(), before);
   Redo();
   EXPECT_EQ(Gcode(), dithered);
+}
+
+TEST_F(EditActionsTest, TheBoardOutlineChosenAfterOpeningIsWhereUndoStops) {
+  // A 10 mm copper square; the options window that follows is answered
+  // with an outline 2 mm around the copper, which adds levels to the job.
+  const QString copper =
+      WriteFixture("copper.gbr", "%FSLAX26Y26*%\n%MOMM*%\nG36*\nX0Y0D02*\nX10000000Y0D01*\n"
+                                 "X10000000Y10000000D01*\nX0Y10000000D01*\nX0Y0D01*\nG37*\nM02*\n");
+  bool answered = false;
+  QTimer answer;
+  QObject::connect(&answer, &QTimer::timeout, [&] {
+    if (auto *dialog = dynamic_cast<TGerberWindow *>(QApplication::activeModalWidget())) {
+      dialog->OffsetRadio->setChecked(true);
+      dialog->OffsetSize->setValue(2);
+      dialog->ApplyButtonClick();
+      answered = true;
+    }
+  });
+  answer.start(20);
+  Open(copper);
+  ASSERT_TRUE(PumpUntil([&] { return answered && !QApplication::activeModalWidget(); }));
+  answer.stop();
+  Settle();
+  Activate();
+  const int levels = W->Levels().Count();
+  ASSERT_GT(levels, 2);
+  EXPECT_FALSE(Edits().History().CanUndo());
+  const std::string before = Gcode();
+
+  // The shells of the board around the copper: they burn the whole of it.
+  int clear = 0;
+  while (W->Levels().ByIndex(clear) && (W->Levels().ByIndex(clear)->Name() != "Clear" ||
+                                        W->Levels().ByIndex(clear)->Kind() != lkPerimeter))
+    ++clear;
+  ASSERT_NE(W->Levels().ByIndex(clear), nullptr);
+  EditCell(clear, ColumnSpeed, "7");
+  ASSERT_TRUE(Gcode() != before);
+  Undo();
+  EXPECT_EQ(W->Levels().Count(), levels);
+  EXPECT_TRUE(Gcode() == before);
+  EXPECT_FALSE(Edits().UndoAction->isEnabled());
 }
