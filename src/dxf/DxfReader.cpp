@@ -29,6 +29,9 @@ namespace {
 
 // Curves become points about this many internal units apart, as in SVG drawings.
 constexpr float DxfFlatness = 10.0f;
+// Arcs, circles and ellipses need fewer: chords this close to the curve
+// (internal units), the arc tolerance of the program's offsetting.
+constexpr double DxfArcTolerance = 0.25;
 // Points one spline may become, whatever its length.
 constexpr std::size_t MaxSplineSteps = std::size_t(1) << 16;
 // Points beyond this distance from the origin (internal units) are refused:
@@ -71,6 +74,28 @@ struct TEntryD {
   // From 0: this entry is the figure's spline of that index, sampled once
   // the scale it is drawn at is known.
   int Spline = -1;
+  // From 0: this entry is the figure's conic of that index, likewise.
+  int Conic = -1;
+};
+
+// An elliptic arc c + cos t u + sin t v for t from Start over Sweep
+// (degrees); circles and arcs are the case of u and v of equal length at a
+// right angle. Kept whole so that the points it becomes are as many as the
+// tolerance asks for at the scale it is drawn at, and lie on it exactly.
+struct TConicDef {
+  TPointD C, U, V;
+  double Start = 0;
+  double Sweep = 360;
+  // The vertex a polyline's arc ends on, exact where the arc's own end has
+  // rounding in it; only when HasEnd.
+  TPointD End;
+  bool HasEnd = false;
+
+  TPointD At(double degrees) const {
+    const double t = degrees * std::numbers::pi / 180;
+    const double c = std::cos(t), s = std::sin(t);
+    return {C.X + c * U.X + s * V.X, C.Y + c * U.Y + s * V.Y};
+  }
 };
 
 struct TSplineDef {
@@ -85,8 +110,27 @@ struct TSplineDef {
 struct TFigure {
   std::vector<TEntryD> Entries;
   std::vector<TSplineDef> Splines;
+  std::vector<TConicDef> Conics;
   bool Closed = false;
 };
+
+// Seen from below (extrusion pointing down), a plane's figures are mirrored in X.
+void MirrorFigure(TFigure &figure) {
+  for (auto &entry : figure.Entries)
+    entry.P.X = -entry.P.X;
+  for (auto &conic : figure.Conics) {
+    conic.C.X = -conic.C.X;
+    conic.U.X = -conic.U.X;
+    conic.V.X = -conic.V.X;
+    conic.End.X = -conic.End.X;
+  }
+  for (auto &spline : figure.Splines) {
+    for (auto &p : spline.Control)
+      p.X = -p.X;
+    for (auto &p : spline.Fit)
+      p.X = -p.X;
+  }
+}
 
 enum TEntityKind : std::uint8_t { ekCurves, ekInsert };
 
@@ -152,21 +196,19 @@ void AddPoint(TFigure &figure, TPointD p) {
 }
 
 // An elliptic arc c + cos t u + sin t v for t from start over sweep (degrees),
-// joined to the figure by a line. The unit circle is built by the shared path
-// builder, so arcs have the same cubic pieces as in the other readers.
+// joined to the figure by a line.
 void AddConic(TFigure &figure, TPointD c, TPointD u, TPointD v, double startDegrees,
               double sweepDegrees) {
-  TPathData unit;
-  unit.AddArc({0, 0}, {1, 1}, static_cast<float>(Normalized360(startDegrees)),
-              static_cast<float>(std::clamp(sweepDegrees, -360.0, 360.0)));
-  for (const auto &e : unit.Entries()) {
-    const double x = e.Point.X, y = e.Point.Y;
-    const TPointD p{c.X + x * u.X + y * v.X, c.Y + x * u.Y + y * v.Y};
-    if (e.Kind == pcCurve)
-      figure.Entries.push_back({pcCurve, p});
-    else
-      AddPoint(figure, p);
-  }
+  TConicDef conic;
+  conic.C = c;
+  conic.U = u;
+  conic.V = v;
+  conic.Start = Normalized360(startDegrees);
+  conic.Sweep = std::clamp(sweepDegrees, -360.0, 360.0);
+  AddPoint(figure, conic.At(conic.Start));
+  figure.Entries.push_back({pcLine, conic.At(conic.Start + conic.Sweep), -1,
+                            static_cast<int>(figure.Conics.size())});
+  figure.Conics.push_back(conic);
 }
 
 void AddCircleArc(TFigure &figure, TPointD c, double r, double startDegrees, double sweepDegrees) {
@@ -191,8 +233,9 @@ void AddBulgeSegment(TFigure &figure, TPointD p, TPointD q, double bulge) {
   const double sweep = 4 * std::atan(bulge) * 180 / std::numbers::pi;
   AddCircleArc(figure, c, r, start, sweep);
   // The arc ends on q up to rounding; the exact vertex keeps joins closed.
-  if (!figure.Entries.empty())
-    figure.Entries.back().P = q;
+  figure.Entries.back().P = q;
+  figure.Conics.back().End = q;
+  figure.Conics.back().HasEnd = true;
 }
 
 TFigure PolylineFigure(const std::vector<TVertexD> &vertices, bool closed) {
@@ -270,7 +313,7 @@ void AddSpline(TFigure &figure, TSplineDef s,
 
 // Points of a spline AddSpline kept, about DxfFlatness apart at the given
 // scale (internal units per drawing unit).
-void SampleSpline(TFigure &figure, const TSplineDef &s, double scale) {
+template <typename TEmit> void SampleSpline(const TSplineDef &s, double scale, TEmit &&keep) {
   const std::size_t n = s.Control.size();
   const auto pu = static_cast<std::size_t>(s.Degree);
   const auto &knots = s.Knots;
@@ -310,8 +353,46 @@ void SampleSpline(TFigure &figure, const TSplineDef &s, double scale) {
         hw[j] = (1 - a) * hw[j - 1] + a * hw[j];
       }
     if (hw[pu] > 0)
-      AddPoint(figure, {hx[pu] / hw[pu], hy[pu] / hw[pu]});
+      keep(TPointD{hx[pu] / hw[pu], hy[pu] / hw[pu]});
   }
+}
+
+// The conic as cubic pieces of the shared path builder, for figures that
+// hold other curves too (text outlines, splines through fit points).
+void AddConicCubics(TFigure &figure, const TConicDef &k) {
+  TPathData unit;
+  unit.AddArc({0, 0}, {1, 1}, static_cast<float>(k.Start), static_cast<float>(k.Sweep));
+  for (const auto &e : unit.Entries()) {
+    const double x = e.Point.X, y = e.Point.Y;
+    const TPointD p{k.C.X + x * k.U.X + y * k.V.X, k.C.Y + x * k.U.Y + y * k.V.Y};
+    if (e.Kind == pcCurve)
+      figure.Entries.push_back({pcCurve, p});
+    else
+      AddPoint(figure, p);
+  }
+  if (k.HasEnd)
+    figure.Entries.back().P = k.End;
+}
+
+// How many chords a conic drawn through m becomes: as many as keep every
+// chord within DxfArcTolerance of the curve, but never more than points
+// DxfFlatness apart along it (what other curves get) nor fewer than one per
+// eighth of a turn. Not finite when the conic is absurdly large.
+double ConicChords(const TConicDef &k, const TAffine &m) {
+  // The semi-axes u and v as drawn; the largest stretch of the map from the
+  // unit circle bounds how far a chord's middle lies from the curve.
+  const double a = m.A * k.U.X + m.C * k.U.Y, b = m.B * k.U.X + m.D * k.U.Y;
+  const double c = m.A * k.V.X + m.C * k.V.Y, d = m.B * k.V.X + m.D * k.V.Y;
+  const double squares = a * a + b * b + c * c + d * d, det = a * d - b * c;
+  const double radius =
+      std::sqrt((squares + std::sqrt(std::max(0.0, squares * squares - 4 * det * det))) / 2);
+  const double sweep = std::fabs(k.Sweep) * std::numbers::pi / 180;
+  const double least = std::max(1.0, std::ceil(std::fabs(k.Sweep) / 45 - 1e-9));
+  if (!(radius > DxfArcTolerance))
+    return least;
+  const double byTolerance = std::ceil(sweep / (2 * std::acos(1 - DxfArcTolerance / radius)));
+  const double byLength = std::ceil(radius * sweep / DxfFlatness);
+  return std::max(least, std::min(byTolerance, byLength));
 }
 
 // Receives dxflib's calls and keeps the entities per block, in drawing units.
@@ -485,11 +566,16 @@ public:
         if (v.size() >= 2 && Finite(v[0]) && Finite(v[1]))
           vertices.push_back({{v[0], v[1]}, v.size() >= 3 && Finite(v[2]) ? v[2] : 0});
       TFigure loop = PolylineFigure(vertices, true);
-      for (const auto &e : loop.Entries)
-        if (e.Kind == pcMove)
+      for (TEntryD e : loop.Entries)
+        if (e.Kind == pcMove) {
           AddPoint(f, e.P);
-        else
+        } else {
+          if (e.Conic >= 0) {
+            f.Conics.push_back(loop.Conics[static_cast<std::size_t>(e.Conic)]);
+            e.Conic = static_cast<int>(f.Conics.size()) - 1;
+          }
           f.Entries.push_back(e);
+        }
       break;
     }
     case 1:
@@ -832,8 +918,7 @@ private:
       return;
     if (FMirror)
       for (auto &figure : e.Figures)
-        for (auto &entry : figure.Entries)
-          entry.P.X = -entry.P.X;
+        MirrorFigure(figure);
     ++FTexts;
     Keep(std::move(e));
   }
@@ -876,8 +961,7 @@ private:
   // seen from below (extrusion pointing down) is mirrored in X.
   void Add(TFigure figure, bool planar, bool fill = false, bool segment = false) {
     if (planar && FMirror)
-      for (auto &entry : figure.Entries)
-        entry.P.X = -entry.P.X;
+      MirrorFigure(figure);
     TEntity e = Start();
     e.Fill = fill;
     e.Segment = segment;
@@ -911,8 +995,7 @@ private:
     if (FHatch >= 0) {
       if (TEntity *hatch = Hatch(); hatch && FMirror)
         for (auto &figure : hatch->Figures)
-          for (auto &entry : figure.Entries)
-            entry.P.X = -entry.P.X;
+          MirrorFigure(figure);
       FHatch = -1;
     }
     if (FPolyline) {
@@ -922,8 +1005,7 @@ private:
       else if (FTarget && FVertices.size() >= 2) {
         FPolylineEntity.Figures.push_back(PolylineFigure(FVertices, FPolylineClosed));
         if (FPolylineMirror)
-          for (auto &entry : FPolylineEntity.Figures.back().Entries)
-            entry.P.X = -entry.P.X;
+          MirrorFigure(FPolylineEntity.Figures.back());
         FTarget->push_back(std::move(FPolylineEntity));
       }
       FPolylineInvalid = false;
@@ -1419,12 +1501,17 @@ private:
   }
 
   TPath Flatten(const TFigure &figure, const TAffine &m) {
-    if (!figure.Splines.empty()) {
+    const bool curves = std::any_of(figure.Entries.begin(), figure.Entries.end(),
+                                    [](const TEntryD &e) { return e.Kind == pcCurve; });
+    if (curves && (!figure.Splines.empty() || !figure.Conics.empty())) {
       TFigure sampled;
       sampled.Closed = figure.Closed;
       for (const auto &e : figure.Entries)
         if (e.Spline >= 0)
-          SampleSpline(sampled, figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch());
+          SampleSpline(figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch(),
+                       [&sampled](TPointD p) { AddPoint(sampled, p); });
+        else if (e.Conic >= 0)
+          AddConicCubics(sampled, figure.Conics[static_cast<std::size_t>(e.Conic)]);
         else if (e.Kind == pcCurve)
           sampled.Entries.push_back(e);
         else
@@ -1432,15 +1519,33 @@ private:
       return Flatten(sampled, m);
     }
     TPath path;
-    const bool curves = std::any_of(figure.Entries.begin(), figure.Entries.end(),
-                                    [](const TEntryD &e) { return e.Kind == pcCurve; });
     if (!curves) {
-      // Straight segments are rounded directly, without single precision.
+      // Straight segments, conics and splines are rounded directly, without
+      // single precision.
       path.reserve(figure.Entries.size() + 1);
-      for (const auto &e : figure.Entries) {
-        const TIntPoint p = Round(m.Map(e.P));
+      auto keep = [&](TPointD w) {
+        const TIntPoint p = Round(w);
         if (path.empty() || !(path.back() == p))
           path.push_back(p);
+      };
+      for (const auto &e : figure.Entries) {
+        if (e.Spline >= 0) {
+          SampleSpline(figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch(),
+                       [&](TPointD p) { keep(m.Map(p)); });
+        } else if (e.Conic >= 0) {
+          const TConicDef &k = figure.Conics[static_cast<std::size_t>(e.Conic)];
+          const double chords = ConicChords(k, m);
+          if (!(chords <= static_cast<double>(MaxDxfPoints - std::min(FPoints, MaxDxfPoints))))
+            TooManyPoints();
+          const auto n = static_cast<std::size_t>(chords);
+          if (path.capacity() < path.size() + n)
+            path.reserve(std::max(2 * path.capacity(), path.size() + n));
+          for (std::size_t i = 1; i < n; ++i)
+            keep(m.Map(k.At(k.Start + k.Sweep * static_cast<double>(i) / static_cast<double>(n))));
+          keep(m.Map(k.HasEnd ? k.End : k.At(k.Start + k.Sweep)));
+        } else {
+          keep(m.Map(e.P));
+        }
       }
       if (figure.Closed && path.size() > 1 && !(path.front() == path.back()))
         path.push_back(path.front());
@@ -1487,9 +1592,13 @@ private:
     }
     FPoints += path.size();
     if (FPoints > MaxDxfPoints)
-      throw TReadError("The drawing is too complex: its curves and lines would become more than " +
-                       std::to_string(MaxDxfPoints) + " points");
+      TooManyPoints();
     return path;
+  }
+
+  [[noreturn]] static void TooManyPoints() {
+    throw TReadError("The drawing is too complex: its curves and lines would become more than " +
+                     std::to_string(MaxDxfPoints) + " points");
   }
 
   void PlaceAtOrigin(TReadResult &result) {
