@@ -151,7 +151,8 @@ struct TEntity {
   bool Mirror = false;
   // Dimension blocks hold their geometry where it is drawn.
   bool IgnoreBase = false;
-  // A LINE: joined with the other lines of its level that end where it does.
+  // A LINE, ARC, elliptic arc or open polyline or spline: joined with the
+  // others of its level that end where it does.
   bool Segment = false;
 };
 
@@ -442,7 +443,7 @@ public:
       return;
     TFigure f;
     AddCircleArc(f, {d.cx, d.cy}, d.radius, d.angle1, SweepDegrees(d.angle1, d.angle2));
-    Add(std::move(f), true);
+    Add(std::move(f), true, false, true);
   }
 
   void addCircle(const DL_CircleData &d) override {
@@ -464,7 +465,8 @@ public:
     const double sweep = full ? 360.0 : SweepDegrees(start, end);
     AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start, sweep);
     f.Closed = sweep >= 360.0;
-    Add(std::move(f), false);
+    const bool open = !f.Closed;
+    Add(std::move(f), false, false, open);
   }
 
   void addPolyline(const DL_PolylineData &d) override {
@@ -482,6 +484,7 @@ public:
     FPolylineMirror = FMirror;
     FPolylineEntity = Start();
     FPolylineClosed = (d.flags & 1) != 0;
+    FPolylineEntity.Segment = !FPolylineClosed;
     FVertices.clear();
   }
   void addVertex(const DL_VertexData &d) override {
@@ -1026,6 +1029,7 @@ private:
       TFigure f;
       AddSpline(f, std::move(FSpline), [this](const std::string &w) { Warn(w); });
       if (!f.Entries.empty()) {
+        FSplineEntity.Segment = !f.Closed;
         FSplineEntity.Figures.push_back(std::move(f));
         FTarget->push_back(std::move(FSplineEntity));
       }
@@ -1421,10 +1425,11 @@ private:
     stack.pop_back();
   }
 
-  // CAD programs often draw a part's outline as separate LINEs: those of a
-  // level whose ends meet (on the same internal unit) become one path, and
-  // a path that comes back to its start is a contour like a closed polyline.
-  // Three or more lines meeting at a point are left apart there.
+  // CAD programs often draw a part's outline as separate LINEs, ARCs and
+  // open polylines: those of a level whose ends meet (on the same internal
+  // unit) become one path, and a path that comes back to its start is a
+  // contour like a closed polyline. Three or more pieces meeting at a point
+  // are left apart there.
   void JoinSegments() {
     for (auto &[buildIndex, segments] : FSegments) {
       TLevelBuild &build = FBuilds[buildIndex];

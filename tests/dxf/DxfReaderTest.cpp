@@ -143,6 +143,104 @@ TEST(DxfReader, LinesWhoseEndsMeetAreJoinedPerLevel) {
   EXPECT_NEAR(std::fabs(PathsArea(AllInput(*areas))), 1000.0 * 1000.0, 1);
 }
 
+std::string Arc(const char *cx, const char *cy, const char *r, const char *from, const char *to,
+                const char *layer = "0", const char *color = "256") {
+  return G({"0", "ARC", "8", layer, "62", color, "10", cx, "20", cy, "30", "0", "40", r, "50", from,
+            "51", to});
+}
+
+TEST(DxfReader, ArcsAndOpenPolylinesWhoseEndsMeetAreJoinedLikeLines) {
+  struct TCase {
+    const char *What;
+    std::string Entities;
+    std::size_t Paths;  // of the layer's lines levels together
+    std::size_t Closed; // of those, paths that end where they start
+    double Area;        // of the layer's unprinted area level, 0 when there is none
+  };
+  const TCase cases[] = {
+      {"a half circle closed by a line",
+       Arc("0", "0", "10", "270", "90") + Line("0", "10", "0", "-10"), 1, 1,
+       std::numbers::pi * 50e4},
+      {"two half circles", Arc("0", "0", "10", "0", "180") + Arc("0", "0", "10", "180", "360"), 1,
+       1, std::numbers::pi * 100e4},
+      {"three sides of an open polyline and a line",
+       G({"0", "LWPOLYLINE", "8", "0", "90", "4", "70", "0", "10", "0", "20", "10", "10", "0", "20",
+          "0", "10", "10", "20", "0", "10", "10", "20", "10"}) +
+           Line("10", "10", "0", "10"),
+       1, 1, 100e4},
+      {"an open polyline with a bulge and an arc",
+       G({"0", "LWPOLYLINE", "8", "0", "90", "2", "70", "0", "10", "-10", "20", "0", "42", "1", "10",
+          "10", "20", "0"}) +
+           Arc("0", "0", "10", "0", "180"),
+       1, 1, std::numbers::pi * 100e4},
+      {"a path of an arc and two lines, open",
+       Line("-20", "0", "-10", "0") + Arc("0", "0", "10", "0", "180") + Line("10", "0", "20", "5"),
+       1, 0, 0},
+      {"an arc on another layer",
+       Arc("0", "0", "10", "270", "90", "Other") + Line("0", "10", "0", "-10"), 1, 0, 0},
+      {"an arc of another colour",
+       Arc("0", "0", "10", "270", "90", "0", "1") + Line("0", "10", "0", "-10"), 2, 0, 0},
+      {"an arc that one end of the line misses by a hundredth of a millimetre",
+       Arc("0", "0", "10", "270", "90") + Line("0", "10", "0", "-9.99"), 1, 0, 0},
+      {"an arc that both ends of the line miss",
+       Arc("0", "0", "10", "270", "90") + Line("0", "9.99", "0", "-9.99"), 2, 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.What);
+    const auto loaded = Load(Doc(c.Entities));
+    std::size_t paths = 0, closed = 0;
+    for (const auto &level : loaded.Result.Levels)
+      if (level->Kind() == lkLines && level->Name().starts_with("Layer 0"))
+        for (const auto &path : AllInput(*level)) {
+          ++paths;
+          closed += path.size() > 3 && path.front() == path.back();
+        }
+    EXPECT_EQ(paths, c.Paths) << Names(loaded.Result);
+    EXPECT_EQ(closed, c.Closed);
+    const TLevel *area = Find(loaded.Result, "Layer 0 areas");
+    if (c.Area == 0) {
+      EXPECT_EQ(area, nullptr) << Names(loaded.Result);
+    } else {
+      ASSERT_NE(area, nullptr) << Names(loaded.Result);
+      EXPECT_NEAR(std::fabs(PathsArea(AllInput(*area))), c.Area, c.Area * 0.002);
+    }
+  }
+}
+
+TEST(DxfReader, CirclesBecomeAsManyChordsAsTheirSizeNeeds) {
+  // Points on the circle (up to rounding to units), chords whose middles stay
+  // within a quarter unit of it, and not many more chords than that takes;
+  // tiny circles still get a chord per eighth of a turn.
+  struct TCase {
+    const char *Radius; // millimetres, at 100 units per millimetre
+    double Units;
+  };
+  const TCase cases[] = {{"0.05", 5}, {"1", 100}, {"25", 2500}, {"400", 40000}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Radius);
+    const auto loaded = Load(Doc(G({"0", "CIRCLE", "10", "0", "20", "0", "40", c.Radius})));
+    const TLevel *lines = Find(loaded.Result, "Layer 0");
+    ASSERT_NE(lines, nullptr);
+    const TPaths paths = AllInput(*lines);
+    ASSERT_EQ(paths.size(), 1u);
+    const TPath &path = paths[0];
+    // Moved to the origin: the centre lies a radius from each side.
+    const auto [lo, hi] = RadiusRange(path, c.Units, c.Units);
+    EXPECT_GE(lo, c.Units - 0.75);
+    EXPECT_LE(hi, c.Units + 0.75);
+    double nearest = 1e300;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+      const double mx = (static_cast<double>(path[i].X) + static_cast<double>(path[i + 1].X)) / 2;
+      const double my = (static_cast<double>(path[i].Y) + static_cast<double>(path[i + 1].Y)) / 2;
+      nearest = std::min(nearest, std::hypot(mx - c.Units, my - c.Units));
+    }
+    EXPECT_GE(nearest, c.Units - 0.25 - 0.75);
+    const double fewest = std::numbers::pi / std::acos(1 - 0.25 / c.Units);
+    EXPECT_GE(path.size(), 9u);
+    EXPECT_LE(static_cast<double>(path.size()), std::max(2 * fewest, 12.0));
+  }
+}
+
 TEST(DxfReader, UnitsComeFromTheHeader) {
   struct TCase {
     const char *InsUnits;
