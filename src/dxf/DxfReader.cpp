@@ -24,6 +24,7 @@
 #include "core/FontOutline.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
+#include "core/StrokeFont.h"
 
 namespace {
 
@@ -34,6 +35,9 @@ constexpr float DxfFlatness = 10.0f;
 constexpr double DxfArcTolerance = 0.25;
 // Points one spline may become, whatever its length.
 constexpr std::size_t MaxSplineSteps = std::size_t(1) << 16;
+// How far the built-in stroke font's tails (g, p, y) reach below the
+// baseline, in capital heights.
+constexpr double StrokeDescent = 7.0 / 21.0;
 // Points beyond this distance from the origin (internal units) are refused:
 // far inside the 64-bit range whatever the drawing's units made of them.
 constexpr double MaxDxfCoordinate = 1e15;
@@ -154,6 +158,9 @@ struct TEntity {
   // A LINE, ARC, elliptic arc or open polyline or spline: joined with the
   // others of its level that end where it does.
   bool Segment = false;
+  // Text in single strokes: a stroke that comes back to its start (an O)
+  // is a line to burn, not the edge of an area.
+  bool Strokes = false;
 };
 
 struct TBlock {
@@ -647,7 +654,7 @@ public:
   }
 
   void addText(const DL_TextData &d) override {
-    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) || !TFontOutlines::Available())
+    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}))
       return;
     // Text placed by its insertion point alone has no second point.
     const TPointD second =
@@ -655,13 +662,15 @@ public:
     const TTextStyle style = Style(d.style);
     const double height = d.height > 0 ? d.height : style.Height;
     const QString text = DxfTextValue(d.text);
-    if (!(height > 0) || text.trimmed().isEmpty() || !CountCharacters(text.size()))
+    if (!(height > 0) || text.trimmed().isEmpty())
       return;
-    TTextFont font = Font(style, height);
+    const TTextFont font = Font(style, height);
+    if (!font.Drawable || !CountCharacters(text.size()))
+      return;
     const double widthFactor =
         FDxf && FDxf->hasValue(41) && d.xScaleFactor > 0 ? d.xScaleFactor : style.WidthFactor;
     const double oblique = FDxf && FDxf->hasValue(51) ? FDxf->getRealValue(51, 0) : style.Oblique;
-    const TGlyphRun run = Outline(font, text);
+    const TTextRun run = Run(font, text);
     const double k = font.Scale;
     double sx = k * widthFactor, sy = k;
     const double width = run.Advance * sx;
@@ -694,14 +703,16 @@ public:
       dy = run.Descent * sy;
     else if (v == 3)
       dy = -height * (sy / k);
-    TAffine m = TAffine::Scaling(sx, -sy).Then(Shear(oblique)).Then(TAffine::Translation(dx, dy));
+    TAffine m = TAffine::Scaling(sx, font.Strokes ? sy : -sy)
+                    .Then(Shear(oblique))
+                    .Then(TAffine::Translation(dx, dy));
     if ((d.textGenerationFlags & 2) != 0)
       m = m.Then(TAffine::Scaling(-1, 1));
     if ((d.textGenerationFlags & 4) != 0)
       m = m.Then(TAffine::Scaling(1, -1));
     m = m.Then(TAffine::Rotation(angle)).Then(TAffine::Translation(base.X, base.Y));
     TEntity e = Start();
-    AppendGlyphs(e, run.Outline, m);
+    AppendRun(e, run, m);
     AddText(std::move(e));
   }
 
@@ -709,8 +720,7 @@ public:
 
   void addMText(const DL_MTextData &d) override {
     const std::string bytes = std::move(FMTextChunks) + d.text;
-    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}) ||
-        !TFontOutlines::Available())
+    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}))
       return;
     const TTextStyle style = Style(d.style);
     const double height = d.height > 0 ? d.height : style.Height;
@@ -718,9 +728,11 @@ public:
     if (text.Formatted)
       Warn("MTEXT formatting (fonts, heights, colours) is left out; its text is drawn in one "
            "style");
-    if (!(height > 0) || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+    if (!(height > 0))
       return;
-    TTextFont font = Font(style, height);
+    const TTextFont font = Font(style, height);
+    if (!font.Drawable || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+      return;
     const double sx = font.Scale * style.WidthFactor, sy = font.Scale;
     // Lines broken at blanks to fit the box's width, when it has one.
     std::vector<QString> lines;
@@ -732,7 +744,7 @@ public:
       QString line;
       for (const QString &word : paragraph.split(' ')) {
         const QString longer = line.isEmpty() ? word : line + ' ' + word;
-        if (!line.isEmpty() && Outline(font, longer).Advance * sx > d.width) {
+        if (!line.isEmpty() && Run(font, longer).Advance * sx > d.width) {
           lines.push_back(line);
           line = word;
         } else {
@@ -762,19 +774,28 @@ public:
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (lines[i].trimmed().isEmpty())
         continue;
-      const TGlyphRun run = Outline(font, lines[i]);
+      const TTextRun run = Run(font, lines[i]);
       const double width = run.Advance * sx;
       const double dx = column == 0 ? 0 : column == 1 ? -width / 2 : -width;
       const double dy = top - height - pitch * static_cast<double>(i);
-      AppendGlyphs(e, run.Outline,
-                   TAffine::Scaling(sx, -sy)
-                       .Then(Shear(style.Oblique))
-                       .Then(TAffine::Translation(dx, dy))
-                       .Then(place));
+      AppendRun(e, run,
+                TAffine::Scaling(sx, font.Strokes ? sy : -sy)
+                    .Then(Shear(style.Oblique))
+                    .Then(TAffine::Translation(dx, dy))
+                    .Then(place));
     }
     AddText(std::move(e));
   }
-  void addAttribute(const DL_AttributeData &) override { Flush(); }
+  // The values an insert's attributes hold are shown where they were placed,
+  // as text, unless they are invisible (flag 1). The definitions (ATTDEF) in
+  // the block are templates and show nothing, as in CAD programs.
+  void addAttribute(const DL_AttributeData &d) override {
+    if (FDxf && (FDxf->getIntValue(70, 0) & 1) != 0) {
+      Flush();
+      return;
+    }
+    addText(d);
+  }
   void addXLine(const DL_XLineData &) override { Flush(); }
   void addRay(const DL_RayData &) override { Flush(); }
   void add3dFace(const DL_3dFaceData &) override { Flush(); }
@@ -789,6 +810,9 @@ public:
   // The parser, for the groups its entity records leave out.
   void SetParser(DL_Dxf *dxf) { FDxf = dxf; }
   int Texts() const { return FTexts; }
+  // TEXT, MTEXT and ATTRIB entities in outline fonts left out for want of
+  // the font machinery.
+  int TextsWithoutFonts() const { return FTextsWithoutFonts; }
 
   // Called once dxflib is done: what is still pending is kept.
   void Finish() { Flush(); }
@@ -839,6 +863,21 @@ private:
     // Drawing units per outline unit, so that capitals stand the text's
     // height tall, as CAD programs measure it.
     double Scale = 1;
+    // A CAD font of single strokes (SHX): drawn in the built-in stroke font,
+    // one line per stroke, which a laser burns once; outline fonts draw
+    // each letter's edge.
+    bool Strokes = false;
+    // False for an outline font when no font machinery is running.
+    bool Drawable = true;
+  };
+
+  // A line of text in its font: outlines in font units (y down), or strokes
+  // in capital heights (y up); advance and descent in the same units.
+  struct TTextRun {
+    QPainterPath Outline;
+    std::vector<TStroke> Strokes;
+    double Advance = 0;
+    double Descent = 0;
   };
 
   TTextStyle Style(const std::string &name) const {
@@ -858,13 +897,20 @@ private:
       extension = Upper(file.substr(dot + 1));
     }
     if (stem.empty() || extension.empty() || extension == "SHX") {
-      // CAD programs' own stroke fonts are not installed as system fonts.
+      // CAD programs' own stroke fonts (txt, simplex, romans, ...) are not
+      // installed as system fonts; the built-in one draws letters as they do.
       Warn("text in the CAD font \"" + (file.empty() ? std::string("txt") : file) +
-           "\" is drawn in " + DefaultFontFamily);
-      font.Request.Families = DefaultFontFamily;
-    } else {
-      font.Request.Families = stem;
+           "\" is drawn in the built-in single-stroke font");
+      font.Strokes = true;
+      font.Scale = height;
+      return font;
     }
+    if (!TFontOutlines::Available()) {
+      ++FTextsWithoutFonts;
+      font.Drawable = false;
+      return font;
+    }
+    font.Request.Families = stem;
     font.Request.Size = height;
     const TGlyphRun probe = FFonts.Outline(font.Request, "H");
     if (!probe.Missing.empty())
@@ -875,8 +921,51 @@ private:
     return font;
   }
 
-  TGlyphRun Outline(const TTextFont &font, const QString &text) {
-    return FFonts.Outline(font.Request, text);
+  TTextRun Run(const TTextFont &font, const QString &text) {
+    TTextRun run;
+    if (!font.Strokes) {
+      TGlyphRun glyphs = FFonts.Outline(font.Request, text);
+      run.Outline = std::move(glyphs.Outline);
+      run.Advance = glyphs.Advance;
+      run.Descent = glyphs.Descent;
+      return run;
+    }
+    // The stroke font has the printable ASCII characters; others show as "?".
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(text.size()));
+    bool missing = false;
+    for (const QChar c : text) {
+      if (c.isLowSurrogate())
+        continue;
+      const char16_t u = c.unicode();
+      const bool printable = u >= 32 && u <= 126;
+      missing = missing || !printable;
+      ascii += printable ? static_cast<char>(u) : u == 0xA0 ? ' ' : '?';
+    }
+    if (missing)
+      Warn("characters the single-stroke font does not have are drawn as \"?\"");
+    TStrokeTextStyle style;
+    TStrokeText laid = LayoutStrokeText(ascii, {0, 0}, style);
+    run.Strokes = std::move(laid.Strokes);
+    run.Advance = laid.End.X;
+    run.Descent = StrokeDescent;
+    return run;
+  }
+
+  void AppendRun(TEntity &e, const TTextRun &run, const TAffine &m) {
+    if (run.Strokes.empty()) {
+      AppendGlyphs(e, run.Outline, m);
+      return;
+    }
+    e.Strokes = true;
+    for (const TStroke &stroke : run.Strokes) {
+      TFigure figure;
+      figure.Entries.reserve(stroke.size());
+      for (const TStrokePoint &p : stroke)
+        AddPoint(figure, m.Map({p.X, p.Y}));
+      if (figure.Entries.size() >= 2)
+        e.Figures.push_back(std::move(figure));
+    }
   }
 
   // Leaning by the oblique angle (degrees from upright, clockwise).
@@ -1063,6 +1152,7 @@ private:
   TFontOutlines FFonts;
   std::size_t FTextCharacters = 0;
   int FTexts = 0;
+  int FTextsWithoutFonts = 0;
 };
 
 } // namespace
@@ -1361,7 +1451,8 @@ private:
         if (path.size() < 2)
           continue;
         // A figure that ends where it starts encloses area like a closed one.
-        if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
+        if (!e.Strokes &&
+            (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back()))) {
           const bool repeated = path.size() > 2 && path.front() == path.back();
           if (e.Fill) {
             if (repeated)
@@ -1727,7 +1818,8 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   std::vector<std::string> messages;
   for (const auto &kind : scan.LeftOut)
-    if (!(TFontOutlines::Available() && (kind.Kind == "TEXT" || kind.Kind == "MTEXT")))
+    // Text is drawn, or told about below when its font cannot be.
+    if (kind.Kind != "TEXT" && kind.Kind != "MTEXT" && kind.Kind != "ATTRIB")
       messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
                          " is not supported and is left out" +
                          (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
@@ -1758,6 +1850,10 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   if (options.Progress)
     options.Progress();
 
+  if (collector.TextsWithoutFonts() > 0)
+    messages.push_back("DXF: " + std::to_string(collector.TextsWithoutFonts()) +
+                       (collector.TextsWithoutFonts() == 1 ? " text" : " texts") +
+                       " in outline fonts left out: no fonts can be drawn here");
   if (collector.Meshes() > 0)
     messages.push_back("DXF: " + std::to_string(collector.Meshes()) +
                        " polygon meshes are not supported and are left out");

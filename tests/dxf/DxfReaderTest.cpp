@@ -24,14 +24,20 @@ std::string G(std::initializer_list<const char *> items) {
 
 // A drawing of the given entities, in millimetres unless told otherwise.
 std::string Doc(const std::string &entities, const std::string &blocks = "",
-                const std::string &layers = "", const char *insunits = "4") {
+                const std::string &layers = "", const char *insunits = "4",
+                const std::string &styles = "") {
   std::string text = G({"0", "SECTION", "2", "HEADER"});
   if (insunits)
     text += G({"9", "$INSUNITS", "70", insunits});
   text += G({"0", "ENDSEC"});
-  if (!layers.empty())
-    text += G({"0", "SECTION", "2", "TABLES", "0", "TABLE", "2", "LAYER"}) + layers +
-            G({"0", "ENDTAB", "0", "ENDSEC"});
+  if (!layers.empty() || !styles.empty()) {
+    text += G({"0", "SECTION", "2", "TABLES"});
+    if (!layers.empty())
+      text += G({"0", "TABLE", "2", "LAYER"}) + layers + G({"0", "ENDTAB"});
+    if (!styles.empty())
+      text += G({"0", "TABLE", "2", "STYLE"}) + styles + G({"0", "ENDTAB"});
+    text += G({"0", "ENDSEC"});
+  }
   if (!blocks.empty())
     text += G({"0", "SECTION", "2", "BLOCKS"}) + blocks + G({"0", "ENDSEC"});
   text += G({"0", "SECTION", "2", "ENTITIES"}) + entities + G({"0", "ENDSEC", "0", "EOF"});
@@ -524,24 +530,119 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
   EXPECT_EQ(loaded.Result.Size, (TIntSize{1000, 200}));
 }
 
+std::string Style(const char *name, const char *font) {
+  return G({"0", "STYLE", "2", name, "70", "0", "40", "0", "41", "1", "50", "0", "71", "0", "42",
+            "2.5", "3", font, "4", ""});
+}
+
 TEST(DxfReader, WhatIsNotDrawnIsTold) {
-  const std::string entities = G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "1", "Hello"}) +
-                               G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
-                               G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "1", "Note"}) +
-                               G({"0", "POINT", "10", "3", "20", "3"}) +
-                               G({"0", "LWPOLYLINE", "90", "2", "70", "0", "43", "0.5", "10", "0",
-                                  "20", "0", "10", "9", "20", "0"});
-  const auto loaded = Load(Doc(entities));
+  // These tests run without the font machinery: text in an outline font
+  // cannot be drawn, text in a CAD font can.
+  const std::string entities =
+      G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "7", "Outline", "1", "Hello"}) +
+      G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
+      G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "7", "Outline", "1", "Note"}) +
+      G({"0", "POINT", "10", "3", "20", "3"}) +
+      G({"0", "LWPOLYLINE", "8", "P", "90", "2", "70", "0", "43", "0.5", "10", "0", "20", "0", "10",
+         "9", "20", "0"});
+  const auto loaded = Load(Doc(entities, "", "", "4", Style("OUTLINE", "DejaVuSans.ttf")));
   const std::string messages = AllMessages(loaded);
-  EXPECT_NE(messages.find("DXF line 15: TEXT is not supported and is left out (2 in all)"),
+  EXPECT_NE(messages.find("DXF: 2 texts in outline fonts left out: no fonts can be drawn here"),
             std::string::npos)
       << messages;
-  EXPECT_NE(messages.find(": MTEXT is not supported and is left out\n"), std::string::npos);
+  EXPECT_EQ(messages.find("TEXT is not supported"), std::string::npos);
   EXPECT_NE(messages.find(": POINT is not supported and is left out\n"), std::string::npos);
+  // "World", in the default style's CAD font, is drawn.
+  EXPECT_NE(Find(loaded.Result, "Layer 0"), nullptr) << Names(loaded.Result);
   EXPECT_NE(messages.find("1 polyline has a width; only the centre line is drawn"),
             std::string::npos);
   // The polyline itself is drawn.
-  EXPECT_EQ(loaded.Result.Size.cx, 900);
+  const TLevel *polyline = Find(loaded.Result, "P");
+  ASSERT_NE(polyline, nullptr) << Names(loaded.Result);
+  EXPECT_EQ(AllInput(*polyline).size(), 1u);
+}
+
+// The box of the points of the lines levels of a layer.
+ClipperLib::IntRect LayerBox(const TReadResult &result, const std::string &layer) {
+  ClipperLib::IntRect box{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+  for (const auto &level : result.Levels)
+    if (level->Kind() == lkLines && level->Name() == layer)
+      for (const auto &path : AllInput(*level))
+        for (const auto &p : path) {
+          box.left = std::min(box.left, p.X);
+          box.right = std::max(box.right, p.X);
+          box.top = std::min(box.top, p.Y);
+          box.bottom = std::max(box.bottom, p.Y);
+        }
+  return box;
+}
+
+TEST(DxfReader, InsertAttributesAreShownUnlessInvisibleAndDefinitionsAreNot) {
+  // The block holds a square and an attribute definition to its left; the
+  // insert's attributes (placed where they show, in drawing coordinates) are
+  // one visible value at (0, 20) and one invisible far to the right.
+  const std::string block =
+      G({"0", "BLOCK", "8", "0", "2", "TAG", "70", "2", "10", "0", "20", "0"}) +
+      G({"0", "LWPOLYLINE", "8", "0", "90", "4", "70", "1", "10", "0", "20", "0", "10", "10", "20",
+         "0", "10", "10", "20", "10", "10", "0", "20", "10"}) +
+      G({"0", "ATTDEF", "8", "T", "10", "-40", "20", "0", "40", "5", "1", "default", "3", "Number?",
+         "2", "NUMBER", "70", "0"}) +
+      G({"0", "ENDBLK"});
+  const std::string entities =
+      G({"0", "INSERT", "8", "0", "66", "1", "2", "TAG", "10", "0", "20", "0"}) +
+      G({"0", "ATTRIB", "8", "T", "10", "0", "20", "20", "40", "5", "1", "A-12", "2", "NUMBER", "70",
+         "0"}) +
+      G({"0", "ATTRIB", "8", "T", "10", "100", "20", "20", "40", "5", "1", "hidden", "2", "NOTE",
+         "70", "1"}) +
+      G({"0", "SEQEND", "8", "0"});
+  const auto loaded = Load(Doc(entities, block));
+  const std::string messages = AllMessages(loaded);
+  EXPECT_EQ(messages.find("not supported"), std::string::npos) << messages;
+  // Nothing lies left of the square (the definition) or far right (the
+  // invisible value).
+  EXPECT_EQ(LayerBox(loaded.Result, "Layer 0").left, 0) << Names(loaded.Result);
+  EXPECT_LT(loaded.Result.Size.cx, 2500);
+  const ClipperLib::IntRect box = LayerBox(loaded.Result, "T");
+  ASSERT_LE(box.left, box.right) << Names(loaded.Result);
+  EXPECT_GE(box.left, 0);
+  // "A-12" in capitals 5 mm tall standing on y = 20 mm, about four
+  // letters wide.
+  EXPECT_NEAR(static_cast<double>(box.top), 2000, 5);
+  EXPECT_NEAR(static_cast<double>(box.bottom), 2500, 5);
+  EXPECT_GT(box.right - box.left, 1000);
+  EXPECT_LT(box.right - box.left, 2500);
+}
+
+TEST(DxfReader, CadFontsAreDrawnInSingleStrokes) {
+  // "HI" in a CAD font: the H's three strokes and the I's one, open lines,
+  // capitals the text's height tall; no area level for them.
+  struct TCase {
+    const char *Font;
+  };
+  const TCase cases[] = {{""}, {"txt"}, {"simplex.shx"}, {"romans.shx"}, {"C:\\Fonts\\ROMANS.SHX"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Font);
+    const auto loaded =
+        Load(Doc(G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "7", "Cad", "1", "HI"}),
+                 "", "", "4", Style("CAD", c.Font)));
+    const TLevel *text = Find(loaded.Result, "T");
+    ASSERT_NE(text, nullptr) << Names(loaded.Result);
+    const TPaths strokes = AllInput(*text);
+    EXPECT_EQ(strokes.size(), 4u);
+    for (const auto &stroke : strokes)
+      EXPECT_EQ(stroke.size(), 2u);
+    EXPECT_EQ(loaded.Result.Size.cy, 1000);
+    EXPECT_EQ(Find(loaded.Result, "T areas"), nullptr) << Names(loaded.Result);
+    EXPECT_NE(AllMessages(loaded).find("drawn in the built-in single-stroke font"),
+              std::string::npos)
+        << AllMessages(loaded);
+  }
+  // A stroke that comes back to its start (the O) is a line, not an area;
+  // characters the font lacks take the place of a "?".
+  const auto round = Load(Doc(
+      G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "1", "O\xC3\xA9"}), "", "", "4"));
+  EXPECT_EQ(Find(round.Result, "T areas"), nullptr) << Names(round.Result);
+  EXPECT_NE(AllMessages(round).find("drawn as \"?\""), std::string::npos) << AllMessages(round);
 }
 
 TEST(DxfReader, RefusesWhatItCannotRead) {
