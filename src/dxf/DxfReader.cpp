@@ -1524,19 +1524,26 @@ private:
   void JoinSegments() {
     for (auto &[buildIndex, segments] : FSegments) {
       TLevelBuild &build = FBuilds[buildIndex];
-      std::map<std::pair<ClipperLib::cInt, ClipperLib::cInt>, std::vector<std::size_t>> ends;
-      auto key = [](const TIntPoint &p) { return std::make_pair(p.X, p.Y); };
+      // Every segment end (2 i its start, 2 i + 1 its end) by where it lies,
+      // sorted so that the ends at one point are neighbours.
+      using TEnd = std::tuple<ClipperLib::cInt, ClipperLib::cInt, std::size_t>;
+      std::vector<TEnd> ends;
+      ends.reserve(2 * segments.size());
       for (std::size_t i = 0; i < segments.size(); ++i) {
-        ends[key(segments[i].front())].push_back(2 * i);
-        ends[key(segments[i].back())].push_back(2 * i + 1);
+        ends.emplace_back(segments[i].front().X, segments[i].front().Y, 2 * i);
+        ends.emplace_back(segments[i].back().X, segments[i].back().Y, 2 * i + 1);
       }
+      std::sort(ends.begin(), ends.end());
       std::vector<bool> used(segments.size(), false);
       // The segment end that continues a path at point p, when exactly one does.
       auto next = [&](const TIntPoint &p, std::size_t from) -> std::ptrdiff_t {
-        const auto &here = ends[key(p)];
-        if (here.size() != 2)
+        const auto first = std::lower_bound(ends.begin(), ends.end(), TEnd{p.X, p.Y, 0});
+        if (ends.end() - first < 2 || std::get<0>(first[1]) != p.X ||
+            std::get<1>(first[1]) != p.Y ||
+            (ends.end() - first > 2 && std::get<0>(first[2]) == p.X && std::get<1>(first[2]) == p.Y))
           return -1;
-        const std::size_t other = here[0] / 2 == from ? here[1] : here[0];
+        const std::size_t a = std::get<2>(first[0]), b = std::get<2>(first[1]);
+        const std::size_t other = a / 2 == from ? b : a;
         return used[other / 2] ? -1 : static_cast<std::ptrdiff_t>(other);
       };
       for (std::size_t i = 0; i < segments.size(); ++i) {
