@@ -1817,6 +1817,7 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   std::istringstream stream{std::string(bytes)};
   DL_Dxf dxf;
   TCollector collector;
+  collector.Model().reserve(scan.DrawingEntities);
   collector.SetParser(&dxf);
   dxf.in(stream, &collector);
   collector.Finish();
