@@ -664,7 +664,7 @@ public:
     const QString text = DxfTextValue(d.text);
     if (!(height > 0) || text.trimmed().isEmpty())
       return;
-    const TTextFont font = Font(style, height);
+    const TTextFont font = Font(style, height, text);
     if (!font.Drawable || !CountCharacters(text.size()))
       return;
     const double widthFactor =
@@ -730,7 +730,10 @@ public:
            "style");
     if (!(height > 0))
       return;
-    const TTextFont font = Font(style, height);
+    QString all;
+    for (const QString &line : text.Lines)
+      all += line;
+    const TTextFont font = Font(style, height, all);
     if (!font.Drawable || !CountCharacters(static_cast<qsizetype>(bytes.size())))
       return;
     const double sx = font.Scale * style.WidthFactor, sy = font.Scale;
@@ -885,7 +888,14 @@ private:
     return it == FStyles.end() ? TTextStyle{"txt", 0, 1, 0} : it->second;
   }
 
-  TTextFont Font(const TTextStyle &style, double height) {
+  // The stroke font has the printable ASCII characters.
+  static bool StrokeFontHas(QChar c) {
+    return (c.unicode() >= 32 && c.unicode() <= 126) || c.unicode() == 0xA0;
+  }
+
+  // The font for text in the style; text in a CAD font whose characters
+  // the stroke font lacks (other scripts) is drawn in outlines if it can be.
+  TTextFont Font(const TTextStyle &style, double height, const QString &text) {
     TTextFont font;
     std::string file = style.FontFile;
     const std::size_t slash = file.find_last_of("/\\");
@@ -899,11 +909,16 @@ private:
     if (stem.empty() || extension.empty() || extension == "SHX") {
       // CAD programs' own stroke fonts (txt, simplex, romans, ...) are not
       // installed as system fonts; the built-in one draws letters as they do.
-      Warn("text in the CAD font \"" + (file.empty() ? std::string("txt") : file) +
-           "\" is drawn in the built-in single-stroke font");
-      font.Strokes = true;
-      font.Scale = height;
-      return font;
+      const std::string name = file.empty() ? std::string("txt") : file;
+      if (std::all_of(text.begin(), text.end(), StrokeFontHas) || !TFontOutlines::Available()) {
+        Warn("text in the CAD font \"" + name + "\" is drawn in the built-in single-stroke font");
+        font.Strokes = true;
+        font.Scale = height;
+        return font;
+      }
+      Warn("text in the CAD font \"" + name + "\" with letters beyond the single-stroke font's is "
+           "drawn in " + DefaultFontFamily + " outlines");
+      stem = DefaultFontFamily;
     }
     if (!TFontOutlines::Available()) {
       ++FTextsWithoutFonts;
@@ -937,10 +952,9 @@ private:
     for (const QChar c : text) {
       if (c.isLowSurrogate())
         continue;
-      const char16_t u = c.unicode();
-      const bool printable = u >= 32 && u <= 126;
-      missing = missing || !printable;
-      ascii += printable ? static_cast<char>(u) : u == 0xA0 ? ' ' : '?';
+      const bool has = StrokeFontHas(c);
+      missing = missing || !has;
+      ascii += !has ? '?' : c.unicode() == 0xA0 ? ' ' : static_cast<char>(c.unicode());
     }
     if (missing)
       Warn("characters the single-stroke font does not have are drawn as \"?\"");

@@ -125,16 +125,23 @@ TEST(DxfText, TextStandsItsHeightTallAtItsInsertionPoint) {
 }
 
 TEST(DxfText, OutlineFontsDrawEdgesAndCadFontsSingleStrokes) {
-  // "HI": outlines are closed figures (the H's edge and the I's), strokes
-  // open lines (three for the H, one for the I); both capitals the height tall.
+  // "HI" (or its Cyrillic look-alikes): outlines are closed figures (the H's
+  // edge and the I's), strokes open lines (three for the H, one for the I);
+  // both have capitals the height tall.
   struct TCase {
     const char *Font;
+    const char *Value;
     bool Strokes;
   };
-  const TCase cases[] = {{"DejaVuSans.ttf", false}, {"txt", true}, {"romans.shx", true}};
+  const TCase cases[] = {{"DejaVuSans.ttf", "HI", false},
+                         {"txt", "HI", true},
+                         {"romans.shx", "HI", true},
+                         // Letters the stroke font does not have (Cyrillic):
+                         // outlines of the default font keep them legible.
+                         {"txt", "\\U+041D\\U+0406", false}};
   for (const auto &c : cases) {
-    SCOPED_TRACE(c.Font);
-    const TLoaded loaded = Load(Doc(Text("HI"), "", c.Font));
+    SCOPED_TRACE(std::string(c.Font) + " " + c.Value);
+    const TLoaded loaded = Load(Doc(Text(c.Value), "", c.Font));
     EXPECT_NEAR(TextBox(loaded.Result).Height(), 1000, 20);
     std::size_t paths = 0, closed = 0;
     for (const auto &level : loaded.Result.Levels)
