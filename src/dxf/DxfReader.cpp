@@ -385,7 +385,8 @@ void AddConicCubics(TFigure &figure, const TConicDef &k) {
 // How many chords a conic drawn through m becomes: as many as keep every
 // chord within DxfArcTolerance of the curve, but never more than points
 // DxfFlatness apart along it (what other curves get) nor fewer than one per
-// eighth of a turn. Not finite when the conic is absurdly large.
+// eighth of a turn, and for a huge one no more than the shared builder
+// gives a quarter turn of curve.
 double ConicChords(const TConicDef &k, const TAffine &m) {
   // The semi-axes u and v as drawn; the largest stretch of the map from the
   // unit circle bounds how far a chord's middle lies from the curve.
@@ -400,7 +401,8 @@ double ConicChords(const TConicDef &k, const TAffine &m) {
     return least;
   const double byTolerance = std::ceil(sweep / (2 * std::acos(1 - DxfArcTolerance / radius)));
   const double byLength = std::ceil(radius * sweep / DxfFlatness);
-  return std::max(least, std::min(byTolerance, byLength));
+  const double most = std::ceil(std::fabs(k.Sweep) / 90) * static_cast<double>(MaxCurveSteps);
+  return std::max(least, std::min({byTolerance, byLength, most}));
 }
 
 // Receives dxflib's calls and keeps the entities per block, in drawing units.
