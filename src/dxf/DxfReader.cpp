@@ -30,9 +30,12 @@ namespace {
 
 // Curves become points about this many internal units apart, as in SVG drawings.
 constexpr float DxfFlatness = 10.0f;
-// Arcs, circles and ellipses need fewer: chords this close to the curve
+// Arcs, circles and ellipses need fewer. The burn paths drop every point
+// that lies closer than the square root of a spot diameter / 8 to the line
+// through its neighbours, so chords that close to the curve lose nothing
+// they keep, and so many fewer stay to be simplified; never closer than this
 // (internal units), the arc tolerance of the program's offsetting.
-constexpr double DxfArcTolerance = 0.25;
+constexpr double MinDxfArcTolerance = 0.25;
 // Points one spline may become, whatever its length.
 constexpr std::size_t MaxSplineSteps = std::size_t(1) << 16;
 // How far the built-in stroke font's tails (g, p, y) reach below the
@@ -383,11 +386,11 @@ void AddConicCubics(TFigure &figure, const TConicDef &k) {
 }
 
 // How many chords a conic drawn through m becomes: as many as keep every
-// chord within DxfArcTolerance of the curve, but never more than points
+// chord within tolerance of the curve, but never more than points
 // DxfFlatness apart along it (what other curves get) nor fewer than one per
 // eighth of a turn, and for a huge one no more than the shared builder
 // gives a quarter turn of curve.
-double ConicChords(const TConicDef &k, const TAffine &m) {
+double ConicChords(const TConicDef &k, const TAffine &m, double tolerance) {
   // The semi-axes u and v as drawn; the largest stretch of the map from the
   // unit circle bounds how far a chord's middle lies from the curve.
   const double a = m.A * k.U.X + m.C * k.U.Y, b = m.B * k.U.X + m.D * k.U.Y;
@@ -397,12 +400,16 @@ double ConicChords(const TConicDef &k, const TAffine &m) {
       std::sqrt((squares + std::sqrt(std::max(0.0, squares * squares - 4 * det * det))) / 2);
   const double sweep = std::fabs(k.Sweep) * std::numbers::pi / 180;
   const double least = std::max(1.0, std::ceil(std::fabs(k.Sweep) / 45 - 1e-9));
-  if (!(radius > DxfArcTolerance))
+  if (!(radius > tolerance))
     return least;
-  const double byTolerance = std::ceil(sweep / (2 * std::acos(1 - DxfArcTolerance / radius)));
+  const double byTolerance = std::ceil(sweep / (2 * std::acos(1 - tolerance / radius)));
   const double byLength = std::ceil(radius * sweep / DxfFlatness);
-  const double most = std::ceil(std::fabs(k.Sweep) / 90) * static_cast<double>(MaxCurveSteps);
-  return std::max(least, std::min({byTolerance, byLength, most}));
+  const double quarters = std::ceil(std::fabs(k.Sweep) / 90 - 1e-9);
+  const double most = quarters * static_cast<double>(MaxCurveSteps);
+  // Whole chords per quarter turn: a circle's corners then include its
+  // leftmost, rightmost, lowest and highest points, so its size is exact.
+  const double chords = std::max(least, std::min({byTolerance, byLength, most}));
+  return quarters > 0 ? std::ceil(chords / quarters) * quarters : chords;
 }
 
 // Receives dxflib's calls and keeps the entities per block, in drawing units.
@@ -1653,7 +1660,7 @@ private:
                        [&](TPointD p) { keep(m.Map(p)); });
         } else if (e.Conic >= 0) {
           const TConicDef &k = figure.Conics[static_cast<std::size_t>(e.Conic)];
-          const double chords = ConicChords(k, m);
+          const double chords = ConicChords(k, m, ArcTolerance());
           if (!(chords <= static_cast<double>(MaxDxfPoints - std::min(FPoints, MaxDxfPoints))))
             TooManyPoints();
           const auto n = static_cast<std::size_t>(chords);
@@ -1713,6 +1720,10 @@ private:
     if (FPoints > MaxDxfPoints)
       TooManyPoints();
     return path;
+  }
+
+  double ArcTolerance() const {
+    return std::max(MinDxfArcTolerance, std::sqrt(std::max(FOptions.Focus, 0) / 8.0));
   }
 
   [[noreturn]] static void TooManyPoints() {
