@@ -217,8 +217,8 @@ void AddConic(TFigure &figure, TPointD c, TPointD u, TPointD v, double startDegr
   conic.Start = Normalized360(startDegrees);
   conic.Sweep = std::clamp(sweepDegrees, -360.0, 360.0);
   AddPoint(figure, conic.At(conic.Start));
-  figure.Entries.push_back({pcLine, conic.At(conic.Start + conic.Sweep), -1,
-                            static_cast<int>(figure.Conics.size())});
+  figure.Entries.push_back(
+      {pcLine, conic.At(conic.Start + conic.Sweep), -1, static_cast<int>(figure.Conics.size())});
   figure.Conics.push_back(conic);
 }
 
@@ -925,8 +925,10 @@ private:
         font.Scale = height;
         return font;
       }
-      Warn("text in the CAD font \"" + name + "\" with letters beyond the single-stroke font's is "
-           "drawn in " + DefaultFontFamily + " outlines");
+      Warn("text in the CAD font \"" + name +
+           "\" with letters beyond the single-stroke font's is "
+           "drawn in " +
+           DefaultFontFamily + " outlines");
       stem = DefaultFontFamily;
     }
     if (!TFontOutlines::Available()) {
@@ -1563,7 +1565,8 @@ private:
         const auto first = std::lower_bound(ends.begin(), ends.end(), TEnd{p.X, p.Y, 0});
         if (ends.end() - first < 2 || std::get<0>(first[1]) != p.X ||
             std::get<1>(first[1]) != p.Y ||
-            (ends.end() - first > 2 && std::get<0>(first[2]) == p.X && std::get<1>(first[2]) == p.Y))
+            (ends.end() - first > 2 && std::get<0>(first[2]) == p.X &&
+             std::get<1>(first[2]) == p.Y))
           return -1;
         const std::size_t a = std::get<2>(first[0]), b = std::get<2>(first[1]);
         const std::size_t other = a / 2 == from ? b : a;

@@ -170,13 +170,13 @@ TEST(DxfReader, ArcsAndOpenPolylinesWhoseEndsMeetAreJoinedLikeLines) {
       {"two half circles", Arc("0", "0", "10", "0", "180") + Arc("0", "0", "10", "180", "360"), 1,
        1, std::numbers::pi * 100e4},
       {"three sides of an open polyline and a line",
-       G({"0", "LWPOLYLINE", "8", "0", "90", "4", "70", "0", "10", "0", "20", "10", "10", "0", "20",
-          "0", "10", "10", "20", "0", "10", "10", "20", "10"}) +
+       G({"0",  "LWPOLYLINE", "8",  "0", "90", "4",  "70", "0", "10", "0",  "20", "10",
+          "10", "0",          "20", "0", "10", "10", "20", "0", "10", "10", "20", "10"}) +
            Line("10", "10", "0", "10"),
        1, 1, 100e4},
       {"an open polyline with a bulge and an arc",
-       G({"0", "LWPOLYLINE", "8", "0", "90", "2", "70", "0", "10", "-10", "20", "0", "42", "1", "10",
-          "10", "20", "0"}) +
+       G({"0", "LWPOLYLINE", "8", "0", "90", "2", "70", "0", "10", "-10", "20", "0", "42", "1",
+          "10", "10", "20", "0"}) +
            Arc("0", "0", "10", "0", "180"),
        1, 1, std::numbers::pi * 100e4},
       {"a path of an arc and two lines, open",
@@ -541,8 +541,8 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
 }
 
 std::string Style(const char *name, const char *font) {
-  return G({"0", "STYLE", "2", name, "70", "0", "40", "0", "41", "1", "50", "0", "71", "0", "42",
-            "2.5", "3", font, "4", ""});
+  return G({"0",  "STYLE", "2",  name, "70", "0",   "40", "0",  "41", "1",
+            "50", "0",     "71", "0",  "42", "2.5", "3",  font, "4",  ""});
 }
 
 TEST(DxfReader, WhatIsNotDrawnIsTold) {
@@ -593,15 +593,15 @@ TEST(DxfReader, InsertAttributesAreShownUnlessInvisibleAndDefinitionsAreNot) {
   // one visible value at (0, 20) and one invisible far to the right.
   const std::string block =
       G({"0", "BLOCK", "8", "0", "2", "TAG", "70", "2", "10", "0", "20", "0"}) +
-      G({"0", "LWPOLYLINE", "8", "0", "90", "4", "70", "1", "10", "0", "20", "0", "10", "10", "20",
-         "0", "10", "10", "20", "10", "10", "0", "20", "10"}) +
+      G({"0",  "LWPOLYLINE", "8",  "0", "90", "4",  "70", "1",  "10", "0", "20", "0",
+         "10", "10",         "20", "0", "10", "10", "20", "10", "10", "0", "20", "10"}) +
       G({"0", "ATTDEF", "8", "T", "10", "-40", "20", "0", "40", "5", "1", "default", "3", "Number?",
          "2", "NUMBER", "70", "0"}) +
       G({"0", "ENDBLK"});
   const std::string entities =
       G({"0", "INSERT", "8", "0", "66", "1", "2", "TAG", "10", "0", "20", "0"}) +
-      G({"0", "ATTRIB", "8", "T", "10", "0", "20", "20", "40", "5", "1", "A-12", "2", "NUMBER", "70",
-         "0"}) +
+      G({"0", "ATTRIB", "8", "T", "10", "0", "20", "20", "40", "5", "1", "A-12", "2", "NUMBER",
+         "70", "0"}) +
       G({"0", "ATTRIB", "8", "T", "10", "100", "20", "20", "40", "5", "1", "hidden", "2", "NOTE",
          "70", "1"}) +
       G({"0", "SEQEND", "8", "0"});
@@ -632,9 +632,9 @@ TEST(DxfReader, CadFontsAreDrawnInSingleStrokes) {
   const TCase cases[] = {{""}, {"txt"}, {"simplex.shx"}, {"romans.shx"}, {"C:\\Fonts\\ROMANS.SHX"}};
   for (const auto &c : cases) {
     SCOPED_TRACE(c.Font);
-    const auto loaded =
-        Load(Doc(G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "7", "Cad", "1", "HI"}),
-                 "", "", "4", Style("CAD", c.Font)));
+    const auto loaded = Load(
+        Doc(G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "7", "Cad", "1", "HI"}), "",
+            "", "4", Style("CAD", c.Font)));
     const TLevel *text = Find(loaded.Result, "T");
     ASSERT_NE(text, nullptr) << Names(loaded.Result);
     const TPaths strokes = AllInput(*text);

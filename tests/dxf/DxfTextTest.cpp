@@ -47,9 +47,9 @@ std::string G(std::initializer_list<std::string> items) {
 std::string Doc(const std::string &entities, const std::string &blocks = "",
                 const std::string &font = "DejaVuSans.ttf") {
   std::string text = G({"0", "SECTION", "2", "HEADER", "9", "$INSUNITS", "70", "4", "0", "ENDSEC"});
-  text += G({"0", "SECTION", "2", "TABLES", "0", "TABLE", "2", "STYLE", "0", "STYLE", "2",
-             "STANDARD", "70", "0", "40", "0", "41", "1", "50", "0", "71", "0", "42", "2.5", "3",
-             font, "4", "", "0", "ENDTAB", "0", "ENDSEC"});
+  text += G({"0",        "SECTION", "2", "TABLES", "0", "TABLE", "2", "STYLE",  "0", "STYLE", "2",
+             "STANDARD", "70",      "0", "40",     "0", "41",    "1", "50",     "0", "71",    "0",
+             "42",       "2.5",     "3", font,     "4", "",      "0", "ENDTAB", "0", "ENDSEC"});
   if (!blocks.empty())
     text += G({"0", "SECTION", "2", "BLOCKS"}) + blocks + G({"0", "ENDSEC"});
   text += G({"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", "Mark", "10", "-50", "20", "-50",
