@@ -5,8 +5,8 @@ A developer tool, not a test: for every file, ezdxf (python3-ezdxf with its
 matplotlib drawing add-on) draws the model space, brennix-cli loads the file
 with a JSON dump, the loaded levels' input geometry is rendered, and the ink
 of both pictures is compared as scripts/realfiles.py does for the other
-formats. Entities Brennix leaves out and says so (attributes, points, images) are
-left out of ezdxf's picture too.
+formats. Entities Brennix leaves out and says so (attribute definitions,
+points, images) are left out of ezdxf's picture too.
 
 usage: check-dxf.py [-b BUILD_DIR] [-o OUT_DIR] [--timeout S] PATH...
 A PATH that is a folder is searched for .dxf files.
@@ -20,7 +20,7 @@ import sys
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import realfiles  # noqa: E402
 
-LEFT_OUT = {"ATTRIB", "ATTDEF", "POINT", "IMAGE", "WIPEOUT", "3DFACE", "LEADER",
+LEFT_OUT = {"ATTDEF", "POINT", "IMAGE", "WIPEOUT", "3DFACE", "LEADER",
             "MLEADER", "MULTILEADER", "XLINE", "RAY", "MLINE", "REGION", "3DSOLID", "BODY",
             "TOLERANCE", "ACAD_TABLE", "MESH", "OLE2FRAME", "SHAPE", "VIEWPORT"}
 

@@ -24,13 +24,23 @@
 #include "core/FontOutline.h"
 #include "core/PathData.h"
 #include "core/PathUtils.h"
+#include "core/StrokeFont.h"
 
 namespace {
 
 // Curves become points about this many internal units apart, as in SVG drawings.
 constexpr float DxfFlatness = 10.0f;
+// Arcs, circles and ellipses need fewer. The burn paths drop every point
+// that lies closer than the square root of a spot diameter / 8 to the line
+// through its neighbours, so chords that close to the curve lose nothing
+// they keep, and so many fewer stay to be simplified; never closer than this
+// (internal units), the arc tolerance of the program's offsetting.
+constexpr double MinDxfArcTolerance = 0.25;
 // Points one spline may become, whatever its length.
 constexpr std::size_t MaxSplineSteps = std::size_t(1) << 16;
+// How far the built-in stroke font's tails (g, p, y) reach below the
+// baseline, in capital heights.
+constexpr double StrokeDescent = 7.0 / 21.0;
 // Points beyond this distance from the origin (internal units) are refused:
 // far inside the 64-bit range whatever the drawing's units made of them.
 constexpr double MaxDxfCoordinate = 1e15;
@@ -71,6 +81,28 @@ struct TEntryD {
   // From 0: this entry is the figure's spline of that index, sampled once
   // the scale it is drawn at is known.
   int Spline = -1;
+  // From 0: this entry is the figure's conic of that index, likewise.
+  int Conic = -1;
+};
+
+// An elliptic arc c + cos t u + sin t v for t from Start over Sweep
+// (degrees); circles and arcs are the case of u and v of equal length at a
+// right angle. Kept whole so that the points it becomes are as many as the
+// tolerance asks for at the scale it is drawn at, and lie on it exactly.
+struct TConicDef {
+  TPointD C, U, V;
+  double Start = 0;
+  double Sweep = 360;
+  // The vertex a polyline's arc ends on, exact where the arc's own end has
+  // rounding in it; only when HasEnd.
+  TPointD End;
+  bool HasEnd = false;
+
+  TPointD At(double degrees) const {
+    const double t = degrees * std::numbers::pi / 180;
+    const double c = std::cos(t), s = std::sin(t);
+    return {C.X + c * U.X + s * V.X, C.Y + c * U.Y + s * V.Y};
+  }
 };
 
 struct TSplineDef {
@@ -85,8 +117,27 @@ struct TSplineDef {
 struct TFigure {
   std::vector<TEntryD> Entries;
   std::vector<TSplineDef> Splines;
+  std::vector<TConicDef> Conics;
   bool Closed = false;
 };
+
+// Seen from below (extrusion pointing down), a plane's figures are mirrored in X.
+void MirrorFigure(TFigure &figure) {
+  for (auto &entry : figure.Entries)
+    entry.P.X = -entry.P.X;
+  for (auto &conic : figure.Conics) {
+    conic.C.X = -conic.C.X;
+    conic.U.X = -conic.U.X;
+    conic.V.X = -conic.V.X;
+    conic.End.X = -conic.End.X;
+  }
+  for (auto &spline : figure.Splines) {
+    for (auto &p : spline.Control)
+      p.X = -p.X;
+    for (auto &p : spline.Fit)
+      p.X = -p.X;
+  }
+}
 
 enum TEntityKind : std::uint8_t { ekCurves, ekInsert };
 
@@ -107,8 +158,12 @@ struct TEntity {
   bool Mirror = false;
   // Dimension blocks hold their geometry where it is drawn.
   bool IgnoreBase = false;
-  // A LINE: joined with the other lines of its level that end where it does.
+  // A LINE, ARC, elliptic arc or open polyline or spline: joined with the
+  // others of its level that end where it does.
   bool Segment = false;
+  // Text in single strokes: a stroke that comes back to its start (an O)
+  // is a line to burn, not the edge of an area.
+  bool Strokes = false;
 };
 
 struct TBlock {
@@ -152,21 +207,19 @@ void AddPoint(TFigure &figure, TPointD p) {
 }
 
 // An elliptic arc c + cos t u + sin t v for t from start over sweep (degrees),
-// joined to the figure by a line. The unit circle is built by the shared path
-// builder, so arcs have the same cubic pieces as in the other readers.
+// joined to the figure by a line.
 void AddConic(TFigure &figure, TPointD c, TPointD u, TPointD v, double startDegrees,
               double sweepDegrees) {
-  TPathData unit;
-  unit.AddArc({0, 0}, {1, 1}, static_cast<float>(Normalized360(startDegrees)),
-              static_cast<float>(std::clamp(sweepDegrees, -360.0, 360.0)));
-  for (const auto &e : unit.Entries()) {
-    const double x = e.Point.X, y = e.Point.Y;
-    const TPointD p{c.X + x * u.X + y * v.X, c.Y + x * u.Y + y * v.Y};
-    if (e.Kind == pcCurve)
-      figure.Entries.push_back({pcCurve, p});
-    else
-      AddPoint(figure, p);
-  }
+  TConicDef conic;
+  conic.C = c;
+  conic.U = u;
+  conic.V = v;
+  conic.Start = Normalized360(startDegrees);
+  conic.Sweep = std::clamp(sweepDegrees, -360.0, 360.0);
+  AddPoint(figure, conic.At(conic.Start));
+  figure.Entries.push_back(
+      {pcLine, conic.At(conic.Start + conic.Sweep), -1, static_cast<int>(figure.Conics.size())});
+  figure.Conics.push_back(conic);
 }
 
 void AddCircleArc(TFigure &figure, TPointD c, double r, double startDegrees, double sweepDegrees) {
@@ -191,8 +244,9 @@ void AddBulgeSegment(TFigure &figure, TPointD p, TPointD q, double bulge) {
   const double sweep = 4 * std::atan(bulge) * 180 / std::numbers::pi;
   AddCircleArc(figure, c, r, start, sweep);
   // The arc ends on q up to rounding; the exact vertex keeps joins closed.
-  if (!figure.Entries.empty())
-    figure.Entries.back().P = q;
+  figure.Entries.back().P = q;
+  figure.Conics.back().End = q;
+  figure.Conics.back().HasEnd = true;
 }
 
 TFigure PolylineFigure(const std::vector<TVertexD> &vertices, bool closed) {
@@ -270,7 +324,7 @@ void AddSpline(TFigure &figure, TSplineDef s,
 
 // Points of a spline AddSpline kept, about DxfFlatness apart at the given
 // scale (internal units per drawing unit).
-void SampleSpline(TFigure &figure, const TSplineDef &s, double scale) {
+template <typename TEmit> void SampleSpline(const TSplineDef &s, double scale, TEmit &&keep) {
   const std::size_t n = s.Control.size();
   const auto pu = static_cast<std::size_t>(s.Degree);
   const auto &knots = s.Knots;
@@ -310,8 +364,52 @@ void SampleSpline(TFigure &figure, const TSplineDef &s, double scale) {
         hw[j] = (1 - a) * hw[j - 1] + a * hw[j];
       }
     if (hw[pu] > 0)
-      AddPoint(figure, {hx[pu] / hw[pu], hy[pu] / hw[pu]});
+      keep(TPointD{hx[pu] / hw[pu], hy[pu] / hw[pu]});
   }
+}
+
+// The conic as cubic pieces of the shared path builder, for figures that
+// hold other curves too (text outlines, splines through fit points).
+void AddConicCubics(TFigure &figure, const TConicDef &k) {
+  TPathData unit;
+  unit.AddArc({0, 0}, {1, 1}, static_cast<float>(k.Start), static_cast<float>(k.Sweep));
+  for (const auto &e : unit.Entries()) {
+    const double x = e.Point.X, y = e.Point.Y;
+    const TPointD p{k.C.X + x * k.U.X + y * k.V.X, k.C.Y + x * k.U.Y + y * k.V.Y};
+    if (e.Kind == pcCurve)
+      figure.Entries.push_back({pcCurve, p});
+    else
+      AddPoint(figure, p);
+  }
+  if (k.HasEnd)
+    figure.Entries.back().P = k.End;
+}
+
+// How many chords a conic drawn through m becomes: as many as keep every
+// chord within tolerance of the curve, but never more than points
+// DxfFlatness apart along it (what other curves get) nor fewer than one per
+// eighth of a turn, and for a huge one no more than the shared builder
+// gives a quarter turn of curve.
+double ConicChords(const TConicDef &k, const TAffine &m, double tolerance) {
+  // The semi-axes u and v as drawn; the largest stretch of the map from the
+  // unit circle bounds how far a chord's middle lies from the curve.
+  const double a = m.A * k.U.X + m.C * k.U.Y, b = m.B * k.U.X + m.D * k.U.Y;
+  const double c = m.A * k.V.X + m.C * k.V.Y, d = m.B * k.V.X + m.D * k.V.Y;
+  const double squares = a * a + b * b + c * c + d * d, det = a * d - b * c;
+  const double radius =
+      std::sqrt((squares + std::sqrt(std::max(0.0, squares * squares - 4 * det * det))) / 2);
+  const double sweep = std::fabs(k.Sweep) * std::numbers::pi / 180;
+  const double least = std::max(1.0, std::ceil(std::fabs(k.Sweep) / 45 - 1e-9));
+  if (!(radius > tolerance))
+    return least;
+  const double byTolerance = std::ceil(sweep / (2 * std::acos(1 - tolerance / radius)));
+  const double byLength = std::ceil(radius * sweep / DxfFlatness);
+  const double quarters = std::ceil(std::fabs(k.Sweep) / 90 - 1e-9);
+  const double most = quarters * static_cast<double>(MaxCurveSteps);
+  // Whole chords per quarter turn: a circle's corners then include its
+  // leftmost, rightmost, lowest and highest points, so its size is exact.
+  const double chords = std::max(least, std::min({byTolerance, byLength, most}));
+  return quarters > 0 ? std::ceil(chords / quarters) * quarters : chords;
 }
 
 // Receives dxflib's calls and keeps the entities per block, in drawing units.
@@ -361,7 +459,7 @@ public:
       return;
     TFigure f;
     AddCircleArc(f, {d.cx, d.cy}, d.radius, d.angle1, SweepDegrees(d.angle1, d.angle2));
-    Add(std::move(f), true);
+    Add(std::move(f), true, false, true);
   }
 
   void addCircle(const DL_CircleData &d) override {
@@ -383,7 +481,8 @@ public:
     const double sweep = full ? 360.0 : SweepDegrees(start, end);
     AddConic(f, {d.cx, d.cy}, {d.mx, d.my}, {-d.my * d.ratio, d.mx * d.ratio}, start, sweep);
     f.Closed = sweep >= 360.0;
-    Add(std::move(f), false);
+    const bool open = !f.Closed;
+    Add(std::move(f), false, false, open);
   }
 
   void addPolyline(const DL_PolylineData &d) override {
@@ -401,6 +500,7 @@ public:
     FPolylineMirror = FMirror;
     FPolylineEntity = Start();
     FPolylineClosed = (d.flags & 1) != 0;
+    FPolylineEntity.Segment = !FPolylineClosed;
     FVertices.clear();
   }
   void addVertex(const DL_VertexData &d) override {
@@ -485,11 +585,16 @@ public:
         if (v.size() >= 2 && Finite(v[0]) && Finite(v[1]))
           vertices.push_back({{v[0], v[1]}, v.size() >= 3 && Finite(v[2]) ? v[2] : 0});
       TFigure loop = PolylineFigure(vertices, true);
-      for (const auto &e : loop.Entries)
-        if (e.Kind == pcMove)
+      for (TEntryD e : loop.Entries)
+        if (e.Kind == pcMove) {
           AddPoint(f, e.P);
-        else
+        } else {
+          if (e.Conic >= 0) {
+            f.Conics.push_back(loop.Conics[static_cast<std::size_t>(e.Conic)]);
+            e.Conic = static_cast<int>(f.Conics.size()) - 1;
+          }
           f.Entries.push_back(e);
+        }
       break;
     }
     case 1:
@@ -558,7 +663,7 @@ public:
   }
 
   void addText(const DL_TextData &d) override {
-    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}) || !TFontOutlines::Available())
+    if (!Begin({d.ipx, d.ipy, d.height, d.xScaleFactor, d.angle}))
       return;
     // Text placed by its insertion point alone has no second point.
     const TPointD second =
@@ -566,13 +671,15 @@ public:
     const TTextStyle style = Style(d.style);
     const double height = d.height > 0 ? d.height : style.Height;
     const QString text = DxfTextValue(d.text);
-    if (!(height > 0) || text.trimmed().isEmpty() || !CountCharacters(text.size()))
+    if (!(height > 0) || text.trimmed().isEmpty())
       return;
-    TTextFont font = Font(style, height);
+    const TTextFont font = Font(style, height, text);
+    if (!font.Drawable || !CountCharacters(text.size()))
+      return;
     const double widthFactor =
         FDxf && FDxf->hasValue(41) && d.xScaleFactor > 0 ? d.xScaleFactor : style.WidthFactor;
     const double oblique = FDxf && FDxf->hasValue(51) ? FDxf->getRealValue(51, 0) : style.Oblique;
-    const TGlyphRun run = Outline(font, text);
+    const TTextRun run = Run(font, text);
     const double k = font.Scale;
     double sx = k * widthFactor, sy = k;
     const double width = run.Advance * sx;
@@ -605,14 +712,16 @@ public:
       dy = run.Descent * sy;
     else if (v == 3)
       dy = -height * (sy / k);
-    TAffine m = TAffine::Scaling(sx, -sy).Then(Shear(oblique)).Then(TAffine::Translation(dx, dy));
+    TAffine m = TAffine::Scaling(sx, font.Strokes ? sy : -sy)
+                    .Then(Shear(oblique))
+                    .Then(TAffine::Translation(dx, dy));
     if ((d.textGenerationFlags & 2) != 0)
       m = m.Then(TAffine::Scaling(-1, 1));
     if ((d.textGenerationFlags & 4) != 0)
       m = m.Then(TAffine::Scaling(1, -1));
     m = m.Then(TAffine::Rotation(angle)).Then(TAffine::Translation(base.X, base.Y));
     TEntity e = Start();
-    AppendGlyphs(e, run.Outline, m);
+    AppendRun(e, run, m);
     AddText(std::move(e));
   }
 
@@ -620,8 +729,7 @@ public:
 
   void addMText(const DL_MTextData &d) override {
     const std::string bytes = std::move(FMTextChunks) + d.text;
-    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}) ||
-        !TFontOutlines::Available())
+    if (!Begin({d.ipx, d.ipy, d.height, d.width, d.lineSpacingFactor, d.angle}))
       return;
     const TTextStyle style = Style(d.style);
     const double height = d.height > 0 ? d.height : style.Height;
@@ -629,9 +737,14 @@ public:
     if (text.Formatted)
       Warn("MTEXT formatting (fonts, heights, colours) is left out; its text is drawn in one "
            "style");
-    if (!(height > 0) || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+    if (!(height > 0))
       return;
-    TTextFont font = Font(style, height);
+    QString all;
+    for (const QString &line : text.Lines)
+      all += line;
+    const TTextFont font = Font(style, height, all);
+    if (!font.Drawable || !CountCharacters(static_cast<qsizetype>(bytes.size())))
+      return;
     const double sx = font.Scale * style.WidthFactor, sy = font.Scale;
     // Lines broken at blanks to fit the box's width, when it has one.
     std::vector<QString> lines;
@@ -643,7 +756,7 @@ public:
       QString line;
       for (const QString &word : paragraph.split(' ')) {
         const QString longer = line.isEmpty() ? word : line + ' ' + word;
-        if (!line.isEmpty() && Outline(font, longer).Advance * sx > d.width) {
+        if (!line.isEmpty() && Run(font, longer).Advance * sx > d.width) {
           lines.push_back(line);
           line = word;
         } else {
@@ -673,19 +786,28 @@ public:
     for (std::size_t i = 0; i < lines.size(); ++i) {
       if (lines[i].trimmed().isEmpty())
         continue;
-      const TGlyphRun run = Outline(font, lines[i]);
+      const TTextRun run = Run(font, lines[i]);
       const double width = run.Advance * sx;
       const double dx = column == 0 ? 0 : column == 1 ? -width / 2 : -width;
       const double dy = top - height - pitch * static_cast<double>(i);
-      AppendGlyphs(e, run.Outline,
-                   TAffine::Scaling(sx, -sy)
-                       .Then(Shear(style.Oblique))
-                       .Then(TAffine::Translation(dx, dy))
-                       .Then(place));
+      AppendRun(e, run,
+                TAffine::Scaling(sx, font.Strokes ? sy : -sy)
+                    .Then(Shear(style.Oblique))
+                    .Then(TAffine::Translation(dx, dy))
+                    .Then(place));
     }
     AddText(std::move(e));
   }
-  void addAttribute(const DL_AttributeData &) override { Flush(); }
+  // The values an insert's attributes hold are shown where they were placed,
+  // as text, unless they are invisible (flag 1). The definitions (ATTDEF) in
+  // the block are templates and show nothing, as in CAD programs.
+  void addAttribute(const DL_AttributeData &d) override {
+    if (FDxf && (FDxf->getIntValue(70, 0) & 1) != 0) {
+      Flush();
+      return;
+    }
+    addText(d);
+  }
   void addXLine(const DL_XLineData &) override { Flush(); }
   void addRay(const DL_RayData &) override { Flush(); }
   void add3dFace(const DL_3dFaceData &) override { Flush(); }
@@ -700,6 +822,9 @@ public:
   // The parser, for the groups its entity records leave out.
   void SetParser(DL_Dxf *dxf) { FDxf = dxf; }
   int Texts() const { return FTexts; }
+  // TEXT, MTEXT and ATTRIB entities in outline fonts left out for want of
+  // the font machinery.
+  int TextsWithoutFonts() const { return FTextsWithoutFonts; }
 
   // Called once dxflib is done: what is still pending is kept.
   void Finish() { Flush(); }
@@ -750,6 +875,21 @@ private:
     // Drawing units per outline unit, so that capitals stand the text's
     // height tall, as CAD programs measure it.
     double Scale = 1;
+    // A CAD font of single strokes (SHX): drawn in the built-in stroke font,
+    // one line per stroke, which a laser burns once; outline fonts draw
+    // each letter's edge.
+    bool Strokes = false;
+    // False for an outline font when no font machinery is running.
+    bool Drawable = true;
+  };
+
+  // A line of text in its font: outlines in font units (y down), or strokes
+  // in capital heights (y up); advance and descent in the same units.
+  struct TTextRun {
+    QPainterPath Outline;
+    std::vector<TStroke> Strokes;
+    double Advance = 0;
+    double Descent = 0;
   };
 
   TTextStyle Style(const std::string &name) const {
@@ -757,7 +897,14 @@ private:
     return it == FStyles.end() ? TTextStyle{"txt", 0, 1, 0} : it->second;
   }
 
-  TTextFont Font(const TTextStyle &style, double height) {
+  // The stroke font has the printable ASCII characters.
+  static bool StrokeFontHas(QChar c) {
+    return (c.unicode() >= 32 && c.unicode() <= 126) || c.unicode() == 0xA0;
+  }
+
+  // The font for text in the style; text in a CAD font whose characters
+  // the stroke font lacks (other scripts) is drawn in outlines if it can be.
+  TTextFont Font(const TTextStyle &style, double height, const QString &text) {
     TTextFont font;
     std::string file = style.FontFile;
     const std::size_t slash = file.find_last_of("/\\");
@@ -769,13 +916,27 @@ private:
       extension = Upper(file.substr(dot + 1));
     }
     if (stem.empty() || extension.empty() || extension == "SHX") {
-      // CAD programs' own stroke fonts are not installed as system fonts.
-      Warn("text in the CAD font \"" + (file.empty() ? std::string("txt") : file) +
-           "\" is drawn in " + DefaultFontFamily);
-      font.Request.Families = DefaultFontFamily;
-    } else {
-      font.Request.Families = stem;
+      // CAD programs' own stroke fonts (txt, simplex, romans, ...) are not
+      // installed as system fonts; the built-in one draws letters as they do.
+      const std::string name = file.empty() ? std::string("txt") : file;
+      if (std::all_of(text.begin(), text.end(), StrokeFontHas) || !TFontOutlines::Available()) {
+        Warn("text in the CAD font \"" + name + "\" is drawn in the built-in single-stroke font");
+        font.Strokes = true;
+        font.Scale = height;
+        return font;
+      }
+      Warn("text in the CAD font \"" + name +
+           "\" with letters beyond the single-stroke font's is "
+           "drawn in " +
+           DefaultFontFamily + " outlines");
+      stem = DefaultFontFamily;
     }
+    if (!TFontOutlines::Available()) {
+      ++FTextsWithoutFonts;
+      font.Drawable = false;
+      return font;
+    }
+    font.Request.Families = stem;
     font.Request.Size = height;
     const TGlyphRun probe = FFonts.Outline(font.Request, "H");
     if (!probe.Missing.empty())
@@ -786,8 +947,50 @@ private:
     return font;
   }
 
-  TGlyphRun Outline(const TTextFont &font, const QString &text) {
-    return FFonts.Outline(font.Request, text);
+  TTextRun Run(const TTextFont &font, const QString &text) {
+    TTextRun run;
+    if (!font.Strokes) {
+      TGlyphRun glyphs = FFonts.Outline(font.Request, text);
+      run.Outline = std::move(glyphs.Outline);
+      run.Advance = glyphs.Advance;
+      run.Descent = glyphs.Descent;
+      return run;
+    }
+    // The stroke font has the printable ASCII characters; others show as "?".
+    std::string ascii;
+    ascii.reserve(static_cast<std::size_t>(text.size()));
+    bool missing = false;
+    for (const QChar c : text) {
+      if (c.isLowSurrogate())
+        continue;
+      const bool has = StrokeFontHas(c);
+      missing = missing || !has;
+      ascii += !has ? '?' : c.unicode() == 0xA0 ? ' ' : static_cast<char>(c.unicode());
+    }
+    if (missing)
+      Warn("characters the single-stroke font does not have are drawn as \"?\"");
+    TStrokeTextStyle style;
+    TStrokeText laid = LayoutStrokeText(ascii, {0, 0}, style);
+    run.Strokes = std::move(laid.Strokes);
+    run.Advance = laid.End.X;
+    run.Descent = StrokeDescent;
+    return run;
+  }
+
+  void AppendRun(TEntity &e, const TTextRun &run, const TAffine &m) {
+    if (run.Strokes.empty()) {
+      AppendGlyphs(e, run.Outline, m);
+      return;
+    }
+    e.Strokes = true;
+    for (const TStroke &stroke : run.Strokes) {
+      TFigure figure;
+      figure.Entries.reserve(stroke.size());
+      for (const TStrokePoint &p : stroke)
+        AddPoint(figure, m.Map({p.X, p.Y}));
+      if (figure.Entries.size() >= 2)
+        e.Figures.push_back(std::move(figure));
+    }
   }
 
   // Leaning by the oblique angle (degrees from upright, clockwise).
@@ -832,8 +1035,7 @@ private:
       return;
     if (FMirror)
       for (auto &figure : e.Figures)
-        for (auto &entry : figure.Entries)
-          entry.P.X = -entry.P.X;
+        MirrorFigure(figure);
     ++FTexts;
     Keep(std::move(e));
   }
@@ -876,8 +1078,7 @@ private:
   // seen from below (extrusion pointing down) is mirrored in X.
   void Add(TFigure figure, bool planar, bool fill = false, bool segment = false) {
     if (planar && FMirror)
-      for (auto &entry : figure.Entries)
-        entry.P.X = -entry.P.X;
+      MirrorFigure(figure);
     TEntity e = Start();
     e.Fill = fill;
     e.Segment = segment;
@@ -911,8 +1112,7 @@ private:
     if (FHatch >= 0) {
       if (TEntity *hatch = Hatch(); hatch && FMirror)
         for (auto &figure : hatch->Figures)
-          for (auto &entry : figure.Entries)
-            entry.P.X = -entry.P.X;
+          MirrorFigure(figure);
       FHatch = -1;
     }
     if (FPolyline) {
@@ -922,8 +1122,7 @@ private:
       else if (FTarget && FVertices.size() >= 2) {
         FPolylineEntity.Figures.push_back(PolylineFigure(FVertices, FPolylineClosed));
         if (FPolylineMirror)
-          for (auto &entry : FPolylineEntity.Figures.back().Entries)
-            entry.P.X = -entry.P.X;
+          MirrorFigure(FPolylineEntity.Figures.back());
         FTarget->push_back(std::move(FPolylineEntity));
       }
       FPolylineInvalid = false;
@@ -944,6 +1143,7 @@ private:
       TFigure f;
       AddSpline(f, std::move(FSpline), [this](const std::string &w) { Warn(w); });
       if (!f.Entries.empty()) {
+        FSplineEntity.Segment = !f.Closed;
         FSplineEntity.Figures.push_back(std::move(f));
         FTarget->push_back(std::move(FSplineEntity));
       }
@@ -977,6 +1177,7 @@ private:
   TFontOutlines FFonts;
   std::size_t FTextCharacters = 0;
   int FTexts = 0;
+  int FTextsWithoutFonts = 0;
 };
 
 } // namespace
@@ -1275,7 +1476,8 @@ private:
         if (path.size() < 2)
           continue;
         // A figure that ends where it starts encloses area like a closed one.
-        if (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back())) {
+        if (!e.Strokes &&
+            (figure.Closed || e.Fill || (path.size() > 3 && path.front() == path.back()))) {
           const bool repeated = path.size() > 2 && path.front() == path.back();
           if (e.Fill) {
             if (repeated)
@@ -1339,26 +1541,35 @@ private:
     stack.pop_back();
   }
 
-  // CAD programs often draw a part's outline as separate LINEs: those of a
-  // level whose ends meet (on the same internal unit) become one path, and
-  // a path that comes back to its start is a contour like a closed polyline.
-  // Three or more lines meeting at a point are left apart there.
+  // CAD programs often draw a part's outline as separate LINEs, ARCs and
+  // open polylines: those of a level whose ends meet (on the same internal
+  // unit) become one path, and a path that comes back to its start is a
+  // contour like a closed polyline. Three or more pieces meeting at a point
+  // are left apart there.
   void JoinSegments() {
     for (auto &[buildIndex, segments] : FSegments) {
       TLevelBuild &build = FBuilds[buildIndex];
-      std::map<std::pair<ClipperLib::cInt, ClipperLib::cInt>, std::vector<std::size_t>> ends;
-      auto key = [](const TIntPoint &p) { return std::make_pair(p.X, p.Y); };
+      // Every segment end (2 i its start, 2 i + 1 its end) by where it lies,
+      // sorted so that the ends at one point are neighbours.
+      using TEnd = std::tuple<ClipperLib::cInt, ClipperLib::cInt, std::size_t>;
+      std::vector<TEnd> ends;
+      ends.reserve(2 * segments.size());
       for (std::size_t i = 0; i < segments.size(); ++i) {
-        ends[key(segments[i].front())].push_back(2 * i);
-        ends[key(segments[i].back())].push_back(2 * i + 1);
+        ends.emplace_back(segments[i].front().X, segments[i].front().Y, 2 * i);
+        ends.emplace_back(segments[i].back().X, segments[i].back().Y, 2 * i + 1);
       }
+      std::sort(ends.begin(), ends.end());
       std::vector<bool> used(segments.size(), false);
       // The segment end that continues a path at point p, when exactly one does.
       auto next = [&](const TIntPoint &p, std::size_t from) -> std::ptrdiff_t {
-        const auto &here = ends[key(p)];
-        if (here.size() != 2)
+        const auto first = std::lower_bound(ends.begin(), ends.end(), TEnd{p.X, p.Y, 0});
+        if (ends.end() - first < 2 || std::get<0>(first[1]) != p.X ||
+            std::get<1>(first[1]) != p.Y ||
+            (ends.end() - first > 2 && std::get<0>(first[2]) == p.X &&
+             std::get<1>(first[2]) == p.Y))
           return -1;
-        const std::size_t other = here[0] / 2 == from ? here[1] : here[0];
+        const std::size_t a = std::get<2>(first[0]), b = std::get<2>(first[1]);
+        const std::size_t other = a / 2 == from ? b : a;
         return used[other / 2] ? -1 : static_cast<std::ptrdiff_t>(other);
       };
       for (std::size_t i = 0; i < segments.size(); ++i) {
@@ -1419,12 +1630,17 @@ private:
   }
 
   TPath Flatten(const TFigure &figure, const TAffine &m) {
-    if (!figure.Splines.empty()) {
+    const bool curves = std::any_of(figure.Entries.begin(), figure.Entries.end(),
+                                    [](const TEntryD &e) { return e.Kind == pcCurve; });
+    if (curves && (!figure.Splines.empty() || !figure.Conics.empty())) {
       TFigure sampled;
       sampled.Closed = figure.Closed;
       for (const auto &e : figure.Entries)
         if (e.Spline >= 0)
-          SampleSpline(sampled, figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch());
+          SampleSpline(figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch(),
+                       [&sampled](TPointD p) { AddPoint(sampled, p); });
+        else if (e.Conic >= 0)
+          AddConicCubics(sampled, figure.Conics[static_cast<std::size_t>(e.Conic)]);
         else if (e.Kind == pcCurve)
           sampled.Entries.push_back(e);
         else
@@ -1432,15 +1648,33 @@ private:
       return Flatten(sampled, m);
     }
     TPath path;
-    const bool curves = std::any_of(figure.Entries.begin(), figure.Entries.end(),
-                                    [](const TEntryD &e) { return e.Kind == pcCurve; });
     if (!curves) {
-      // Straight segments are rounded directly, without single precision.
+      // Straight segments, conics and splines are rounded directly, without
+      // single precision.
       path.reserve(figure.Entries.size() + 1);
-      for (const auto &e : figure.Entries) {
-        const TIntPoint p = Round(m.Map(e.P));
+      auto keep = [&](TPointD w) {
+        const TIntPoint p = Round(w);
         if (path.empty() || !(path.back() == p))
           path.push_back(p);
+      };
+      for (const auto &e : figure.Entries) {
+        if (e.Spline >= 0) {
+          SampleSpline(figure.Splines[static_cast<std::size_t>(e.Spline)], m.Stretch(),
+                       [&](TPointD p) { keep(m.Map(p)); });
+        } else if (e.Conic >= 0) {
+          const TConicDef &k = figure.Conics[static_cast<std::size_t>(e.Conic)];
+          const double chords = ConicChords(k, m, ArcTolerance());
+          if (!(chords <= static_cast<double>(MaxDxfPoints - std::min(FPoints, MaxDxfPoints))))
+            TooManyPoints();
+          const auto n = static_cast<std::size_t>(chords);
+          if (path.capacity() < path.size() + n)
+            path.reserve(std::max(2 * path.capacity(), path.size() + n));
+          for (std::size_t i = 1; i < n; ++i)
+            keep(m.Map(k.At(k.Start + k.Sweep * static_cast<double>(i) / static_cast<double>(n))));
+          keep(m.Map(k.HasEnd ? k.End : k.At(k.Start + k.Sweep)));
+        } else {
+          keep(m.Map(e.P));
+        }
       }
       if (figure.Closed && path.size() > 1 && !(path.front() == path.back()))
         path.push_back(path.front());
@@ -1487,9 +1721,17 @@ private:
     }
     FPoints += path.size();
     if (FPoints > MaxDxfPoints)
-      throw TReadError("The drawing is too complex: its curves and lines would become more than " +
-                       std::to_string(MaxDxfPoints) + " points");
+      TooManyPoints();
     return path;
+  }
+
+  double ArcTolerance() const {
+    return std::max(MinDxfArcTolerance, std::sqrt(std::max(FOptions.Focus, 0) / 8.0));
+  }
+
+  [[noreturn]] static void TooManyPoints() {
+    throw TReadError("The drawing is too complex: its curves and lines would become more than " +
+                     std::to_string(MaxDxfPoints) + " points");
   }
 
   void PlaceAtOrigin(TReadResult &result) {
@@ -1605,6 +1847,7 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   std::istringstream stream{std::string(bytes)};
   DL_Dxf dxf;
   TCollector collector;
+  collector.Model().reserve(scan.DrawingEntities);
   collector.SetParser(&dxf);
   dxf.in(stream, &collector);
   collector.Finish();
@@ -1613,7 +1856,8 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   std::vector<std::string> messages;
   for (const auto &kind : scan.LeftOut)
-    if (!(TFontOutlines::Available() && (kind.Kind == "TEXT" || kind.Kind == "MTEXT")))
+    // Text is drawn, or told about below when its font cannot be.
+    if (kind.Kind != "TEXT" && kind.Kind != "MTEXT" && kind.Kind != "ATTRIB")
       messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
                          " is not supported and is left out" +
                          (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
@@ -1644,6 +1888,10 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
   if (options.Progress)
     options.Progress();
 
+  if (collector.TextsWithoutFonts() > 0)
+    messages.push_back("DXF: " + std::to_string(collector.TextsWithoutFonts()) +
+                       (collector.TextsWithoutFonts() == 1 ? " text" : " texts") +
+                       " in outline fonts left out: no fonts can be drawn here");
   if (collector.Meshes() > 0)
     messages.push_back("DXF: " + std::to_string(collector.Meshes()) +
                        " polygon meshes are not supported and are left out");

@@ -105,6 +105,9 @@ private:
     FWide = false;
     FDimension = TDxfDimension{};
     FDimension.OwnerBlock = FBlock;
+    if (FSection == "ENTITIES" && kind != "SECTION" && kind != "VERTEX" && kind != "SEQEND" &&
+        kind != "ATTRIB")
+      ++FResult.DrawingEntities;
     if (!InDrawing() || Drawn(kind) || kind == "SECTION")
       return;
     for (auto &leftOut : FResult.LeftOut)

@@ -33,6 +33,9 @@ struct TDxfLeftOut {
 struct TDxfScan {
   std::vector<TDxfDimension> Dimensions;
   std::vector<TDxfLeftOut> LeftOut;
+  // Entities of the drawing itself (blocks and the parts of polylines and
+  // inserts not counted), for the reader to make room for them at once.
+  std::size_t DrawingEntities = 0;
   // Polylines with a constant or per-vertex width: only centre lines are drawn.
   int WidePolylines = 0;
   // The file ends with the EOF marker (a file cut short does not).

@@ -24,14 +24,20 @@ std::string G(std::initializer_list<const char *> items) {
 
 // A drawing of the given entities, in millimetres unless told otherwise.
 std::string Doc(const std::string &entities, const std::string &blocks = "",
-                const std::string &layers = "", const char *insunits = "4") {
+                const std::string &layers = "", const char *insunits = "4",
+                const std::string &styles = "") {
   std::string text = G({"0", "SECTION", "2", "HEADER"});
   if (insunits)
     text += G({"9", "$INSUNITS", "70", insunits});
   text += G({"0", "ENDSEC"});
-  if (!layers.empty())
-    text += G({"0", "SECTION", "2", "TABLES", "0", "TABLE", "2", "LAYER"}) + layers +
-            G({"0", "ENDTAB", "0", "ENDSEC"});
+  if (!layers.empty() || !styles.empty()) {
+    text += G({"0", "SECTION", "2", "TABLES"});
+    if (!layers.empty())
+      text += G({"0", "TABLE", "2", "LAYER"}) + layers + G({"0", "ENDTAB"});
+    if (!styles.empty())
+      text += G({"0", "TABLE", "2", "STYLE"}) + styles + G({"0", "ENDTAB"});
+    text += G({"0", "ENDSEC"});
+  }
   if (!blocks.empty())
     text += G({"0", "SECTION", "2", "BLOCKS"}) + blocks + G({"0", "ENDSEC"});
   text += G({"0", "SECTION", "2", "ENTITIES"}) + entities + G({"0", "ENDSEC", "0", "EOF"});
@@ -143,6 +149,112 @@ TEST(DxfReader, LinesWhoseEndsMeetAreJoinedPerLevel) {
   EXPECT_NEAR(std::fabs(PathsArea(AllInput(*areas))), 1000.0 * 1000.0, 1);
 }
 
+std::string Arc(const char *cx, const char *cy, const char *r, const char *from, const char *to,
+                const char *layer = "0", const char *color = "256") {
+  return G({"0", "ARC", "8", layer, "62", color, "10", cx, "20", cy, "30", "0", "40", r, "50", from,
+            "51", to});
+}
+
+TEST(DxfReader, ArcsAndOpenPolylinesWhoseEndsMeetAreJoinedLikeLines) {
+  struct TCase {
+    const char *What;
+    std::string Entities;
+    std::size_t Paths;  // of the layer's lines levels together
+    std::size_t Closed; // of those, paths that end where they start
+    double Area;        // of the layer's unprinted area level, 0 when there is none
+  };
+  const TCase cases[] = {
+      {"a half circle closed by a line",
+       Arc("0", "0", "10", "270", "90") + Line("0", "10", "0", "-10"), 1, 1,
+       std::numbers::pi * 50e4},
+      {"two half circles", Arc("0", "0", "10", "0", "180") + Arc("0", "0", "10", "180", "360"), 1,
+       1, std::numbers::pi * 100e4},
+      {"three sides of an open polyline and a line",
+       G({"0",  "LWPOLYLINE", "8",  "0", "90", "4",  "70", "0", "10", "0",  "20", "10",
+          "10", "0",          "20", "0", "10", "10", "20", "0", "10", "10", "20", "10"}) +
+           Line("10", "10", "0", "10"),
+       1, 1, 100e4},
+      {"an open polyline with a bulge and an arc",
+       G({"0", "LWPOLYLINE", "8", "0", "90", "2", "70", "0", "10", "-10", "20", "0", "42", "1",
+          "10", "10", "20", "0"}) +
+           Arc("0", "0", "10", "0", "180"),
+       1, 1, std::numbers::pi * 100e4},
+      {"a path of an arc and two lines, open",
+       Line("-20", "0", "-10", "0") + Arc("0", "0", "10", "0", "180") + Line("10", "0", "20", "5"),
+       1, 0, 0},
+      {"an arc on another layer",
+       Arc("0", "0", "10", "270", "90", "Other") + Line("0", "10", "0", "-10"), 1, 0, 0},
+      {"an arc of another colour",
+       Arc("0", "0", "10", "270", "90", "0", "1") + Line("0", "10", "0", "-10"), 2, 0, 0},
+      {"an arc that one end of the line misses by a hundredth of a millimetre",
+       Arc("0", "0", "10", "270", "90") + Line("0", "10", "0", "-9.99"), 1, 0, 0},
+      {"an arc that both ends of the line miss",
+       Arc("0", "0", "10", "270", "90") + Line("0", "9.99", "0", "-9.99"), 2, 0, 0},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.What);
+    const auto loaded = Load(Doc(c.Entities));
+    std::size_t paths = 0, closed = 0;
+    for (const auto &level : loaded.Result.Levels)
+      if (level->Kind() == lkLines && level->Name().starts_with("Layer 0"))
+        for (const auto &path : AllInput(*level)) {
+          ++paths;
+          closed += path.size() > 3 && path.front() == path.back();
+        }
+    EXPECT_EQ(paths, c.Paths) << Names(loaded.Result);
+    EXPECT_EQ(closed, c.Closed);
+    const TLevel *area = Find(loaded.Result, "Layer 0 areas");
+    if (c.Area == 0) {
+      EXPECT_EQ(area, nullptr) << Names(loaded.Result);
+    } else {
+      ASSERT_NE(area, nullptr) << Names(loaded.Result);
+      EXPECT_NEAR(std::fabs(PathsArea(AllInput(*area))), c.Area, c.Area * 0.002);
+    }
+  }
+}
+
+TEST(DxfReader, CirclesBecomeAsManyChordsAsTheirSizeNeeds) {
+  // Corners on the circle (up to rounding to units), chords whose middles
+  // stay as close to it as the burn paths' simplification keeps points (the
+  // root of a spot diameter / 8, at least a quarter unit), and not many more
+  // chords than that takes; tiny circles still get a chord per eighth of a
+  // turn, and the size is the circle's.
+  const double tolerance = std::max(0.25, std::sqrt(TReadOptions{}.Focus / 8.0));
+  struct TCase {
+    const char *Radius; // millimetres, at 100 units per millimetre
+    double Units;
+  };
+  const TCase cases[] = {{"0.05", 5}, {"1", 100}, {"25", 2500}, {"400", 40000}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Radius);
+    // A mark at (-500, -500) mm lands on the origin, so the centre lies at
+    // (50000, 50000) units whatever the chords' corners.
+    const auto loaded = Load(Doc(Line("-500", "-500", "-499", "-500", "Mark") +
+                                 G({"0", "CIRCLE", "10", "0", "20", "0", "40", c.Radius})));
+    constexpr double centre = 50000;
+    const TLevel *lines = Find(loaded.Result, "Layer 0");
+    ASSERT_NE(lines, nullptr);
+    const TPaths paths = AllInput(*lines);
+    ASSERT_EQ(paths.size(), 1u);
+    const TPath &path = paths[0];
+    const auto [lo, hi] = RadiusRange(path, centre, centre);
+    EXPECT_GE(lo, c.Units - 0.75);
+    EXPECT_LE(hi, c.Units + 0.75);
+    double nearest = 1e300;
+    for (std::size_t i = 0; i + 1 < path.size(); ++i) {
+      const double mx = (static_cast<double>(path[i].X) + static_cast<double>(path[i + 1].X)) / 2;
+      const double my = (static_cast<double>(path[i].Y) + static_cast<double>(path[i + 1].Y)) / 2;
+      nearest = std::min(nearest, std::hypot(mx - centre, my - centre));
+    }
+    EXPECT_GE(nearest, c.Units - tolerance - 0.75);
+    const double fewest = std::numbers::pi / std::acos(1 - std::min(tolerance / c.Units, 1.0));
+    EXPECT_GE(path.size(), 9u);
+    EXPECT_LE(static_cast<double>(path.size()), std::max(2 * fewest, 12.0));
+    EXPECT_EQ(loaded.Result.Size.cx, static_cast<std::int32_t>(centre + c.Units));
+    EXPECT_EQ(loaded.Result.Size.cy, static_cast<std::int32_t>(centre + c.Units));
+  }
+}
+
 TEST(DxfReader, UnitsComeFromTheHeader) {
   struct TCase {
     const char *InsUnits;
@@ -216,7 +328,9 @@ TEST(DxfReader, ArcsCirclesAndEllipsesKeepTheirShape) {
       EXPECT_EQ(area, nullptr);
     } else {
       ASSERT_NE(area, nullptr);
-      EXPECT_NEAR(PathsArea(AllInput(*area)), c.Area, c.Area * 0.002);
+      // Chords inside the curve by up to 1.6 units (the burn paths'
+      // simplification distance) lose at most that times the perimeter.
+      EXPECT_NEAR(PathsArea(AllInput(*area)), c.Area, c.Area * 0.004);
     }
   }
 }
@@ -426,24 +540,119 @@ TEST(DxfReader, DimensionDrawsTheGeometryOfItsBlock) {
   EXPECT_EQ(loaded.Result.Size, (TIntSize{1000, 200}));
 }
 
+std::string Style(const char *name, const char *font) {
+  return G({"0",  "STYLE", "2",  name, "70", "0",   "40", "0",  "41", "1",
+            "50", "0",     "71", "0",  "42", "2.5", "3",  font, "4",  ""});
+}
+
 TEST(DxfReader, WhatIsNotDrawnIsTold) {
-  const std::string entities = G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "1", "Hello"}) +
-                               G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
-                               G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "1", "Note"}) +
-                               G({"0", "POINT", "10", "3", "20", "3"}) +
-                               G({"0", "LWPOLYLINE", "90", "2", "70", "0", "43", "0.5", "10", "0",
-                                  "20", "0", "10", "9", "20", "0"});
-  const auto loaded = Load(Doc(entities));
+  // These tests run without the font machinery: text in an outline font
+  // cannot be drawn, text in a CAD font can.
+  const std::string entities =
+      G({"0", "TEXT", "10", "0", "20", "0", "40", "2", "7", "Outline", "1", "Hello"}) +
+      G({"0", "TEXT", "10", "0", "20", "5", "40", "2", "1", "World"}) +
+      G({"0", "MTEXT", "10", "0", "20", "9", "40", "2", "7", "Outline", "1", "Note"}) +
+      G({"0", "POINT", "10", "3", "20", "3"}) +
+      G({"0", "LWPOLYLINE", "8", "P", "90", "2", "70", "0", "43", "0.5", "10", "0", "20", "0", "10",
+         "9", "20", "0"});
+  const auto loaded = Load(Doc(entities, "", "", "4", Style("OUTLINE", "DejaVuSans.ttf")));
   const std::string messages = AllMessages(loaded);
-  EXPECT_NE(messages.find("DXF line 15: TEXT is not supported and is left out (2 in all)"),
+  EXPECT_NE(messages.find("DXF: 2 texts in outline fonts left out: no fonts can be drawn here"),
             std::string::npos)
       << messages;
-  EXPECT_NE(messages.find(": MTEXT is not supported and is left out\n"), std::string::npos);
+  EXPECT_EQ(messages.find("TEXT is not supported"), std::string::npos);
   EXPECT_NE(messages.find(": POINT is not supported and is left out\n"), std::string::npos);
+  // "World", in the default style's CAD font, is drawn.
+  EXPECT_NE(Find(loaded.Result, "Layer 0"), nullptr) << Names(loaded.Result);
   EXPECT_NE(messages.find("1 polyline has a width; only the centre line is drawn"),
             std::string::npos);
   // The polyline itself is drawn.
-  EXPECT_EQ(loaded.Result.Size.cx, 900);
+  const TLevel *polyline = Find(loaded.Result, "P");
+  ASSERT_NE(polyline, nullptr) << Names(loaded.Result);
+  EXPECT_EQ(AllInput(*polyline).size(), 1u);
+}
+
+// The box of the points of the lines levels of a layer.
+ClipperLib::IntRect LayerBox(const TReadResult &result, const std::string &layer) {
+  ClipperLib::IntRect box{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+  for (const auto &level : result.Levels)
+    if (level->Kind() == lkLines && level->Name() == layer)
+      for (const auto &path : AllInput(*level))
+        for (const auto &p : path) {
+          box.left = std::min(box.left, p.X);
+          box.right = std::max(box.right, p.X);
+          box.top = std::min(box.top, p.Y);
+          box.bottom = std::max(box.bottom, p.Y);
+        }
+  return box;
+}
+
+TEST(DxfReader, InsertAttributesAreShownUnlessInvisibleAndDefinitionsAreNot) {
+  // The block holds a square and an attribute definition to its left; the
+  // insert's attributes (placed where they show, in drawing coordinates) are
+  // one visible value at (0, 20) and one invisible far to the right.
+  const std::string block =
+      G({"0", "BLOCK", "8", "0", "2", "TAG", "70", "2", "10", "0", "20", "0"}) +
+      G({"0",  "LWPOLYLINE", "8",  "0", "90", "4",  "70", "1",  "10", "0", "20", "0",
+         "10", "10",         "20", "0", "10", "10", "20", "10", "10", "0", "20", "10"}) +
+      G({"0", "ATTDEF", "8", "T", "10", "-40", "20", "0", "40", "5", "1", "default", "3", "Number?",
+         "2", "NUMBER", "70", "0"}) +
+      G({"0", "ENDBLK"});
+  const std::string entities =
+      G({"0", "INSERT", "8", "0", "66", "1", "2", "TAG", "10", "0", "20", "0"}) +
+      G({"0", "ATTRIB", "8", "T", "10", "0", "20", "20", "40", "5", "1", "A-12", "2", "NUMBER",
+         "70", "0"}) +
+      G({"0", "ATTRIB", "8", "T", "10", "100", "20", "20", "40", "5", "1", "hidden", "2", "NOTE",
+         "70", "1"}) +
+      G({"0", "SEQEND", "8", "0"});
+  const auto loaded = Load(Doc(entities, block));
+  const std::string messages = AllMessages(loaded);
+  EXPECT_EQ(messages.find("not supported"), std::string::npos) << messages;
+  // Nothing lies left of the square (the definition) or far right (the
+  // invisible value).
+  EXPECT_EQ(LayerBox(loaded.Result, "Layer 0").left, 0) << Names(loaded.Result);
+  EXPECT_LT(loaded.Result.Size.cx, 2500);
+  const ClipperLib::IntRect box = LayerBox(loaded.Result, "T");
+  ASSERT_LE(box.left, box.right) << Names(loaded.Result);
+  EXPECT_GE(box.left, 0);
+  // "A-12" in capitals 5 mm tall standing on y = 20 mm, about four
+  // letters wide.
+  EXPECT_NEAR(static_cast<double>(box.top), 2000, 5);
+  EXPECT_NEAR(static_cast<double>(box.bottom), 2500, 5);
+  EXPECT_GT(box.right - box.left, 1000);
+  EXPECT_LT(box.right - box.left, 2500);
+}
+
+TEST(DxfReader, CadFontsAreDrawnInSingleStrokes) {
+  // "HI" in a CAD font: the H's three strokes and the I's one, open lines,
+  // capitals the text's height tall; no area level for them.
+  struct TCase {
+    const char *Font;
+  };
+  const TCase cases[] = {{""}, {"txt"}, {"simplex.shx"}, {"romans.shx"}, {"C:\\Fonts\\ROMANS.SHX"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Font);
+    const auto loaded = Load(
+        Doc(G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "7", "Cad", "1", "HI"}), "",
+            "", "4", Style("CAD", c.Font)));
+    const TLevel *text = Find(loaded.Result, "T");
+    ASSERT_NE(text, nullptr) << Names(loaded.Result);
+    const TPaths strokes = AllInput(*text);
+    EXPECT_EQ(strokes.size(), 4u);
+    for (const auto &stroke : strokes)
+      EXPECT_EQ(stroke.size(), 2u);
+    EXPECT_EQ(loaded.Result.Size.cy, 1000);
+    EXPECT_EQ(Find(loaded.Result, "T areas"), nullptr) << Names(loaded.Result);
+    EXPECT_NE(AllMessages(loaded).find("drawn in the built-in single-stroke font"),
+              std::string::npos)
+        << AllMessages(loaded);
+  }
+  // A stroke that comes back to its start (the O) is a line, not an area;
+  // characters the font lacks take the place of a "?".
+  const auto round = Load(Doc(
+      G({"0", "TEXT", "8", "T", "10", "0", "20", "0", "40", "10", "1", "O\xC3\xA9"}), "", "", "4"));
+  EXPECT_EQ(Find(round.Result, "T areas"), nullptr) << Names(round.Result);
+  EXPECT_NE(AllMessages(round).find("drawn as \"?\""), std::string::npos) << AllMessages(round);
 }
 
 TEST(DxfReader, RefusesWhatItCannotRead) {

@@ -43,8 +43,13 @@ std::string G(std::initializer_list<std::string> items) {
 // A drawing in millimetres whose entities are placed after a mark at
 // (-50, -50) on its own layer: the drawing is moved so the mark lands on the
 // origin, so drawing point (x, y) is at internal (x + 50, y + 50) * 100.
-std::string Doc(const std::string &entities, const std::string &blocks = "") {
+// The default text style's font is an outline font unless told otherwise.
+std::string Doc(const std::string &entities, const std::string &blocks = "",
+                const std::string &font = "DejaVuSans.ttf") {
   std::string text = G({"0", "SECTION", "2", "HEADER", "9", "$INSUNITS", "70", "4", "0", "ENDSEC"});
+  text += G({"0",        "SECTION", "2", "TABLES", "0", "TABLE", "2", "STYLE",  "0", "STYLE", "2",
+             "STANDARD", "70",      "0", "40",     "0", "41",    "1", "50",     "0", "71",    "0",
+             "42",       "2.5",     "3", font,     "4", "",      "0", "ENDTAB", "0", "ENDSEC"});
   if (!blocks.empty())
     text += G({"0", "SECTION", "2", "BLOCKS"}) + blocks + G({"0", "ENDSEC"});
   text += G({"0", "SECTION", "2", "ENTITIES", "0", "LINE", "8", "Mark", "10", "-50", "20", "-50",
@@ -110,9 +115,45 @@ TEST(DxfText, TextStandsItsHeightTallAtItsInsertionPoint) {
   EXPECT_NEAR(box.Bottom, Origin, 5);
   EXPECT_GE(box.Left, Origin);
   EXPECT_LT(box.Left, Origin + 250);
-  // The CAD font (none named: the default style) is substituted, and said so.
-  EXPECT_NE(loaded.Messages.find("DejaVu Sans"), std::string::npos) << loaded.Messages;
   EXPECT_EQ(loaded.Messages.find("TEXT is not supported"), std::string::npos) << loaded.Messages;
+  // An outline font that is not installed is substituted, and said so.
+  const TLoaded missing = Load(Doc(Text("H"), "", "nosuchfont.ttf"));
+  EXPECT_NE(missing.Messages.find("\"nosuchfont\", which is not installed, is drawn in"),
+            std::string::npos)
+      << missing.Messages;
+  EXPECT_NEAR(TextBox(missing.Result).Height(), 1000, 20);
+}
+
+TEST(DxfText, OutlineFontsDrawEdgesAndCadFontsSingleStrokes) {
+  // "HI" (or its Cyrillic look-alikes): outlines are closed figures (the H's
+  // edge and the I's), strokes open lines (three for the H, one for the I);
+  // both have capitals the height tall.
+  struct TCase {
+    const char *Font;
+    const char *Value;
+    bool Strokes;
+  };
+  const TCase cases[] = {{"DejaVuSans.ttf", "HI", false},
+                         {"txt", "HI", true},
+                         {"romans.shx", "HI", true},
+                         // Letters the stroke font does not have (Cyrillic):
+                         // outlines of the default font keep them legible.
+                         {"txt", "\\U+041D\\U+0406", false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(std::string(c.Font) + " " + c.Value);
+    const TLoaded loaded = Load(Doc(Text(c.Value), "", c.Font));
+    EXPECT_NEAR(TextBox(loaded.Result).Height(), 1000, 20);
+    std::size_t paths = 0, closed = 0;
+    for (const auto &level : loaded.Result.Levels)
+      if (level->Name() == "T")
+        for (const TPaths &set : *level->Input())
+          for (const TPath &path : set) {
+            ++paths;
+            closed += path.size() > 3 && path.front() == path.back();
+          }
+    EXPECT_EQ(paths, c.Strokes ? 4u : 2u);
+    EXPECT_EQ(closed, c.Strokes ? 0u : 2u);
+  }
 }
 
 TEST(DxfText, RotationWidthFactorAndObliqueShapeTheText) {
