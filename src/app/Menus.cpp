@@ -20,6 +20,7 @@
 #include "MainWindow.h"
 #include "Menus.h"
 #include "PowerGrid.h"
+#include "PreviewImage.h"
 #include "ZelUtils.h"
 
 namespace {

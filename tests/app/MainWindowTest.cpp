@@ -42,6 +42,7 @@
 #include "app/MainWindow.h"
 #include "app/Menus.h"
 #include "app/PowerGrid.h"
+#include "app/PreviewImage.h"
 #include "app/ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/HeadlessHost.h"
