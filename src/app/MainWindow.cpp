@@ -30,6 +30,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -151,10 +152,11 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   setWindowTitle("Brennix");
   setWindowIcon(QIcon(Logo(64)));
 
-  auto *central = new QWidget(this);
-  auto *mainLayout = new QHBoxLayout(central);
-  mainLayout->setContentsMargins(0, 0, 0, 0);
-  mainLayout->setSpacing(0);
+  // The user shares the width out between preview and settings; the
+  // settings never get narrower than their controls need.
+  Splitter = new QSplitter(Qt::Horizontal, this);
+  Splitter->setChildrenCollapsible(false);
+  QWidget *central = Splitter;
   // The preview with the reader's report under it: one line and a button
   // for the whole text, so a drawing with missing parts never stops work.
   auto *previewColumn = new QWidget(central);
@@ -174,10 +176,10 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   connect(ReportDetails, &QPushButton::clicked, this, [this] { ShowReportDetails(); });
   ReportBar->setVisible(false);
   previewLayout->addWidget(ReportBar);
-  mainLayout->addWidget(previewColumn, 1);
+  Splitter->addWidget(previewColumn);
 
   RightPanel = new QWidget(central);
-  RightPanel->setFixedWidth(RightPanelWidth);
+  RightPanel->setMinimumWidth(RightPanelWidth);
   auto *rightLayout = new QVBoxLayout(RightPanel);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
@@ -207,19 +209,21 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   // than cut off the settings' right edge.
   connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
           [this, scroller](int, int maximum) {
-            RightPanel->setFixedWidth(
-                RightPanelWidth +
-                (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
+            const int room = RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0);
+            RightPanel->setMinimumWidth(room);
           });
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
-  mainLayout->addWidget(RightPanel);
-  setCentralWidget(central);
+  Splitter->addWidget(RightPanel);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setStretchFactor(1, 0);
+  setCentralWidget(Splitter);
   CursorLabel = new QLabel(this);
   DrawingSizeLabel = new QLabel(this);
   statusBar()->addWidget(CursorLabel, 1);
   statusBar()->addPermanentWidget(DrawingSizeLabel);
   resize(900, 600);
+  Splitter->setSizes({900 - RightPanelWidth, RightPanelWidth});
 
   Connect();
   ConnectProfile();

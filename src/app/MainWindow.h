@@ -28,6 +28,7 @@ class QProgressBar;
 class QPropertyAnimation;
 class QPushButton;
 class QScrollArea;
+class QSplitter;
 class QTableWidget;
 class QWidget;
 class TBackgroundJob;
@@ -82,6 +83,8 @@ public:
   void ProfileChange();
 
   // The controls.
+  // The preview on the left, RightPanel on the right.
+  QSplitter *Splitter = nullptr;
   QWidget *RightPanel = nullptr, *SettingsLayout = nullptr, *SettingsPanel = nullptr;
   QGroupBox *InputGroup = nullptr, *PowerGroup = nullptr, *GcodeGroup = nullptr;
   QPushButton *OpenButton = nullptr, *SaveButton = nullptr, *ResetButton = nullptr;
