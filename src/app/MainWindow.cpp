@@ -30,6 +30,7 @@
 #include <QPropertyAnimation>
 #include <QPushButton>
 #include <QScrollArea>
+#include <QSplitter>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QStatusBar>
@@ -43,7 +44,9 @@
 #include "LoadingWindow.h"
 #include "Menus.h"
 #include "Messages.h"
+#include "BackgroundJob.h"
 #include "PowerGrid.h"
+#include "PreviewImage.h"
 #include "RasterModeBox.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
@@ -134,27 +137,6 @@ QPixmap Logo(int size) {
 
 } // namespace
 
-QPoint PreviewOffset(QSize picture, TIntSize output) {
-  // The picture fits the drawing inside a 10-pixel margin at its bottom left;
-  // the free room is split evenly on both sides instead.
-  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
-    return {};
-  const double roomX = picture.width() - 20, roomY = picture.height() - 20;
-  const double factor = std::min(roomX / output.cx, roomY / output.cy);
-  return {static_cast<int>(std::lround((roomX - output.cx * factor) / 2)),
-          -static_cast<int>(std::lround((roomY - output.cy * factor) / 2))};
-}
-
-QRectF PreviewDrawing(QSize picture, TIntSize output) {
-  // The same fit as PreviewOffset: inside a 10-pixel margin, at the bottom left.
-  if (output.cx <= 0 || output.cy <= 0 || picture.width() <= 20 || picture.height() <= 20)
-    return {};
-  const double factor =
-      std::min((picture.width() - 20.0) / output.cx, (picture.height() - 20.0) / output.cy);
-  const double width = output.cx * factor, height = output.cy * factor;
-  return {10, picture.height() - 10 - height, width, height};
-}
-
 QStringList NameFilters(const char *filter) {
   // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
   // hides the masks, so the user reads the descriptions as written.
@@ -171,10 +153,11 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   setWindowTitle("Brennix");
   setWindowIcon(QIcon(Logo(64)));
 
-  auto *central = new QWidget(this);
-  auto *mainLayout = new QHBoxLayout(central);
-  mainLayout->setContentsMargins(0, 0, 0, 0);
-  mainLayout->setSpacing(0);
+  // The user shares the width out between preview and settings; the
+  // settings never get narrower than their controls need.
+  Splitter = new QSplitter(Qt::Horizontal, this);
+  Splitter->setChildrenCollapsible(false);
+  QWidget *central = Splitter;
   // The preview with the reader's report under it: one line and a button
   // for the whole text, so a drawing with missing parts never stops work.
   auto *previewColumn = new QWidget(central);
@@ -194,10 +177,10 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   connect(ReportDetails, &QPushButton::clicked, this, [this] { ShowReportDetails(); });
   ReportBar->setVisible(false);
   previewLayout->addWidget(ReportBar);
-  mainLayout->addWidget(previewColumn, 1);
+  Splitter->addWidget(previewColumn);
 
   RightPanel = new QWidget(central);
-  RightPanel->setFixedWidth(RightPanelWidth);
+  RightPanel->setMinimumWidth(RightPanelWidth);
   auto *rightLayout = new QVBoxLayout(RightPanel);
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
@@ -227,19 +210,21 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   // than cut off the settings' right edge.
   connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
           [this, scroller](int, int maximum) {
-            RightPanel->setFixedWidth(
-                RightPanelWidth +
-                (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0));
+            const int room = RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0);
+            RightPanel->setMinimumWidth(room);
           });
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
-  mainLayout->addWidget(RightPanel);
-  setCentralWidget(central);
+  Splitter->addWidget(RightPanel);
+  Splitter->setStretchFactor(0, 1);
+  Splitter->setStretchFactor(1, 0);
+  setCentralWidget(Splitter);
   CursorLabel = new QLabel(this);
   DrawingSizeLabel = new QLabel(this);
   statusBar()->addWidget(CursorLabel, 1);
   statusBar()->addPermanentWidget(DrawingSizeLabel);
   resize(900, 600);
+  Splitter->setSizes({900 - RightPanelWidth, RightPanelWidth});
 
   Connect();
   ConnectProfile();
@@ -278,6 +263,7 @@ TMainWindow::~TMainWindow() {
   FGrid.reset();
   FLevels.reset();
   FLoading.reset();
+  FBackground.reset();
 }
 
 void TMainWindow::BuildInputGroup(QWidget *parent) {
@@ -738,7 +724,9 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
     ~TAfter() { Window->ShowReport(); }
   } after{this};
   try {
-    LoadFromFile(*FLevels, fileName.toStdString(), filterIndex);
+    // Cancelled: the job stays as it was, and so does the list of recent files.
+    if (!LoadFromFile(*FLevels, fileName.toStdString(), filterIndex))
+      return;
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName.toStdString(), error.what()));
   }
@@ -754,7 +742,8 @@ void TMainWindow::Reload() {
   } after{this};
   const std::string fileName = FLevels->Job().File.FileName;
   try {
-    ReloadDrawing(*FLevels);
+    if (!ReloadDrawing(*FLevels))
+      return;
   } catch (const std::exception &error) {
     throw std::runtime_error(LoadFailureText(fileName, error.what()));
   }
@@ -868,6 +857,9 @@ void TMainWindow::PreviewResize() {
 void TMainWindow::SiteImageClick() { QDesktopServices::openUrl(QUrl(MakerPage)); }
 
 void TMainWindow::closeEvent(QCloseEvent *event) {
+  // A load or save under way stops at its next step and leaves the job as it was.
+  if (FBackground)
+    FBackground->Cancel();
   FMenus->SaveLayout();
   event->accept();
   QCoreApplication::quit();
@@ -1018,6 +1010,30 @@ void TMainWindow::EndProgress() {
     return;
   FLoading->hide();
   FLoading.reset();
+}
+
+bool TMainWindow::RunInBackground(const std::function<void(const TBackgroundSteps &)> &work) {
+  if (!FBackground)
+    FBackground = std::make_unique<TBackgroundJob>(
+        this,
+        [this](int value, int maximum) {
+          if (FLoading)
+            FLoading->ShowSteps(value, maximum);
+        },
+        [this](const std::string &text) { ShowMessage(text); });
+  const bool nested = FBackground->Running();
+  if (FLoading && !nested)
+    FLoading->SetCancel([this] { FBackground->Cancel(); });
+  struct TRelease {
+    TLoadingWindow *Loading;
+    bool Nested;
+    ~TRelease() {
+      if (Loading && !Nested)
+        Loading->SetCancel(nullptr);
+    }
+  } release{FLoading.get(), nested};
+  return FBackground->Run(work, FLoading ? FLoading->Bar()->value() : 0,
+                          FLoading ? FLoading->Bar()->maximum() : 0);
 }
 
 void TMainWindow::ShowMessage(const std::string &text) {

@@ -28,8 +28,10 @@ class QProgressBar;
 class QPropertyAnimation;
 class QPushButton;
 class QScrollArea;
+class QSplitter;
 class QTableWidget;
 class QWidget;
+class TBackgroundJob;
 class TEditActions;
 class TGridHandlers;
 class TLevels;
@@ -44,11 +46,6 @@ extern const char *const OpenDialogFilter;
 extern const char *const SaveDialogFilter;
 // The same filters as Qt name filters, one per pair, in order.
 QStringList NameFilters(const char *filter);
-// Where the preview picture goes in its frame so that a drawing of output
-// size sits in the middle.
-QPoint PreviewOffset(QSize picture, TIntSize output);
-// Where a drawing of output size lies in its preview picture, before that offset.
-QRectF PreviewDrawing(QSize picture, TIntSize output);
 // The web page the bottom strip opens.
 extern const char *const MakerPage;
 
@@ -89,6 +86,8 @@ public:
   void ProfileChange();
 
   // The controls.
+  // The preview on the left, RightPanel on the right.
+  QSplitter *Splitter = nullptr;
   QWidget *RightPanel = nullptr, *SettingsLayout = nullptr, *SettingsPanel = nullptr;
   QGroupBox *InputGroup = nullptr, *PowerGroup = nullptr, *GcodeGroup = nullptr;
   QPushButton *OpenButton = nullptr, *SaveButton = nullptr, *ResetButton = nullptr;
@@ -157,6 +156,7 @@ public:
   void SetProgressMax(int maximum) override;
   void Progress(bool cycle) override;
   void EndProgress() override;
+  bool RunInBackground(const std::function<void(const TBackgroundSteps &)> &work) override;
   void ShowMessage(const std::string &text) override;
   void ExecuteInIdle(std::function<void()> proc) override;
   void ShowGerberOutlineOptions() override;
@@ -202,6 +202,7 @@ private:
   std::unique_ptr<TMainMenus> FMenus;
   std::unique_ptr<TGridHandlers> FGrid;
   std::unique_ptr<TLoadingWindow> FLoading;
+  std::unique_ptr<TBackgroundJob> FBackground;
   int FLoadingDepth = 0;
   int FPanelHolds = 0;
   bool FCodeEdit = false;

@@ -16,10 +16,12 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSettings>
+#include <QSplitter>
 
 #include "MainWindow.h"
 #include "Menus.h"
 #include "PowerGrid.h"
+#include "PreviewImage.h"
 #include "ZelUtils.h"
 
 namespace {
@@ -27,6 +29,7 @@ namespace {
 constexpr int RecentCount = 8;
 const char *const RecentKey = "RecentFiles";
 const char *const GeometryKey = "WindowGeometry";
+const char *const SplitterKey = "WindowSplitter";
 
 } // namespace
 
@@ -185,6 +188,12 @@ void TMainMenus::RestoreLayout() {
   const QByteArray geometry = QSettings().value(GeometryKey).toByteArray();
   if (!geometry.isEmpty())
     FWindow.restoreGeometry(geometry);
+  const QByteArray shares = QSettings().value(SplitterKey).toByteArray();
+  if (!shares.isEmpty())
+    FWindow.Splitter->restoreState(shares);
 }
 
-void TMainMenus::SaveLayout() const { QSettings().setValue(GeometryKey, FWindow.saveGeometry()); }
+void TMainMenus::SaveLayout() const {
+  QSettings().setValue(GeometryKey, FWindow.saveGeometry());
+  QSettings().setValue(SplitterKey, FWindow.Splitter->saveState());
+}

@@ -11,6 +11,16 @@
 
 class QImage;
 
+// What a background job reports through: safe to call on the job's own thread.
+struct TBackgroundSteps {
+  // The number of steps, then one step further. Either throws when the user
+  // cancelled, which ends the job there.
+  std::function<void(int)> SetMax;
+  std::function<void()> Step;
+  // A message box shown on the main thread, in order.
+  std::function<void(const std::string &)> Message;
+};
+
 class TJobHost {
 public:
   virtual ~TJobHost() = default;
@@ -58,6 +68,16 @@ public:
   virtual void SetProgressMax(int maximum) = 0;
   virtual void Progress(bool cycle) = 0;
   virtual void EndProgress() = 0;
+
+  // Runs work, which touches neither the job nor the window, to its end while
+  // the window keeps answering; work's exceptions propagate. Returns false
+  // when the user cancelled before work ended. Without a window it runs
+  // right here, reporting to the loading window's functions.
+  virtual bool RunInBackground(const std::function<void(const TBackgroundSteps &)> &work) {
+    work({[this](int maximum) { SetProgressMax(maximum); }, [this] { Progress(false); },
+          [this](const std::string &text) { ShowMessage(text); }});
+    return true;
+  }
 
   // A message box the reader shows by itself (not an error).
   virtual void ShowMessage(const std::string &text) = 0;

@@ -28,7 +28,7 @@ std::string BaseName(const std::string &fileName) {
 // Reads fileName into a new level set and swaps it in only once the reader
 // succeeded: a file that fails leaves the job, its sizes, caption, preview
 // and estimate exactly as they were. A re-read keeps the scale boxes as they are.
-void ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, bool reread) {
+bool ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, bool reread) {
   TJobHost &host = levels.Host();
   TLoadedFile &loaded = levels.Job().File;
 
@@ -47,25 +47,16 @@ void ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, 
   options.UnitsPerMM = UnitsPerMM();
   options.Focus = levels.Focus();
   options.FilterIndex = filterIndex;
-  options.SetProgressMax = [&host](int maximum) { host.SetProgressMax(maximum); };
-  options.Progress = [&host] { host.Progress(false); };
-  options.ShowMessage = [&host](const std::string &text) { host.ShowMessage(text); };
-
-  const std::string extension = ReaderExtension(fileName);
   TReadResult result;
-  if (extension == "stl")
-    result = LoadStereolithographyFile(fileName, options);
-  else if (extension == "svg")
-    result = LoadSvgFile(fileName, options);
-  else if (extension == "dxf")
-    result = LoadDxfFile(fileName, options);
-  else if (extension == "plt" || extension == "hgl" || extension == "hpgl")
-    result = LoadPlotterFile(fileName, options);
-  else if (extension == "gif" || extension == "png" || extension == "jpg" || extension == "jpeg" ||
-           extension == "bmp" || extension == "tif" || extension == "tiff")
-    result = LoadRasterFile(fileName, options);
-  else
-    result = LoadGerberFile(fileName, options);
+  const bool done = host.RunInBackground([&](const TBackgroundSteps &steps) {
+    TReadOptions own = options;
+    own.SetProgressMax = steps.SetMax;
+    own.Progress = steps.Step;
+    own.ShowMessage = steps.Message;
+    result = ReadDrawingFile(fileName, own);
+  });
+  if (!done)
+    return false;
 
   // The reader succeeded: from here on the new drawing replaces the old one.
   loaded.FileName = fileName;
@@ -103,6 +94,7 @@ void ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, 
     else
       host.ExecuteInIdle([&host] { host.ShowGerberOutlineOptions(); });
   }
+  return true;
 }
 
 } // namespace
@@ -115,14 +107,30 @@ std::string ReaderExtension(const std::string &fileName) {
   return name.mid(dot + 1).toLower().toStdString();
 }
 
-void LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex) {
-  ReadDrawing(levels, fileName, filterIndex, false);
+TReadResult ReadDrawingFile(const std::string &fileName, const TReadOptions &options) {
+  const std::string extension = ReaderExtension(fileName);
+  if (extension == "stl")
+    return LoadStereolithographyFile(fileName, options);
+  if (extension == "svg")
+    return LoadSvgFile(fileName, options);
+  if (extension == "dxf")
+    return LoadDxfFile(fileName, options);
+  if (extension == "plt" || extension == "hgl" || extension == "hpgl")
+    return LoadPlotterFile(fileName, options);
+  if (extension == "gif" || extension == "png" || extension == "jpg" || extension == "jpeg" ||
+      extension == "bmp" || extension == "tif" || extension == "tiff")
+    return LoadRasterFile(fileName, options);
+  return LoadGerberFile(fileName, options);
 }
 
-void ReloadDrawing(TLevels &levels) {
+bool LoadFromFile(TLevels &levels, const std::string &fileName, int filterIndex) {
+  return ReadDrawing(levels, fileName, filterIndex, false);
+}
+
+bool ReloadDrawing(TLevels &levels) {
   const TLoadedFile &loaded = levels.Job().File;
   // Copies: a successful read writes them anew.
   const std::string fileName = loaded.FileName;
   const int filterIndex = loaded.FilterIndex;
-  ReadDrawing(levels, fileName, filterIndex, true);
+  return ReadDrawing(levels, fileName, filterIndex, true);
 }

@@ -673,31 +673,36 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
 
   std::optional<TPhaseMark> mark(std::in_place, "G-code: walk");
   const TGcodeJob job = GcodeJobFromLevels(levels);
-  TMoveExtent extent;
-  const std::string text = GcodeText(
-      job,
-      [&host](int maximum) {
-        if (maximum >= 0)
-          host.SetProgressMax(maximum);
-        host.Progress(false);
-      },
-      &extent);
-  // Refused before the file is touched: a job that would drive the head
-  // into the frame must not be there to run.
-  if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())
-    throw TBedError(refusal);
-  mark.emplace("G-code: write");
+  // The walk, the write and the check read only the copy taken above.
+  std::vector<TGcodeProblem> problems;
+  host.RunInBackground([&](const TBackgroundSteps &steps) {
+    TMoveExtent extent;
+    const std::string text = GcodeText(
+        job,
+        [&steps](int maximum) {
+          if (maximum >= 0)
+            steps.SetMax(maximum);
+          steps.Step();
+        },
+        &extent);
+    // Refused before the file is touched: a job that would drive the head
+    // into the frame must not be there to run.
+    if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())
+      throw TBedError(refusal);
+    mark.emplace("G-code: write");
 
-  // Written beside the target and renamed over it only when complete, so a
-  // failed save never leaves a partial job that a laser could run.
-  QSaveFile file(QString::fromStdString(fileName));
-  if (!file.open(QIODevice::WriteOnly))
-    throw std::runtime_error(SaveFailureText("Cannot create file", fileName, file));
-  if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-          static_cast<qint64>(text.size()) ||
-      !file.commit())
-    throw std::runtime_error(SaveFailureText("Cannot write file", fileName, file));
+    // Written beside the target and renamed over it only when complete, so a
+    // failed or cancelled save never leaves a partial job that a laser could run.
+    QSaveFile file(QString::fromStdString(fileName));
+    if (!file.open(QIODevice::WriteOnly))
+      throw std::runtime_error(SaveFailureText("Cannot create file", fileName, file));
+    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
+            static_cast<qint64>(text.size()) ||
+        !file.commit())
+      throw std::runtime_error(SaveFailureText("Cannot write file", fileName, file));
 
-  mark.emplace("G-code: check");
-  return CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);
+    mark.emplace("G-code: check");
+    problems = CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);
+  });
+  return problems;
 }

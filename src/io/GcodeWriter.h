@@ -24,7 +24,9 @@ public:
 // save leaves no partial file and keeps an existing one). Errors propagate
 // with their message after the window state was restored; a job that leaves
 // the profile's bed throws TBedError before anything is written. Returns what
-// the check of the written file found (the file is kept either way).
+// the check of the written file found (the file is kept either way). The walk
+// and the write run through the host's RunInBackground; a cancelled save
+// writes nothing and returns no problems.
 std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileName);
 
 // What the writer needs of the job, taken from the levels as they stand.

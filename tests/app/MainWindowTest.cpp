@@ -30,6 +30,7 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QTest>
 #include <QTimer>
@@ -42,6 +43,7 @@
 #include "app/MainWindow.h"
 #include "app/Menus.h"
 #include "app/PowerGrid.h"
+#include "app/PreviewImage.h"
 #include "app/ZelUtils.h"
 #include "core/Geometry.h"
 #include "core/HeadlessHost.h"
@@ -548,7 +550,8 @@ TEST_F(MainWindowTest, PreviewFollowsTheWindow) {
   w.resize(1100, 700);
   Pump(50);
   EXPECT_EQ(w.Levels().View(), (TIntSize{w.Preview->width(), w.Preview->height()}));
-  EXPECT_EQ(w.Preview->width(), 1100 - 353);
+  // The settings keep their width; the splitter's handle lies between.
+  EXPECT_EQ(w.Preview->width(), 1100 - 353 - w.Splitter->handleWidth());
   Open(w, DrawingFixture());
   Pump(50);
   EXPECT_EQ(w.Preview->Image().size(), w.Preview->size());
@@ -902,17 +905,30 @@ TEST_F(MainWindowTest, PreviewZoomsPansAndShowsTheCursorPlaceInMillimetres) {
 
 TEST_F(MainWindowTest, TheWindowComesBackWhereTheUserLeftIt) {
   const QRect place(60, 40, 1000, 700);
+  QList<int> shares;
   {
     TMainWindow w;
     w.setGeometry(place);
     w.show();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+    // The user widens the settings by 120 pixels.
+    shares = w.Splitter->sizes();
+    ASSERT_EQ(shares.size(), 2);
+    shares = {shares[0] - 120, shares[1] + 120};
+    w.Splitter->setSizes(shares);
+    Pump(20);
+    shares = w.Splitter->sizes();
+    EXPECT_GT(w.RightPanel->width(), 353 + 100);
     w.Menus().SaveLayout();
   }
   TMainWindow again;
   again.Menus().RestoreLayout();
   EXPECT_EQ(again.size(), place.size());
+  again.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&again));
+  EXPECT_EQ(again.Splitter->sizes(), shares);
   QSettings().remove("WindowGeometry");
+  QSettings().remove("WindowSplitter");
 }
 
 TEST_F(MainWindowTest, BottomStripOpensTheMakersPage) {
