@@ -29,6 +29,7 @@
 #include "app/GerberWindow.h"
 #include "app/MainWindow.h"
 #include "app/PowerGrid.h"
+#include "app/PreviewImage.h"
 #include "app/RasterModeBox.h"
 #include "core/Level.h"
 #include "core/Levels.h"
