@@ -152,9 +152,15 @@ TPath IslandStroke(const TPath &contour, int focus, std::int32_t outputWidth) {
 double HatchFillWork(const TPaths &area, int focus, int passes) {
   if (area.empty() || focus <= 0)
     return 0;
-  double corners = 0;
+  // The sweep stops once per distinct height of a corner, not once per
+  // corner: boards drawn on a grid have many corners at each height.
+  std::vector<cInt> heights;
   for (const TPath &path : area)
-    corners += static_cast<double>(path.size());
+    for (const IntPoint &p : path)
+      heights.push_back(p.Y);
+  std::sort(heights.begin(), heights.end());
+  const double stops =
+      static_cast<double>(std::unique(heights.begin(), heights.end()) - heights.begin());
   const IntRect bounds = PathsBounds(area);
   const double width = static_cast<double>(bounds.right - bounds.left);
   const double height = static_cast<double>(bounds.bottom - bounds.top);
@@ -164,5 +170,5 @@ double HatchFillWork(const TPaths &area, int focus, int passes) {
   const double clipsPerPass = std::max(focus / 5, 1) + 1;
   // Each pass leaves slivers along the lines it burnt, so the later passes
   // clip against about one corner more per line.
-  return lines * (corners + lines) * clipsPerPass * passes;
+  return lines * (stops + lines) * clipsPerPass * passes;
 }

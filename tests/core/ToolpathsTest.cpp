@@ -204,3 +204,47 @@ TEST(Toolpaths, RasterModeTakesLinesUnchanged) {
   job.Levels.RunCycles();
   EXPECT_EQ(job.Lines->Output(), (TPaths{{{0, 0}, {3, 1}, {6, 0}}}));
 }
+
+TEST(Toolpaths, FillWorkBoundAdmitsBoardLayersAndRefusesOutlinesOfEveryHeight) {
+  // Units of 0.01 mm unless said, focus 0.2 mm and the sixteen passes of an
+  // area fill.
+  const int focus = 20, passes = 16;
+  // A copper layer of 195 x 135 mm: 19,000 pads on a 0.5 mm grid, 76,000
+  // corners at a few hundred heights, as real boards are drawn.
+  TPaths board;
+  for (int row = 0; row < 270 && board.size() < 19000; ++row)
+    for (int column = 0; column < 390 && board.size() < 19000; column += 5) {
+      const ClipperLib::cInt x = column * 50, y = row * 50;
+      board.push_back({{x, y}, {x + 30, y}, {x + 30, y + 30}, {x, y + 30}});
+    }
+  board.push_back({{0, 0}, {19500, 0}, {19500, 13500}, {0, 13500}});
+  // The same size and number of corners in units of 0.001 mm along an
+  // outline whose corners all lie at different heights: every sweep stop
+  // meets every line.
+  TPath wave;
+  for (int i = 0; i < 76000; ++i) {
+    const double angle = 2 * M_PI * i / 76000;
+    wave.push_back({std::lround(97500 * (1 + std::cos(angle))),
+                    std::lround(67500 * (1 + std::sin(angle)))});
+  }
+  // Five metres across at the same focus.
+  TPath disc;
+  for (int i = 0; i < 6000; ++i) {
+    const double angle = 2 * M_PI * i / 6000;
+    disc.push_back({std::lround(250000 * (1 + std::cos(angle))),
+                    std::lround(250000 * (1 + std::sin(angle)))});
+  }
+  const struct {
+    const char *Name;
+    TPaths Area;
+    int Focus;
+    bool Admitted;
+  } cases[] = {{"board", board, focus, true},
+               {"wave", {wave}, 10 * focus, false},
+               {"disc", {disc}, focus, false}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Name);
+    const double work = HatchFillWork(c.Area, c.Focus, passes);
+    EXPECT_EQ(work <= MaxHatchFillWork, c.Admitted) << work;
+  }
+}
