@@ -56,7 +56,8 @@ for target in "${targets[@]}"; do
   echo "== $target: $seconds s on fuzz/corpus/$corpus"
   # The first folder receives new inputs; the committed corpus is only read.
   set +e
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+  ASAN_OPTIONS=detect_leaks=1 LSAN_OPTIONS=suppressions=fuzz/lsan.supp \
+    UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     "build-fuzz/fuzz/$target" -max_total_time="$seconds" -timeout="$timeout" -rss_limit_mb=4096 \
     -report_slow_units="$timeout" -print_final_stats=1 -artifact_prefix="$findings/" \
     "$fresh" "fuzz/corpus/$corpus" 2>&1 | grep -E '^(#[0-9]+ *DONE|==[0-9]+==|SUMMARY|stat::number_of_executed_units|stat::new_units_added)|artifact_prefix|Test unit written'
