@@ -5,27 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include <QGuiApplication>
-
 #include "FuzzEntry.h"
+#include "OffscreenApplication.h"
 #include "svg/SvgReader.h"
-
-namespace {
-// Text is drawn only with an application object; offscreen, it needs no display.
-QGuiApplication &Application() {
-  static int argc = 1;
-  static char name[] = "svg_fuzz";
-  static char *argv[] = {name, nullptr};
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  static QGuiApplication application(argc, argv);
-  return application;
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size) {
   if (size > 64 * 1024)
     return 0;
-  Application();
+  OffscreenApplication();
   TReadOptions options;
   options.UnitsPerMM = 100;
   options.Focus = 20;

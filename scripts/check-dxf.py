@@ -79,9 +79,7 @@ def main():
             files.append(path)
     cli = os.path.join(args.build, "src", "cli", "brennix-cli")
     os.makedirs(os.path.join(args.out, "png"), exist_ok=True)
-    report = open(os.path.join(args.out, "report-dxf.tsv"), "w")
-    report.write("file\tpeer\tbrennix\tseconds\tscore\tnote\n")
-    counts = {}
+    report = realfiles.Report(args.out, "dxf")
     for index, path in enumerate(files):
         tag = "dxf-%04d" % index
         peer_png = os.path.join(args.out, "png", tag + "-peer.png")
@@ -94,42 +92,22 @@ def main():
             peer_error = str(error)[:80]
         json_path = os.path.join(args.out, tag + ".json")
         code, out, err, seconds = realfiles.run([cli, "--json", json_path, path], args.timeout)
-        message = err.decode("utf-8", "replace").strip().replace("\n", " | ")[:200]
-        if code is None:
-            status = "timeout"
-        elif code < 0:
-            status = "crash (signal %d)" % -code
-        elif code != 0:
-            status = "refused: " + message
-        else:
-            status = "loaded" + (" (says: %s)" % message if message else "")
+        status = realfiles.cli_status(code, err)
         score, note = "", ""
         if status.startswith("loaded") and opened:
             job = json.load(open(json_path))
             # The unprinted areas of closed contours are what ezdxf draws as outlines.
             job["levels"] = [level for level in job["levels"] if level.get("print", True)]
-            longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
-            pixels_per_mm = min(10.0, 1600 / max(longest, 1e-3))
-            realfiles.render_job(job, pixels_per_mm).save(ours_png)
+            realfiles.render_job_png(job, ours_png)
             value, note = realfiles.compare(ours_png, peer_png, 2)
             score = "%.3f" % value
         if os.path.exists(json_path):
             os.remove(json_path)
+        verdict = realfiles.verdict_of(opened, status, score, note)
         if not opened:
-            verdict = "peer refuses" + (", Brennix " + status.split(":")[0])
             note = peer_error
-        elif not status.startswith("loaded"):
-            verdict = status.split(":")[0]
-        else:
-            verdict = "matches" if float(score) >= 0.9 and not note.startswith("aspect") else "differs"
-        counts[verdict] = counts.get(verdict, 0) + 1
-        report.write("%s\t%s\t%s\t%.2f\t%s\t%s\n" % (path, "opens" if opened else "refuses", status,
-                                                    seconds, score, note))
-        report.flush()
-        print("%-10s %6.2fs %6s %s %s" % (verdict, seconds, score, path,
-                                          "" if verdict == "matches" else status[:120] + " " + note))
-        sys.stdout.flush()
-    print("summary dxf: %s" % ", ".join("%s %d" % kv for kv in sorted(counts.items())))
+        report.add(path, verdict, opened, status, seconds, score, note)
+    report.summary()
 
 
 if __name__ == "__main__":

@@ -73,6 +73,56 @@ def run(command, timeout):
         return None, b"", b"", time.monotonic() - start
 
 
+def cli_status(code, err):
+    """What brennix-cli's exit says: loaded (with its message), refused, timeout or crash."""
+    message = err.decode("utf-8", "replace").strip().replace("\n", " | ")[:200]
+    if code is None:
+        return "timeout"
+    if code < 0:
+        return "crash (signal %d)" % -code
+    if code != 0:
+        return "refused: " + message
+    return "loaded" + (" (says: %s)" % message if message else "")
+
+
+def render_job_png(job, out_png):
+    """Renders the loaded job at a scale that keeps the picture near 1600 pixels."""
+    longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
+    render_job(job, min(10.0, 1600 / max(longest, 1e-3))).save(out_png)
+
+
+def verdict_of(opened, status, score, note):
+    if not opened:
+        return "peer refuses" + (", Brennix " + status.split(":")[0])
+    if not status.startswith("loaded"):
+        return status.split(":")[0]
+    if score == "":
+        return "loaded"
+    return "matches" if float(score) >= 0.9 and not note.startswith("aspect") else "differs"
+
+
+class Report:
+    """The per-file lines, on the terminal and in OUT_DIR/report-KIND.tsv, and the summary."""
+
+    def __init__(self, out, kind):
+        self.kind = kind
+        self.counts = {}
+        self.file = open(os.path.join(out, "report-%s.tsv" % kind), "w")
+        self.file.write("file\tpeer\tbrennix\tseconds\tscore\tnote\n")
+
+    def add(self, path, verdict, opened, status, seconds, score, note):
+        self.counts[verdict] = self.counts.get(verdict, 0) + 1
+        self.file.write("%s\t%s\t%s\t%.2f\t%s\t%s\n" % (path, "opens" if opened else "refuses", status,
+                                                       seconds, score, note))
+        self.file.flush()
+        print("%-10s %6.2fs %6s %s %s" % (verdict, seconds, score, path,
+                                          "" if verdict == "matches" else status[:120] + " " + note))
+        sys.stdout.flush()
+
+    def summary(self):
+        print("summary %s: %s" % (self.kind, ", ".join("%s %d" % kv for kv in sorted(self.counts.items()))))
+
+
 def ink_mask(image, threshold=245, by_alpha=False):
     gray = image.convert("RGBA")
     if by_alpha:
@@ -194,9 +244,7 @@ def main():
 
     cli = os.path.join(args.build, "src", "cli", "brennix-cli")
     os.makedirs(os.path.join(args.out, "png"), exist_ok=True)
-    report = open(os.path.join(args.out, "report-%s.tsv" % args.kind), "w")
-    report.write("file\tpeer\tbrennix\tseconds\tscore\tnote\n")
-    counts = {}
+    report = Report(args.out, args.kind)
     for index, path in enumerate(find_files(args.kind, args.paths)):
         tag = "%s-%04d" % (args.kind, index)
         extension = path.rsplit(".", 1)[-1].lower()
@@ -214,15 +262,7 @@ def main():
         json_path = os.path.join(args.out, tag + ".json")
         focus = ["--focus", args.focus] if args.focus else []
         code, out, err, seconds = run([cli, *focus, "--json", json_path, source], args.timeout)
-        message = err.decode("utf-8", "replace").strip().replace("\n", " | ")[:200]
-        if code is None:
-            status = "timeout"
-        elif code < 0:
-            status = "crash (signal %d)" % -code
-        elif code != 0:
-            status = "refused: " + message
-        else:
-            status = "loaded" + (" (says: %s)" % message if message else "")
+        status = cli_status(code, err)
 
         score, note = "", ""
         if status.startswith("loaded") and opened:
@@ -236,9 +276,7 @@ def main():
                     score = "%.3f" % max(0.0, 1 - worst)
                     note = "size %.2f x %.2f mm, admesh %.2f x %.2f" % (ours[0], ours[1], theirs[0], theirs[1])
             else:
-                longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
-                pixels_per_mm = min(10.0, 1600 / max(longest, 1e-3))
-                render_job(job, pixels_per_mm).save(ours_png)
+                render_job_png(job, ours_png)
                 value, note = compare(ours_png, peer_png, 2 if args.kind == "hpgl" else 1,
                                       peer_by_alpha=args.kind == "svg")
                 score = "%.3f" % value
@@ -247,20 +285,10 @@ def main():
 
         if drill:
             verdict = "drill named" if "Excellon" in status else "drill unnamed"
-        elif not opened:
-            verdict = "peer refuses" + (", Brennix " + status.split(":")[0])
-        elif not status.startswith("loaded"):
-            verdict = status.split(":")[0]
-        elif score == "":
-            verdict = "loaded"
         else:
-            verdict = "matches" if float(score) >= 0.9 and not note.startswith("aspect") else "differs"
-        counts[verdict] = counts.get(verdict, 0) + 1
-        report.write("%s\t%s\t%s\t%.2f\t%s\t%s\n" % (path, "opens" if opened else "refuses", status, seconds, score, note))
-        report.flush()
-        print("%-10s %6.2fs %6s %s %s" % (verdict, seconds, score, path, "" if verdict == "matches" else status[:120] + " " + note))
-        sys.stdout.flush()
-    print("summary %s: %s" % (args.kind, ", ".join("%s %d" % kv for kv in sorted(counts.items()))))
+            verdict = verdict_of(opened, status, score, note)
+        report.add(path, verdict, opened, status, seconds, score, note)
+    report.summary()
 
 
 if __name__ == "__main__":

@@ -120,24 +120,6 @@ void TLevels::SetTravel(bool value) {
   Restart();
 }
 
-bool TLevels::HasRaster() const {
-  std::lock_guard lock(FRasterLock);
-  return FRaster.has_value();
-}
-
-QImage TLevels::Raster() const {
-  std::lock_guard lock(FRasterLock);
-  return FRaster ? *FRaster : QImage();
-}
-
-void TLevels::SetRaster(const QImage *picture) {
-  std::lock_guard lock(FRasterLock);
-  if (picture)
-    FRaster = picture->copy();
-  else
-    FRaster.reset();
-}
-
 void TLevels::RebuildRaster() {
   if (!FUpdateRaster.exchange(false))
     return;
@@ -147,12 +129,6 @@ void TLevels::RebuildRaster() {
     if (Clearing())
       FUpdateRaster = true;
   }
-}
-
-void TLevels::UpdateScale() {
-  const TIntSize output = FOutput, size = FSize;
-  FScale = TSizeF{size.cx > 0 ? static_cast<float>(output.cx) / static_cast<float>(size.cx) : 0.0f,
-                  size.cy > 0 ? static_cast<float>(output.cy) / static_cast<float>(size.cy) : 0.0f};
 }
 
 void TLevels::RecalcAll() {

@@ -1,28 +1,30 @@
 #pragma once
-// The job: the ordered level list and its job-wide settings. It owns the
-// worker (Worker.h) that runs the processing cycle (Cycle.h), which computes
-// burn paths (BurnPaths.h) and draws them into the preview (Preview.h).
+// The job: the ordered level list with its job-wide settings (JobSettings.h)
+// and raster picture (RasterPicture.h). It owns the worker (Worker.h) that
+// runs the processing cycle (Cycle.h), which computes burn paths
+// (BurnPaths.h) and draws them into the preview (Preview.h).
 
 #include <atomic>
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include <QImage>
 
 #include "Geometry.h"
+#include "JobSettings.h"
 #include "JobState.h"
 #include "Level.h"
 #include "Preview.h"
+#include "RasterPicture.h"
 #include "Worker.h"
 
 class TJobHost;
 
-class TLevels {
+class TLevels : public TJobSettings, public TRasterPicture {
 public:
   // runWorker false: no thread; RunCycles computes on the caller's (tests, brennix-cli).
   explicit TLevels(TJobHost &host, bool runWorker = true);
@@ -46,36 +48,21 @@ public:
   // The level in row index of the level grid, or null.
   TLevel *ByIndex(int index) const;
 
-  // Job settings: written on the main thread, read by the worker too.
-  TIntSize Size() const { return FSize; }
-  void SetSize(TIntSize size) { FSize = size; }
-  TIntSize View() const { return FView; }
+  // Job settings (read through TJobSettings): setting one starts what it needs.
   void SetView(TIntSize view);
-  TIntSize Output() const { return FOutput; }
   // At least one millimetre each way; rebuilds rasters and recomputes all.
   void SetOutput(TIntSize output);
-  // Spot diameter in internal units.
-  std::int32_t Focus() const { return FFocus; }
   // Takes micrometres and sets the internal unit; the caller reads the drawing again.
   void SetFocus(std::int32_t micrometres);
   bool Reading() const { return FWorker.Reading(); }
   // Clearing it requests a full recomputation.
   void SetReading(bool value);
-  bool Mirror() const { return FMirror; }
   void SetMirror(bool value);
-  bool Outline() const { return FOutline; }
   void SetOutline(bool value);
-  bool Travel() const { return FTravel; }
   void SetTravel(bool value);
-  // Output per drawing unit, fixed by UpdateScale at the start of each cycle.
-  TSizeF Scale() const { return FScale; }
-  void UpdateScale();
 
-  // The picture of a raster drawing; its presence means raster mode.
-  bool HasRaster() const;
-  QImage Raster() const;
-  void SetRaster(const QImage *picture);
-  // Rebuilds raster levels at the start of a cycle when the output changed.
+  // Rebuilds raster levels from the picture at the start of a cycle when the
+  // output changed.
   void SetRasterHook(std::function<void(TLevels &)> hook) { FRasterHook = std::move(hook); }
   // The cycle's step: runs the hook if a rebuild is due; one cut short stays due.
   void RebuildRaster();
@@ -116,15 +103,8 @@ private:
   TJobState FJob;
   // Changed only while the worker is held.
   std::vector<std::unique_ptr<TLevel>> FItems;
-  std::atomic<TIntSize> FSize{}, FView{}, FOutput{};
-  std::atomic<std::int32_t> FFocus{0};
-  std::atomic<TSizeF> FScale{};
-  std::atomic<bool> FTravel{false}, FMirror{false}, FOutline{false};
   // Set by the setters that change the raster grid, taken by RebuildRaster.
   std::atomic<bool> FUpdateRaster{false};
-  // FRasterLock holds the picture while the worker scales it.
-  mutable std::mutex FRasterLock;
-  std::optional<QImage> FRaster;
   std::function<void(TLevels &)> FRasterHook;
   // Drawn by the worker; read and resized by the main thread only in hand-overs.
   TPreview FPreview;

@@ -16,6 +16,7 @@ public:
   using std::runtime_error::runtime_error;
 };
 
+#include "ConfigurationNumbers.h"
 #include "ConfigurationValues.h"
 
 // Owns its descriptors; the class-level operations address the one store of

@@ -2,13 +2,12 @@
 // file runs with an application object of its own (offscreen, no display).
 #include <algorithm>
 #include <cmath>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
+#include "../common/GuiEnvironment.h"
 #include "core/Level.h"
 #include "core/PathUtils.h"
 #include "dxf/DxfReader.h"
@@ -16,22 +15,8 @@
 
 namespace {
 
-class TGuiEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    FApplication = std::make_unique<QGuiApplication>(FArgc, FArgv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
-private:
-  int FArgc = 1;
-  char FName[16] = "dxf_text_tests";
-  char *FArgv[2] = {FName, nullptr};
-  std::unique_ptr<QGuiApplication> FApplication;
-};
-
-const auto *const GuiEnvironment = ::testing::AddGlobalTestEnvironment(new TGuiEnvironment);
+const auto *const GuiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TGuiEnvironment("dxf_text_tests"));
 
 std::string G(std::initializer_list<std::string> items) {
   std::string text;

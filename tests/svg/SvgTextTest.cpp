@@ -4,9 +4,9 @@
 #include <cmath>
 #include <string>
 
-#include <QGuiApplication>
 #include <gtest/gtest.h>
 
+#include "../common/GuiEnvironment.h"
 #include "core/ColorUnit.h"
 #include "core/Level.h"
 #include "core/PathUtils.h"
@@ -14,22 +14,8 @@
 
 namespace {
 
-class TGuiEnvironment : public ::testing::Environment {
-public:
-  void SetUp() override {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    FApplication = std::make_unique<QGuiApplication>(FArgc, FArgv);
-  }
-  void TearDown() override { FApplication.reset(); }
-
-private:
-  int FArgc = 1;
-  char FName[16] = "svg_text_tests";
-  char *FArgv[2] = {FName, nullptr};
-  std::unique_ptr<QGuiApplication> FApplication;
-};
-
-const auto *const GuiEnvironment = ::testing::AddGlobalTestEnvironment(new TGuiEnvironment);
+const auto *const GuiEnvironment =
+    ::testing::AddGlobalTestEnvironment(new TGuiEnvironment("svg_text_tests"));
 
 TReadResult Load(const std::string &body) {
   TReadOptions options;

@@ -1,0 +1,21 @@
+#pragma once
+// The picture of a raster drawing, which the level list carries: its
+// presence means raster mode. The main thread sets it; the worker copies it
+// out to scale it, so every access holds the lock.
+
+#include <mutex>
+#include <optional>
+
+#include <QImage>
+
+class TRasterPicture {
+public:
+  bool HasRaster() const;
+  QImage Raster() const;
+  // Null clears it; otherwise keeps a deep copy.
+  void SetRaster(const QImage *picture);
+
+private:
+  mutable std::mutex FRasterLock;
+  std::optional<QImage> FRaster;
+};
