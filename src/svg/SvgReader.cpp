@@ -136,6 +136,26 @@ std::optional<float> UserLength(const std::string *text, float reference) {
   return static_cast<float>(*number * factor);
 }
 
+// A stroke width as CSS writes it: a plain number or px in user units, an
+// absolute unit at 96 px per inch, per cent of the viewport's normalised
+// diagonal, em and ex of the font size. A value that is none of these (such
+// as "inherit") keeps the inherited width.
+float StrokeWidthOf(std::string_view value, const TSvgState &state) {
+  const double w = state.ViewWidth, h = state.ViewHeight;
+  const auto diagonal = static_cast<float>(std::sqrt((w * w + h * h) / 2));
+  const std::string text(value);
+  if (const auto length = UserLength(&text, diagonal))
+    return *length;
+  std::string_view t = TrimText(value);
+  if (t.size() > 2 && (t.ends_with("em") || t.ends_with("ex"))) {
+    const float share = t.ends_with("em") ? 1.0f : 0.5f;
+    t.remove_suffix(2);
+    if (const auto number = ParseNumber(t))
+      return static_cast<float>(*number) * share * state.FontSize;
+  }
+  return state.StrokeWidth;
+}
+
 // The mapping of a viewBox onto the viewport (x, y, width, height) that
 // preserveAspectRatio asks for; without a viewBox only the move to (x, y).
 TMatrix ViewBoxMatrix(const std::string *viewBox, const std::string *aspect, float x, float y,
@@ -346,7 +366,7 @@ private:
     else if (name == "stroke-opacity")
       state.StrokeOpacity = NumberOr(value, state.StrokeOpacity);
     else if (name == "stroke-width")
-      state.StrokeWidth = NumberOr(value, state.StrokeWidth);
+      state.StrokeWidth = StrokeWidthOf(value, state);
     else if (name == "fill")
       Paint(value, state, state.Fill);
     else if (name == "stroke")

@@ -351,6 +351,45 @@ TEST(SvgReader, StrokeWeightsAndNames) {
   }
 }
 
+// A width with a unit weighs what the same width in plain user units does;
+// one the reader cannot measure keeps the group's.
+TEST(SvgReader, StrokeWidthUnits) {
+  struct TCase {
+    std::string Style; // attributes of the line
+    std::string Plain; // the same width without a unit
+  };
+  const TCase cases[] = {
+      {R"~(stroke-width="2px")~", "2"},
+      {R"~(stroke-width=" 1.5pt ")~", "2"},
+      {R"~(stroke-width="0.5mm")~", std::to_string(0.5 * 96 / 25.4)},
+      {R"~(stroke-width="0.1cm")~", std::to_string(0.1 * 96 / 2.54)},
+      {R"~(stroke-width="0.03125in")~", "3"},
+      {R"~(stroke-width="0.25pc")~", "4"},
+      // Per cent of the diagonal of a 100 x 100 viewBox over the square root of 2.
+      {R"~(stroke-width="2.5%")~", "2.5"},
+      {R"~(stroke-width="0.5em")~", "2"},
+      {R"~(stroke-width="1ex")~", "2"},
+      {R"~(style="stroke-width:3pt")~", "4"},
+      {R"~(style="stroke-width: 2mm")~", std::to_string(2 * 96 / 25.4)},
+      {R"~(stroke-width="2furlongs")~", "7"},
+      {R"~(stroke-width="inherit")~", "7"},
+  };
+  const auto load = [](const std::string &attributes) {
+    return Load(Doc(R"~(<g stroke="blue" stroke-width="7" font-size="4">)~"
+                    R"~(<line x1="0" y1="50" x2="100" y2="50" )~" +
+                    attributes + "/></g>"));
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Style);
+    const TReadResult withUnit = load(c.Style);
+    const TReadResult plain = load("stroke-width=\"" + c.Plain + "\"");
+    ASSERT_EQ(withUnit.Levels.size(), 1u);
+    ASSERT_EQ(plain.Levels.size(), 1u);
+    EXPECT_EQ(withUnit.Levels[0]->Name(), plain.Levels[0]->Name());
+    EXPECT_EQ(withUnit.Levels[0]->Height(), plain.Levels[0]->Height());
+  }
+}
+
 TEST(SvgReader, FillRuleOfAStar) {
   const std::string star = R"~(<polygon points="50,0 79,90 2,35 98,35 21,90" )~";
   const TReadResult evenOdd = Load(Doc(star + R"~(style="fill:red;fill-rule:evenodd"/>)~"));
