@@ -175,7 +175,7 @@ TJobSnapshot TEditActions::Capture() const {
   const TMainWindow &w = FWindow;
   TJobSnapshot state;
   state.Levels = TakeLevelSettings(w.Levels());
-  TJobSettings &s = state.Settings;
+  TEditedSettings &s = state.Settings;
   s.ScaleX = w.ScaleXBox->value();
   s.ScaleY = w.ScaleYBox->value();
   s.PrintX = w.PrintX->value();
@@ -289,7 +289,7 @@ void TEditActions::Restore(const TJobSnapshot &state) {
     FWindow.UpdateGrid();
 }
 
-void TEditActions::RestoreSettings(const TJobSettings &s) {
+void TEditActions::RestoreSettings(const TEditedSettings &s) {
   // Through the controls, as the user would: their handlers keep the store,
   // the levels and the cycle in step exactly as for the edit itself.
   TMainWindow &w = FWindow;

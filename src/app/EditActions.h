@@ -56,7 +56,7 @@ private:
   void AmendWhenIdle();
   void Step(bool back);
   void Restore(const TJobSnapshot &state);
-  void RestoreSettings(const TJobSettings &settings);
+  void RestoreSettings(const TEditedSettings &settings);
   void UpdateActions();
   bool Free() const;
 

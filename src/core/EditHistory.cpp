@@ -21,7 +21,7 @@ bool SameProfile(const TMachineProfile &a, const TMachineProfile &b) {
 
 } // namespace
 
-bool operator==(const TJobSettings &a, const TJobSettings &b) {
+bool operator==(const TEditedSettings &a, const TEditedSettings &b) {
   return a.ScaleX == b.ScaleX && a.ScaleY == b.ScaleY && a.PrintX == b.PrintX &&
          a.PrintY == b.PrintY && a.Mirror == b.Mirror && a.Outline == b.Outline &&
          a.Focus == b.Focus && a.OffsetX == b.OffsetX && a.OffsetY == b.OffsetY &&

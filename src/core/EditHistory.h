@@ -30,7 +30,7 @@ struct TLevelSettings {
 
 // The job-wide settings as the window's controls hold them (millimetres and
 // per cent, the focus in millimetres).
-struct TJobSettings {
+struct TEditedSettings {
   double ScaleX = 100, ScaleY = 100, PrintX = 1, PrintY = 1;
   bool Mirror = false, Outline = false;
   double Focus = 0.2, OffsetX = 0, OffsetY = 0, IdleSpeed = 100;
@@ -39,11 +39,11 @@ struct TJobSettings {
   TMachineProfile Profile;
   TRasterSettings Raster;
 };
-bool operator==(const TJobSettings &a, const TJobSettings &b);
+bool operator==(const TEditedSettings &a, const TEditedSettings &b);
 
 struct TJobSnapshot {
   std::vector<TLevelSettings> Levels;
-  TJobSettings Settings;
+  TEditedSettings Settings;
   friend bool operator==(const TJobSnapshot &, const TJobSnapshot &) = default;
 };
 

@@ -154,30 +154,30 @@ TEST(EditHistory, ResetForgetsEveryStepAndAmendAddsNone) {
 
 TEST(EditHistory, EverySettingTellsStatesApart) {
   // A field the comparison missed would make its edit no step at all.
-  using TChange = void (*)(TJobSettings &);
+  using TChange = void (*)(TEditedSettings &);
   const TChange changes[] = {
-      [](TJobSettings &s) { s.ScaleX = 50; },
-      [](TJobSettings &s) { s.ScaleY = 50; },
-      [](TJobSettings &s) { s.PrintX = 20; },
-      [](TJobSettings &s) { s.PrintY = 20; },
-      [](TJobSettings &s) { s.Mirror = true; },
-      [](TJobSettings &s) { s.Outline = true; },
-      [](TJobSettings &s) { s.Focus = 0.1; },
-      [](TJobSettings &s) { s.OffsetX = 1; },
-      [](TJobSettings &s) { s.OffsetY = 1; },
-      [](TJobSettings &s) { s.IdleSpeed = 50; },
-      [](TJobSettings &s) { s.OffsetCenter = true; },
-      [](TJobSettings &s) { s.Templates.LaserOn = "M3 S?"; },
-      [](TJobSettings &s) { s.Templates.HeadMove = "G0 X? Y?"; },
-      [](TJobSettings &s) { s.Profile.Name = "grbl"; },
-      [](TJobSettings &s) { s.Profile.PowerMaximum = 1000; },
-      [](TJobSettings &s) { s.Profile.PowerDecimals = 2; },
-      [](TJobSettings &s) { s.Profile.TravelMove = "G0 X? Y?"; },
-      [](TJobSettings &s) { s.Profile.BedWidth = 300; },
-      [](TJobSettings &s) { s.Profile.BedHeight = 200; },
-      [](TJobSettings &s) { s.Profile.Acceleration = 500; },
-      [](TJobSettings &s) { s.Raster.Mode = TRasterMode::Dithered; },
-      [](TJobSettings &s) { s.Raster.Gamma = 2; },
+      [](TEditedSettings &s) { s.ScaleX = 50; },
+      [](TEditedSettings &s) { s.ScaleY = 50; },
+      [](TEditedSettings &s) { s.PrintX = 20; },
+      [](TEditedSettings &s) { s.PrintY = 20; },
+      [](TEditedSettings &s) { s.Mirror = true; },
+      [](TEditedSettings &s) { s.Outline = true; },
+      [](TEditedSettings &s) { s.Focus = 0.1; },
+      [](TEditedSettings &s) { s.OffsetX = 1; },
+      [](TEditedSettings &s) { s.OffsetY = 1; },
+      [](TEditedSettings &s) { s.IdleSpeed = 50; },
+      [](TEditedSettings &s) { s.OffsetCenter = true; },
+      [](TEditedSettings &s) { s.Templates.LaserOn = "M3 S?"; },
+      [](TEditedSettings &s) { s.Templates.HeadMove = "G0 X? Y?"; },
+      [](TEditedSettings &s) { s.Profile.Name = "grbl"; },
+      [](TEditedSettings &s) { s.Profile.PowerMaximum = 1000; },
+      [](TEditedSettings &s) { s.Profile.PowerDecimals = 2; },
+      [](TEditedSettings &s) { s.Profile.TravelMove = "G0 X? Y?"; },
+      [](TEditedSettings &s) { s.Profile.BedWidth = 300; },
+      [](TEditedSettings &s) { s.Profile.BedHeight = 200; },
+      [](TEditedSettings &s) { s.Profile.Acceleration = 500; },
+      [](TEditedSettings &s) { s.Raster.Mode = TRasterMode::Dithered; },
+      [](TEditedSettings &s) { s.Raster.Gamma = 2; },
   };
   int index = 0;
   for (const TChange change : changes) {
