@@ -137,6 +137,23 @@ TMean MeanOf(const TCluster &cluster, const TMean &guess) {
           TruncatedMean(cluster.b, cluster.Count, guess.b)};
 }
 
+// Whether q is still sum div count (truncating toward zero): the common
+// case after one more sample, told by one multiplication.
+[[gnu::always_inline]] inline bool StillTruncatedMean(std::int64_t sum, std::int64_t count, std::int32_t q) {
+  const std::int64_t product = q * count;
+  if (q > 0)
+    return product <= sum && sum - product < count;
+  if (q < 0)
+    return product >= sum && product - sum < count;
+  return sum > -count && sum < count;
+}
+
+[[gnu::always_inline]] inline bool MeanStays(const TCluster &cluster, const TMean &mean) {
+  return StillTruncatedMean(cluster.L, cluster.Count, mean.L) &&
+         StillTruncatedMean(cluster.a, cluster.Count, mean.a) &&
+         StillTruncatedMean(cluster.b, cluster.Count, mean.b);
+}
+
 void AddSample(TCluster &cluster, int l, int a, int b) {
   cluster.L += l;
   cluster.a += a;
@@ -248,6 +265,8 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
   };
   RunBatches(clusters, samples, assign, [&](int j) {
     const auto c = static_cast<std::size_t>(j);
+    if (MeanStays(clusters[c], means[c]))
+      return false;
     const TMean mean = MeanOf(clusters[c], means[c]);
     if (mean.L == means[c].L && mean.a == means[c].a && mean.b == means[c].b)
       return false;
@@ -295,6 +314,8 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
   };
   RunBatches(clusters, samples, assign, [&](int j) {
     const auto index = static_cast<std::size_t>(j);
+    if (MeanStays(clusters[index], means[index]))
+      return false;
     const TMean mean = MeanOf(clusters[index], means[index]);
     const bool moved = mean.L != means[index].L || mean.a != means[index].a || mean.b != means[index].b;
     means[index] = mean;
@@ -307,14 +328,16 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
 // fetching them is what costs. Their positions do not depend on the pixels:
 // draw a batch of positions ahead and ask for their memory before it is read,
 // and likewise for the colour cache's slots.
-std::vector<std::uint32_t> DrawSamples(const QImage &image, std::int64_t count, TLabCache &cache) {
+// Samples begin .. begin + count of the sequence go to out.
+void DrawSamples(const QImage &image, std::int64_t begin, std::int64_t count, TLabCache &cache,
+                 std::uint32_t *samples) {
   constexpr int Batch = 32;
   const auto w = static_cast<std::uint32_t>(image.width());
   const auto h = static_cast<std::uint32_t>(image.height());
   const auto *bits = reinterpret_cast<const std::uint32_t *>(image.constBits());
   const std::size_t stride = static_cast<std::size_t>(image.bytesPerLine()) / 4;
-  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
   TRandom random(SampleSeed);
+  random.Skip(2 * static_cast<std::uint64_t>(begin)); // a sample draws y, then x
   // Three batches in flight: positions drawn, pixels read, colours converted.
   const std::uint32_t *drawn[Batch], *read[Batch];
   std::uint32_t colours[Batch];
@@ -342,7 +365,6 @@ std::vector<std::uint32_t> DrawSamples(const QImage &image, std::int64_t count, 
       samples[static_cast<std::size_t>(first + j)] = cache.Packed(colours[j]);
     first += n;
   }
-  return samples;
 }
 
 } // namespace
@@ -394,8 +416,22 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
 
   // Every round restarts the generator from the same seed, so every round
   // sees the same samples in the same order: draw and convert them once.
+  // The draws are independent of each other, so two cores share them on
+  // large pictures, each converting colours through its own cache.
   TLabCache cache;
-  const std::vector<std::uint32_t> samples = DrawSamples(image, count, cache);
+  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
+  const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
+  if (beside) {
+    const std::int64_t half = count / 2;
+    std::thread other([&] {
+      TLabCache otherCache;
+      DrawSamples(image, half, count - half, otherCache, samples.data() + half);
+    });
+    DrawSamples(image, 0, half, cache, samples.data());
+    other.join();
+  } else {
+    DrawSamples(image, 0, count, cache, samples.data());
+  }
 
   auto seeded = [&](int k) {
     std::vector<TCluster> clusters(static_cast<std::size_t>(k));
@@ -407,7 +443,6 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   // the next smaller k may run beside it on a second core; its result is
   // used (and its progress shown) only when this round turns out not final.
   // Small pictures are not worth a thread.
-  const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
   for (int k = MaxClusters;; k -= beside ? 2 : 1) {
     std::vector<TCluster> clusters = seeded(k);
     std::vector<TCluster> next;
