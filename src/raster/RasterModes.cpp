@@ -10,6 +10,7 @@
 
 #include "RasterReader.h"
 #include "core/ColorUnit.h"
+#include "core/JobHost.h"
 #include "core/LevelDefaults.h"
 #include "core/Levels.h"
 
@@ -424,6 +425,8 @@ bool ApplyRasterMode(TLevels &levels, const TRasterSettings &settings) {
     for (int i = 0; i < levels.Count() && band < settings.GrayLevels; ++i)
       if (levels.Item(i)->Kind() == lkLines)
         levels.Item(i)->SetPower(BandPower(band++, settings));
+    // The defaults refreshed the grid with their own powers: show the bands'.
+    levels.Host().UpdateGrid();
   }
   return true;
 }

@@ -326,6 +326,42 @@ TEST(VectorizeRasterMode, RefusesAGridTooLargeForMemoryAndClearsWhatAnEarlierSiz
   }
 }
 
+// The powers of the lines levels as the grid shows them, taken on each refresh.
+struct TGridHost : THeadlessHost {
+  const TLevels *Shown = nullptr;
+  std::vector<std::int32_t> Powers;
+  void UpdateGrid() override {
+    THeadlessHost::UpdateGrid();
+    Powers.clear();
+    for (int i = 0; Shown && i < Shown->Count(); ++i)
+      if (Shown->Item(i)->Kind() == lkLines)
+        Powers.push_back(Shown->Item(i)->Power());
+  }
+};
+
+TEST(ApplyRasterMode, TheGridShowsTheBandPowersOnceTheyAreSet) {
+  const QImage picture = HalfPaper(32, 4);
+  TGridHost host;
+  TLevels levels(host, false);
+  host.Shown = &levels;
+  levels.SetFocus(200);
+  levels.SetRaster(&picture);
+  levels.SetSize({640, 80});
+  TRasterSettings gray;
+  gray.Mode = TRasterMode::GrayLevels;
+  gray.GrayLevels = 4;
+  gray.MinPower = 40;
+  gray.MaxPower = 240;
+  ASSERT_TRUE(ApplyRasterMode(levels, gray));
+  std::vector<std::int32_t> expected;
+  for (int i = 0; i < levels.Count(); ++i)
+    if (levels.Item(i)->Kind() == lkLines)
+      expected.push_back(levels.Item(i)->Power());
+  ASSERT_EQ(expected.size(), 4u);
+  EXPECT_NE(expected.front(), 255) << "the bands' own powers, not the defaults'";
+  EXPECT_EQ(host.Powers, expected);
+}
+
 TEST(ApplyRasterMode, ColourLevelsAndBadSettingsLeaveTheListAlone) {
   TModeJob job(HalfPaper(8, 8));
   EXPECT_FALSE(ApplyRasterMode(job.Levels, {}));
