@@ -204,8 +204,6 @@ bool TRasterModeBox::Apply(const TRasterSettings &settings) {
     if (ApplyRasterMode(FLevels(), settings)) {
       FModeApplied = true;
       FApplied = settings;
-      // The gray bands get their powers after the new levels were listed.
-      host.UpdateGrid();
       // The estimate shown is the old levels'; the cycle brings the new one.
       host.ShowCalcResult(false);
       host.ShowCalcProgress(true);

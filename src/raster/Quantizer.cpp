@@ -137,6 +137,23 @@ TMean MeanOf(const TCluster &cluster, const TMean &guess) {
           TruncatedMean(cluster.b, cluster.Count, guess.b)};
 }
 
+// Whether q is still sum div count (truncating toward zero): the common
+// case after one more sample, told by one multiplication.
+[[gnu::always_inline]] inline bool StillTruncatedMean(std::int64_t sum, std::int64_t count, std::int32_t q) {
+  const std::int64_t product = q * count;
+  if (q > 0)
+    return product <= sum && sum - product < count;
+  if (q < 0)
+    return product >= sum && product - sum < count;
+  return sum > -count && sum < count;
+}
+
+[[gnu::always_inline]] inline bool MeanStays(const TCluster &cluster, const TMean &mean) {
+  return StillTruncatedMean(cluster.L, cluster.Count, mean.L) &&
+         StillTruncatedMean(cluster.a, cluster.Count, mean.a) &&
+         StillTruncatedMean(cluster.b, cluster.Count, mean.b);
+}
+
 void AddSample(TCluster &cluster, int l, int a, int b) {
   cluster.L += l;
   cluster.a += a;
@@ -148,74 +165,115 @@ int SampleL(std::uint32_t packed) { return static_cast<std::int8_t>(packed & 0xF
 int SampleA(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 8 & 0xFF); }
 int SampleB(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 16 & 0xFF); }
 
+// A sample's cluster depends on the means left by every sample before it,
+// which makes a round one long chain of dependent steps. Yet a truncated
+// mean soon moves only now and then: find the nearest clusters of a whole
+// batch under the current means, where the steps do not wait on each other,
+// then add the samples in order. When an addition moves a mean, the rest of
+// the batch is found again under the new means, so every sample still goes
+// where the sample-by-sample round would send it. The batch grows while means
+// stay put and shrinks when they move, to waste little in either phase.
+// assign(first, n, chosen) gives the clusters of n samples from first under
+// the current means; moved(j) brings cluster j's mean up to date after an
+// addition and tells whether it changed.
+constexpr std::size_t MinBatch = 8, MaxBatch = 1024;
+template <class TAssign, class TMoved>
+void RunBatches(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples,
+                TAssign &&assign, TMoved &&moved) {
+  std::array<std::uint8_t, MaxBatch> chosen;
+  std::size_t batch = MinBatch;
+  const std::size_t count = samples.size();
+  for (std::size_t first = 0; first < count;) {
+    const std::size_t n = std::min(batch, count - first);
+    assign(samples.data() + first, n, chosen.data());
+    std::size_t done = 0;
+    bool stale = false;
+    while (done < n && !stale) {
+      const std::uint32_t packed = samples[first + done];
+      const int j = chosen[done];
+      AddSample(clusters[static_cast<std::size_t>(j)], SampleL(packed), SampleA(packed),
+                SampleB(packed));
+      ++done;
+      stale = moved(j);
+    }
+    first += done;
+    batch = stale ? std::max(MinBatch, batch / 2) : std::min(MaxBatch, batch * 2);
+  }
+}
+
 #if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
-// One sampling round over the prepared samples, all clusters compared at
-// once. A distance is at most 100^2 + 2 x 85^2, so it fits a signed 16-bit
-// lane: two registers hold nine clusters, and unused lanes read as the
-// largest distance. The first lane holding the minimum is the first cluster
-// on ties. Means are kept in the registers and reloaded only when the
-// receiving cluster's truncated mean actually moves, which soon becomes rare.
+// One sampling round over the prepared samples, eight samples at a time
+// against one cluster after the other. A distance is at most
+// 100^2 + 2 x 85^2, so it fits a signed 16-bit lane. Only a strictly smaller
+// distance replaces the best, so ties go to the first cluster.
 void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples) {
   const int k = static_cast<int>(clusters.size());
-  alignas(16) std::int16_t meanL[16] = {}, meanA[16] = {}, meanB[16] = {}, unused[16] = {};
-  for (int j = 0; j < 16; ++j)
-    unused[j] = j < k ? 0 : 0x7FFF;
-  auto store = [&](int j) {
-    const TMean mean =
-        MeanOf(clusters[static_cast<std::size_t>(j)], {meanL[j], meanA[j], meanB[j]});
-    const bool moved = meanL[j] != mean.L || meanA[j] != mean.a || meanB[j] != mean.b;
-    meanL[j] = static_cast<std::int16_t>(mean.L);
-    meanA[j] = static_cast<std::int16_t>(mean.a);
-    meanB[j] = static_cast<std::int16_t>(mean.b);
-    return moved;
+  std::array<TMean, MaxClusters> means{};
+  __m128i meanL[MaxClusters], meanA[MaxClusters], meanB[MaxClusters];
+  auto load = [&](int j) {
+    const TMean &mean = means[static_cast<std::size_t>(j)];
+    meanL[j] = _mm_set1_epi16(static_cast<short>(mean.L));
+    meanA[j] = _mm_set1_epi16(static_cast<short>(mean.a));
+    meanB[j] = _mm_set1_epi16(static_cast<short>(mean.b));
   };
-  for (int j = 0; j < k; ++j)
-    store(j);
-  __m128i l0, l1, a0, a1, b0, b1;
-  auto load = [&] {
-    l0 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanL));
-    l1 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanL + 8));
-    a0 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanA));
-    a1 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanA + 8));
-    b0 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanB));
-    b1 = _mm_load_si128(reinterpret_cast<const __m128i *>(meanB + 8));
-  };
-  load();
-  const __m128i unused0 = _mm_load_si128(reinterpret_cast<const __m128i *>(unused));
-  const __m128i unused1 = _mm_load_si128(reinterpret_cast<const __m128i *>(unused + 8));
+  for (int j = 0; j < k; ++j) {
+    means[static_cast<std::size_t>(j)] = MeanOf(clusters[static_cast<std::size_t>(j)], {0, 0, 0});
+    load(j);
+  }
   const __m128i oneThird = _mm_set1_epi16(0x5556);
   // d div 3, truncating toward zero, for |d| <= 255.
   auto third = [&](__m128i d) {
     return _mm_sub_epi16(_mm_mulhi_epi16(d, oneThird), _mm_srai_epi16(d, 15));
   };
-  auto distance = [&](__m128i l, __m128i a, __m128i b, __m128i ml, __m128i ma, __m128i mb,
-                      __m128i pad) {
-    const __m128i dl = _mm_sub_epi16(l, ml);
-    const __m128i da = third(_mm_sub_epi16(a, ma));
-    const __m128i db = third(_mm_sub_epi16(b, mb));
-    const __m128i sum = _mm_add_epi16(
-        _mm_mullo_epi16(dl, dl), _mm_add_epi16(_mm_mullo_epi16(da, da), _mm_mullo_epi16(db, db)));
-    return _mm_or_si128(sum, pad);
+  // The signed byte of each 32-bit lane at the given shift, as 16-bit lanes.
+  auto channel = [](__m128i low, __m128i high, int shift) {
+    const __m128i countLeft = _mm_cvtsi32_si128(24 - shift);
+    const __m128i countRight = _mm_cvtsi32_si128(24);
+    return _mm_packs_epi32(_mm_sra_epi32(_mm_sll_epi32(low, countLeft), countRight),
+                           _mm_sra_epi32(_mm_sll_epi32(high, countLeft), countRight));
   };
-  for (const std::uint32_t packed : samples) {
-    const int l = SampleL(packed), a = SampleA(packed), b = SampleB(packed);
-    const __m128i vl = _mm_set1_epi16(static_cast<short>(l));
-    const __m128i va = _mm_set1_epi16(static_cast<short>(a));
-    const __m128i vb = _mm_set1_epi16(static_cast<short>(b));
-    const __m128i d0 = distance(vl, va, vb, l0, a0, b0, unused0);
-    const __m128i d1 = distance(vl, va, vb, l1, a1, b1, unused1);
-    __m128i m = _mm_min_epi16(d0, d1);
-    m = _mm_min_epi16(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(1, 0, 3, 2)));
-    m = _mm_min_epi16(m, _mm_shuffle_epi32(m, _MM_SHUFFLE(2, 3, 0, 1)));
-    m = _mm_min_epi16(m, _mm_shufflelo_epi16(m, _MM_SHUFFLE(2, 3, 0, 1)));
-    const __m128i smallest = _mm_set1_epi16(static_cast<short>(_mm_extract_epi16(m, 0)));
-    const auto mask = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(d0, smallest))) |
-                      static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi16(d1, smallest))) << 16;
-    const int best = __builtin_ctz(mask) / 2;
-    AddSample(clusters[static_cast<std::size_t>(best)], l, a, b);
-    if (store(best))
-      load();
-  }
+  auto eight = [&](const std::uint32_t *first, std::uint8_t *chosen) {
+    const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first));
+    const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 4));
+    const __m128i l = channel(low, high, 0), a = channel(low, high, 8), b = channel(low, high, 16);
+    __m128i best = _mm_set1_epi16(0x7FFF), index = _mm_setzero_si128();
+    for (int j = 0; j < k; ++j) {
+      const __m128i dl = _mm_sub_epi16(l, meanL[j]);
+      const __m128i da = third(_mm_sub_epi16(a, meanA[j]));
+      const __m128i db = third(_mm_sub_epi16(b, meanB[j]));
+      const __m128i d = _mm_add_epi16(
+          _mm_mullo_epi16(dl, dl), _mm_add_epi16(_mm_mullo_epi16(da, da), _mm_mullo_epi16(db, db)));
+      const __m128i closer = _mm_cmpgt_epi16(best, d);
+      best = _mm_min_epi16(best, d);
+      index = _mm_or_si128(_mm_and_si128(closer, _mm_set1_epi16(static_cast<short>(j))),
+                           _mm_andnot_si128(closer, index));
+    }
+    _mm_storel_epi64(reinterpret_cast<__m128i *>(chosen), _mm_packus_epi16(index, index));
+  };
+  auto assign = [&](const std::uint32_t *first, std::size_t n, std::uint8_t *chosen) {
+    std::size_t i = 0;
+    for (; i + 8 <= n; i += 8)
+      eight(first + i, chosen + i);
+    if (i < n) { // the last few, padded with copies of the last sample
+      std::uint32_t padded[8];
+      std::uint8_t out[8];
+      for (std::size_t p = 0; p < 8; ++p)
+        padded[p] = first[std::min(i + p, n - 1)];
+      eight(padded, out);
+      std::copy(out, out + (n - i), chosen + i);
+    }
+  };
+  RunBatches(clusters, samples, assign, [&](int j) {
+    const auto c = static_cast<std::size_t>(j);
+    if (MeanStays(clusters[c], means[c]))
+      return false;
+    const TMean mean = MeanOf(clusters[c], means[c]);
+    if (mean.L == means[c].L && mean.a == means[c].a && mean.b == means[c].b)
+      return false;
+    means[c] = mean;
+    load(j);
+    return true;
+  });
 }
 #else
 // ((d) div 3)^2 for every difference of two a or b values, -255..255.
@@ -235,7 +293,7 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
   std::vector<TMean> means;
   for (const auto &cluster : clusters)
     means.push_back(MeanOf(cluster, {0, 0, 0}));
-  for (const std::uint32_t packed : samples) {
+  auto nearest = [&](std::uint32_t packed) {
     const int l = SampleL(packed), a = SampleA(packed), b = SampleB(packed);
     std::size_t best = 0;
     std::int32_t bestDistance = std::numeric_limits<std::int32_t>::max();
@@ -248,9 +306,21 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
         best = j;
       }
     }
-    AddSample(clusters[best], l, a, b);
-    means[best] = MeanOf(clusters[best], means[best]);
-  }
+    return static_cast<std::uint8_t>(best);
+  };
+  auto assign = [&](const std::uint32_t *first, std::size_t n, std::uint8_t *chosen) {
+    for (std::size_t i = 0; i < n; ++i)
+      chosen[i] = nearest(first[i]);
+  };
+  RunBatches(clusters, samples, assign, [&](int j) {
+    const auto index = static_cast<std::size_t>(j);
+    if (MeanStays(clusters[index], means[index]))
+      return false;
+    const TMean mean = MeanOf(clusters[index], means[index]);
+    const bool moved = mean.L != means[index].L || mean.a != means[index].a || mean.b != means[index].b;
+    means[index] = mean;
+    return moved;
+  });
 }
 #endif
 
@@ -258,14 +328,16 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
 // fetching them is what costs. Their positions do not depend on the pixels:
 // draw a batch of positions ahead and ask for their memory before it is read,
 // and likewise for the colour cache's slots.
-std::vector<std::uint32_t> DrawSamples(const QImage &image, std::int64_t count, TLabCache &cache) {
+// Samples begin .. begin + count of the sequence go to out.
+void DrawSamples(const QImage &image, std::int64_t begin, std::int64_t count, TLabCache &cache,
+                 std::uint32_t *samples) {
   constexpr int Batch = 32;
   const auto w = static_cast<std::uint32_t>(image.width());
   const auto h = static_cast<std::uint32_t>(image.height());
   const auto *bits = reinterpret_cast<const std::uint32_t *>(image.constBits());
   const std::size_t stride = static_cast<std::size_t>(image.bytesPerLine()) / 4;
-  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
   TRandom random(SampleSeed);
+  random.Skip(2 * static_cast<std::uint64_t>(begin)); // a sample draws y, then x
   // Three batches in flight: positions drawn, pixels read, colours converted.
   const std::uint32_t *drawn[Batch], *read[Batch];
   std::uint32_t colours[Batch];
@@ -293,7 +365,6 @@ std::vector<std::uint32_t> DrawSamples(const QImage &image, std::int64_t count, 
       samples[static_cast<std::size_t>(first + j)] = cache.Packed(colours[j]);
     first += n;
   }
-  return samples;
 }
 
 } // namespace
@@ -345,8 +416,22 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
 
   // Every round restarts the generator from the same seed, so every round
   // sees the same samples in the same order: draw and convert them once.
+  // The draws are independent of each other, so two cores share them on
+  // large pictures, each converting colours through its own cache.
   TLabCache cache;
-  const std::vector<std::uint32_t> samples = DrawSamples(image, count, cache);
+  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
+  const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
+  if (beside) {
+    const std::int64_t half = count / 2;
+    std::thread other([&] {
+      TLabCache otherCache;
+      DrawSamples(image, half, count - half, otherCache, samples.data() + half);
+    });
+    DrawSamples(image, 0, half, cache, samples.data());
+    other.join();
+  } else {
+    DrawSamples(image, 0, count, cache, samples.data());
+  }
 
   auto seeded = [&](int k) {
     std::vector<TCluster> clusters(static_cast<std::size_t>(k));
@@ -358,7 +443,6 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   // the next smaller k may run beside it on a second core; its result is
   // used (and its progress shown) only when this round turns out not final.
   // Small pictures are not worth a thread.
-  const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
   for (int k = MaxClusters;; k -= beside ? 2 : 1) {
     std::vector<TCluster> clusters = seeded(k);
     std::vector<TCluster> next;

@@ -26,6 +26,18 @@ public:
     return static_cast<std::uint32_t>((static_cast<std::uint64_t>(FSeed) * n) >> 32);
   }
 
+  // As if Next had been called steps times: the composed step
+  // seed -> m * seed + c is squared once per bit of steps.
+  void Skip(std::uint64_t steps) {
+    std::uint32_t m = 134775813u, c = 1u;
+    for (; steps != 0; steps >>= 1) {
+      if (steps & 1)
+        FSeed = FSeed * m + c;
+      c = c * m + c;
+      m = m * m;
+    }
+  }
+
 private:
   std::uint32_t FSeed;
 };

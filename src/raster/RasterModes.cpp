@@ -10,6 +10,7 @@
 
 #include "RasterReader.h"
 #include "core/ColorUnit.h"
+#include "core/JobHost.h"
 #include "core/LevelDefaults.h"
 #include "core/Levels.h"
 
@@ -332,18 +333,8 @@ void VectorizeRasterMode(TLevels &levels, const TRasterSettings &settings) {
   const std::int32_t focus = levels.Focus();
   if (focus <= 0)
     return;
-  const TIntSize grid = RasterCells(levels.Output(), focus);
+  const TIntSize grid = CheckedRasterCells(levels);
   const int columns = grid.cx, rows = grid.cy;
-  if (static_cast<std::int64_t>(columns) * rows > MaxRasterCells) {
-    for (int i = 0; i < levels.Count(); ++i)
-      if (auto *input = levels.Item(i)->Input())
-        input->clear();
-    throw std::runtime_error("The picture would need " + std::to_string(columns) + " x " +
-                             std::to_string(rows) + " focus spots at this print size; at most " +
-                             std::to_string(MaxRasterCells / 1'000'000) +
-                             " million are possible. Choose a smaller print size or a larger "
-                             "focus size.");
-  }
   QImage cells = ScaleToCells(levels.Raster(), grid);
   if (cells.isNull())
     throw std::runtime_error("Not enough memory to scale the picture to " +
@@ -434,6 +425,8 @@ bool ApplyRasterMode(TLevels &levels, const TRasterSettings &settings) {
     for (int i = 0; i < levels.Count() && band < settings.GrayLevels; ++i)
       if (levels.Item(i)->Kind() == lkLines)
         levels.Item(i)->SetPower(BandPower(band++, settings));
+    // The defaults refreshed the grid with their own powers: show the bands'.
+    levels.Host().UpdateGrid();
   }
   return true;
 }

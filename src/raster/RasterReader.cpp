@@ -349,25 +349,30 @@ int NearestLevel(const TLevels &levels, const QImage &cells, int x, int y) {
   return best;
 }
 
+TIntSize CheckedRasterCells(TLevels &levels) {
+  const TIntSize grid = RasterCells(levels.Output(), levels.Focus());
+  if (static_cast<std::int64_t>(grid.cx) * grid.cy > MaxRasterCells) {
+    // Nothing from an earlier size may burn at this one.
+    for (int i = 0; i < levels.Count(); ++i)
+      if (auto *input = levels.Item(i)->Input())
+        input->clear();
+    throw std::runtime_error("The picture would need " + std::to_string(grid.cx) + " x " +
+                             std::to_string(grid.cy) + " focus spots at this print size; at most " +
+                             std::to_string(MaxRasterCells / 1'000'000) +
+                             " million are possible. Choose a smaller print size or a larger "
+                             "focus size.");
+  }
+  return grid;
+}
+
 void VectorizeRaster(TLevels &levels) {
   if (!levels.HasRaster())
     return;
   const std::int32_t focus = levels.Focus();
   if (focus <= 0)
     return;
-  const TIntSize grid = RasterCells(levels.Output(), focus);
+  const TIntSize grid = CheckedRasterCells(levels);
   const int columns = grid.cx, rows = grid.cy;
-  if (static_cast<std::int64_t>(columns) * rows > MaxRasterCells) {
-    // Nothing from an earlier size may burn at this one.
-    for (int i = 0; i < levels.Count(); ++i)
-      if (auto *input = levels.Item(i)->Input())
-        input->clear();
-    throw std::runtime_error("The picture would need " + std::to_string(columns) + " x " +
-                             std::to_string(rows) + " focus spots at this print size; at most " +
-                             std::to_string(MaxRasterCells / 1'000'000) +
-                             " million are possible. Choose a smaller print size or a larger "
-                             "focus size.");
-  }
 
   // Raster() hands out an implicitly shared copy under the raster lock, so the
   // picture stays alive and unchanged while it is scaled here, and the main

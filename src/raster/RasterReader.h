@@ -39,6 +39,11 @@ void VectorizeRaster(TLevels &levels);
 // The scan-line grid for an output size: one cell per focus spot, at least one.
 TIntSize RasterCells(TIntSize output, std::int32_t focus);
 
+// The grid for the list's output size and focus. Above MaxRasterCells it
+// clears every level's input, so that nothing from an earlier size burns, and
+// throws std::runtime_error naming the grid and the limit.
+TIntSize CheckedRasterCells(TLevels &levels);
+
 // The picture smoothly scaled to the grid, as 32-bit pixels; null when it
 // cannot be allocated.
 QImage ScaleToCells(const QImage &picture, TIntSize cells);

@@ -298,6 +298,70 @@ TEST(ApplyRasterMode, GrayBandsGetTheCurvePowersDarkestLast) {
   }
 }
 
+TEST(VectorizeRasterMode, RefusesAGridTooLargeForMemoryAndClearsWhatAnEarlierSizeLeft) {
+  TRasterSettings dithered, gray;
+  dithered.Mode = TRasterMode::Dithered;
+  gray.Mode = TRasterMode::GrayLevels;
+  gray.GrayLevels = 4;
+  for (const auto &settings : {dithered, gray}) {
+    TModeJob job(HalfPaper(16, 4));
+    ASSERT_TRUE(ApplyRasterMode(job.Levels, settings));
+    job.Levels.RunCycles();
+    std::size_t before = 0;
+    for (const TLevel *level : job.LinesLevels())
+      before += level->Input()->empty() ? 0 : level->Input()->front().size();
+    ASSERT_GT(before, 0u) << RasterSettingsText(settings);
+    // 2 m x 1 m at a 0.2 mm focus: 10000 x 5000 spots.
+    job.Levels.SetOutput({200'000, 100'000});
+    try {
+      VectorizeRasterMode(job.Levels, settings);
+      ADD_FAILURE() << RasterSettingsText(settings);
+    } catch (const std::runtime_error &error) {
+      EXPECT_EQ(std::string(error.what()),
+                "The picture would need 10000 x 5000 focus spots at this print size; at most 40 "
+                "million are possible. Choose a smaller print size or a larger focus size.");
+    }
+    for (const TLevel *level : job.LinesLevels())
+      EXPECT_TRUE(level->Input()->empty()) << RasterSettingsText(settings);
+  }
+}
+
+// The powers of the lines levels as the grid shows them, taken on each refresh.
+struct TGridHost : THeadlessHost {
+  const TLevels *Shown = nullptr;
+  std::vector<std::int32_t> Powers;
+  void UpdateGrid() override {
+    THeadlessHost::UpdateGrid();
+    Powers.clear();
+    for (int i = 0; Shown && i < Shown->Count(); ++i)
+      if (Shown->Item(i)->Kind() == lkLines)
+        Powers.push_back(Shown->Item(i)->Power());
+  }
+};
+
+TEST(ApplyRasterMode, TheGridShowsTheBandPowersOnceTheyAreSet) {
+  const QImage picture = HalfPaper(32, 4);
+  TGridHost host;
+  TLevels levels(host, false);
+  host.Shown = &levels;
+  levels.SetFocus(200);
+  levels.SetRaster(&picture);
+  levels.SetSize({640, 80});
+  TRasterSettings gray;
+  gray.Mode = TRasterMode::GrayLevels;
+  gray.GrayLevels = 4;
+  gray.MinPower = 40;
+  gray.MaxPower = 240;
+  ASSERT_TRUE(ApplyRasterMode(levels, gray));
+  std::vector<std::int32_t> expected;
+  for (int i = 0; i < levels.Count(); ++i)
+    if (levels.Item(i)->Kind() == lkLines)
+      expected.push_back(levels.Item(i)->Power());
+  ASSERT_EQ(expected.size(), 4u);
+  EXPECT_NE(expected.front(), 255) << "the bands' own powers, not the defaults'";
+  EXPECT_EQ(host.Powers, expected);
+}
+
 TEST(ApplyRasterMode, ColourLevelsAndBadSettingsLeaveTheListAlone) {
   TModeJob job(HalfPaper(8, 8));
   EXPECT_FALSE(ApplyRasterMode(job.Levels, {}));

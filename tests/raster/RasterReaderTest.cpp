@@ -203,6 +203,19 @@ TEST(QuantizeColors, LargePicturesRunningTwoRoundsAtATimeGiveTheSameClusters) {
   }
 }
 
+TEST(QuantizeColors, SkippingAheadContinuesTheSequenceWhereStepsWouldLeaveIt) {
+  // Zero, single bits, mixed bits and a long jump, from two seeds.
+  for (const std::uint32_t seed : {123u, 0xDEADBEEFu})
+    for (const std::uint64_t steps : {0ull, 1ull, 2ull, 7ull, 64ull, 1000ull, 123457ull}) {
+      TRandom stepped(seed), skipped(seed);
+      for (std::uint64_t i = 0; i < steps; ++i)
+        stepped.Next(1000);
+      skipped.Skip(steps);
+      for (int i = 0; i < 4; ++i)
+        EXPECT_EQ(skipped.Next(0xFFFFFFFFu), stepped.Next(0xFFFFFFFFu)) << seed << " " << steps;
+    }
+}
+
 // Horizontal bands 30 rows high, so the first column of seeds meets each colour.
 QImage Bands(const std::vector<QRgb> &colours) {
   QImage image(120, 30 * static_cast<int>(colours.size()), QImage::Format_RGB32);
