@@ -8,10 +8,8 @@
 #include <stdexcept>
 #include <string_view>
 
-#include <QFileInfo>
-#include <QSaveFile>
-
 #include "PieceSearch.h"
+#include "SafeSave.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "core/PhaseTimes.h"
@@ -630,27 +628,6 @@ std::optional<double> AccelerationSeconds(const TLevels &levels) {
   return GcodeSeconds(GcodeText(job), job.Profile, job.IdleSpeed);
 }
 
-namespace {
-
-// Qt often reports a refused or full disk as "Unknown error": say what to check.
-std::string SaveFailureText(const std::string &what, const std::string &fileName,
-                            const QFileDevice &file) {
-  std::string reason = file.errorString().toStdString();
-  const QFileInfo folder(QFileInfo(QString::fromStdString(fileName)).absolutePath());
-  if (!folder.isDir())
-    reason = "The folder \"" + folder.filePath().toStdString() + "\" does not exist.";
-  else if (!folder.isWritable())
-    reason = "The folder \"" + folder.filePath().toStdString() +
-             "\" cannot be written: choose another folder.";
-  else if (reason.empty() || reason == "Unknown error")
-    reason = "Check that the disk has free space and the file is not write-protected.";
-  else
-    reason += ".";
-  return what + " \"" + fileName + "\". " + reason + " Nothing was written.";
-}
-
-} // namespace
-
 std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileName) {
   TJobHost &host = levels.Host();
   // Also after a failure: the estimate comes back in place of the progress.
@@ -692,14 +669,9 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
     mark.emplace("G-code: write");
 
     // Written beside the target and renamed over it only when complete, so a
-    // failed or cancelled save never leaves a partial job that a laser could run.
-    QSaveFile file(QString::fromStdString(fileName));
-    if (!file.open(QIODevice::WriteOnly))
-      throw std::runtime_error(SaveFailureText("Cannot create file", fileName, file));
-    if (file.write(text.data(), static_cast<qint64>(text.size())) !=
-            static_cast<qint64>(text.size()) ||
-        !file.commit())
-      throw std::runtime_error(SaveFailureText("Cannot write file", fileName, file));
+    // failed, cancelled or killed save never leaves a partial job that a laser
+    // could run.
+    SaveFileWhole(fileName, text);
 
     mark.emplace("G-code: check");
     problems = CheckGcode(text, job.Profile, job.Focus / job.UnitsPerMM);

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -311,5 +312,72 @@ TEST(GcodeWriter, SaveKilledAtAnyMomentLeavesOneWholeFileAndNoTemporary) {
         host.TemplateTexts = templates[i];
         SaveToGcode(levels, target.string());
       },
-      100);
+      100,
+      // The next save cleans what a killed one left: the folder then holds
+      // the target alone.
+      [&] {
+        host.TemplateTexts = templates[0];
+        SaveToGcode(levels, target.string());
+      });
+}
+
+// The next save removes what a killed save of the same target left, and
+// nothing that merely looks like it.
+TEST(GcodeWriter, SaveRemovesOnlyItsOwnLeftovers) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::filesystem::path root = folder.path().toStdString();
+  const struct {
+    const char *Name;
+    bool Removed;
+  } cases[] = {
+      {".job.gcode.brennix-a1B2c3", true},
+      {".job.gcode.brennix-zzzzzz", true},
+      {".job.gcode.brennix-a1B2c", false},   // five characters
+      {".job.gcode.brennix-a1B2c3d", false}, // seven
+      {".job.gcode.brennix-a1-2c3", false},  // not a letter or digit
+      {"job.gcode.brennix-a1B2c3", false},   // not hidden
+      {"job.gcode.a1B2c3", false},           // another program's temporary
+      {".other.gcode.brennix-a1B2c3", false},
+      {".job.gcode.brennix-a1B2c3.keep", false},
+      {".xjob.gcode.brennix-a1B2c3", false},
+  };
+  for (const auto &c : cases)
+    std::ofstream(root / c.Name) << "user data";
+  SaveToGcode(levels, (root / "job.gcode").string());
+  for (const auto &c : cases)
+    EXPECT_EQ(std::filesystem::exists(root / c.Name), !c.Removed) << c.Name;
+  EXPECT_TRUE(std::filesystem::exists(root / "job.gcode"));
+  std::size_t left = 0;
+  for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(root))
+    ++left;
+  EXPECT_EQ(left, 1 + std::count_if(std::begin(cases), std::end(cases),
+                                    [](const auto &c) { return !c.Removed; }));
+}
+
+// A save that cannot happen keeps the previous file and leaves no temporary.
+TEST(GcodeWriter, RefusedSaveKeepsThePreviousFile) {
+  THeadlessHost host;
+  TLevels levels(host, false);
+  levels.SetFocus(200);
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  const std::filesystem::path root = folder.path().toStdString();
+  // A folder in the target's place: the rename fails after the write.
+  std::filesystem::create_directory(root / "job.gcode");
+  EXPECT_THROW(SaveToGcode(levels, (root / "job.gcode").string()), std::runtime_error);
+  EXPECT_TRUE(std::filesystem::is_directory(root / "job.gcode"));
+  try {
+    SaveToGcode(levels, (root / "missing" / "job.gcode").string());
+    ADD_FAILURE() << "a save into a missing folder succeeded";
+  } catch (const std::runtime_error &error) {
+    EXPECT_NE(std::string(error.what()).find("does not exist"), std::string::npos) << error.what();
+  }
+  std::size_t left = 0;
+  for ([[maybe_unused]] const auto &entry : std::filesystem::directory_iterator(root))
+    ++left;
+  EXPECT_EQ(left, 1u);
 }
