@@ -257,9 +257,17 @@ void TMainWindow::UpdateGrid() {
 }
 
 TMainWindow::~TMainWindow() {
+  // First, since it hands the grid's callbacks back to the window.
+  FEdits.reset();
+  // The grid outlives this class: QWidget's own destructor closes the window,
+  // and an open cell editor then commits. What it calls must not reach a
+  // window that is no longer one.
+  PowerGrid->OnCellClick = nullptr;
+  PowerGrid->OnEditingDone = nullptr;
+  PowerGrid->OnDrawCell = nullptr;
+  PowerGrid->OnColumnsChanged = nullptr;
   // The worker may still be handing steps over: stop it while the controls
   // those steps touch still exist.
-  FEdits.reset();
   FGrid.reset();
   FLevels.reset();
   FLoading.reset();
@@ -548,7 +556,6 @@ void TMainWindow::Connect() {
     PowerGroup->setFixedHeight((PowerGrid->RowHeight() + 1) * (PowerGrid->rowCount() + 1) + 58 +
                                PowerGrid->ScrollBarRoom());
   };
-  // An open cell editor commits while the window is taken down, after FGrid.
   PowerGrid->OnEditingDone = [this](int column, int row) {
     Guarded([&] {
       if (FGrid)
