@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include "core/Bounds.h"
 #include "core/PathUtils.h"
 #include "dxf/DxfColors.h"
 #include "dxf/DxfReader.h"
@@ -574,16 +575,10 @@ TEST(DxfReader, WhatIsNotDrawnIsTold) {
 
 // The box of the points of the lines levels of a layer.
 ClipperLib::IntRect LayerBox(const TReadResult &result, const std::string &layer) {
-  ClipperLib::IntRect box{INT64_MAX, INT64_MAX, INT64_MIN, INT64_MIN};
+  ClipperLib::IntRect box = EmptyBox;
   for (const auto &level : result.Levels)
     if (level->Kind() == lkLines && level->Name() == layer)
-      for (const auto &path : AllInput(*level))
-        for (const auto &p : path) {
-          box.left = std::min(box.left, p.X);
-          box.right = std::max(box.right, p.X);
-          box.top = std::min(box.top, p.Y);
-          box.bottom = std::max(box.bottom, p.Y);
-        }
+      box = UniteBoxes(box, PointsBox(AllInput(*level)));
   return box;
 }
 
