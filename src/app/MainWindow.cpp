@@ -38,7 +38,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "DialogFilters.h"
 #include "EditActions.h"
+#include "FormControls.h"
 #include "GerberWindow.h"
 #include "GridHandlers.h"
 #include "LoadingWindow.h"
@@ -47,6 +49,7 @@
 #include "BackgroundJob.h"
 #include "PowerGrid.h"
 #include "PreviewImage.h"
+#include "ProfileSection.h"
 #include "RasterModeBox.h"
 #include "ZelUtils.h"
 #include "core/Estimate.h"
@@ -58,19 +61,6 @@
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
 
-const char *const OpenDialogFilter =
-    "All Supported Files (*.stl, *.gif, *.png, *.jpg, *.tiff, gerber, *.svg, *.plt)|*.stl;*.gif;"
-    "*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff;*.gbl;*.gbs;*.gbo;*.gbp;*.gbr;*.gko;*.gml;*.gpb;*.gpt;"
-    "*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;*.sst;*.stc;*.sts;*.top;*.bot;"
-    "*.cmp;*.svg;*.plt;*.hgl;*.hpgl;*.dxf|STereoLithography Binary Files (*.stl)|*.stl|"
-    "STereoLithography Text Files (*.stl)|*.stl|Raster Graphics Files (*.gif, *.png, *.jpg, "
-    "*.jpeg, *.bmp, *.tif, *.tiff)|*.gif;*.png;*.jpg;*.jpeg;*.bmp;*.tif;*.tiff|Gerber RS-274X "
-    "Files (*.gbl, *.gbs, *.gml, *.gtl, *.gts and others)|*.gbl;*.gbs;*.gbo;*.gbp;*.gko;*.gml;"
-    "*.gpb;*.gbr;*.gpt;*.gtl;*.gts;*.gto;*.gtp;*.plc;*.pls;*.smb;*.smt;*.sol;*.ssb;*.sst;*.stc;"
-    "*.sts;*.top;*.bot;*.cmp|Scalable Vector Graphics Files (*.svg)|*.svg|HP-GL Plotter Files "
-    "(*.plt;*.hgl;*.hpgl)|*.plt;*.hgl;*.hpgl|Other Gerber RS-274X Files (*.*)|*.*";
-const char *const SaveDialogFilter = "All Files (*.*)|*.*|G-code Files (*.gcode)|*.gcode";
-const char *const MakerPage = "https://kelvanor.com/brennix";
 
 namespace {
 
@@ -78,35 +68,6 @@ constexpr int GcodeOpenHeight = 378;
 constexpr int RightPanelWidth = 353;
 // The processing bar's resolution.
 constexpr int ProgressSteps = 1000;
-constexpr int InputGroupHeight = 213;
-// The acceleration estimate's line under CalcResult, there only with an acceleration.
-constexpr int AccelResultHeight = 18;
-
-QStringList SplitFilter(const char *filter) { return QString(filter).split('|'); }
-
-// The memo shows lines; the job and the store see them joined by CR LF.
-QString MemoText(const QPlainTextEdit *memo) { return memo->toPlainText().replace("\n", "\r\n"); }
-
-QDoubleSpinBox *NumberBox(QWidget *parent, double minimum, double maximum, int decimals,
-                          double step, double value) {
-  auto *box = new QDoubleSpinBox(parent);
-  box->setLocale(QLocale::c());
-  box->setDecimals(decimals);
-  box->setRange(minimum, maximum);
-  box->setSingleStep(step);
-  box->setValue(value);
-  box->setKeyboardTracking(true); // change events while typing, as the store expects
-  box->setButtonSymbols(QAbstractSpinBox::NoButtons);
-  box->setAlignment(Qt::AlignRight);
-  return box;
-}
-
-QLabel *Label(const QString &text, QWidget *buddy = nullptr) {
-  auto *label = new QLabel(text);
-  if (buddy)
-    label->setBuddy(buddy);
-  return label;
-}
 
 std::int32_t RoundToInt(double value) { return static_cast<std::int32_t>(std::nearbyint(value)); }
 
@@ -136,16 +97,6 @@ QPixmap Logo(int size) {
 }
 
 } // namespace
-
-QStringList NameFilters(const char *filter) {
-  // "Description|*.a;*.b" pairs become "Description (*.a *.b)"; the dialog
-  // hides the masks, so the user reads the descriptions as written.
-  const QStringList parts = SplitFilter(filter);
-  QStringList result;
-  for (qsizetype i = 0; i + 1 < parts.size(); i += 2)
-    result << parts[i] + " (" + QString(parts[i + 1]).replace(';', ' ') + ")";
-  return result;
-}
 
 TMainWindow::TMainWindow(const QString &fileArgument) {
   // One number format for every conversion, whatever the user's locale.
@@ -196,7 +147,8 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   BuildInputGroup(stack);
   BuildPowerGroup(stack);
   BuildGcodeGroup(stack);
-  BuildProfileGroup(stack);
+  FProfile = std::make_unique<TProfileSection>(*this, FSettings, FMachine, FLevels);
+  FProfile->Build(stack);
   stackLayout->addWidget(InputGroup);
   RasterBox = new TRasterModeBox(
       stack, [this]() -> TLevels & { return *FLevels; }, [this] { Reload(); });
@@ -227,7 +179,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   Splitter->setSizes({900 - RightPanelWidth, RightPanelWidth});
 
   Connect();
-  ConnectProfile();
+  FProfile->Connect();
   FMenus = std::make_unique<TMainMenus>(*this, [this](const QString &path) {
     FOpenDialogFile = path;
     LoadFile(path, 1);
@@ -276,7 +228,7 @@ TMainWindow::~TMainWindow() {
 
 void TMainWindow::BuildInputGroup(QWidget *parent) {
   InputGroup = new QGroupBox(" Layout Settings: ", parent);
-  InputGroup->setFixedHeight(InputGroupHeight);
+  FitInputGroup(false);
   auto *grid = new QGridLayout(InputGroup);
   grid->setContentsMargins(6, 6, 6, 6);
   grid->setHorizontalSpacing(3);
@@ -585,7 +537,7 @@ void TMainWindow::ApplySettings() {
   FLevels->SetTravel(travel);
   // Mirroring is not a stored setting: a reset keeps it as the user left it.
   CheckMirror->setChecked(FLevels->Mirror());
-  ApplyProfileSettings();
+  FProfile->Apply();
   FCodeEdit = false;
   FLevels->SetReading(false);
 }
@@ -594,7 +546,7 @@ void TMainWindow::TemplateChange(QPlainTextEdit *memo, TZelConfigurationString *
   if (FCodeEdit)
     return;
   setting->SetValue(MemoToStored(MemoText(memo).toStdString()));
-  MarkCustom();
+  FProfile->MarkCustom();
 }
 
 void TMainWindow::FocusSizeChange() {
@@ -916,7 +868,7 @@ void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visi
 
 void TMainWindow::SetCalcResult(const std::string &text) {
   CalcResult->setText(QString::fromStdString(text));
-  UpdateAccelerationEstimate();
+  FProfile->UpdateAccelerationEstimate();
 }
 
 void TMainWindow::ShowCalcResult(bool visible) {
@@ -991,6 +943,7 @@ double TMainWindow::IdleSpeed() const { return IdleSpeedBox->value(); }
 double TMainWindow::OffsetX() const { return OffsetXBox->value(); }
 double TMainWindow::OffsetY() const { return OffsetYBox->value(); }
 bool TMainWindow::OffsetCenter() const { return OffsetCenterBox->isChecked(); }
+TMachineProfile TMainWindow::Profile() const { return FProfile->Read(); }
 
 void TMainWindow::BeginProgress(const std::string &caption) {
   // A job started from within another one's event processing shares its
@@ -1064,169 +1017,4 @@ void TMainWindow::ShowGerberOutlineOptions() {
     ~TRelease() { Window->EnableRightPanel(true); }
   } release{this};
   dialog->exec();
-}
-
-// ---------------------------------------------------------------------------
-// Machine profile
-
-void TMainWindow::BuildProfileGroup(QWidget *parent) {
-  ProfileGroup = new QGroupBox(" Machine Profile: ", parent);
-  auto *grid = new QGridLayout(ProfileGroup);
-  grid->setContentsMargins(6, 6, 6, 6);
-  grid->setHorizontalSpacing(6);
-  grid->setVerticalSpacing(3);
-  ProfileBox = new QComboBox(ProfileGroup);
-  for (const TPreset &preset : Presets())
-    ProfileBox->addItem(preset.Title, QString(preset.Name));
-  ProfileBox->addItem("Custom", QString(CustomProfileName));
-  // A long preset title must not widen the panel past its edge.
-  ProfileBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
-  ProfileBox->setMinimumContentsLength(12);
-  grid->addWidget(Label("Fir&mware:", ProfileBox), 0, 0);
-  grid->addWidget(ProfileBox, 0, 1, 1, 3);
-
-  PowerMaximumBox =
-      NumberBox(ProfileGroup, PowerMaximumRange.Minimum, PowerMaximumRange.Maximum, 3, 1, 255);
-  PowerDecimalsBox = new QSpinBox(ProfileGroup);
-  PowerDecimalsBox->setRange(0, PowerDecimalsMaximum);
-  PowerDecimalsBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
-  PowerDecimalsBox->setAlignment(Qt::AlignRight);
-  grid->addWidget(Label("S at full &power:", PowerMaximumBox), 1, 0);
-  grid->addWidget(PowerMaximumBox, 1, 1);
-  grid->addWidget(Label("Decimals:", PowerDecimalsBox), 1, 2);
-  grid->addWidget(PowerDecimalsBox, 1, 3);
-
-  TravelMoveMemo = new QPlainTextEdit(ProfileGroup);
-  TravelMoveMemo->setLineWrapMode(QPlainTextEdit::NoWrap);
-  TravelMoveMemo->setTabChangesFocus(true);
-  const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-  TravelMoveMemo->setFont(font);
-  TravelMoveMemo->document()->setDocumentMargin(2);
-  TravelMoveMemo->setFixedHeight(QFontMetrics(font).lineSpacing() + 12);
-  TravelMoveMemo->setPlaceholderText("empty: as Move head");
-  grid->addWidget(Label("Travel (laser off):", TravelMoveMemo), 2, 0);
-  grid->addWidget(TravelMoveMemo, 2, 1, 1, 3);
-
-  BedWidthBox = NumberBox(ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
-  BedHeightBox = NumberBox(ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
-  grid->addWidget(Label("&Bed (mm, 0: none):", BedWidthBox), 3, 0);
-  grid->addWidget(BedWidthBox, 3, 1);
-  grid->addWidget(Label("x"), 3, 2, Qt::AlignRight);
-  grid->addWidget(BedHeightBox, 3, 3);
-
-  AccelerationBox =
-      NumberBox(ProfileGroup, AccelerationRange.Minimum, AccelerationRange.Maximum, 0, 100, 0);
-  grid->addWidget(Label("Acceleration (mm/s\u00b2):", AccelerationBox), 4, 0, 1, 3);
-  grid->addWidget(AccelerationBox, 4, 3);
-  grid->setColumnStretch(1, 1);
-  grid->setColumnStretch(3, 1);
-}
-
-void TMainWindow::ConnectProfile() {
-  auto guarded = [](auto handler) { return [handler](auto &&...) { Guarded(handler); }; };
-  connect(ProfileBox, &QComboBox::currentIndexChanged, this, guarded([this] {
-            if (!FCodeEdit)
-              ProfileChange();
-          }));
-  connect(PowerMaximumBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
-            if (!FCodeEdit)
-              FMachine.PowerMaximum->SetValue(PowerMaximumBox->value());
-          }));
-  connect(PowerDecimalsBox, &QSpinBox::valueChanged, this, guarded([this] {
-            if (!FCodeEdit)
-              FMachine.PowerDecimals->SetValue(PowerDecimalsBox->value());
-          }));
-  connect(TravelMoveMemo, &QPlainTextEdit::textChanged, this, guarded([this] {
-            if (FCodeEdit)
-              return;
-            FMachine.TravelMove->SetValue(MemoToStored(MemoText(TravelMoveMemo).toStdString()));
-            MarkCustom();
-          }));
-  connect(BedWidthBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
-            if (!FCodeEdit)
-              FMachine.BedWidth->SetValue(BedWidthBox->value());
-          }));
-  connect(BedHeightBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
-            if (!FCodeEdit)
-              FMachine.BedHeight->SetValue(BedHeightBox->value());
-          }));
-  connect(AccelerationBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
-            if (FCodeEdit)
-              return;
-            FMachine.Acceleration->SetValue(AccelerationBox->value());
-            InputGroup->setFixedHeight(InputGroupHeight +
-                                       (AccelerationBox->value() > 0 ? AccelResultHeight : 0));
-            UpdateAccelerationEstimate();
-          }));
-}
-
-void TMainWindow::ApplyProfileSettings() {
-  const TMachineProfile profile = FMachine.Read();
-  // A name this version does not know (a newer one wrote it) shows as Custom.
-  int index = ProfileBox->findData(QString::fromStdString(profile.Name));
-  if (index < 0 || !PresetByName(profile.Name))
-    index = ProfileBox->findData(QString(CustomProfileName));
-  ProfileBox->setCurrentIndex(index);
-  PowerMaximumBox->setValue(profile.PowerMaximum);
-  PowerDecimalsBox->setValue(profile.PowerDecimals);
-  TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
-  BedWidthBox->setValue(profile.BedWidth);
-  BedHeightBox->setValue(profile.BedHeight);
-  AccelerationBox->setValue(profile.Acceleration);
-  InputGroup->setFixedHeight(InputGroupHeight + (profile.Acceleration > 0 ? AccelResultHeight : 0));
-  UpdateAccelerationEstimate();
-}
-
-TMachineProfile TMainWindow::Profile() const {
-  TMachineProfile profile;
-  profile.Name = ProfileBox->currentData().toString().toStdString();
-  profile.PowerMaximum = PowerMaximumBox->value();
-  profile.PowerDecimals = PowerDecimalsBox->value();
-  profile.TravelMove = MemoText(TravelMoveMemo).toStdString();
-  profile.BedWidth = BedWidthBox->value();
-  profile.BedHeight = BedHeightBox->value();
-  profile.Acceleration = AccelerationBox->value();
-  return profile;
-}
-
-void TMainWindow::ProfileChange() {
-  TMachineProfile profile = Profile();
-  if (const TPreset *preset = PresetByName(profile.Name)) {
-    TTemplates templates = Templates();
-    ApplyPreset(*preset, profile, templates);
-    const bool codeEdit = FCodeEdit;
-    FCodeEdit = true;
-    for (const TTemplateInfo &info : TemplateTable)
-      TemplateMemos[info.Kind]->setPlainText(
-          QString::fromStdString(templates[info.Kind]).replace("\r\n", "\n"));
-    PowerMaximumBox->setValue(profile.PowerMaximum);
-    PowerDecimalsBox->setValue(profile.PowerDecimals);
-    TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
-    FCodeEdit = codeEdit;
-    for (const TTemplateInfo &info : TemplateTable)
-      FSettings.Templates[info.Kind]->SetValue(MemoToStored(templates[info.Kind]));
-  }
-  FMachine.Write(profile);
-  UpdateAccelerationEstimate();
-}
-
-void TMainWindow::MarkCustom() {
-  const QString custom(CustomProfileName);
-  if (ProfileBox->currentData().toString() == custom)
-    return;
-  const bool codeEdit = FCodeEdit;
-  FCodeEdit = true;
-  ProfileBox->setCurrentIndex(ProfileBox->findData(custom));
-  FCodeEdit = codeEdit;
-  FMachine.Profile->SetValue(CustomProfileName);
-}
-
-void TMainWindow::UpdateAccelerationEstimate() {
-  // Runs the writer's walk over the job, so only with an acceleration set.
-  std::string text;
-  if (FLevels && AccelerationBox->value() > 0)
-    if (const auto seconds = AccelerationSeconds(*FLevels))
-      text = AccelerationEstimateText(*seconds);
-  AccelResult->setText(QString::fromStdString(text));
-  AccelResult->setVisible(!text.empty() && CalcResult->isVisibleTo(InputGroup));
 }

@@ -2,54 +2,29 @@
 // The program's one window: job-wide controls, the power grid, the preview
 // and the G-code settings; it is the job's host for loading, processing and saving.
 
-#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
 #include <QMainWindow>
 
-#include "core/Geometry.h"
+#include "DialogFilters.h"
+#include "MainControls.h"
 #include "core/JobHost.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
 
-class QAction;
-class QCheckBox;
-class QMenu;
-class QComboBox;
-class QSpinBox;
-class QDoubleSpinBox;
-class QGraphicsOpacityEffect;
-class QGroupBox;
-class QLabel;
 class QPlainTextEdit;
-class QProgressBar;
-class QPropertyAnimation;
-class QPushButton;
-class QScrollArea;
-class QSplitter;
-class QTableWidget;
-class QWidget;
 class TBackgroundJob;
 class TEditActions;
 class TGridHandlers;
 class TLevels;
 class TMainMenus;
 class TLoadingWindow;
-class TPowerGrid;
-class TPreviewImage;
-class TRasterModeBox;
+class TProfileSection;
+class TZelConfigurationString;
 
-// The open dialog's filter, as pairs of description and masks separated by "|".
-extern const char *const OpenDialogFilter;
-extern const char *const SaveDialogFilter;
-// The same filters as Qt name filters, one per pair, in order.
-QStringList NameFilters(const char *filter);
-// The web page the bottom strip opens.
-extern const char *const MakerPage;
-
-class TMainWindow : public QMainWindow, public TJobHost {
+class TMainWindow : public QMainWindow, public TJobHost, public TMainControls {
 public:
   // fileArgument: the first command-line argument, opened at start-up when not empty.
   explicit TMainWindow(const QString &fileArgument = {});
@@ -81,51 +56,7 @@ public:
   TGridHandlers &Grid() const { return *FGrid; }
   // The Edit menu's undo and redo.
   TEditActions &Edits() const { return *FEdits; }
-  // The user picked an entry of ProfileBox: a preset fills the templates,
-  // the power range and the travel template.
-  void ProfileChange();
 
-  // The controls.
-  // The preview on the left, RightPanel on the right.
-  QSplitter *Splitter = nullptr;
-  QWidget *RightPanel = nullptr, *SettingsLayout = nullptr, *SettingsPanel = nullptr;
-  QGroupBox *InputGroup = nullptr, *PowerGroup = nullptr, *GcodeGroup = nullptr;
-  QPushButton *OpenButton = nullptr, *SaveButton = nullptr, *ResetButton = nullptr;
-  QDoubleSpinBox *OriginalX = nullptr, *OriginalY = nullptr, *ScaleXBox = nullptr,
-                 *ScaleYBox = nullptr, *PrintX = nullptr, *PrintY = nullptr;
-  QCheckBox *CheckTravel = nullptr, *CheckMirror = nullptr, *CheckOutline = nullptr,
-            *ShowConfiguration = nullptr, *OffsetCenterBox = nullptr;
-  QProgressBar *CalcProgress = nullptr;
-  QLabel *CalcResult = nullptr;
-  TPowerGrid *PowerGrid = nullptr;
-  // How a picture is engraved; shown while one is loaded.
-  TRasterModeBox *RasterBox = nullptr;
-  // The template memos in the table's order, and each by its name.
-  std::array<QPlainTextEdit *, TemplateCount> TemplateMemos{};
-  QPlainTextEdit *LaserOnMemo = nullptr, *LaserOffMemo = nullptr, *GcodePrefixMemo = nullptr,
-                 *GcodeSuffixMemo = nullptr, *HeadSpeedMemo = nullptr, *HeadMoveMemo = nullptr;
-  QDoubleSpinBox *OffsetXBox = nullptr, *OffsetYBox = nullptr, *FocusSize = nullptr,
-                 *IdleSpeedBox = nullptr;
-  // The machine profile section: the firmware preset (item data: its name,
-  // or "custom"), the power range, the travel template, bed and acceleration.
-  QGroupBox *ProfileGroup = nullptr;
-  QComboBox *ProfileBox = nullptr;
-  QDoubleSpinBox *PowerMaximumBox = nullptr, *BedWidthBox = nullptr, *BedHeightBox = nullptr,
-                 *AccelerationBox = nullptr;
-  QSpinBox *PowerDecimalsBox = nullptr;
-  QPlainTextEdit *TravelMoveMemo = nullptr;
-  // The running time with acceleration, below CalcResult; hidden without one.
-  QLabel *AccelResult = nullptr;
-  TPreviewImage *Preview = nullptr;
-  // The status bar: the cursor's place on the drawing, and the drawing's size.
-  QLabel *CursorLabel = nullptr, *DrawingSizeLabel = nullptr;
-  // Under the preview: the first line of the reader's report and a button
-  // for all of it; hidden when the drawing was read in full.
-  QWidget *ReportBar = nullptr;
-  QLabel *ReportLine = nullptr;
-  QPushButton *ReportDetails = nullptr;
-  QGraphicsOpacityEffect *SettingsOpacity = nullptr;
-  QPropertyAnimation *SettingsAni = nullptr;
   TLoadingWindow *LoadingWindow() const { return FLoading.get(); }
   // Messages a reader showed by itself, newest last.
   QStringList ShownMessages;
@@ -172,12 +103,6 @@ private:
   void BuildPowerGroup(QWidget *parent);
   void BuildGcodeGroup(QWidget *parent);
   void BuildBottomPanel(QWidget *parent);
-  void BuildProfileGroup(QWidget *parent);
-  void ConnectProfile();
-  void ApplyProfileSettings();
-  // A template edited by hand: the profile is no longer the preset's.
-  void MarkCustom();
-  void UpdateAccelerationEstimate();
   void Connect();
 
   void ScaleChange(bool x);
@@ -203,6 +128,7 @@ private:
   std::unique_ptr<TGridHandlers> FGrid;
   std::unique_ptr<TLoadingWindow> FLoading;
   std::unique_ptr<TBackgroundJob> FBackground;
+  std::unique_ptr<TProfileSection> FProfile;
   int FLoadingDepth = 0;
   int FPanelHolds = 0;
   bool FCodeEdit = false;
