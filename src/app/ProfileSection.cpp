@@ -39,8 +39,8 @@ void TProfileSection::Build(QWidget *parent) {
   grid->addWidget(Label("Fir&mware:", FWindow.ProfileBox), 0, 0);
   grid->addWidget(FWindow.ProfileBox, 0, 1, 1, 3);
 
-  FWindow.PowerMaximumBox =
-      NumberBox(FWindow.ProfileGroup, PowerMaximumRange.Minimum, PowerMaximumRange.Maximum, 3, 1, 255);
+  FWindow.PowerMaximumBox = NumberBox(FWindow.ProfileGroup, PowerMaximumRange.Minimum,
+                                      PowerMaximumRange.Maximum, 3, 1, 255);
   FWindow.PowerDecimalsBox = new QSpinBox(FWindow.ProfileGroup);
   FWindow.PowerDecimalsBox->setRange(0, PowerDecimalsMaximum);
   FWindow.PowerDecimalsBox->setButtonSymbols(QAbstractSpinBox::NoButtons);
@@ -61,15 +61,17 @@ void TProfileSection::Build(QWidget *parent) {
   grid->addWidget(Label("Travel (laser off):", FWindow.TravelMoveMemo), 2, 0);
   grid->addWidget(FWindow.TravelMoveMemo, 2, 1, 1, 3);
 
-  FWindow.BedWidthBox = NumberBox(FWindow.ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
-  FWindow.BedHeightBox = NumberBox(FWindow.ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
+  FWindow.BedWidthBox =
+      NumberBox(FWindow.ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
+  FWindow.BedHeightBox =
+      NumberBox(FWindow.ProfileGroup, BedSideRange.Minimum, BedSideRange.Maximum, 1, 1, 0);
   grid->addWidget(Label("&Bed (mm, 0: none):", FWindow.BedWidthBox), 3, 0);
   grid->addWidget(FWindow.BedWidthBox, 3, 1);
   grid->addWidget(Label("x"), 3, 2, Qt::AlignRight);
   grid->addWidget(FWindow.BedHeightBox, 3, 3);
 
-  FWindow.AccelerationBox =
-      NumberBox(FWindow.ProfileGroup, AccelerationRange.Minimum, AccelerationRange.Maximum, 0, 100, 0);
+  FWindow.AccelerationBox = NumberBox(FWindow.ProfileGroup, AccelerationRange.Minimum,
+                                      AccelerationRange.Maximum, 0, 100, 0);
   grid->addWidget(Label("Acceleration (mm/s\u00b2):", FWindow.AccelerationBox), 4, 0, 1, 3);
   grid->addWidget(FWindow.AccelerationBox, 4, 3);
   grid->setColumnStretch(1, 1);
@@ -93,7 +95,8 @@ void TProfileSection::Connect() {
   connect(FWindow.TravelMoveMemo, &QPlainTextEdit::textChanged, this, guarded([this] {
             if (FWindow.CodeEdit())
               return;
-            FMachine.TravelMove->SetValue(MemoToStored(MemoText(FWindow.TravelMoveMemo).toStdString()));
+            FMachine.TravelMove->SetValue(
+                MemoToStored(MemoText(FWindow.TravelMoveMemo).toStdString()));
             MarkCustom();
           }));
   connect(FWindow.BedWidthBox, &QDoubleSpinBox::valueChanged, this, guarded([this] {
@@ -122,7 +125,8 @@ void TProfileSection::Apply() {
   FWindow.ProfileBox->setCurrentIndex(index);
   FWindow.PowerMaximumBox->setValue(profile.PowerMaximum);
   FWindow.PowerDecimalsBox->setValue(profile.PowerDecimals);
-  FWindow.TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
+  FWindow.TravelMoveMemo->setPlainText(
+      QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
   FWindow.BedWidthBox->setValue(profile.BedWidth);
   FWindow.BedHeightBox->setValue(profile.BedHeight);
   FWindow.AccelerationBox->setValue(profile.Acceleration);
@@ -154,7 +158,8 @@ void TProfileSection::PresetChange() {
           QString::fromStdString(templates[info.Kind]).replace("\r\n", "\n"));
     FWindow.PowerMaximumBox->setValue(profile.PowerMaximum);
     FWindow.PowerDecimalsBox->setValue(profile.PowerDecimals);
-    FWindow.TravelMoveMemo->setPlainText(QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
+    FWindow.TravelMoveMemo->setPlainText(
+        QString::fromStdString(profile.TravelMove).replace("\r\n", "\n"));
     FWindow.SetCodeEdit(codeEdit);
     for (const TTemplateInfo &info : TemplateTable)
       FSettings.Templates[info.Kind]->SetValue(MemoToStored(templates[info.Kind]));
@@ -181,5 +186,6 @@ void TProfileSection::UpdateAccelerationEstimate() {
     if (const auto seconds = AccelerationSeconds(*FLevels))
       text = AccelerationEstimateText(*seconds);
   FWindow.AccelResult->setText(QString::fromStdString(text));
-  FWindow.AccelResult->setVisible(!text.empty() && FWindow.CalcResult->isVisibleTo(FWindow.InputGroup));
+  FWindow.AccelResult->setVisible(!text.empty() &&
+                                  FWindow.CalcResult->isVisibleTo(FWindow.InputGroup));
 }
