@@ -84,15 +84,8 @@ public:
     return FWorker.WaitUntilIdle(timeout);
   }
   // Keeps the worker outside a processing cycle while it lives.
-  class TPause {
-  public:
-    explicit TPause(TLevels &levels) : FWorker(levels.FWorker) { FWorker.Hold(); }
-    ~TPause() { FWorker.Release(); }
-    TPause(const TPause &) = delete;
-    TPause &operator=(const TPause &) = delete;
-
-  private:
-    TWorker &FWorker;
+  struct TPause : TWorkerHold {
+    explicit TPause(TLevels &levels) : TWorkerHold(levels.FWorker) {}
   };
 
   // Main thread only, or inside a hand-over.

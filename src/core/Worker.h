@@ -92,3 +92,15 @@ private:
   bool FTerminated = false;
   std::thread FThread;
 };
+
+// Holds a worker outside its cycle for as long as it lives.
+class TWorkerHold {
+public:
+  explicit TWorkerHold(TWorker &worker) : FWorker(worker) { FWorker.Hold(); }
+  ~TWorkerHold() { FWorker.Release(); }
+  TWorkerHold(const TWorkerHold &) = delete;
+  TWorkerHold &operator=(const TWorkerHold &) = delete;
+
+private:
+  TWorker &FWorker;
+};
