@@ -61,8 +61,8 @@ double MotionSeconds(double startX, double startY, const std::vector<TMotion> &m
   }
   // What braking allows, from the end back, then what accelerating allows.
   for (std::size_t i = legs.size(); i-- > 0;)
-    junction[i] = std::min(
-        junction[i], std::sqrt(junction[i + 1] * junction[i + 1] + 2 * acceleration * legs[i].Length));
+    junction[i] = std::min(junction[i], std::sqrt(junction[i + 1] * junction[i + 1] +
+                                                  2 * acceleration * legs[i].Length));
   for (std::size_t i = 0; i < legs.size(); ++i)
     junction[i + 1] = std::min(
         junction[i + 1], std::sqrt(junction[i] * junction[i] + 2 * acceleration * legs[i].Length));

@@ -6,8 +6,8 @@
 #include <vector>
 
 struct TMotion {
-  double X = 0, Y = 0; // end point, mm
-  double Speed = 1;    // mm/s the move is programmed at
+  double X = 0, Y = 0;     // end point, mm
+  double Speed = 1;        // mm/s the move is programmed at
   bool RestBefore = false; // the head stops before it (a dwell, a wait for the laser)
 };
 
