@@ -85,10 +85,14 @@ def cli_status(code, err):
     return "loaded" + (" (says: %s)" % message if message else "")
 
 
-def render_job_png(job, out_png):
-    """Renders the loaded job at a scale that keeps the picture near 1600 pixels."""
+def job_pixels_per_mm(job, most=10.0):
+    """A scale that keeps the picture of the loaded job near 1600 pixels."""
     longest = max(job["size"]) / job["unitsPerMM"] if max(job["size"]) > 0 else 1
-    render_job(job, min(10.0, 1600 / max(longest, 1e-3))).save(out_png)
+    return min(most, 1600 / max(longest, 1e-3))
+
+
+def render_job_png(job, out_png, pixels_per_mm=None):
+    render_job(job, pixels_per_mm or job_pixels_per_mm(job)).save(out_png)
 
 
 def verdict_of(opened, status, score, note):
@@ -203,9 +207,9 @@ def compare(brennix_png, peer_png, slack, peer_by_alpha=False):
     return min(coverage(a, b, slack), coverage(b, a, slack)), note
 
 
-def peer_render(kind, path, out_png, timeout):
+def peer_render(kind, path, out_png, timeout, dpi=254):
     if kind == "gerber":
-        command = ["gerbv", "-x", "png", "-D", "254", "-B", "0", "-b", "#FFFFFF", "-f", "#000000FF",
+        command = ["gerbv", "-x", "png", "-D", str(dpi), "-B", "0", "-b", "#FFFFFF", "-f", "#000000FF",
                    "-o", out_png, path]
     elif kind == "svg":
         command = ["rsvg-convert", "-w", "800", "--keep-aspect-ratio", "-o", out_png, path]
@@ -276,7 +280,14 @@ def main():
                     score = "%.3f" % max(0.0, 1 - worst)
                     note = "size %.2f x %.2f mm, admesh %.2f x %.2f" % (ours[0], ours[1], theirs[0], theirs[1])
             else:
-                render_job_png(job, ours_png)
+                # A small board at 10 pixels a millimetre is a few dozen pixels
+                # high, where one pixel of antialiasing breaks the aspect check:
+                # both sides are drawn finer then.
+                pixels_per_mm = None
+                if args.kind == "gerber" and job_pixels_per_mm(job, 100) > 10:
+                    pixels_per_mm = job_pixels_per_mm(job, 100)
+                    peer_render(args.kind, path, peer_png, args.timeout, round(pixels_per_mm * 25.4))
+                render_job_png(job, ours_png, pixels_per_mm)
                 value, note = compare(ours_png, peer_png, 2 if args.kind == "hpgl" else 1,
                                       peer_by_alpha=args.kind == "svg")
                 score = "%.3f" % value

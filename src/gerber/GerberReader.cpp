@@ -472,7 +472,20 @@ void TGerberParser::Interpret(std::string_view block, bool extended) {
   if (extended && ImageParameter(block))
     return;
   if (startsWith("G")) {
-    const std::int32_t g = IntValue(block, 'G', -1);
+    std::int32_t g = IntValue(block, 'G', -1);
+    // Older writers put mode codes and the command they are for in one block
+    // ("G75G03I150J0X3550Y1701D01"): each mode code is taken, then the command
+    // after it. Comments (G04) and the other codes still end the block.
+    while (g == 70 || g == 71 || g == 74 || g == 75 || g == 90 || g == 91) {
+      GCode(block);
+      std::size_t end = 1;
+      while (end < block.size() && block[end] >= '0' && block[end] <= '9')
+        ++end;
+      block.remove_prefix(end);
+      if (block.empty() || std::string_view("GXYIJD").find(block.front()) == std::string_view::npos)
+        return;
+      g = block.front() == 'G' ? IntValue(block, 'G', -1) : 1;
+    }
     if (g != 1 && g != 2 && g != 3) {
       GCode(block);
       return;

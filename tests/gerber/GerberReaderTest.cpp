@@ -135,6 +135,26 @@ TEST(GerberReader, MultiQuadrantArcs) {
   EXPECT_NEAR(static_cast<double>(PathsBounds(below).top), -1005, 1);
 }
 
+TEST(GerberReader, ModeCodeAndCommandInOneBlock) {
+  // Older writers join a mode code and its command: the command counts as if
+  // it had a block of its own, while a comment still draws nothing.
+  const std::string prefix = Header + "%ADD10C,0.1*%D10*X1000000Y0D02*";
+  const struct {
+    std::string Joined, Separate;
+  } cases[] = {
+      {"G75G03X-1000000Y0I-1000000J0D01*", "G75*G03X-1000000Y0I-1000000J0D01*"},
+      {"G75G02X-1000000Y0I-1000000J0D01*", "G75*G02X-1000000Y0I-1000000J0D01*"},
+      {"G90G71X2000000Y0D01*", "G90*G71*X2000000Y0D01*"},
+      {"G70X0Y0D03*", "G70*X0Y0D03*"},
+      {"G75G04X3000000Y0D01*", "G75*"},
+  };
+  for (const auto &c : cases) {
+    const TPaths separate = Parse(prefix + c.Separate + "M02*");
+    EXPECT_EQ(Parse(prefix + c.Joined + "M02*"), separate) << c.Joined;
+    EXPECT_EQ(separate.empty(), c.Separate == "G75*") << c.Joined;
+  }
+}
+
 TEST(GerberReader, ShortSweepGivesTwoPoints) {
   // 0.05 radian around the origin: the start-angle point and the end point.
   const TPaths image =
