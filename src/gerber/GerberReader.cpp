@@ -791,7 +791,11 @@ TPath TGerberParser::Interpolate(std::string_view block, TIntPoint to) const {
     const double start =
         std::atan2(static_cast<double>(from.Y - c.Y), static_cast<double>(from.X - c.X));
     double end = std::atan2(static_cast<double>(to.Y - c.Y), static_cast<double>(to.X - c.X));
-    if (FMode < 0 && end < start)
+    // In multi-quadrant mode an arc that ends where it starts is a whole
+    // circle, the usual way to write a round pad as a region.
+    if (FMultiQuadrant && from == to && r2 > 0)
+      end = start + (FMode < 0 ? 2 : -2) * std::numbers::pi;
+    else if (FMode < 0 && end < start)
       end += 2 * std::numbers::pi;
     if (FMode > 0 && end > start)
       end -= 2 * std::numbers::pi;

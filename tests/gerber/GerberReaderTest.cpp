@@ -120,9 +120,21 @@ TEST(GerberReader, SingleQuadrantNeverSweepsMoreThan117Degrees) {
 }
 
 TEST(GerberReader, MultiQuadrantArcs) {
-  // Same start and end: no sweep, nothing drawn.
-  EXPECT_TRUE(Parse(Header + "%ADD10C,0.5*%D10*G75*X1000000Y0D02*G03X1000000Y0I-1000000J0D01*M02*")
-                  .empty());
+  // Same start and end: a whole circle, stroked as a ring, or as a region a
+  // round pad; either way round the centre (0, 0) with radius 1000.
+  const TPaths ring =
+      Parse(Header + "%ADD10C,0.5*%D10*G75*X1000000Y0D02*G03X1000000Y0I-1000000J0D01*M02*");
+  EXPECT_NEAR(static_cast<double>(PathsBounds(ring).left), -1025, 2);
+  EXPECT_EQ(PathsBounds(ring).right, 1025);
+  const double ringArea = std::numbers::pi * (1025.0 * 1025 - 975 * 975);
+  EXPECT_NEAR(std::fabs(PathsArea(ring)), ringArea, ringArea * 0.005);
+  for (const char *direction : {"G02", "G03"}) {
+    const TPaths pad = Parse(Header + "G36*G75*X1000000Y0D02*" + direction +
+                             "I-1000000J0D01*G37*M02*");
+    ASSERT_EQ(pad.size(), 1u) << direction;
+    const double padArea = std::numbers::pi * 1000 * 1000;
+    EXPECT_NEAR(std::fabs(PathsArea(pad)), padArea, padArea * 0.005) << direction;
+  }
   // A half circle counter-clockwise passes through (0, 100).
   const TPaths half =
       Parse(Header + "%ADD10C,0.1*%D10*G75*X1000000Y0D02*G03X-1000000Y0I-1000000J0D01*M02*");
