@@ -1,5 +1,6 @@
 #include "GerberReader.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -755,6 +756,13 @@ void TGerberParser::Draw(std::string_view block) {
     if (FAperture->empty())
       return;
     brush = &FAperture->front();
+  }
+  // A draw that goes nowhere leaves the brush's own image, as a flash would;
+  // the polygon library's sum of a point path is empty.
+  if (std::all_of(segment.begin(), segment.end(),
+                  [&](const TIntPoint &p) { return p == segment.front(); })) {
+    Emit(TPaths{*brush}, segment.front());
+    return;
   }
   // MinkowskiSum works on every brush edge along every segment edge.
   FBudget.Charge(4 * static_cast<std::int64_t>(brush->size()) *

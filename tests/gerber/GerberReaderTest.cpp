@@ -26,6 +26,18 @@ TEST(GerberReader, DrawWithRoundApertureIsAStadium) {
   EXPECT_NEAR(PathsArea(image), 1000 * 50 + std::numbers::pi * 25 * 25, 60);
 }
 
+TEST(GerberReader, DrawThatGoesNowhereLeavesTheBrush) {
+  // Round and square tools drawn from a point to itself mark that point as a
+  // flash of the same aperture would.
+  for (const char *aperture : {"C,0.5", "R,0.5X0.3"}) {
+    const std::string tool = Header + "%ADD10" + aperture + "*%D10*";
+    const TPaths drawn = Parse(tool + "X100000Y200000D02*X100000Y200000D01*M02*");
+    const TPaths flashed = Parse(tool + "X100000Y200000D03*M02*");
+    ASSERT_FALSE(flashed.empty()) << aperture;
+    EXPECT_EQ(drawn, flashed) << aperture;
+  }
+}
+
 TEST(GerberReader, InchFlashIsScaled) {
   const TPaths image = Parse("%FSLAX25Y25*%%MOIN*%%ADD10C,0.01*%D10*X500000Y0D03*M02*");
   const IntRect b = PathsBounds(image);
