@@ -8,6 +8,7 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -429,8 +430,10 @@ public:
   void addBlock(const DL_BlockData &data) override {
     Flush();
     const std::string name = Upper(data.name);
+    FTargetBlock = data.name;
     if (name == "*MODEL_SPACE") {
       FTarget = &FModel;
+      FTargetBlock.clear();
     } else if (name.starts_with("*PAPER_SPACE")) {
       FTarget = nullptr;
     } else {
@@ -443,6 +446,7 @@ public:
   void endBlock() override {
     Flush();
     FTarget = &FModel;
+    FTargetBlock.clear();
   }
 
   void addLine(const DL_LineData &d) override {
@@ -491,7 +495,7 @@ public:
       return;
     if ((d.flags & (16 | 64)) != 0) {
       // Polygon and polyface meshes are surfaces, which a laser cannot burn.
-      ++FMeshes;
+      ++FMeshes[FTargetBlock];
       FSkipVertices = true;
       return;
     }
@@ -842,7 +846,8 @@ public:
   }
   const std::map<std::string, TLayer> &Layers() const { return FLayers; }
   int InsUnits() const { return FInsUnits; }
-  int Meshes() const { return FMeshes; }
+  // Polygon meshes left out, by the block holding them (empty: the drawing).
+  const std::map<std::string, int> &Meshes() const { return FMeshes; }
   int PaperSpace() const { return FPaperSpace; }
   int Invalid() const { return FInvalid; }
   const std::vector<std::pair<std::string, int>> &Warnings() const { return FWarnings; }
@@ -1155,7 +1160,9 @@ private:
   std::vector<TEntity> *FTarget = nullptr;
   std::map<std::string, TLayer> FLayers;
   int FInsUnits = -1;
-  int FMeshes = 0;
+  std::map<std::string, int> FMeshes;
+  // The block being read, empty in the drawing itself.
+  std::string FTargetBlock;
   int FPaperSpace = 0;
   int FInvalid = 0;
   bool FMirror = false;
@@ -1323,6 +1330,10 @@ public:
     std::vector<std::string> stack;
     Expand(FCollector.Model(), TAffine::Scaling(FScale, FScale), TContext{}, 0, stack);
   }
+
+  // What the drawing shows of a block: the drawing itself (the empty name)
+  // and blocks that an insert drew.
+  bool Shown(const std::string &block) const { return block.empty() || FInserted.contains(block); }
 
   TReadResult Levels(std::vector<std::string> &messages) {
     TReadResult result;
@@ -1520,6 +1531,9 @@ private:
                       " are left out");
       return;
     }
+    // Marked before the empty ones return: a block of only points still has
+    // its points told about.
+    FInserted.insert(e.Block);
     // Arrays of blocks that draw nothing are not walked at all.
     if (const auto count = FCounts.find(e.Block); count != FCounts.end() && count->second == 0)
       return;
@@ -1752,6 +1766,7 @@ private:
   const TReadOptions &FOptions;
   double FScale;
   std::map<std::string, std::int64_t> FCounts;
+  std::set<std::string> FInserted;
   std::vector<TLevelBuild> FBuilds;
   std::map<TLevelKey, std::size_t> FIndex;
   TLevelBuild *FLast = nullptr;
@@ -1855,12 +1870,6 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
     options.Progress();
 
   std::vector<std::string> messages;
-  for (const auto &kind : scan.LeftOut)
-    // Text is drawn, or told about below when its font cannot be.
-    if (kind.Kind != "TEXT" && kind.Kind != "MTEXT" && kind.Kind != "ATTRIB")
-      messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
-                         " is not supported and is left out" +
-                         (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
   double unit = DxfUnitMillimetres(collector.InsUnits());
   if (unit == 0) {
     messages.push_back(collector.InsUnits() <= 0
@@ -1884,6 +1893,39 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   TExpander expander(collector, options, unit * options.UnitsPerMM);
   expander.Run();
+  // What is left out is told about where the drawing shows it: entities of
+  // blocks that nothing inserts (symbol libraries, a CAD program's arrow
+  // heads) would not be drawn either way.
+  std::vector<TDxfLeftOut> leftOut;
+  for (const auto &kind : scan.LeftOut) {
+    // Text is drawn, or told about below when its font cannot be.
+    if (kind.Kind == "TEXT" || kind.Kind == "MTEXT" || kind.Kind == "ATTRIB" ||
+        !expander.Shown(kind.Block))
+      continue;
+    auto same = std::find_if(leftOut.begin(), leftOut.end(),
+                             [&kind](const TDxfLeftOut &seen) { return seen.Kind == kind.Kind; });
+    if (same == leftOut.end()) {
+      leftOut.push_back(kind);
+    } else {
+      same->Line = std::min(same->Line, kind.Line);
+      same->Count += kind.Count;
+    }
+  }
+  std::sort(leftOut.begin(), leftOut.end(),
+            [](const TDxfLeftOut &a, const TDxfLeftOut &b) { return a.Line < b.Line; });
+  std::vector<std::string> told;
+  for (const auto &kind : leftOut)
+    told.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
+                   " is not supported and is left out" +
+                   (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+  messages.insert(messages.begin(), told.begin(), told.end());
+  auto shownCount = [&expander](const std::map<std::string, int> &byBlock) {
+    int count = 0;
+    for (const auto &[block, n] : byBlock)
+      if (expander.Shown(block))
+        count += n;
+    return count;
+  };
   TReadResult result = expander.Levels(messages);
   if (options.Progress)
     options.Progress();
@@ -1892,12 +1934,12 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
     messages.push_back("DXF: " + std::to_string(collector.TextsWithoutFonts()) +
                        (collector.TextsWithoutFonts() == 1 ? " text" : " texts") +
                        " in outline fonts left out: no fonts can be drawn here");
-  if (collector.Meshes() > 0)
-    messages.push_back("DXF: " + std::to_string(collector.Meshes()) +
+  if (const int meshes = shownCount(collector.Meshes()); meshes > 0)
+    messages.push_back("DXF: " + std::to_string(meshes) +
                        " polygon meshes are not supported and are left out");
-  if (scan.WidePolylines > 0)
-    messages.push_back("DXF: " + std::to_string(scan.WidePolylines) +
-                       (scan.WidePolylines == 1 ? " polyline has" : " polylines have") +
+  if (const int wide = shownCount(scan.WidePolylines); wide > 0)
+    messages.push_back("DXF: " + std::to_string(wide) +
+                       (wide == 1 ? " polyline has" : " polylines have") +
                        " a width; only the centre line is drawn");
   if (collector.PaperSpace() > 0)
     messages.push_back("DXF: " + std::to_string(collector.PaperSpace()) +
