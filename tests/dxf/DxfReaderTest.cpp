@@ -380,6 +380,17 @@ TEST(DxfReader, SplinesOfControlPointsAndOfFitPoints) {
   for (const TIntPoint fit : {TIntPoint{0, 0}, TIntPoint{1000, 1000}, TIntPoint{2000, 0}})
     EXPECT_NE(std::find(paths[0].begin(), paths[0].end(), fit), paths[0].end())
         << fit.X << "," << fit.Y;
+
+  // Fit points round a 20 mm square, back to the start: CAD programs draw
+  // one cubic curve through them, a rounded loop 26.13 mm across (ezdxf's
+  // interpolation, which follows BricsCAD's, gives x from 77.55 to 103.68
+  // and y from -2.45 to 23.68), not a square with rounded corners.
+  loaded = Load(Doc(G({"0",  "SPLINE", "70", "8",  "71", "3",   "74", "5",  "11",
+                       "80", "21",     "0",  "11", "100", "21", "0",  "11", "100",
+                       "21", "20",     "11", "80", "21",  "20", "11", "80", "21", "0"})));
+  ASSERT_FALSE(loaded.Result.Levels.empty());
+  EXPECT_NEAR(loaded.Result.Size.cx, 2612.8, 3);
+  EXPECT_NEAR(loaded.Result.Size.cy, 2612.8, 3);
 }
 
 TEST(DxfReader, SplineWithZeroWeightsOrBrokenKnotsIsDrawnAndTold) {
