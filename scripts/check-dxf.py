@@ -25,6 +25,53 @@ LEFT_OUT = {"ATTDEF", "POINT", "IMAGE", "WIPEOUT", "3DFACE", "LEADER",
             "TOLERANCE", "ACAD_TABLE", "MESH", "OLE2FRAME", "SHAPE", "VIEWPORT"}
 
 
+# ezdxf draws every line this many points wide, whatever the drawing's size.
+LINE_POINTS = 1.5
+FIGURE_INCHES = 8
+DPI = 200
+
+
+def render_like_ezdxf(job, out_png, peer_png):
+    """Renders the loaded job at the scale of ezdxf's picture, with its line width.
+
+    realfiles.render_job draws lines 0.2 mm wide, which is a hair on a 2 m
+    floor plan and a smear on a 3 mm symbol, while ezdxf draws them a fixed
+    number of pixels wide; the comparison then sees the pen, not the geometry.
+    """
+    from PIL import Image, ImageChops, ImageDraw
+    # The size of ezdxf's ink, less the half line its strokes stick out at each end.
+    line = max(1, round(LINE_POINTS * DPI / 72))
+    box = realfiles.ink_mask(Image.open(peer_png)).getbbox()
+    peer_longest = max(box[2] - box[0], box[3] - box[1]) - line if box else FIGURE_INCHES * DPI
+    scale = max(peer_longest, 1) / max(max(job["size"]), 1e-9)
+    size = (max(1, int(job["size"][0] * scale)) + DPI, max(1, int(job["size"][1] * scale)) + DPI)
+    image = Image.new("RGB", size, "white")
+    draw = ImageDraw.Draw(image)
+
+    def point(p):
+        return (p[0] * scale + DPI / 2, size[1] - DPI / 2 - p[1] * scale)
+
+    for level in job["levels"]:
+        if level["kind"] not in ("lkArea", "lkLines") or not level["input"]:
+            continue
+        argb = int(level["color"][1:], 16)
+        colour = ((argb >> 16) & 255, (argb >> 8) & 255, argb & 255)
+        for paths in level["input"]:
+            if level["kind"] == "lkArea":
+                mask = Image.new("1", size, 0)
+                for path in paths:
+                    if len(path) >= 3:
+                        ring = Image.new("1", size, 0)
+                        ImageDraw.Draw(ring).polygon([point(p) for p in path], fill=1)
+                        mask = ImageChops.logical_xor(mask, ring)
+                image.paste(colour, mask=mask)
+            else:
+                for path in paths:
+                    if len(path) >= 2:
+                        draw.line([point(p) for p in path], fill=colour, width=line, joint="curve")
+    image.save(out_png)
+
+
 def ezdxf_render(path, out_png):
     import ezdxf
     import matplotlib
@@ -34,14 +81,39 @@ def ezdxf_render(path, out_png):
     from ezdxf.addons.drawing.config import Configuration
     from ezdxf.addons.drawing.matplotlib import MatplotlibBackend
 
-    doc = ezdxf.readfile(path)
+    from ezdxf.addons.drawing import mtext_complex
+    from ezdxf.tools import fonts
+
+    # ezdxf 0.18 fails on MTEXT whose style names no font it can find (the
+    # style's font face is None); give it the default face, as it does for TEXT.
+    renderer = mtext_complex.ComplexMTextRenderer
+    if not getattr(renderer, "brennix_patched", False):
+        face_of = renderer.get_font_face
+        renderer.get_font_face = lambda self, mtext: face_of(self, mtext) or fonts.FontFace()
+        renderer.brennix_patched = True
+
+    try:
+        doc = ezdxf.readfile(path)
+    except ezdxf.DXFStructureError:
+        # dxflib writes files with a header ezdxf's strict reader refuses
+        # (an ENDSEC straight after $HANDSEED); its recovering reader takes them.
+        from ezdxf import recover
+        doc, _ = recover.readfile(path)
     msp = doc.modelspace()
-    figure = plt.figure(figsize=(8, 8))
+    # ezdxf decodes the \U+XXXX escapes of text only in upper case hex and
+    # draws the others as written; CAD programs (and Brennix) show the letters.
+    import re
+    escape = re.compile(r"\\U\+([0-9A-Fa-f]{4})")
+    for layout in [msp] + [block for block in doc.blocks]:
+        for entity in layout:
+            if entity.dxftype() in ("TEXT", "MTEXT", "ATTRIB"):
+                entity.dxf.text = escape.sub(lambda m: chr(int(m.group(1), 16)), entity.dxf.text)
+    figure = plt.figure(figsize=(FIGURE_INCHES, FIGURE_INCHES))
     axes = figure.add_axes([0, 0, 1, 1])
     context = RenderContext(doc)
     backend = MatplotlibBackend(axes)
     # Lines as thick as the rendering of the loaded job draws them.
-    config = Configuration.defaults().with_changes(lineweight_scaling=0, min_lineweight=4)
+    config = Configuration.defaults().with_changes(lineweight_scaling=0, min_lineweight=LINE_POINTS)
     frontend = Frontend(context, backend, config=config)
 
     def drawn(entity):
@@ -57,7 +129,7 @@ def ezdxf_render(path, out_png):
     properties = LayoutProperties.from_layout(msp)
     properties.set_colors("#FFFFFF")
     frontend.draw_layout(msp, finalize=True, filter_func=drawn, layout_properties=properties)
-    figure.savefig(out_png, dpi=200, facecolor="#FFFFFF")
+    figure.savefig(out_png, dpi=DPI, facecolor="#FFFFFF")
     plt.close(figure)
 
 
@@ -98,7 +170,7 @@ def main():
             job = json.load(open(json_path))
             # The unprinted areas of closed contours are what ezdxf draws as outlines.
             job["levels"] = [level for level in job["levels"] if level.get("print", True)]
-            realfiles.render_job_png(job, ours_png)
+            render_like_ezdxf(job, ours_png, peer_png)
             value, note = realfiles.compare(ours_png, peer_png, 2)
             score = "%.3f" % value
         if os.path.exists(json_path):

@@ -1,6 +1,7 @@
 #include "DxfReader.h"
 
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -8,6 +9,7 @@
 #include <limits>
 #include <map>
 #include <numbers>
+#include <set>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -112,6 +114,9 @@ struct TSplineDef {
   std::vector<TPointD> Control;
   std::vector<double> Weights;
   std::vector<TPointD> Fit;
+  // Control points interpolated from fit points, whose knots are where the
+  // curve passes through them.
+  bool Through = false;
 };
 
 struct TFigure {
@@ -262,13 +267,139 @@ TFigure PolylineFigure(const std::vector<TVertexD> &vertices, bool closed) {
   return figure;
 }
 
+// A cubic B-spline through fit points as CAD programs draw one (global
+// interpolation, chord length parameters, end tangents estimated from five
+// points and as long as the polygon through the points): its control
+// points and knots go into s. False when the points give no such curve.
+bool InterpolateFitPoints(TSplineDef &s) {
+  std::vector<TPointD> q;
+  q.reserve(s.Fit.size());
+  for (const auto &p : s.Fit)
+    if (q.empty() || q.back().X != p.X || q.back().Y != p.Y)
+      q.push_back(p);
+  if (q.size() < 3)
+    return false;
+  const std::size_t n = q.size() - 1; // the last fit point's index
+  std::vector<double> t(n + 1, 0.0);
+  for (std::size_t k = 1; k <= n; ++k)
+    t[k] = t[k - 1] + std::hypot(q[k].X - q[k - 1].X, q[k].Y - q[k - 1].Y);
+  const double length = t[n];
+  if (!(length > 0) || !Finite(length))
+    return false;
+  for (auto &value : t)
+    value /= length;
+  t[n] = 1;
+
+  // The steps between the points, one extrapolated beyond each end and a
+  // second beyond that; an end's tangent weighs its two nearest steps by
+  // how sharply the steps further out turn (Akima's rule).
+  auto step = [&q](std::size_t k) { return TPointD{q[k].X - q[k - 1].X, q[k].Y - q[k - 1].Y}; };
+  auto ahead = [](TPointD a, TPointD b) { return TPointD{2 * a.X - b.X, 2 * a.Y - b.Y}; };
+  auto cross = [](TPointD a, TPointD b) { return std::fabs(a.X * b.Y - a.Y * b.X); };
+  auto blend = [&cross](TPointD before2, TPointD before, TPointD after, TPointD after2) {
+    const double v1 = cross(before2, before), v2 = cross(after, after2);
+    const double a = v1 + v2 > 0 ? v1 / (v1 + v2) : 0.5;
+    return TPointD{(1 - a) * before.X + a * after.X, (1 - a) * before.Y + a * after.Y};
+  };
+  const TPointD q1 = step(1), q2 = step(2), q0 = ahead(q1, q2), qm = ahead(q0, q1);
+  const TPointD ql = step(n), ql1 = step(n - 1), qn = ahead(ql, ql1), qn1 = ahead(qn, ql);
+  TPointD d0 = blend(qm, q0, q1, q2), dn = blend(ql1, ql, qn, qn1);
+  auto scaled = [length](TPointD d) {
+    const double m = std::hypot(d.X, d.Y);
+    return m > 0 ? TPointD{d.X / m * length, d.Y / m * length} : TPointD{};
+  };
+  d0 = scaled(d0);
+  dn = scaled(dn);
+
+  // n + 3 control points; the knots are the parameters of the inner points.
+  const std::size_t count = n + 3;
+  std::vector<double> knots(4, 0.0);
+  knots.insert(knots.end(), t.begin() + 1, t.begin() + static_cast<std::ptrdiff_t>(n));
+  knots.insert(knots.end(), 4, 1.0);
+  // Row r has its coefficients in columns r - 1 to r + 2: a band kept as
+  // four numbers a row, solved without pivoting (the rows of B-spline
+  // interpolation need none) and refused if a pivot vanishes.
+  std::vector<std::array<double, 4>> band(count, {0, 0, 0, 0});
+  std::vector<TPointD> rhs(count);
+  auto at = [&band](std::size_t row, std::size_t column) -> double & {
+    return band[row][column + 1 - row];
+  };
+  at(0, 0) = 1;
+  rhs[0] = q[0];
+  at(1, 0) = -1;
+  at(1, 1) = 1;
+  rhs[1] = {d0.X * knots[4] / 3, d0.Y * knots[4] / 3};
+  for (std::size_t k = 1; k < n; ++k) {
+    // Cubic basis functions k .. k + 3 at t[k], which lies in knot span k + 3.
+    const std::size_t span = k + 3;
+    double basis[4] = {1, 0, 0, 0}, left[4], right[4];
+    for (int j = 1; j <= 3; ++j) {
+      left[j] = t[k] - knots[span + 1 - static_cast<std::size_t>(j)];
+      right[j] = knots[span + static_cast<std::size_t>(j)] - t[k];
+      double saved = 0;
+      for (int r = 0; r < j; ++r) {
+        const double denominator = right[r + 1] + left[j - r];
+        const double temp = denominator != 0 ? basis[r] / denominator : 0;
+        basis[r] = saved + right[r + 1] * temp;
+        saved = left[j - r] * temp;
+      }
+      basis[j] = saved;
+    }
+    for (std::size_t j = 0; j < 4; ++j)
+      at(k + 1, k + j) = basis[j];
+    rhs[k + 1] = q[k];
+  }
+  at(count - 2, count - 2) = -1;
+  at(count - 2, count - 1) = 1;
+  const double tail = (1 - knots[knots.size() - 5]) / 3;
+  rhs[count - 2] = {dn.X * tail, dn.Y * tail};
+  at(count - 1, count - 1) = 1;
+  rhs[count - 1] = q[n];
+
+  for (std::size_t c = 0; c + 1 < count; ++c) {
+    const double pivot = at(c, c);
+    if (!(std::fabs(pivot) > 1e-12))
+      return false;
+    const double factor = at(c + 1, c) / pivot;
+    if (factor == 0)
+      continue;
+    for (std::size_t column = c; column <= std::min(c + 2, count - 1); ++column)
+      at(c + 1, column) -= factor * at(c, column);
+    rhs[c + 1].X -= factor * rhs[c].X;
+    rhs[c + 1].Y -= factor * rhs[c].Y;
+  }
+  std::vector<TPointD> control(count);
+  for (std::size_t r = count; r-- > 0;) {
+    TPointD value = rhs[r];
+    for (std::size_t column = r + 1; column <= std::min(r + 2, count - 1); ++column) {
+      value.X -= at(r, column) * control[column].X;
+      value.Y -= at(r, column) * control[column].Y;
+    }
+    const double pivot = at(r, r);
+    if (!(std::fabs(pivot) > 1e-12))
+      return false;
+    control[r] = {value.X / pivot, value.Y / pivot};
+    if (!Finite(control[r].X) || !Finite(control[r].Y))
+      return false;
+  }
+  s.Degree = 3;
+  s.Control = std::move(control);
+  s.Knots = std::move(knots);
+  s.Weights.assign(count, 1.0);
+  s.Through = true;
+  return true;
+}
+
 // Appends the spline to the figure; warn gets what had to be mended.
 // A spline of control points is kept whole, to be sampled by SampleSpline.
 void AddSpline(TFigure &figure, TSplineDef s,
                const std::function<void(const std::string &)> &warn) {
+  if (s.Control.size() < 2 && !s.Closed && InterpolateFitPoints(s))
+    s.Fit.clear();
   const std::size_t n = s.Control.size();
   if (n < 2) {
-    // Only fit points: a smooth curve through them (Catmull-Rom pieces).
+    // Fit points of a closed spline, or too few for the curve CAD programs
+    // draw: a smooth curve through them (Catmull-Rom pieces).
     const auto &f = s.Fit;
     if (f.size() < 2)
       return;
@@ -338,8 +469,27 @@ template <typename TEmit> void SampleSpline(const TSplineDef &s, double scale, T
       4 * (n - pu), MaxSplineSteps);
   const double t0 = knots[pu], t1 = knots[n];
   std::vector<double> hx(pu + 1), hy(pu + 1), hw(pu + 1);
-  for (std::size_t i = 0; i <= steps; ++i) {
-    const double t = i == steps ? t1 : t0 + (t1 - t0) * static_cast<double>(i) / steps;
+  // A curve through fit points is sampled span by span, so that it passes
+  // through every fit point (the inner knots) exactly.
+  std::vector<double> through;
+  if (s.Through && t1 > t0) {
+    through.reserve(steps + n);
+    for (std::size_t k = pu; k < n; ++k) {
+      const double a = knots[k], b = knots[k + 1];
+      if (!(b > a))
+        continue;
+      const auto parts = static_cast<std::size_t>(
+          std::ceil(static_cast<double>(steps) * (b - a) / (t1 - t0)));
+      for (std::size_t i = 0; i < std::max<std::size_t>(parts, 1); ++i)
+        through.push_back(a + (b - a) * static_cast<double>(i) / std::max<std::size_t>(parts, 1));
+    }
+    through.push_back(t1);
+  }
+  const std::size_t last = through.empty() ? steps : through.size() - 1;
+  for (std::size_t i = 0; i <= last; ++i) {
+    const double t = !through.empty() ? through[i]
+                     : i == steps     ? t1
+                                      : t0 + (t1 - t0) * static_cast<double>(i) / steps;
     // The span holding t, the last one for t at the end.
     std::size_t k = static_cast<std::size_t>(
                         std::upper_bound(knots.begin() + static_cast<std::ptrdiff_t>(pu),
@@ -429,8 +579,10 @@ public:
   void addBlock(const DL_BlockData &data) override {
     Flush();
     const std::string name = Upper(data.name);
+    FTargetBlock = data.name;
     if (name == "*MODEL_SPACE") {
       FTarget = &FModel;
+      FTargetBlock.clear();
     } else if (name.starts_with("*PAPER_SPACE")) {
       FTarget = nullptr;
     } else {
@@ -443,6 +595,7 @@ public:
   void endBlock() override {
     Flush();
     FTarget = &FModel;
+    FTargetBlock.clear();
   }
 
   void addLine(const DL_LineData &d) override {
@@ -491,7 +644,7 @@ public:
       return;
     if ((d.flags & (16 | 64)) != 0) {
       // Polygon and polyface meshes are surfaces, which a laser cannot burn.
-      ++FMeshes;
+      ++FMeshes[FTargetBlock];
       FSkipVertices = true;
       return;
     }
@@ -842,7 +995,8 @@ public:
   }
   const std::map<std::string, TLayer> &Layers() const { return FLayers; }
   int InsUnits() const { return FInsUnits; }
-  int Meshes() const { return FMeshes; }
+  // Polygon meshes left out, by the block holding them (empty: the drawing).
+  const std::map<std::string, int> &Meshes() const { return FMeshes; }
   int PaperSpace() const { return FPaperSpace; }
   int Invalid() const { return FInvalid; }
   const std::vector<std::pair<std::string, int>> &Warnings() const { return FWarnings; }
@@ -1155,7 +1309,9 @@ private:
   std::vector<TEntity> *FTarget = nullptr;
   std::map<std::string, TLayer> FLayers;
   int FInsUnits = -1;
-  int FMeshes = 0;
+  std::map<std::string, int> FMeshes;
+  // The block being read, empty in the drawing itself.
+  std::string FTargetBlock;
   int FPaperSpace = 0;
   int FInvalid = 0;
   bool FMirror = false;
@@ -1323,6 +1479,10 @@ public:
     std::vector<std::string> stack;
     Expand(FCollector.Model(), TAffine::Scaling(FScale, FScale), TContext{}, 0, stack);
   }
+
+  // What the drawing shows of a block: the drawing itself (the empty name)
+  // and blocks that an insert drew.
+  bool Shown(const std::string &block) const { return block.empty() || FInserted.contains(block); }
 
   TReadResult Levels(std::vector<std::string> &messages) {
     TReadResult result;
@@ -1520,6 +1680,9 @@ private:
                       " are left out");
       return;
     }
+    // Marked before the empty ones return: a block of only points still has
+    // its points told about.
+    FInserted.insert(e.Block);
     // Arrays of blocks that draw nothing are not walked at all.
     if (const auto count = FCounts.find(e.Block); count != FCounts.end() && count->second == 0)
       return;
@@ -1752,6 +1915,7 @@ private:
   const TReadOptions &FOptions;
   double FScale;
   std::map<std::string, std::int64_t> FCounts;
+  std::set<std::string> FInserted;
   std::vector<TLevelBuild> FBuilds;
   std::map<TLevelKey, std::size_t> FIndex;
   TLevelBuild *FLast = nullptr;
@@ -1855,12 +2019,6 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
     options.Progress();
 
   std::vector<std::string> messages;
-  for (const auto &kind : scan.LeftOut)
-    // Text is drawn, or told about below when its font cannot be.
-    if (kind.Kind != "TEXT" && kind.Kind != "MTEXT" && kind.Kind != "ATTRIB")
-      messages.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
-                         " is not supported and is left out" +
-                         (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
   double unit = DxfUnitMillimetres(collector.InsUnits());
   if (unit == 0) {
     messages.push_back(collector.InsUnits() <= 0
@@ -1884,6 +2042,39 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
 
   TExpander expander(collector, options, unit * options.UnitsPerMM);
   expander.Run();
+  // What is left out is told about where the drawing shows it: entities of
+  // blocks that nothing inserts (symbol libraries, a CAD program's arrow
+  // heads) would not be drawn either way.
+  std::vector<TDxfLeftOut> leftOut;
+  for (const auto &kind : scan.LeftOut) {
+    // Text is drawn, or told about below when its font cannot be.
+    if (kind.Kind == "TEXT" || kind.Kind == "MTEXT" || kind.Kind == "ATTRIB" ||
+        !expander.Shown(kind.Block))
+      continue;
+    auto same = std::find_if(leftOut.begin(), leftOut.end(),
+                             [&kind](const TDxfLeftOut &seen) { return seen.Kind == kind.Kind; });
+    if (same == leftOut.end()) {
+      leftOut.push_back(kind);
+    } else {
+      same->Line = std::min(same->Line, kind.Line);
+      same->Count += kind.Count;
+    }
+  }
+  std::sort(leftOut.begin(), leftOut.end(),
+            [](const TDxfLeftOut &a, const TDxfLeftOut &b) { return a.Line < b.Line; });
+  std::vector<std::string> told;
+  for (const auto &kind : leftOut)
+    told.push_back("DXF line " + std::to_string(kind.Line) + ": " + kind.Kind +
+                   " is not supported and is left out" +
+                   (kind.Count > 1 ? " (" + std::to_string(kind.Count) + " in all)" : ""));
+  messages.insert(messages.begin(), told.begin(), told.end());
+  auto shownCount = [&expander](const std::map<std::string, int> &byBlock) {
+    int count = 0;
+    for (const auto &[block, n] : byBlock)
+      if (expander.Shown(block))
+        count += n;
+    return count;
+  };
   TReadResult result = expander.Levels(messages);
   if (options.Progress)
     options.Progress();
@@ -1892,12 +2083,12 @@ TReadResult LoadDxf(std::string_view bytes, const TReadOptions &options) {
     messages.push_back("DXF: " + std::to_string(collector.TextsWithoutFonts()) +
                        (collector.TextsWithoutFonts() == 1 ? " text" : " texts") +
                        " in outline fonts left out: no fonts can be drawn here");
-  if (collector.Meshes() > 0)
-    messages.push_back("DXF: " + std::to_string(collector.Meshes()) +
+  if (const int meshes = shownCount(collector.Meshes()); meshes > 0)
+    messages.push_back("DXF: " + std::to_string(meshes) +
                        " polygon meshes are not supported and are left out");
-  if (scan.WidePolylines > 0)
-    messages.push_back("DXF: " + std::to_string(scan.WidePolylines) +
-                       (scan.WidePolylines == 1 ? " polyline has" : " polylines have") +
+  if (const int wide = shownCount(scan.WidePolylines); wide > 0)
+    messages.push_back("DXF: " + std::to_string(wide) +
+                       (wide == 1 ? " polyline has" : " polylines have") +
                        " a width; only the centre line is drawn");
   if (collector.PaperSpace() > 0)
     messages.push_back("DXF: " + std::to_string(collector.PaperSpace()) +

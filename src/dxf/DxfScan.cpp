@@ -28,6 +28,14 @@ bool Drawn(std::string_view kind) {
   return std::find(kinds.begin(), kinds.end(), kind) != kinds.end();
 }
 
+bool IsModelSpace(std::string_view block) {
+  constexpr std::string_view model = "*MODEL_SPACE";
+  return block.size() == model.size() &&
+         std::equal(block.begin(), block.end(), model.begin(), [](char a, char b) {
+           return (a >= 'a' && a <= 'z' ? char(a - 'a' + 'A') : a) == b;
+         });
+}
+
 // Group codes whose value dxflib takes as the length of a list it allocates,
 // for the entity kinds where it does so.
 bool DeclaresCount(std::string_view entity, int code) {
@@ -108,17 +116,25 @@ private:
     if (FSection == "ENTITIES" && kind != "SECTION" && kind != "VERTEX" && kind != "SEQEND" &&
         kind != "ATTRIB")
       ++FResult.DrawingEntities;
-    if (!InDrawing() || Drawn(kind) || kind == "SECTION")
-      return;
-    for (auto &leftOut : FResult.LeftOut)
-      if (leftOut.Kind == kind) {
-        ++leftOut.Count;
-        return;
-      }
-    FResult.LeftOut.push_back({FEntity, line, 1});
+    FLeftOut = InDrawing() && !Drawn(kind) && kind != "SECTION";
+    FEntityLine = line;
+    FOwner = FBlock;
   }
 
   void EndEntity() {
+    // Counted when the entity ends, once its pairs tell whether it belongs to
+    // the paper space (which is told about as a whole).
+    if (FLeftOut && !FPaperSpace) {
+      auto same = std::find_if(FResult.LeftOut.begin(), FResult.LeftOut.end(),
+                               [this](const TDxfLeftOut &leftOut) {
+                                 return leftOut.Kind == FEntity && leftOut.Block == FOwner;
+                               });
+      if (same != FResult.LeftOut.end())
+        ++same->Count;
+      else
+        FResult.LeftOut.push_back({FEntity, FOwner, FEntityLine, 1});
+    }
+    FLeftOut = false;
     if (FEntity == "DIMENSION" && InDrawing() && !FPaperSpace && !FDimension.Block.empty())
       FResult.Dimensions.push_back(FDimension);
     // A POLYLINE's widths may sit on the VERTEX entities that follow it; the
@@ -128,12 +144,14 @@ private:
     } else if (FEntity == "POLYLINE") {
       FInPolyline = true;
       FPolylineWide = FWide;
+      FPolylineOwner = FOwner;
+      FPolylinePaperSpace = FPaperSpace;
     } else {
-      if (FInPolyline && FPolylineWide)
-        ++FResult.WidePolylines;
+      if (FInPolyline && FPolylineWide && !FPolylinePaperSpace)
+        ++FResult.WidePolylines[FPolylineOwner];
       FInPolyline = false;
-      if (FEntity == "LWPOLYLINE" && FWide)
-        ++FResult.WidePolylines;
+      if (FEntity == "LWPOLYLINE" && FWide && !FPaperSpace)
+        ++FResult.WidePolylines[FOwner];
     }
     FWide = false;
   }
@@ -143,8 +161,9 @@ private:
       FSection = std::string(value);
       return;
     }
+    // The model space's own block holds the drawing itself.
     if (FEntity == "BLOCK" && code == 2)
-      FBlock = std::string(value);
+      FBlock = IsModelSpace(value) ? std::string() : std::string(value);
     if (code == 67)
       FPaperSpace = value == "1";
     if (DeclaresCount(FEntity, code)) {
@@ -183,6 +202,13 @@ private:
   bool FWide = false;
   bool FInPolyline = false;
   bool FPolylineWide = false;
+  bool FPolylinePaperSpace = false;
+  std::string FPolylineOwner;
+  // The entity being read: its line, the block holding it, and whether it
+  // is one the reader leaves out.
+  int FEntityLine = 0;
+  std::string FOwner;
+  bool FLeftOut = false;
   TDxfDimension FDimension;
   TDxfScan FResult;
 };

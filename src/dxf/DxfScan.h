@@ -4,6 +4,7 @@
 // that would size huge buffers) and collects what dxflib does not hand over.
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,9 +24,12 @@ struct TDxfDimension {
   int Color24 = -1;
 };
 
-// Entities of one kind the reader does not draw, with where the first one is.
+// Entities of one kind the reader does not draw in one block (or in the
+// drawing itself), with where the first one is. Only those of blocks that
+// are inserted are told about: a library of unused blocks is not drawn anyway.
 struct TDxfLeftOut {
   std::string Kind;
+  std::string Block; // empty in the drawing itself
   int Line = 0;
   int Count = 0;
 };
@@ -36,8 +40,9 @@ struct TDxfScan {
   // Entities of the drawing itself (blocks and the parts of polylines and
   // inserts not counted), for the reader to make room for them at once.
   std::size_t DrawingEntities = 0;
-  // Polylines with a constant or per-vertex width: only centre lines are drawn.
-  int WidePolylines = 0;
+  // Polylines with a constant or per-vertex width (only centre lines are
+  // drawn), by the block that holds them, empty for the drawing itself.
+  std::map<std::string, int> WidePolylines;
   // The file ends with the EOF marker (a file cut short does not).
   bool Complete = false;
 };

@@ -380,6 +380,17 @@ TEST(DxfReader, SplinesOfControlPointsAndOfFitPoints) {
   for (const TIntPoint fit : {TIntPoint{0, 0}, TIntPoint{1000, 1000}, TIntPoint{2000, 0}})
     EXPECT_NE(std::find(paths[0].begin(), paths[0].end(), fit), paths[0].end())
         << fit.X << "," << fit.Y;
+
+  // Fit points round a 20 mm square, back to the start: CAD programs draw
+  // one cubic curve through them, a rounded loop 26.13 mm across (ezdxf's
+  // interpolation, which follows BricsCAD's, gives x from 77.55 to 103.68
+  // and y from -2.45 to 23.68), not a square with rounded corners.
+  loaded = Load(Doc(G({"0",  "SPLINE", "70", "8",  "71", "3",   "74", "5",  "11",
+                       "80", "21",     "0",  "11", "100", "21", "0",  "11", "100",
+                       "21", "20",     "11", "80", "21",  "20", "11", "80", "21", "0"})));
+  ASSERT_FALSE(loaded.Result.Levels.empty());
+  EXPECT_NEAR(loaded.Result.Size.cx, 2612.8, 3);
+  EXPECT_NEAR(loaded.Result.Size.cy, 2612.8, 3);
 }
 
 TEST(DxfReader, SplineWithZeroWeightsOrBrokenKnotsIsDrawnAndTold) {
@@ -571,6 +582,48 @@ TEST(DxfReader, WhatIsNotDrawnIsTold) {
   const TLevel *polyline = Find(loaded.Result, "P");
   ASSERT_NE(polyline, nullptr) << Names(loaded.Result);
   EXPECT_EQ(AllInput(*polyline).size(), 1u);
+}
+
+TEST(DxfReader, WhatBlocksNothingInsertsHoldIsNotTold) {
+  // "Library" is never inserted: its point, wide polyline and mesh would not
+  // be drawn however they were read. "Used" is inserted, from inside a block
+  // the drawing inserts, and its point is told about where it is.
+  const std::string blocks =
+      G({"0", "BLOCK", "8", "0", "2", "Library", "70", "0", "10", "0", "20", "0"}) +
+      G({"0", "POINT", "10", "3", "20", "3"}) +
+      G({"0", "LWPOLYLINE", "90", "2", "70", "0", "43", "0.5", "10", "0", "20", "0", "10", "9",
+         "20", "0"}) +
+      G({"0", "POLYLINE", "66", "1", "70", "16", "71", "2", "72", "2"}) + G({"0", "SEQEND"}) +
+      G({"0", "ENDBLK"}) +
+      G({"0", "BLOCK", "8", "0", "2", "Used", "70", "0", "10", "0", "20", "0"}) +
+      Line("0", "0", "5", "0") + G({"0", "POINT", "10", "1", "20", "1"}) + G({"0", "ENDBLK"}) +
+      G({"0", "BLOCK", "8", "0", "2", "Outer", "70", "0", "10", "0", "20", "0"}) +
+      G({"0", "INSERT", "2", "Used", "10", "0", "20", "0"}) + G({"0", "ENDBLK"});
+  // A point of the paper space is in what is told of the layouts, not here.
+  const std::string entities = G({"0", "INSERT", "2", "Outer", "10", "0", "20", "0"}) +
+                               G({"0", "POINT", "67", "1", "10", "0", "20", "0"});
+  const std::string text = Doc(entities, blocks);
+  const auto loaded = Load(text);
+  const std::string messages = AllMessages(loaded);
+  const std::size_t used = text.find("POINT\n10\n1\n");
+  ASSERT_NE(used, std::string::npos);
+  const auto line = std::count(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(used), '\n');
+  EXPECT_NE(messages.find("DXF line " + std::to_string(line) +
+                          ": POINT is not supported and is left out\n"),
+            std::string::npos)
+      << messages;
+  EXPECT_EQ(messages.find("in all"), std::string::npos) << messages;
+  EXPECT_EQ(messages.find("width"), std::string::npos) << messages;
+  EXPECT_EQ(messages.find("meshes"), std::string::npos) << messages;
+
+  // Once the library is inserted, what it leaves out is told as before.
+  const auto inserted =
+      Load(Doc(entities + G({"0", "INSERT", "2", "Library", "10", "0", "20", "0"}), blocks));
+  const std::string all = AllMessages(inserted);
+  EXPECT_NE(all.find("POINT is not supported and is left out (2 in all)"), std::string::npos)
+      << all;
+  EXPECT_NE(all.find("1 polyline has a width"), std::string::npos) << all;
+  EXPECT_NE(all.find("1 polygon meshes are not supported"), std::string::npos) << all;
 }
 
 // The box of the points of the lines levels of a layer.
