@@ -190,6 +190,8 @@ private:
   void SettingsAniFinish();
   void PlaceGcodeBlock();
   void PreviewResize();
+  // Widens the settings panel to its controls and its scroll bar.
+  void FitRightPanel();
   void LoadFile(const QString &fileName, int filterIndex);
   // Reads the drawing again (focus change, reset) and shows its report.
   void Reload();
@@ -203,6 +205,7 @@ private:
   std::unique_ptr<TGridHandlers> FGrid;
   std::unique_ptr<TLoadingWindow> FLoading;
   std::unique_ptr<TBackgroundJob> FBackground;
+  QScrollArea *FRightScroller = nullptr;
   int FLoadingDepth = 0;
   int FPanelHolds = 0;
   bool FCodeEdit = false;
