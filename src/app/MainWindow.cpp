@@ -136,6 +136,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   rightLayout->setContentsMargins(0, 0, 0, 0);
   rightLayout->setSpacing(0);
   auto *scroller = new QScrollArea(RightPanel);
+  FRightScroller = scroller;
   scroller->setObjectName("RightScroller");
   scroller->setWidgetResizable(true);
   scroller->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
@@ -158,13 +159,11 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
   stackLayout->addWidget(ProfileGroup);
   stackLayout->addStretch(1);
   scroller->setWidget(stack);
-  // A long level list brings the scroll bar; the panel widens by it rather
-  // than cut off the settings' right edge.
+  // A long level list or the open G-code block brings the scroll bar; the
+  // panel widens by it rather than cut off the settings' right edge.
   connect(scroller->verticalScrollBar(), &QScrollBar::rangeChanged, this,
-          [this, scroller](int, int maximum) {
-            const int room = RightPanelWidth + (maximum > 0 ? scroller->verticalScrollBar()->sizeHint().width() : 0);
-            RightPanel->setMinimumWidth(room);
-          });
+          [this](int, int) { FitRightPanel(); });
+  stack->installEventFilter(this);
   rightLayout->addWidget(scroller, 1);
   BuildBottomPanel(RightPanel);
   Splitter->addWidget(RightPanel);
@@ -808,6 +807,17 @@ void TMainWindow::DropFileDropped(const QString &fileName) {
   LoadFile(fileName, 1);
 }
 
+void TMainWindow::FitRightPanel() {
+  // The settings get the width their controls need (which can be more than
+  // the panel's usual width), and the scroll bar, while it shows, its own beside them.
+  const QScrollBar *bar = FRightScroller->verticalScrollBar();
+  const int settings =
+      std::max(RightPanelWidth, FRightScroller->widget()->minimumSizeHint().width());
+  const int room = settings + (bar->maximum() > 0 ? bar->sizeHint().width() : 0);
+  if (RightPanel->minimumWidth() != room)
+    RightPanel->setMinimumWidth(room);
+}
+
 void TMainWindow::PreviewResize() {
   if (FLevels)
     FLevels->SetView({Preview->width(), Preview->height()});
@@ -829,6 +839,9 @@ bool TMainWindow::eventFilter(QObject *watched, QEvent *event) {
     Guarded([&] { FocusSizeExit(); });
   else if (watched == SettingsLayout && event->type() == QEvent::Resize)
     PlaceGcodeBlock();
+  else if (FRightScroller && watched == FRightScroller->widget() &&
+           event->type() == QEvent::LayoutRequest)
+    FitRightPanel();
   else if (event->type() == QEvent::MouseButtonRelease &&
            (watched->objectName() == "MakerLine" || watched->objectName() == "SiteImage"))
     Guarded([&] { SiteImageClick(); });

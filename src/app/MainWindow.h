@@ -15,6 +15,7 @@
 #include "settings/MachineSettings.h"
 
 class QPlainTextEdit;
+class QScrollArea;
 class TBackgroundJob;
 class TEditActions;
 class TGridHandlers;
@@ -115,6 +116,8 @@ private:
   void SettingsAniFinish();
   void PlaceGcodeBlock();
   void PreviewResize();
+  // Widens the settings panel to its controls and its scroll bar.
+  void FitRightPanel();
   void LoadFile(const QString &fileName, int filterIndex);
   // Reads the drawing again (focus change, reset) and shows its report.
   void Reload();
@@ -129,6 +132,7 @@ private:
   std::unique_ptr<TLoadingWindow> FLoading;
   std::unique_ptr<TBackgroundJob> FBackground;
   std::unique_ptr<TProfileSection> FProfile;
+  QScrollArea *FRightScroller = nullptr;
   int FLoadingDepth = 0;
   int FPanelHolds = 0;
   bool FCodeEdit = false;

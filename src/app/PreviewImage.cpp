@@ -19,7 +19,10 @@ TPreviewImage::TPreviewImage(QWidget *parent) : QWidget(parent) {
 }
 
 void TPreviewImage::SetImage(const QImage &image, QPoint offset) {
-  FImage = image.copy();
+  // Shared, not copied: the worker hands a new picture over for every chunk
+  // of a big drawing, and its next stroke detaches its own copy (a painter
+  // never draws into a shared image), so this side never sees it change.
+  FImage = image;
   FOffset = offset;
   update();
 }

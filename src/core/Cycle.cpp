@@ -15,6 +15,10 @@ namespace {
 
 // Paths per drawing chunk: small enough that the preview grows visibly.
 constexpr std::size_t ChunkPaths = 100;
+// Chunks are drawn for this long before the picture is handed to the window:
+// a photo's millions of scan lines would otherwise take a hand-over (and a
+// wait for the main thread) per hundred lines, for minutes on end.
+constexpr auto BatchTime = std::chrono::milliseconds(15);
 
 class TCycle {
 public:
@@ -188,15 +192,25 @@ void TCycle::Redraw(TLevel &level) {
     return;
   const TPhaseMark mark("preview");
   while (!Clearing()) {
-    const TPaths chunk = level.OutputPart(static_cast<std::size_t>(level.LastDrawn()), ChunkPaths);
+    TPaths chunk = level.OutputPart(static_cast<std::size_t>(level.LastDrawn()), ChunkPaths);
     if (chunk.empty())
       return;
-    // A short pause per chunk keeps the window responsive while the preview grows.
+    // A short pause per batch keeps the window responsive while the preview grows.
     if (FWorker.Threaded())
       std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    FPreview.Draw(chunk, TPreviewPen{level.Color(), FLevels.Focus(), FLevels.Travel(),
-                                     level.Kind() == lkLines});
-    const auto drawn = static_cast<std::int32_t>(chunk.size());
+    const TPreviewPen pen{level.Color(), FLevels.Focus(), FLevels.Travel(),
+                          level.Kind() == lkLines};
+    const auto until = std::chrono::steady_clock::now() + BatchTime;
+    std::int32_t drawn = 0;
+    for (;;) {
+      FPreview.Draw(chunk, pen);
+      drawn += static_cast<std::int32_t>(chunk.size());
+      if (Clearing() || std::chrono::steady_clock::now() >= until)
+        break;
+      chunk = level.OutputPart(static_cast<std::size_t>(level.LastDrawn() + drawn), ChunkPaths);
+      if (chunk.empty())
+        break;
+    }
     HandOver([&] {
       FHost.PresentPreview(FPreview.Image());
       if (level.LastDrawn() == 0)

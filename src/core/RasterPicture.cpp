@@ -17,3 +17,12 @@ void TRasterPicture::SetRaster(const QImage *picture) {
   else
     FRaster.reset();
 }
+
+void TRasterPicture::TakeRaster(QImage picture) {
+  // The old picture is freed after the lock is let go.
+  std::optional<QImage> old(std::move(picture));
+  {
+    std::lock_guard lock(FRasterLock);
+    FRaster.swap(old);
+  }
+}

@@ -14,6 +14,9 @@ public:
   QImage Raster() const;
   // Null clears it; otherwise keeps a deep copy.
   void SetRaster(const QImage *picture);
+  // Keeps picture itself: a photo of tens of megabytes changes hands at once,
+  // where a copy would hold the main thread and the raster lock meanwhile.
+  void TakeRaster(QImage picture);
 
 private:
   mutable std::mutex FRasterLock;

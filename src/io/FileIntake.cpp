@@ -73,7 +73,7 @@ bool ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, 
     levels.Add(std::move(level));
   levels.SetSize(result.Size);
   if (result.Raster) {
-    levels.SetRaster(&*result.Raster);
+    levels.TakeRaster(std::move(*result.Raster));
     levels.SetRasterHook(VectorizeRaster);
   }
   loaded.GerberLoaded = result.Gerber;

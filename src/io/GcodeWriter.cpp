@@ -477,7 +477,11 @@ std::string GcodeFileText(const std::vector<std::string> &lines) {
   return text;
 }
 
-TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
+namespace {
+
+// The job without its burn paths, and for each of its levels the level whose
+// paths it writes (null for a level that writes none).
+TGcodeJob JobSettingsFromLevels(const TLevels &levels, std::vector<const TLevel *> &sources) {
   TGcodeJob job;
   const TJobHost &host = levels.Host();
   job.Templates = host.Templates();
@@ -503,10 +507,26 @@ TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
     if (overscan >= 0 && level.Kind() == lkLines && levels.HasRaster())
       out.Overscan = RoundUnit(OverscanLength(level.Speed(), job.Profile.Acceleration, overscan) *
                                job.UnitsPerMM);
-    if (level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly)
-      out.Paths = level.Output();
+    const bool written =
+        level.Print() && out.Passes >= 1 && out.Power >= 1 && out.Outline == job.OutlineOnly;
+    sources.push_back(written ? &level : nullptr);
     job.Levels.push_back(std::move(out));
   }
+  return job;
+}
+
+void CopyPaths(TGcodeJob &job, const std::vector<const TLevel *> &sources) {
+  for (std::size_t i = 0; i < sources.size(); ++i)
+    if (sources[i])
+      job.Levels[i].Paths = sources[i]->Output();
+}
+
+} // namespace
+
+TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
+  std::vector<const TLevel *> sources;
+  TGcodeJob job = JobSettingsFromLevels(levels, sources);
+  CopyPaths(job, sources);
   return job;
 }
 
@@ -649,10 +669,16 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
   host.Progress(false);
 
   std::optional<TPhaseMark> mark(std::in_place, "G-code: walk");
-  const TGcodeJob job = GcodeJobFromLevels(levels);
-  // The walk, the write and the check read only the copy taken above.
+  // The settings are read here, from the window; the paths, which can be
+  // millions, are copied on the save's own thread. The level list holds still
+  // meanwhile: loading, editing and resetting wait while the panel is disabled,
+  // and levels only ever go with a new load.
+  std::vector<const TLevel *> sources;
+  TGcodeJob job = JobSettingsFromLevels(levels, sources);
+  // The walk, the write and the check read only the copy.
   std::vector<TGcodeProblem> problems;
   host.RunInBackground([&](const TBackgroundSteps &steps) {
+    CopyPaths(job, sources);
     TMoveExtent extent;
     const std::string text = GcodeText(
         job,
