@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <span>
 #include <thread>
 
 // BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
@@ -171,18 +173,23 @@ struct TSampleRange {
   std::array<int, 3> Low{0, 0, 0}, High{0, 0, 0};
 };
 
-TSampleRange RangeOf(const std::vector<std::uint32_t> &samples) {
-  TSampleRange range;
+TSampleRange RangeOf(std::span<const std::uint32_t> samples) {
   if (samples.empty())
-    return range;
-  range.Low = range.High = {SampleL(samples[0]), SampleA(samples[0]), SampleB(samples[0])};
+    return {};
+  // Plain variables, so that the loop runs in vector lanes.
+  int lowL = 255, highL = -255, lowA = 255, highA = -255, lowB = 255, highB = -255;
   for (const std::uint32_t packed : samples) {
-    const int values[3] = {SampleL(packed), SampleA(packed), SampleB(packed)};
-    for (int c = 0; c < 3; ++c) {
-      range.Low[static_cast<std::size_t>(c)] = std::min(range.Low[static_cast<std::size_t>(c)], values[c]);
-      range.High[static_cast<std::size_t>(c)] = std::max(range.High[static_cast<std::size_t>(c)], values[c]);
-    }
+    const int l = SampleL(packed), a = SampleA(packed), b = SampleB(packed);
+    lowL = std::min(lowL, l);
+    highL = std::max(highL, l);
+    lowA = std::min(lowA, a);
+    highA = std::max(highA, a);
+    lowB = std::min(lowB, b);
+    highB = std::max(highB, b);
   }
+  TSampleRange range;
+  range.Low = {lowL, lowA, lowB};
+  range.High = {highL, highA, highB};
   return range;
 }
 
@@ -200,7 +207,7 @@ TSampleRange RangeOf(const std::vector<std::uint32_t> &samples) {
 // addition and tells whether it changed.
 constexpr std::size_t MinBatch = 8, MaxBatch = 1024;
 template <class TAssign, class TMoved>
-void RunBatches(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples,
+void RunBatches(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
                 TAssign &&assign, TMoved &&moved) {
   std::array<std::uint8_t, MaxBatch> chosen;
   std::size_t batch = MinBatch;
@@ -267,7 +274,7 @@ bool ClusterStaysFor(const TCluster &cluster, const TMean &mean, std::int64_t ad
 // assigned, in any order, and nothing is done one sample at a time. Only the
 // clusters that might move are followed sample by sample; when one does, the
 // batch ends there, as in RunBatches.
-void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples,
+void RunRound(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
               const TSampleRange &range) {
   const int k = static_cast<int>(clusters.size());
   std::array<TMean, MaxClusters> means{};
@@ -418,7 +425,7 @@ struct TThirdSquares {
 
 // One sampling round over the prepared samples: each sample costs k small
 // integer distances; only the receiving cluster's mean is worked out again.
-void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples,
+void RunRound(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
               const TSampleRange &) {
   const TThirdSquares thirdSquare;
   std::vector<TMean> means;
@@ -555,7 +562,9 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   while (slotBits < 20 && (std::int64_t{16} << slotBits) < count)
     ++slotBits;
   TLabCache cache(slotBits);
-  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
+  // Every entry is written before it is read: no need to clear 4 bytes a pixel first.
+  const auto storage = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(count));
+  const std::span<std::uint32_t> samples(storage.get(), static_cast<std::size_t>(count));
   const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
   if (beside) {
     const std::int64_t half = count / 2;
