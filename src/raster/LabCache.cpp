@@ -1,6 +1,7 @@
 #include "LabCache.h"
 
-TLabCache::TLabCache() : FSlots(std::size_t{1} << SlotBits, 0) {
+TLabCache::TLabCache(int slotBits)
+    : FShift(32 - slotBits), FSlots(std::size_t{1} << slotBits, 0) {
   for (unsigned channel = 0; channel < 256; ++channel)
     FLinear[channel] = ColorDetail::ChannelToLinear(channel);
 }

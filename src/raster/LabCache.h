@@ -24,7 +24,9 @@ inline TLabColor UnpackLab(std::uint32_t packed) {
 // they introduce new ones. Not thread-safe: one per thread.
 class TLabCache {
 public:
-  TLabCache();
+  // 2^slotBits colours are remembered (8 bytes each): a photo of millions
+  // of pixels may well hold a million different colours.
+  explicit TLabCache(int slotBits = 16);
   // Packed Lab of the colour's red, green and blue (alpha ignored).
   std::uint32_t Packed(std::uint32_t argb) {
     const std::uint32_t rgb = argb & 0xFFFFFF;
@@ -40,10 +42,10 @@ public:
   void Prefetch(std::uint32_t argb) const { __builtin_prefetch(&FSlots[Slot(argb & 0xFFFFFF)]); }
 
 private:
-  static constexpr int SlotBits = 16;
-  static std::size_t Slot(std::uint32_t rgb) { return (rgb * 2654435761u) >> (32 - SlotBits); }
+  std::size_t Slot(std::uint32_t rgb) const { return (rgb * 2654435761u) >> FShift; }
   std::uint32_t Convert(std::uint32_t rgb) const;
 
+  int FShift;
   std::array<float, 256> FLinear;
   std::vector<std::uint64_t> FSlots;
 };

@@ -4,6 +4,8 @@
 #include <array>
 #include <cmath>
 #include <limits>
+#include <memory>
+#include <span>
 #include <thread>
 
 // BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
@@ -165,6 +167,33 @@ int SampleL(std::uint32_t packed) { return static_cast<std::int8_t>(packed & 0xF
 int SampleA(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 8 & 0xFF); }
 int SampleB(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 16 & 0xFF); }
 
+// The least and greatest L, a and b of the samples: how far one sample can
+// pull a mean.
+struct TSampleRange {
+  std::array<int, 3> Low{0, 0, 0}, High{0, 0, 0};
+};
+
+TSampleRange RangeOf(std::span<const std::uint32_t> samples) {
+  if (samples.empty())
+    return {};
+  // Plain variables, so that the loop runs in vector lanes.
+  int lowL = 255, highL = -255, lowA = 255, highA = -255, lowB = 255, highB = -255;
+  for (const std::uint32_t packed : samples) {
+    const int l = SampleL(packed), a = SampleA(packed), b = SampleB(packed);
+    lowL = std::min(lowL, l);
+    highL = std::max(highL, l);
+    lowA = std::min(lowA, a);
+    highA = std::max(highA, a);
+    lowB = std::min(lowB, b);
+    highB = std::max(highB, b);
+  }
+  TSampleRange range;
+  range.Low = {lowL, lowA, lowB};
+  range.High = {highL, highA, highB};
+  return range;
+}
+
+
 // A sample's cluster depends on the means left by every sample before it,
 // which makes a round one long chain of dependent steps. Yet a truncated
 // mean soon moves only now and then: find the nearest clusters of a whole
@@ -178,7 +207,7 @@ int SampleB(std::uint32_t packed) { return static_cast<std::int8_t>(packed >> 16
 // addition and tells whether it changed.
 constexpr std::size_t MinBatch = 8, MaxBatch = 1024;
 template <class TAssign, class TMoved>
-void RunBatches(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples,
+void RunBatches(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
                 TAssign &&assign, TMoved &&moved) {
   std::array<std::uint8_t, MaxBatch> chosen;
   std::size_t batch = MinBatch;
@@ -202,11 +231,51 @@ void RunBatches(std::vector<TCluster> &clusters, const std::vector<std::uint32_t
 }
 
 #if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
+// Whether the truncated mean q of sum (over count) surely stays q while
+// `added` more samples from low..high join, whatever their order. q stays
+// while lo(n) <= sum <= hi(n), bounds that move by a fixed step per sample:
+// q n .. (q + 1) n - 1 for q > 0, (q - 1) n + 1 .. q n for q < 0 and
+// -(n - 1) .. n - 1 for q = 0. Each sample moves sum - lo(n) by v - stepLo
+// and hi(n) - sum by stepHi - v, so neither room can run out before the
+// worst case of every sample taking the most of it.
+bool StaysFor(std::int64_t sum, std::int64_t count, std::int32_t q, std::int64_t added, int low,
+              int high) {
+  std::int64_t stepLo = q, stepHi = q + 1, lo = q * count, hi = (q + 1) * count - 1;
+  if (q < 0) {
+    stepLo = q - 1;
+    stepHi = q;
+    lo = (q - 1) * count + 1;
+    hi = q * count;
+  } else if (q == 0) {
+    stepLo = -1;
+    stepHi = 1;
+    lo = -(count - 1);
+    hi = count - 1;
+  }
+  const std::int64_t takeLo = stepLo - low, takeHi = high - stepHi;
+  return (takeLo <= 0 || sum - lo >= added * takeLo) && (takeHi <= 0 || hi - sum >= added * takeHi);
+}
+
+bool ClusterStaysFor(const TCluster &cluster, const TMean &mean, std::int64_t added,
+                     const TSampleRange &range) {
+  return StaysFor(cluster.L, cluster.Count, mean.L, added, range.Low[0], range.High[0]) &&
+         StaysFor(cluster.a, cluster.Count, mean.a, added, range.Low[1], range.High[1]) &&
+         StaysFor(cluster.b, cluster.Count, mean.b, added, range.Low[2], range.High[2]);
+}
+
 // One sampling round over the prepared samples, eight samples at a time
 // against one cluster after the other. A distance is at most
 // 100^2 + 2 x 85^2, so it fits a signed 16-bit lane. Only a strictly smaller
 // distance replaces the best, so ties go to the first cluster.
-void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples) {
+//
+// Once the clusters hold many samples, a batch of samples can rarely move a
+// truncated mean, and StaysFor tells when it cannot at all: the batch's
+// samples are then summed per cluster in the vector lanes as they are
+// assigned, in any order, and nothing is done one sample at a time. Only the
+// clusters that might move are followed sample by sample; when one does, the
+// batch ends there, as in RunBatches.
+void RunRound(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
+              const TSampleRange &range) {
   const int k = static_cast<int>(clusters.size());
   std::array<TMean, MaxClusters> means{};
   __m128i meanL[MaxClusters], meanA[MaxClusters], meanB[MaxClusters];
@@ -232,7 +301,11 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
     return _mm_packs_epi32(_mm_sra_epi32(_mm_sll_epi32(low, countLeft), countRight),
                            _mm_sra_epi32(_mm_sll_epi32(high, countLeft), countRight));
   };
-  auto eight = [&](const std::uint32_t *first, std::uint8_t *chosen) {
+  // A batch's sums per cluster. A lane takes at most MaxBatch / 8 = 128
+  // values of at most 128 in size, which a signed 16-bit lane holds.
+  static_assert(MaxBatch / 8 * 128 <= 32767);
+  __m128i sumL[MaxClusters], sumA[MaxClusters], sumB[MaxClusters], taken[MaxClusters];
+  auto eight = [&](const std::uint32_t *first, std::uint8_t *chosen, __m128i valid) {
     const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first));
     const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i *>(first + 4));
     const __m128i l = channel(low, high, 0), a = channel(low, high, 8), b = channel(low, high, 16);
@@ -249,31 +322,95 @@ void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> 
                            _mm_andnot_si128(closer, index));
     }
     _mm_storel_epi64(reinterpret_cast<__m128i *>(chosen), _mm_packus_epi16(index, index));
+    for (int j = 0; j < k; ++j) {
+      const __m128i mine =
+          _mm_and_si128(_mm_cmpeq_epi16(index, _mm_set1_epi16(static_cast<short>(j))), valid);
+      taken[j] = _mm_sub_epi16(taken[j], mine);
+      sumL[j] = _mm_add_epi16(sumL[j], _mm_and_si128(mine, l));
+      sumA[j] = _mm_add_epi16(sumA[j], _mm_and_si128(mine, a));
+      sumB[j] = _mm_add_epi16(sumB[j], _mm_and_si128(mine, b));
+    }
   };
   auto assign = [&](const std::uint32_t *first, std::size_t n, std::uint8_t *chosen) {
+    for (int j = 0; j < k; ++j)
+      sumL[j] = sumA[j] = sumB[j] = taken[j] = _mm_setzero_si128();
+    const __m128i all = _mm_set1_epi16(-1);
     std::size_t i = 0;
     for (; i + 8 <= n; i += 8)
-      eight(first + i, chosen + i);
-    if (i < n) { // the last few, padded with copies of the last sample
+      eight(first + i, chosen + i, all);
+    if (i < n) { // the last few, padded with copies of the last sample that count for nothing
       std::uint32_t padded[8];
       std::uint8_t out[8];
       for (std::size_t p = 0; p < 8; ++p)
         padded[p] = first[std::min(i + p, n - 1)];
-      eight(padded, out);
+      const __m128i valid = _mm_cmpgt_epi16(_mm_set1_epi16(static_cast<short>(n - i)),
+                                            _mm_setr_epi16(0, 1, 2, 3, 4, 5, 6, 7));
+      eight(padded, out, valid);
       std::copy(out, out + (n - i), chosen + i);
     }
   };
-  RunBatches(clusters, samples, assign, [&](int j) {
-    const auto c = static_cast<std::size_t>(j);
-    if (MeanStays(clusters[c], means[c]))
-      return false;
-    const TMean mean = MeanOf(clusters[c], means[c]);
-    if (mean.L == means[c].L && mean.a == means[c].a && mean.b == means[c].b)
-      return false;
-    means[c] = mean;
-    load(j);
-    return true;
-  });
+  auto total = [](__m128i lanes) {
+    __m128i t = _mm_madd_epi16(lanes, _mm_set1_epi16(1));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0x4E));
+    t = _mm_add_epi32(t, _mm_shuffle_epi32(t, 0xB1));
+    return static_cast<std::int64_t>(_mm_cvtsi128_si32(t));
+  };
+
+  std::array<std::uint8_t, MaxBatch> chosen;
+  std::array<TCluster, MaxClusters> followed;
+  std::size_t batch = MinBatch;
+  const std::size_t count = samples.size();
+  for (std::size_t first = 0; first < count;) {
+    const std::size_t n = std::min(batch, count - first);
+    assign(samples.data() + first, n, chosen.data());
+    std::array<std::int64_t, MaxClusters> batchCount{};
+    std::uint32_t mayMove = 0;
+    for (int j = 0; j < k; ++j) {
+      const auto c = static_cast<std::size_t>(j);
+      batchCount[c] = total(taken[j]);
+      if (batchCount[c] > 0 && !ClusterStaysFor(clusters[c], means[c], batchCount[c], range)) {
+        mayMove |= 1u << j;
+        followed[c] = clusters[c];
+      }
+    }
+    std::size_t done = n;
+    int moved = -1;
+    for (std::size_t i = 0; mayMove != 0 && i < n; ++i) {
+      const int j = chosen[i];
+      if ((mayMove >> j & 1) == 0)
+        continue;
+      const auto c = static_cast<std::size_t>(j);
+      const std::uint32_t packed = samples[first + i];
+      AddSample(followed[c], SampleL(packed), SampleA(packed), SampleB(packed));
+      if (MeanStays(followed[c], means[c]))
+        continue;
+      const TMean mean = MeanOf(followed[c], means[c]);
+      if (mean.L != means[c].L || mean.a != means[c].a || mean.b != means[c].b) {
+        moved = j;
+        done = i + 1;
+        break;
+      }
+    }
+    if (moved < 0) {
+      for (int j = 0; j < k; ++j) {
+        TCluster &cluster = clusters[static_cast<std::size_t>(j)];
+        cluster.L += total(sumL[j]);
+        cluster.a += total(sumA[j]);
+        cluster.b += total(sumB[j]);
+        cluster.Count += batchCount[static_cast<std::size_t>(j)];
+      }
+    } else {
+      for (std::size_t i = 0; i < done; ++i) {
+        const std::uint32_t packed = samples[first + i];
+        AddSample(clusters[chosen[i]], SampleL(packed), SampleA(packed), SampleB(packed));
+      }
+      const auto c = static_cast<std::size_t>(moved);
+      means[c] = MeanOf(clusters[c], means[c]);
+      load(moved);
+    }
+    first += done;
+    batch = moved >= 0 ? std::max(MinBatch, batch / 2) : std::min(MaxBatch, batch * 2);
+  }
 }
 #else
 // ((d) div 3)^2 for every difference of two a or b values, -255..255.
@@ -288,7 +425,8 @@ struct TThirdSquares {
 
 // One sampling round over the prepared samples: each sample costs k small
 // integer distances; only the receiving cluster's mean is worked out again.
-void RunRound(std::vector<TCluster> &clusters, const std::vector<std::uint32_t> &samples) {
+void RunRound(std::vector<TCluster> &clusters, std::span<const std::uint32_t> samples,
+              const TSampleRange &) {
   const TThirdSquares thirdSquare;
   std::vector<TMean> means;
   for (const auto &cluster : clusters)
@@ -418,13 +556,20 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   // sees the same samples in the same order: draw and convert them once.
   // The draws are independent of each other, so two cores share them on
   // large pictures, each converting colours through its own cache.
-  TLabCache cache;
-  std::vector<std::uint32_t> samples(static_cast<std::size_t>(count));
+  // A cache of about a sixteenth as many colours as there are samples, from
+  // 64 thousand to a million.
+  int slotBits = 16;
+  while (slotBits < 20 && (std::int64_t{16} << slotBits) < count)
+    ++slotBits;
+  TLabCache cache(slotBits);
+  // Every entry is written before it is read: no need to clear 4 bytes a pixel first.
+  const auto storage = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(count));
+  const std::span<std::uint32_t> samples(storage.get(), static_cast<std::size_t>(count));
   const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
   if (beside) {
     const std::int64_t half = count / 2;
     std::thread other([&] {
-      TLabCache otherCache;
+      TLabCache otherCache(slotBits);
       DrawSamples(image, half, count - half, otherCache, samples.data() + half);
     });
     DrawSamples(image, 0, half, cache, samples.data());
@@ -432,6 +577,8 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
   } else {
     DrawSamples(image, 0, count, cache, samples.data());
   }
+
+  const TSampleRange range = RangeOf(samples);
 
   auto seeded = [&](int k) {
     std::vector<TCluster> clusters(static_cast<std::size_t>(k));
@@ -449,11 +596,11 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
     std::thread other;
     if (beside && k > 2) {
       next = seeded(k - 1);
-      other = std::thread([&] { RunRound(next, samples); });
+      other = std::thread([&] { RunRound(next, samples, range); });
     }
     if (progress)
       progress();
-    RunRound(clusters, samples);
+    RunRound(clusters, samples, range);
     if (other.joinable())
       other.join();
     if (RoundIsFinal(clusters, count))

@@ -296,26 +296,30 @@ std::int32_t BandPower(int band, const TRasterSettings &s) {
 std::vector<TPaths> ScanRuns(const std::vector<std::int16_t> &labels, int width, int height,
                              std::int32_t focus, int labelCount) {
   std::vector<TPaths> runs(static_cast<std::size_t>(std::max(labelCount, 0)));
-  const double third = focus / 3.0;
-  for (int r = 0; r < height; ++r) {
-    // Row 0 is the bottom of the drawing, the last row of the picture.
-    const std::int16_t *row = labels.data() + static_cast<std::size_t>(height - 1 - r) * width;
-    const ClipperLib::cInt lineY = static_cast<ClipperLib::cInt>(r) * focus + focus / 2;
-    for (int x = 0; x < width;) {
-      const int v = row[x];
-      int e = x + 1;
-      while (e < width && row[e] == v)
-        ++e;
-      if (v >= 0 && v < labelCount) {
-        const auto x1 =
-            static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(x) * focus + third));
-        const auto x2 =
-            static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(e) * focus - third));
-        runs[static_cast<std::size_t>(v)].push_back(TPath{{x1, lineY}, {x2, lineY}});
+  // Row 0 is the bottom of the drawing, the last row of the picture.
+  auto eachRun = [&](auto &&take) {
+    for (int r = 0; r < height; ++r) {
+      const std::int16_t *row = labels.data() + static_cast<std::size_t>(height - 1 - r) * width;
+      for (int x = 0; x < width;) {
+        const int v = row[x];
+        int e = x + 1;
+        while (e < width && row[e] == v)
+          ++e;
+        if (v >= 0 && v < labelCount)
+          take(v, x, e, r);
+        x = e;
       }
-      x = e;
     }
-  }
+  };
+  // A full-size picture makes tens of millions of runs: count them first so
+  // that each list is allocated once, at its size, with no room to spare.
+  std::vector<std::size_t> counts(runs.size(), 0);
+  eachRun([&](int v, int, int, int) { ++counts[static_cast<std::size_t>(v)]; });
+  for (std::size_t v = 0; v < runs.size(); ++v)
+    runs[v].reserve(counts[v]);
+  eachRun([&](int v, int x, int e, int r) {
+    runs[static_cast<std::size_t>(v)].push_back(ScanSegment(x, e, r, focus));
+  });
   return runs;
 }
 

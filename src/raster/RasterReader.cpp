@@ -318,6 +318,16 @@ TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &opti
       QByteArray::fromRawData(bytes.data(), static_cast<qsizetype>(bytes.size())), options);
 }
 
+TPath ScanSegment(int x, int e, int r, std::int32_t focus) {
+  const double third = focus / 3.0;
+  const ClipperLib::cInt lineY = static_cast<ClipperLib::cInt>(r) * focus + focus / 2;
+  const auto x1 =
+      static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(x) * focus + third));
+  const auto x2 =
+      static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(e) * focus - third));
+  return TPath{{x1, lineY}, {x2, lineY}};
+}
+
 TIntSize RasterCells(TIntSize output, std::int32_t focus) {
   const std::int32_t f = std::max(focus, 1);
   return {std::max(1, (output.cx + f / 2) / f), std::max(1, (output.cy + f / 2) / f)};
@@ -391,9 +401,14 @@ void VectorizeRaster(TLevels &levels) {
       candidates.push_back({i, levels.Item(i)->LabColor()});
   TNearestCache nearest(std::move(candidates));
 
+  // The runs are kept as cells first, 12 bytes each, and become segments
+  // once their number is known: a full-size picture makes tens of millions,
+  // and lists grown one run at a time hold up to twice the room they need.
+  struct TCellRun {
+    std::int32_t X, E, R;
+  };
   const bool mirror = levels.Mirror();
-  const double third = focus / 3.0;
-  std::vector<TPaths> segments(static_cast<std::size_t>(levels.Count()));
+  std::vector<std::vector<TCellRun>> runs(static_cast<std::size_t>(levels.Count()));
   std::vector<int> rowNearest(static_cast<std::size_t>(columns));
   for (int r = 0; r < rows; ++r) {
     if (levels.Clearing())
@@ -403,26 +418,27 @@ void VectorizeRaster(TLevels &levels) {
     for (int x = 0; x < columns; ++x)
       rowNearest[static_cast<std::size_t>(x)] =
           nearest.Nearest(CellPixel(cells, mirror ? columns - 1 - x : x, y));
-    const ClipperLib::cInt lineY = static_cast<ClipperLib::cInt>(r) * focus + focus / 2;
     for (int x = 0; x < columns;) {
       const int v = rowNearest[static_cast<std::size_t>(x)];
       int e = x + 1;
       while (e < columns && rowNearest[static_cast<std::size_t>(e)] == v)
         ++e;
-      if (v >= 0) {
-        const auto x1 =
-            static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(x) * focus + third));
-        const auto x2 =
-            static_cast<ClipperLib::cInt>(std::nearbyint(static_cast<double>(e) * focus - third));
-        segments[static_cast<std::size_t>(nearest.Candidate(v).Index)].push_back(
-            TPath{{x1, lineY}, {x2, lineY}});
-      }
+      if (v >= 0)
+        runs[static_cast<std::size_t>(nearest.Candidate(v).Index)].push_back({x, e, r});
       x = e;
     }
   }
   if (levels.Clearing())
     return;
-  for (int i = 0; i < levels.Count(); ++i)
-    if (auto *input = levels.Item(i)->Input())
-      input->assign(1, std::move(segments[static_cast<std::size_t>(i)]));
+  for (int i = 0; i < levels.Count(); ++i) {
+    std::vector<TCellRun> &cellRuns = runs[static_cast<std::size_t>(i)];
+    if (auto *input = levels.Item(i)->Input()) {
+      TPaths segments;
+      segments.reserve(cellRuns.size());
+      for (const TCellRun &run : cellRuns)
+        segments.push_back(ScanSegment(run.X, run.E, run.R, focus));
+      input->assign(1, std::move(segments));
+    }
+    cellRuns = {};
+  }
 }

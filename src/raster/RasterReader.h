@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "core/Geometry.h"
 #include "core/ReadResult.h"
 
 class QByteArray;
@@ -35,6 +36,10 @@ TReadResult ReadRasterBytes(const QByteArray &bytes, const TReadOptions &options
 // a cycle; returns early, leaving the inputs as they were, when a new cycle
 // is requested meanwhile.
 void VectorizeRaster(TLevels &levels);
+
+// The burn segment of the run of cells x .. e - 1 in row r (0 the bottom row):
+// a third of a focus shorter at both ends than its cells, along the row's middle.
+TPath ScanSegment(int x, int e, int r, std::int32_t focus);
 
 // The scan-line grid for an output size: one cell per focus spot, at least one.
 TIntSize RasterCells(TIntSize output, std::int32_t focus);
