@@ -236,7 +236,9 @@ bool PointLess(const TIntPoint &a, const TIntPoint &b) {
 // the triangles fill, and one union of a few long loops takes the polygon
 // library a fraction of the time that hundreds of thousands of triangles
 // sharing edges take (a relief's bottom triangulated cell by cell).
-TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
+// This form compares points pairwise; TriangleLoops below gives the same
+// loops faster and hands corners too far apart for its keys to this one.
+TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
   using TEdge = std::pair<TIntPoint, TIntPoint>;
   std::vector<TEdge> all;
   all.reserve(3 * facets.size());
@@ -301,6 +303,103 @@ TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
       // Every corner has an even number of edges, so the walk can only end
       // where it started; the check keeps a broken invariant from looping.
       if (k == ends.size() || !(ends[k].first == at))
+        break;
+      const TEdge &next = edges[ends[k].second];
+      used[ends[k].second] = 1;
+      at = next.first == at ? next.second : next.first;
+    }
+    loops.push_back(std::move(loop));
+  }
+  return loops;
+}
+
+TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
+  // Points go into one 64-bit key each, X in the high half, so that keys
+  // sort as PointLess sorts the points and the sorts below compare single
+  // integers. Corners come from the reader within 31 bits; anything wider
+  // than 32 bits after moving the origin is left to the point comparison.
+  cInt minX = 0, minY = 0, maxX = 0, maxY = 0;
+  bool first = true;
+  for (const auto *facet : facets)
+    for (const auto &c : facet->Corners) {
+      if (first) {
+        minX = maxX = c.X;
+        minY = maxY = c.Y;
+        first = false;
+      }
+      minX = std::min(minX, c.X);
+      maxX = std::max(maxX, c.X);
+      minY = std::min(minY, c.Y);
+      maxY = std::max(maxY, c.Y);
+    }
+  constexpr cInt Span = cInt{1} << 32;
+  if (!first && (maxX - minX >= Span || maxY - minY >= Span || maxX - minX < 0 || maxY - minY < 0))
+    return TriangleLoopsWide(facets);
+  auto key = [&](const TIntPoint &p) {
+    return (static_cast<std::uint64_t>(p.X - minX) << 32) | static_cast<std::uint64_t>(p.Y - minY);
+  };
+  auto point = [&](std::uint64_t k) {
+    return TIntPoint(static_cast<cInt>(k >> 32) + minX, static_cast<cInt>(k & 0xFFFFFFFFu) + minY);
+  };
+  using TEdge = std::pair<std::uint64_t, std::uint64_t>;
+  std::vector<TEdge> all;
+  all.reserve(3 * facets.size());
+  for (const auto *facet : facets) {
+    const auto &c = facet->Corners;
+    // A triangle of no area fills nothing (the library drops it too).
+    const TWide cross =
+        TWide{c[1].X - c[0].X} * (c[2].Y - c[0].Y) - TWide{c[1].Y - c[0].Y} * (c[2].X - c[0].X);
+    if (cross == 0)
+      continue;
+    for (std::size_t i = 0; i < 3; ++i) {
+      std::uint64_t a = key(c[i]), b = key(c[(i + 1) % 3]);
+      if (b < a)
+        std::swap(a, b);
+      all.emplace_back(a, b);
+    }
+  }
+  std::sort(all.begin(), all.end());
+  std::vector<TEdge> edges;
+  for (std::size_t i = 0; i < all.size();) {
+    std::size_t j = i;
+    while (j < all.size() && all[j] == all[i])
+      ++j;
+    if ((j - i) % 2)
+      edges.push_back(all[i]);
+    i = j;
+  }
+  // Both ends of every edge, sorted by point, with a cursor per point past
+  // the edges already walked.
+  std::vector<std::pair<std::uint64_t, std::size_t>> ends;
+  ends.reserve(2 * edges.size());
+  for (std::size_t e = 0; e < edges.size(); ++e) {
+    ends.emplace_back(edges[e].first, e);
+    ends.emplace_back(edges[e].second, e);
+  }
+  std::sort(ends.begin(), ends.end());
+  auto firstEnd = [&](std::uint64_t p) {
+    return static_cast<std::size_t>(
+        std::lower_bound(ends.begin(), ends.end(), p,
+                         [](const auto &end, std::uint64_t q) { return end.first < q; }) -
+        ends.begin());
+  };
+  std::vector<char> used(edges.size(), 0);
+  TPaths loops;
+  for (std::size_t e = 0; e < edges.size(); ++e) {
+    if (used[e])
+      continue;
+    used[e] = 1;
+    const std::uint64_t start = edges[e].first;
+    TPath loop{point(start)};
+    std::uint64_t at = edges[e].second;
+    while (at != start) {
+      loop.push_back(point(at));
+      std::size_t k = firstEnd(at);
+      while (k < ends.size() && ends[k].first == at && used[ends[k].second])
+        ++k;
+      // Every corner has an even number of edges, so the walk can only end
+      // where it started; the check keeps a broken invariant from looping.
+      if (k == ends.size() || ends[k].first != at)
         break;
       const TEdge &next = edges[ends[k].second];
       used[ends[k].second] = 1;

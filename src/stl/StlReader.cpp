@@ -81,7 +81,8 @@ std::string Plural(std::size_t n, const char *word) {
   return std::to_string(n) + " " + word + (n == 1 ? "" : "s");
 }
 
-std::vector<TRawFacet> ReadBinary(std::string_view bytes) {
+// The records of a binary file, checked for size; read in place.
+std::size_t BinaryFacets(std::string_view bytes) {
   if (bytes.empty())
     throw TReadError("The STL file is empty");
   if (bytes.size() < BinaryHeaderSize)
@@ -101,15 +102,7 @@ std::vector<TRawFacet> ReadBinary(std::string_view bytes) {
   // Otherwise the facet count in the header is not used: exporters often
   // leave it 0 or wrong. Only the bytes present size the list, so a header
   // claiming billions of facets in a small file allocates nothing.
-  const std::size_t count = held;
-  std::vector<TRawFacet> facets(count);
-  const char *record = bytes.data() + BinaryHeaderSize;
-  for (auto &facet : facets) {
-    for (std::size_t i = 0; i < facet.V.size(); ++i)
-      facet.V[i] = LittleEndianFloat(record + BinaryVertexOffset + 4 * i);
-    record += BinaryRecordSize;
-  }
-  return facets;
+  return held;
 }
 
 // Walks the text token by token, so a huge file never becomes a huge token list.
@@ -219,12 +212,15 @@ std::string ReadAscii(std::string_view bytes, std::vector<TRawFacet> &facets) {
   }
 }
 
-TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
+// Over the coordinates as value(facet, index) gives them, nine per facet, so
+// that binary records are read where they lie instead of being copied first.
+template <class TValue>
+TStlModel Normalise(std::size_t count, const TValue &value9, double unitsPerMM) {
   TStlModel model;
   float minimum[3] = {2147483647.0f, 2147483647.0f, 2147483647.0f};
-  for (std::size_t f = 0; f < facets.size(); ++f)
+  for (std::size_t f = 0; f < count; ++f)
     for (std::size_t i = 0; i < 9; ++i) {
-      const float value = facets[f].V[i];
+      const float value = value9(f, i);
       // NaN would slip through every comparison and turn into an undefined
       // integer; infinity would move the origin to infinity.
       if (!std::isfinite(value))
@@ -245,11 +241,11 @@ TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
   };
   // Most facets of a relief stand upright and are dropped, but reserving
   // room for all costs only address space.
-  model.Facets.reserve(facets.size());
-  for (const auto &facet : facets) {
+  model.Facets.reserve(count);
+  for (std::size_t f = 0; f < count; ++f) {
     auto height = [&](std::size_t corner) {
       const double z =
-          static_cast<double>(facet.V[3 * corner + 2]) - static_cast<double>(minimum[2]);
+          static_cast<double>(value9(f, 3 * corner + 2)) - static_cast<double>(minimum[2]);
       return StlHeightIndex(std::nearbyint(z * 100));
     };
     int heights[3];
@@ -262,8 +258,8 @@ TStlModel Normalise(const std::vector<TRawFacet> &facets, double unitsPerMM) {
     horizontal.Height = heights[0];
     for (std::size_t corner = 0; corner < 3; ++corner) {
       TIntPoint &p = horizontal.Corners[corner];
-      p.X = toUnits(facet.V[3 * corner], minimum[0]);
-      p.Y = toUnits(facet.V[3 * corner + 1], minimum[1]);
+      p.X = toUnits(value9(f, 3 * corner), minimum[0]);
+      p.Y = toUnits(value9(f, 3 * corner + 1), minimum[1]);
       maxX = std::max<std::int64_t>(maxX, p.X);
       maxY = std::max<std::int64_t>(maxY, p.Y);
     }
@@ -321,19 +317,25 @@ int StlHeightIndexReference(double hundredths) {
 }
 
 TStlModel ReadStlModel(std::string_view bytes, const TReadOptions &options) {
-  const bool ascii = ReadsAsAscii(bytes, options.FilterIndex);
-  std::vector<TRawFacet> facets;
-  if (ascii) {
-    const std::string message = ReadAscii(bytes, facets);
-    if (!message.empty()) {
-      if (options.ShowMessage)
-        options.ShowMessage(message);
-      facets.clear();
-    }
-  } else {
-    facets = ReadBinary(bytes);
+  if (!ReadsAsAscii(bytes, options.FilterIndex)) {
+    const char *records = bytes.data() + BinaryHeaderSize + BinaryVertexOffset;
+    return Normalise(
+        BinaryFacets(bytes),
+        [records](std::size_t f, std::size_t i) {
+          return LittleEndianFloat(records + f * BinaryRecordSize + 4 * i);
+        },
+        options.UnitsPerMM);
   }
-  return Normalise(facets, options.UnitsPerMM);
+  std::vector<TRawFacet> facets;
+  const std::string message = ReadAscii(bytes, facets);
+  if (!message.empty()) {
+    if (options.ShowMessage)
+      options.ShowMessage(message);
+    facets.clear();
+  }
+  return Normalise(
+      facets.size(), [&facets](std::size_t f, std::size_t i) { return facets[f].V[i]; },
+      options.UnitsPerMM);
 }
 
 TReadResult ReadStereolithography(std::string_view bytes, const TReadOptions &options) {

@@ -290,3 +290,27 @@ TEST(StlContours, IndexedSearchMatchesPlainSearch) {
     }
   }
 }
+
+// Faces more than 2^32 units apart, beyond what the outline search packs into
+// one key per point: the far copy of the plate and block adds the same
+// levels again, each as large as the near one's.
+TEST(StlContours, FarApartFacesKeepTheirOutlines) {
+  TReadOptions readOptions;
+  const TStlModel model = ReadStlModel(BinaryStl(PlateAndBlock()), readOptions);
+  std::vector<THorizontalFacet> both = model.Facets;
+  for (THorizontalFacet facet : model.Facets) {
+    for (auto &corner : facet.Corners)
+      corner.X += std::int64_t{1} << 33;
+    both.push_back(facet);
+  }
+  TStlLevelOptions options;
+  const TLevelList near = BuildStlLevels(model.Facets, options);
+  const TLevelList twice = BuildStlLevels(both, options);
+  ASSERT_EQ(Shown(twice), Shown(near));
+  for (std::size_t i = 0; i < near.size(); ++i) {
+    if (near[i]->Kind() == lkArea)
+      EXPECT_NEAR(Area(*twice[i]), 2 * Area(*near[i]), 1e-6 * Area(*near[i])) << near[i]->Name();
+    else
+      EXPECT_EQ(Length(*twice[i]), 2 * Length(*near[i])) << near[i]->Name();
+  }
+}
