@@ -64,26 +64,23 @@ namespace {
 // The search alone, without writing any G-code: the walk's own cost.
 void SearchOnly(benchmark::State &state, bool indexed) {
   const TGcodeJob job = ScatteredJob(state.range(0));
-  std::vector<TIntPoint> points;
-  for (const auto &path : job.Levels[0].Paths) {
-    points.push_back(path[1]);
-    points.push_back(path[0]);
-  }
+  std::vector<TWalkPiece> pieces;
+  for (const auto &path : job.Levels[0].Paths)
+    pieces.push_back({path[1], path[0], 0});
   for (auto _ : state) {
     TIntPoint from(0, 0);
     auto walk = [&](auto &search) {
-      for (std::size_t left = points.size(); left > 0; left -= 2) {
-        const std::int64_t index = search.Nearest(from);
-        from = points[static_cast<std::size_t>(index ^ 1)];
-        search.Remove(index);
-        search.Remove(index ^ 1);
+      for (std::size_t left = pieces.size(); left > 0; --left) {
+        const TPieceHit hit = search.Nearest(from);
+        from = hit.Far;
+        search.Remove(hit);
       }
     };
     if (indexed) {
-      TPieceIndex search(points);
+      TPieceIndex search(pieces);
       walk(search);
     } else {
-      TLinearPieceSearch search(points);
+      TLinearPieceSearch search(pieces);
       walk(search);
     }
   }
