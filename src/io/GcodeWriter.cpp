@@ -532,6 +532,13 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
           pieces.push_back({b, a, level32});
           continue;
         }
+        // Most segments are far shorter than a piece: the length is at most
+        // |dx| + |dy|, so below step - 1 units the segment is one piece.
+        const std::int64_t across = std::llabs(a.X - b.X);
+        if (across <= step - 2 && std::llabs(a.Y - b.Y) <= step - 2 - across) {
+          pieces.push_back({b, a, level32});
+          continue;
+        }
         const std::int64_t length =
             RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
         const std::int64_t n = length / step + 1;

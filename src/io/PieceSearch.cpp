@@ -48,7 +48,8 @@ void TLinearPieceSearch::Remove(const TPieceHit &hit) {
 }
 
 namespace {
-constexpr std::int32_t LeafSize = 8;
+// Measured on a million scattered pieces: 16 beat 4, 8 and 32.
+constexpr std::int32_t LeafSize = 16;
 constexpr ClipperLib::cInt Highest = std::numeric_limits<ClipperLib::cInt>::max();
 constexpr ClipperLib::cInt Lowest = std::numeric_limits<ClipperLib::cInt>::min();
 
