@@ -3,9 +3,11 @@
 #include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <set>
+#include <vector>
 
 #include "MotionTime.h"
 
@@ -32,6 +34,53 @@ struct TWord {
   bool HasValue = false;
   double Value = 0;
 };
+
+// Whether the three characters at i spell NAN or INF in any case.
+bool NanOrInfAt(std::string_view line, std::size_t i) {
+  if (line.size() < i + 3)
+    return false;
+  const char a = Upper(line[i]), b = Upper(line[i + 1]), c = Upper(line[i + 2]);
+  return (a == 'N' && b == 'A' && c == 'N') || (a == 'I' && b == 'N' && c == 'F');
+}
+
+// A number of sign, digits and at most one point, read as from_chars reads
+// it. Up to 15 digits with at most 22 decimals the quotient of two exact
+// doubles is the correctly rounded value itself, so the common case needs
+// no general conversion.
+double ReadNumber(std::string_view text) {
+  std::size_t i = 0;
+  const bool negative = !text.empty() && text[0] == '-';
+  if (negative)
+    ++i;
+  std::uint64_t mantissa = 0;
+  int digits = 0, decimals = 0;
+  bool point = false;
+  for (; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '.') {
+      point = true;
+      continue;
+    }
+    if (digits == 0 && c == '0') {
+      decimals += point ? 1 : 0;
+      continue;
+    }
+    if (++digits > 15)
+      break;
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+    decimals += point ? 1 : 0;
+  }
+  if (digits <= 15 && decimals <= 22) {
+    static constexpr double Powers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                        1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                        1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    const double magnitude = static_cast<double>(mantissa) / Powers[decimals];
+    return negative ? -magnitude : magnitude;
+  }
+  double value = 0;
+  std::from_chars(text.data(), text.data() + text.size(), value);
+  return value;
+}
 
 bool GrblFamily(TFirmware firmware) { return firmware == fwGrbl; }
 // Firmwares whose laser fires only while a G1/G2/G3 with S > 0 runs.
@@ -87,6 +136,49 @@ const std::set<std::string> &KnownCodes(TFirmware firmware) {
   return any;
 }
 
+// The integer codes below 1000 of the firmware's set, for the lookup of
+// every G and M word.
+struct TCodeTable {
+  std::vector<bool> G, M;
+};
+const TCodeTable &KnownCodeTable(TFirmware firmware) {
+  static const auto make = [](TFirmware of) {
+    TCodeTable table{std::vector<bool>(1000), std::vector<bool>(1000)};
+    for (const std::string &code : KnownCodes(of)) {
+      int value = 0;
+      const auto [end, error] = std::from_chars(code.data() + 1, code.data() + code.size(), value);
+      if (error == std::errc() && end == code.data() + code.size() && value >= 0 && value < 1000)
+        (code[0] == 'G' ? table.G : table.M)[static_cast<std::size_t>(value)] = true;
+    }
+    return table;
+  };
+  static const TCodeTable tables[] = {make(fwMarlinFan), make(fwMarlinLaser), make(fwGrbl),
+                                      make(fwSmoothie),  make(fwReprap),      make(fwLinuxCnc),
+                                      make(fwAny)};
+  switch (firmware) {
+  case fwMarlinFan: return tables[0];
+  case fwMarlinLaser: return tables[1];
+  case fwGrbl: return tables[2];
+  case fwSmoothie: return tables[3];
+  case fwReprap: return tables[4];
+  case fwLinuxCnc: return tables[5];
+  case fwAny: break;
+  }
+  return tables[6];
+}
+
+// Whether Code(letter, value) is in KnownCodes: the code is written rounded
+// to a thousandth, and every known code is a whole number.
+bool KnownCode(const TCodeTable &table, char letter, double value) {
+  const double rounded = std::nearbyint(value * 1000) / 1000;
+  if (!(rounded >= 0 && rounded < 1000))
+    return false;
+  const auto whole = static_cast<std::size_t>(rounded);
+  if (static_cast<double>(whole) != rounded)
+    return false;
+  return (letter == 'G' ? table.G : table.M)[whole];
+}
+
 // What a line may carry besides G and M: axes, feed, power, arc centres,
 // dwell time, line numbers.
 bool KnownLetter(char letter) {
@@ -98,7 +190,8 @@ bool KnownLetter(char letter) {
 class TInterpreter {
 public:
   TInterpreter(const TMachineProfile &profile, double focusMM)
-      : FProfile(profile), FFirmware(profile.Firmware()), FFocus(focusMM) {}
+      : FProfile(profile), FFirmware(profile.Firmware()), FCodes(KnownCodeTable(FFirmware)),
+        FFocus(focusMM) {}
 
   std::function<void(int line, std::string message)> OnProblem;
   // A move to (x1, y1) in mm from where the last one ended; rapid for G0.
@@ -171,11 +264,8 @@ private:
         return false;
       }
       ++i;
-      std::string next;
-      for (std::size_t k = i; k < line.size() && k < i + 3; ++k)
-        next += Upper(line[k]);
-      if (i < line.size() && Upper(line[i]) >= 'A' && Upper(line[i]) <= 'Z' && next != "NAN" &&
-          next != "INF") {
+      if (i < line.size() && Upper(line[i]) >= 'A' && Upper(line[i]) <= 'Z' &&
+          !NanOrInfAt(line, i)) {
         // Letters run together ("MOVE"): a word of text, not G-code words.
         std::size_t end = i;
         while (end < line.size() && Upper(line[end]) >= 'A' && Upper(line[end]) <= 'Z')
@@ -197,10 +287,7 @@ private:
       const bool hasDigit = std::any_of(digits.begin(), digits.end(), IsDigit);
       if (!hasDigit) {
         // "nan", "inf" and friends after a letter.
-        std::string rest;
-        for (std::size_t k = digitsStart; k < line.size() && k < digitsStart + 3; ++k)
-          rest += Upper(line[k]);
-        if (rest == "NAN" || rest == "INF") {
+        if (NanOrInfAt(line, digitsStart)) {
           Problem(number, std::string(1, letter) + " is not a number: \"" +
                               std::string(line.substr(numberStart, 3 + digitsStart - numberStart)) +
                               "\"");
@@ -233,7 +320,7 @@ private:
       std::string_view value = line.substr(numberStart, i - numberStart);
       if (!value.empty() && value.front() == '+')
         value.remove_prefix(1);
-      std::from_chars(value.data(), value.data() + value.size(), word.Value);
+      word.Value = ReadNumber(value);
       word.HasValue = true;
       words.push_back(word);
     }
@@ -241,7 +328,8 @@ private:
   }
 
   void Line(int number, std::string_view line) {
-    std::vector<TWord> words;
+    std::vector<TWord> &words = FWords;
+    words.clear();
     if (!Words(number, line, words))
       return;
     int motions = 0;
@@ -249,7 +337,7 @@ private:
     bool dwell = false, home = false, setPosition = false;
     std::optional<double> x, y, s, f, p, sSeconds;
     bool spindleOn = false, spindleOff = false, fanOn = false, fanOff = false;
-    std::string seen;
+    std::uint32_t seen = 0; // one bit per letter
     for (const TWord &word : words) {
       const char letter = word.Letter;
       if (letter != 'G' && letter != 'M') {
@@ -258,11 +346,12 @@ private:
                               " is not one the firmware knows");
           continue;
         }
-        if (seen.find(letter) != std::string::npos) {
+        const std::uint32_t bit = 1U << (letter - 'A');
+        if (seen & bit) {
           Problem(number, std::string(1, letter) + " appears twice on the line");
           continue;
         }
-        seen += letter;
+        seen |= bit;
       }
       if (!word.HasValue) {
         if (letter == 'G' || letter == 'M')
@@ -272,9 +361,8 @@ private:
       switch (letter) {
       case 'G':
       case 'M': {
-        const std::string code = Code(letter, word.Value);
-        if (!KnownCodes(FFirmware).count(code)) {
-          Problem(number, code + " is not a command this firmware knows");
+        if (!KnownCode(FCodes, letter, word.Value)) {
+          Problem(number, Code(letter, word.Value) + " is not a command this firmware knows");
           continue;
         }
         if (letter == 'G') {
@@ -425,7 +513,10 @@ private:
 
   const TMachineProfile &FProfile;
   TFirmware FFirmware;
+  const TCodeTable &FCodes;
   double FFocus;
+  // The words of the line being read, kept to spare an allocation per line.
+  std::vector<TWord> FWords;
   double FX = 0, FY = 0;
   bool FRelative = false, FInches = false;
   std::optional<int> FMotion;
@@ -446,6 +537,8 @@ std::vector<TGcodeProblem> CheckGcode(std::string_view text, const TMachineProfi
   interpreter.Run(text);
   return problems;
 }
+
+double GcodeNumber(std::string_view text) { return ReadNumber(text); }
 
 std::string ProblemText(const TGcodeProblem &problem) {
   return "line " + std::to_string(problem.Line) + ": " + problem.Message;

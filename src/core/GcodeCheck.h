@@ -21,6 +21,9 @@ struct TGcodeProblem {
 // off the bed when the profile has one.
 std::vector<TGcodeProblem> CheckGcode(std::string_view text, const TMachineProfile &profile,
                                       double focusMM);
+// The value of a number word as the check reads it (a minus, digits, at most one
+// point): the correctly rounded double, as std::from_chars gives it.
+double GcodeNumber(std::string_view text);
 // "line 12: ..."
 std::string ProblemText(const TGcodeProblem &problem);
 // The first few problems, one a line, then how many more there are.

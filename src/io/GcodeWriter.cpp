@@ -201,11 +201,6 @@ TPaths ClipHalfPlane(const TPaths &paths, bool alongX) {
   return result;
 }
 
-struct TEntry {
-  TIntPoint Point;
-  std::int32_t Level;
-};
-
 template <typename TSearch, typename TSink> class TWalk {
 public:
   TWalk(const TGcodeJob &job, TSink &out)
@@ -267,30 +262,23 @@ public:
     FOut.Line(move);
   }
 
-  void Run(const std::vector<TEntry> &entries, int sweeps,
+  void Run(const std::vector<TWalkPiece> &pieces, int sweeps,
            const std::function<void(int)> &progress) {
-    std::vector<TIntPoint> points;
-    points.reserve(entries.size());
-    for (const auto &e : entries)
-      points.push_back(e.Point);
     const auto idleFeed = static_cast<std::int64_t>(RoundUnit(FJob.IdleSpeed * 100));
     const double focus2 = static_cast<double>(FJob.Focus) * FJob.Focus;
     for (; sweeps > 0; --sweeps) {
       // Each sweep starts its walk at the origin, while the head stays where
       // the last sweep left it: moves are measured from where it really is.
       TIntPoint from(0, 0);
-      TSearch search(points);
-      std::int64_t pieces = 0;
-      for (std::size_t left = entries.size(); left > 0; left -= 2) {
-        std::int64_t index = search.Nearest(from);
-        const TEntry &entry = entries[static_cast<std::size_t>(index)];
-        const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(entry.Level)];
+      TSearch search(pieces);
+      for (std::size_t left = pieces.size(); left > 0; --left) {
+        const TPieceHit hit = search.Nearest(from);
+        const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(hit.Tag)];
         const std::int32_t passes = FJob.OutlineOnly ? 1 : level.Passes;
         if (level.Overscan > 0) {
-          TIntPoint a = entry.Point, b = entries[static_cast<std::size_t>(index ^ 1)].Point;
+          TIntPoint a = hit.Near, b = hit.Far;
           Move(idleFeed, 0, Beyond(b, a, level.Overscan));
           for (std::int32_t pass = 0; pass < passes; ++pass) {
-            index ^= 1;
             // Up to speed before the run, and slowing down only after it;
             // the run out is the next pass's run up.
             Move(level.Speed, 0, a);
@@ -299,17 +287,14 @@ public:
             std::swap(a, b);
           }
         } else {
-          const bool far = WalkDistance(FPosition, entry.Point) > focus2;
-          Move(idleFeed, far ? 0 : level.Power, entry.Point);
-          for (std::int32_t pass = 0; pass < passes; ++pass) {
-            index ^= 1;
-            Move(level.Speed, level.Power, entries[static_cast<std::size_t>(index)].Point);
-          }
+          const bool far = WalkDistance(FPosition, hit.Near) > focus2;
+          Move(idleFeed, far ? 0 : level.Power, hit.Near);
+          for (std::int32_t pass = 0; pass < passes; ++pass)
+            Move(level.Speed, level.Power, pass % 2 ? hit.Near : hit.Far);
         }
-        search.Remove(index);
-        search.Remove(index ^ 1);
+        search.Remove(hit);
         from = FPosition;
-        if (++pieces % 32 == 0 && progress)
+        if ((pieces.size() - left + 1) % 32 == 0 && progress)
           progress(-1);
       }
     }
@@ -544,7 +529,7 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
 
   // Cut every printed burn path into pieces shorter than 2 mm, running from
   // each segment's end towards its start.
-  std::vector<TEntry> entries;
+  std::vector<TWalkPiece> pieces;
   int sweeps = 1;
   const std::int64_t step = std::max<std::int64_t>(2 * RoundUnit(job.UnitsPerMM), 1);
   for (std::size_t l = 0; l < job.Levels.size(); ++l) {
@@ -558,37 +543,42 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
     std::size_t segments = 0;
     for (const auto &path : level.Paths)
       segments += path.empty() ? 0 : path.size() - 1;
-    entries.reserve(entries.size() + 2 * segments);
+    pieces.reserve(pieces.size() + segments);
     ForEachInQuadrant(level.Paths, [&](const TPath &path) {
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];
+        const auto level32 = static_cast<std::int32_t>(l);
         if (level.Overscan > 0) {
-          entries.push_back({b, static_cast<std::int32_t>(l)});
-          entries.push_back({a, static_cast<std::int32_t>(l)});
+          pieces.push_back({b, a, level32});
+          continue;
+        }
+        // Most segments are far shorter than a piece: the length is at most
+        // |dx| + |dy|, so below step - 1 units the segment is one piece.
+        const std::int64_t across = std::llabs(a.X - b.X);
+        if (across <= step - 2 && std::llabs(a.Y - b.Y) <= step - 2 - across) {
+          pieces.push_back({b, a, level32});
           continue;
         }
         const std::int64_t length =
             RoundUnit(std::hypot(static_cast<double>(b.X - a.X), static_cast<double>(b.Y - a.Y)));
         const std::int64_t n = length / step + 1;
         const std::int64_t dx = a.X - b.X, dy = a.Y - b.Y;
-        for (std::int64_t j = 0; j < n; ++j) {
-          const auto level32 = static_cast<std::int32_t>(l);
-          entries.push_back({TIntPoint(b.X + dx * j / n, b.Y + dy * j / n), level32});
-          entries.push_back({TIntPoint(b.X + dx * (j + 1) / n, b.Y + dy * (j + 1) / n), level32});
-        }
+        for (std::int64_t j = 0; j < n; ++j)
+          pieces.push_back({TIntPoint(b.X + dx * j / n, b.Y + dy * j / n),
+                            TIntPoint(b.X + dx * (j + 1) / n, b.Y + dy * (j + 1) / n), level32});
       }
     });
   }
-  const auto count = static_cast<std::int64_t>(entries.size());
+  const auto count = 2 * static_cast<std::int64_t>(pieces.size());
   const auto maximum = job.OutlineOnly ? count / 64 * sweeps + 4 : count / 64 + 4;
   if (progress)
     progress(static_cast<int>(std::min<std::int64_t>(maximum, 1 << 30)));
 
   // A piece writes its move of some 20 bytes, and often a travel move and
   // the laser lines; room that stays unused costs only address space.
-  lines.Reserve(entries.size() * 40 + 4096);
+  lines.Reserve(pieces.size() * 80 + 4096);
   TWalk<TSearch, TSink> walk(job, lines);
-  walk.Run(entries, sweeps, progress);
+  walk.Run(pieces, sweeps, progress);
   if (extent)
     *extent = walk.Extent();
 

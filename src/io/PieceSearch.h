@@ -1,7 +1,7 @@
 #pragma once
-// Finding the next piece of the G-code walk: the remaining entry nearest to
-// the head, the earliest on ties. A k-d tree answers what the plain scan
-// answers, without scanning every piece for every piece.
+// Finding the next piece of the G-code walk: the remaining end nearest to the
+// head, the earliest on ties. A k-d tree answers what the plain scan answers,
+// without scanning every piece for every piece.
 
 #include <cstdint>
 #include <vector>
@@ -15,47 +15,69 @@ inline double WalkDistance(const TIntPoint &a, const TIntPoint &b) {
   return dx * dx + dy * dy;
 }
 
-// The reference: a scan from the first remaining entry that stops at the
-// first entry at distance 0.
+// One piece of the walk, burnt from either end. Ends are numbered 2k (A) and
+// 2k + 1 (B) for the piece at k; ties go to the lower number.
+struct TWalkPiece {
+  TIntPoint A, B;
+  std::int32_t Tag = 0; // the caller's: the level the piece belongs to
+};
+
+// What a search found: the piece with all the walk needs of it, so the walk
+// never goes back to the piece list in the order the pieces were cut.
+struct TPieceHit {
+  std::int64_t End = -1; // -1 when no piece remains
+  TIntPoint Near, Far;   // the end found and the piece's other end
+  std::int32_t Tag = 0;
+  std::int32_t Slot = -1; // where the search keeps the piece
+};
+
+// The reference: a scan over the remaining ends in their order that stops at
+// the first end at distance 0.
 class TLinearPieceSearch {
 public:
-  explicit TLinearPieceSearch(const std::vector<TIntPoint> &points);
-  // Index of the nearest remaining entry, or -1 when none remains.
-  std::int64_t Nearest(const TIntPoint &from) const;
-  void Remove(std::int64_t index);
+  explicit TLinearPieceSearch(const std::vector<TWalkPiece> &pieces);
+  TPieceHit Nearest(const TIntPoint &from) const;
+  // Takes the whole piece out.
+  void Remove(const TPieceHit &hit);
 
 private:
-  const std::vector<TIntPoint> &FPoints;
+  const std::vector<TWalkPiece> &FPieces;
   std::vector<std::int64_t> FRemaining;
 };
 
 class TPieceIndex {
 public:
-  explicit TPieceIndex(const std::vector<TIntPoint> &points);
-  std::int64_t Nearest(const TIntPoint &from) const;
-  void Remove(std::int64_t index);
+  explicit TPieceIndex(const std::vector<TWalkPiece> &pieces);
+  TPieceHit Nearest(const TIntPoint &from) const;
+  void Remove(const TPieceHit &hit);
 
 private:
-  // Entries in tree order, so a leaf's entries lie together in memory.
+  // Pieces in tree order, so a leaf's pieces lie together in memory and the
+  // walk, which moves through space, moves through memory the same way.
   struct TItem {
-    ClipperLib::cInt X, Y;
-    std::int32_t Index;
-    bool Alive;
+    ClipperLib::cInt AX, AY, BX, BY;
+    std::int32_t Piece, Tag;
   };
-  // Boxes hold only what is still in the walk.
+  // Boxes hold only the ends still in the walk.
   struct TNode {
     ClipperLib::cInt MinX, MinY, MaxX, MaxY;
-    std::int32_t Begin, End;  // range in FItems
-    std::int32_t Low, High;   // children, -1 for a leaf
+    // Range in FItems; a leaf keeps its remaining pieces in front, so the
+    // range of a leaf shrinks as pieces leave it and a search never reads
+    // a piece that is gone.
+    std::int32_t Begin, End;
+    std::int32_t Low, High;  // children, -1 for a leaf
     std::int32_t Parent;
   };
+  struct TBest;
   std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent, int depth);
-  void Search(std::int32_t node, const TIntPoint &from, double &bestDistance,
-              std::int64_t &best) const;
-  // Recomputes a node's box from its entries (leaf) or children.
+  void Search(std::int32_t node, const TIntPoint &from, TBest &best) const;
+  // Recomputes a node's box from its pieces (leaf) or children.
   bool Refit(TNode &node);
 
   std::vector<TItem> FItems;
   std::vector<TNode> FNodes;
-  std::vector<std::int32_t> FLeafOf, FItemOf;
+  std::vector<std::int32_t> FLeafOf; // by slot in FItems
+  // The leaf of the piece taken last: the next one is usually close by, so
+  // the search starts there and climbs rather than coming down from the root.
+  std::int32_t FStart = 0;
 };

@@ -1,5 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <random>
+#include <string>
+
 #include "core/GcodeCheck.h"
 
 namespace {
@@ -123,4 +128,34 @@ TEST(GcodeCheck, RunningTimeCountsMovesRapidsAndDwells) {
   // No acceleration: length / speed.
   marlin.Acceleration = 0;
   EXPECT_NEAR(GcodeSeconds(text, marlin, 100), 10 + 0.5 + 1, 1e-9);
+}
+
+// The check reads most numbers without the general conversion; a value one
+// step off would move every later position and running time.
+TEST(GcodeCheck, NumbersReadAsTheGeneralConversionReadsThem) {
+  auto expectSame = [](const std::string &text) {
+    double expected = 0;
+    std::from_chars(text.data(), text.data() + text.size(), expected);
+    const double read = GcodeNumber(text);
+    EXPECT_EQ(std::memcmp(&read, &expected, sizeof read), 0) << text;
+  };
+  for (const char *text :
+       {"0", "-0", "0.", ".5", "-.5", "007.50", "123.45", "0.1", "0.3", "-2.675", "9007199254740993",
+        "999999999999999", "9999999999999999", "0.0000000000000000000001234", "1.7976931348623157",
+        "123456789012345678901234567890", "0.00000000000000000000000001", "4503599627370497.5",
+        "2.2250738585072014", "000000000000000000012.5", "1.000000000000000000000001"})
+    expectSame(text);
+  std::mt19937 random(11);
+  std::uniform_int_distribution<int> length(1, 24), digit(0, 9), coin(0, 3);
+  for (int round = 0; round < 20000; ++round) {
+    std::string text = coin(random) == 0 ? "-" : "";
+    const int digits = length(random);
+    const int point = std::uniform_int_distribution<int>(0, digits)(random);
+    for (int i = 0; i < digits; ++i) {
+      if (i == point)
+        text += '.';
+      text += static_cast<char>('0' + digit(random));
+    }
+    expectSame(text);
+  }
 }
