@@ -32,9 +32,36 @@ TPaths LinePaths(const std::vector<TPaths> &input, const TBurnJob &job,
 
 namespace {
 
-void RefuseOversizedFill(const TPaths &area, int focus, int passes) {
+// Every area fill runs the same plan of hatch passes (see TAreaFill::Hatch).
+constexpr int HatchPasses = 16;
+
+// The input of a fill that would keep the clipper busy for much longer than
+// the bound is refused before the merging, insetting and shells, which on an
+// area of a million corners take longer than the bound themselves. The
+// estimate from the input counts the input's corner heights, which the
+// shells and their simplification thin out (to a third at most on real
+// drawings), so it refuses only with a margin; the same check on what the
+// shells leave follows before hatching.
+constexpr double InputWorkMargin = 8;
+
+// Whether the shells and the inset cannot eat much of the area: a band of
+// their width along every edge covers less than half of it. A thin figure
+// (a large ring, a board outline) may leave nothing to hatch however
+// large its bounds, so only the later check can judge it.
+bool ThickArea(const std::vector<TPaths> &scaled, int focus, std::int32_t shells) {
+  double area = 0, perimeter = 0;
+  for (const TPaths &set : scaled) {
+    area += std::fabs(PathsArea(set));
+    for (const TPath &path : set)
+      perimeter += static_cast<double>(PathLength(path, true));
+  }
+  const double band = (std::max(shells, 0) + 1.0) * focus;
+  return perimeter * band < 0.5 * area;
+}
+
+void RefuseOversizedFill(const TPaths &area, int focus, int passes, double allowed) {
   const double work = HatchFillWork(area, focus, passes);
-  if (work <= MaxHatchFillWork)
+  if (work <= allowed)
     return;
   const IntRect bounds = PathsBounds(area);
   std::size_t corners = 0;
@@ -68,7 +95,8 @@ public:
       : FJob(job), FFocus(job.Focus), FTolerance(job.Focus / 8.0), FStop(stop),
         FProgress(progress) {}
 
-  bool Prepare(const std::vector<TPaths> &input, const TPaths &printedLines);
+  // area: the input sets scaled to output units, in one list.
+  bool Prepare(TPaths area, const TPaths &printedLines);
   bool Shells(std::int32_t count);
   void IslandStrokes();
   bool Hatch(TLevelStyle style);
@@ -87,12 +115,11 @@ private:
   TAreaPaths FResult;
 };
 
-bool TAreaFill::Prepare(const std::vector<TPaths> &input, const TPaths &printedLines) {
+bool TAreaFill::Prepare(TPaths scaled, const TPaths &printedLines) {
   const int f = FFocus;
   TOffsetter merge;
-  for (const auto &set : input)
-    merge.Add(ScaleToOutput(set, FJob.Scale, FJob.Mirror, FJob.Output.cx), jtMiter,
-              etClosedPolygon);
+  merge.Add(scaled, jtMiter, etClosedPolygon);
+  scaled = TPaths();
   const TPaths area = OffsetPaths(merge.Execute(1.0), -1.0);
   const TPaths lines = UnitedStrokeZone(printedLines, 0.5 * f);
   if (FStop)
@@ -164,7 +191,7 @@ bool TAreaFill::Hatch(TLevelStyle style) {
   int passes = 0;
   for (const TStep &step : plan)
     passes += 2 * static_cast<int>(step.Directions.size());
-  RefuseOversizedFill(FRest, f, passes);
+  RefuseOversizedFill(FRest, f, passes, MaxHatchFillWork);
   for (const TStep &step : plan)
     for (int repeat = 0; repeat < 2; ++repeat)
       for (THatchDirection direction : step.Directions) {
@@ -183,8 +210,17 @@ bool TAreaFill::Hatch(TLevelStyle style) {
 TAreaPaths AreaPaths(const std::vector<TPaths> &input, const TPaths &printedLines,
                      std::int32_t shells, TLevelStyle style, const TBurnJob &job,
                      const std::atomic<bool> &stop, const TAreaProgress &progress) {
+  std::vector<TPaths> sets;
+  for (const auto &set : input)
+    sets.push_back(ScaleToOutput(set, job.Scale, job.Mirror, job.Output.cx));
+  TPaths scaled;
+  for (TPaths &set : sets)
+    scaled.insert(scaled.end(), set.begin(), set.end());
+  if (ThickArea(sets, job.Focus, shells))
+    RefuseOversizedFill(scaled, job.Focus, HatchPasses, InputWorkMargin * MaxHatchFillWork);
+  sets.clear();
   TAreaFill fill(job, stop, progress);
-  if (stop || !fill.Prepare(input, printedLines) || !fill.Shells(shells))
+  if (stop || !fill.Prepare(std::move(scaled), printedLines) || !fill.Shells(shells))
     return std::move(fill.Result());
   // A negative shell count still asks for island strokes; only 0 skips them.
   if (shells != 0)

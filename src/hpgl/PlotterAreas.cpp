@@ -1,7 +1,9 @@
 #include "PlotterAreas.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
+#include <limits>
 #include <utility>
 
 #include "core/PathUtils.h"
@@ -74,10 +76,36 @@ TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window) {
   return result;
 }
 
+double JoinWorkEstimate(const TPaths &a, const TPaths &b) {
+  using TSegment = std::array<cInt, 4>;
+  auto segments = [](const TPaths &paths) {
+    std::vector<TSegment> list;
+    for (const TPath &path : paths)
+      for (std::size_t i = 0; i < path.size(); ++i) {
+        IntPoint p = path[i], q = path[(i + 1) % path.size()];
+        if (q.X < p.X || (q.X == p.X && q.Y < p.Y))
+          std::swap(p, q);
+        list.push_back({p.X, p.Y, q.X, q.Y});
+      }
+    return list;
+  };
+  const std::vector<TSegment> first = segments(a);
+  std::vector<TSegment> second = segments(b);
+  std::sort(second.begin(), second.end());
+  double shared = 0;
+  for (const TSegment &segment : first)
+    shared += std::binary_search(second.begin(), second.end(), segment);
+  return shared * static_cast<double>(first.size() + second.size());
+}
+
 TPaths TFilledAreas::Add(const TPaths &area) {
+  return *TryAdd(area, std::numeric_limits<double>::infinity());
+}
+
+std::optional<TPaths> TFilledAreas::TryAdd(const TPaths &area, double maxJoinWork) {
   FLastClipPoints = 0;
   if (area.empty())
-    return {};
+    return TPaths();
   std::uint64_t hash = 14695981039346656037u;
   auto mix = [&](std::uint64_t v) { hash = (hash ^ v) * 1099511628211u; };
   for (const TPath &path : area) {
@@ -90,8 +118,7 @@ TPaths TFilledAreas::Add(const TPaths &area) {
   const auto [first, last] = FSeen.equal_range(hash);
   for (auto it = first; it != last; ++it)
     if (it->second == area)
-      return {};
-  FSeen.emplace(hash, area);
+      return TPaths();
 
   const IntRect bounds = PathsBounds(area);
   std::vector<std::size_t> met;
@@ -101,6 +128,9 @@ TPaths TFilledAreas::Add(const TPaths &area) {
       met.push_back(i);
       clip.insert(clip.end(), FPatches[i].Paths.begin(), FPatches[i].Paths.end());
     }
+  if (JoinWorkEstimate(area, clip) > maxJoinWork)
+    return std::nullopt;
+  FSeen.emplace(hash, area);
   FLastClipPoints = 0;
   for (const TPath &path : clip)
     FLastClipPoints += path.size();

@@ -3,6 +3,7 @@
 // areas of one pen against what that pen filled before.
 
 #include <cstdint>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -19,12 +20,22 @@ TPaths ClipLinesToWindow(const TPaths &paths, const TPath &window);
 // (a scribble) make the clipper quadratic, which this foresees in n log n.
 double SweepWorkEstimate(const TPaths &paths);
 
+// About how many steps the clipper spends joining the shared edges of a and
+// b when one is clipped by the other: each edge the two have in common can
+// split a result polygon, and every split walks the polygons it may lie in.
+// Two fills of nearly the same polygon share thousands of edges, which took
+// the clipper seconds to minutes; the estimate takes n log n.
+double JoinWorkEstimate(const TPaths &a, const TPaths &b);
+
 // The areas one pen has filled, so that a new area is stored minus all of
 // them and no spot is burned twice.
 class TFilledAreas {
 public:
   // area minus everything added before; the result is remembered.
   TPaths Add(const TPaths &area);
+  // Add, unless the subtraction would cost more than maxJoinWork (see
+  // JoinWorkEstimate): then nothing, and nothing is remembered.
+  std::optional<TPaths> TryAdd(const TPaths &area, double maxJoinWork);
   // The points of the stored areas the last Add clipped against: the work
   // it did, for the reader's work budget.
   std::size_t LastClipPoints() const { return FLastClipPoints; }

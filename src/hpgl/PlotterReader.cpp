@@ -282,6 +282,10 @@ constexpr std::size_t ClipPointCost = 4;
 // the clipper takes a few seconds for 1e8 (a comb of 10000 teeth, a scribble
 // of 1500 random strokes), and the time grows with the square beyond.
 constexpr double MaxSweepWork = 1e8;
+// A fill sharing this much edge work with what the pen filled before is
+// refused likewise: two fills of nearly one disc of 15000 points came to
+// 4e8 and took the clipper 2.5 s, half a minute under the sanitizers.
+constexpr double MaxJoinWork = 1e8;
 // The default P2 (and the unit of IR): 12200 plotter units, 305 mm. Fixed in
 // plotter units like everything else in the file, so user-scaled drawings
 // also keep their size when the internal unit changes.
@@ -1084,7 +1088,10 @@ void TPlotterInterpreter::Flush(TPathData &path, TFlushMode mode) {
   const TPaths simple = simplify.Execute(
       ClipperLib::ctUnion, mode == fmEvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);
   TPaths inside = BooleanPaths(simple, {window}, ClipperLib::ctIntersection);
-  output.Data.push_back(output.Filled.Add(inside));
+  std::optional<TPaths> added = output.Filled.TryAdd(inside, MaxJoinWork);
+  if (!added)
+    throw TReadError(Where() + tooComplex);
+  output.Data.push_back(std::move(*added));
   // Fills that overlap where many filled before clip against all of those:
   // thousands of overlapping rectangles would take minutes.
   const std::size_t clipWork = output.Filled.LastClipPoints() * ClipPointCost;

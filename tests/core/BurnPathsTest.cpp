@@ -2,7 +2,9 @@
 
 #include <chrono>
 #include <cmath>
+#include <ctime>
 
+#include "../common/Slowdown.h"
 #include "JobFixture.h"
 #include "core/BurnPaths.h"
 #include "core/Geometry.h"
@@ -102,4 +104,41 @@ TEST(BurnPaths, FillTooLargeForTheWorkBoundIsRefusedAtOnce) {
   // The same shape 50 mm across is filled.
   const TAreaPaths small = AreaPaths({circle(2500)}, {}, 0, lsHorizontal, PlainJob(20, 5000), stop);
   EXPECT_GT(small.Hatch.size(), 100u);
+}
+
+TEST(BurnPaths, FillOfNearlyAMillionCornersIsRefusedBeforeItIsMerged) {
+  // 600 mm of overlapping rings, 2025 of 480 corners each, at 0.2 mm: the
+  // merging and insetting alone took longer than the bound allows before the
+  // hatch estimate refused it.
+  const double units = UnitsPerMM();
+  SetUnitsPerMM(100);
+  struct TRestore {
+    double Units;
+    ~TRestore() { SetUnitsPerMM(Units); }
+  } restore{units};
+  TPaths rings;
+  for (int row = 0; row < 45; ++row)
+    for (int column = 0; column < 45; ++column) {
+      const double cx = 700 + 1300 * column, cy = 700 + 1300 * row + 7 * column;
+      TPath ring;
+      for (int i = 0; i < 480; ++i) {
+        const double angle = 2 * M_PI * i / 480;
+        const double radius = 900 + 60 * std::sin(9 * angle);
+        ring.push_back({std::lround(cx + radius * std::cos(angle)),
+                        std::lround(cy + radius * std::sin(angle))});
+      }
+      rings.push_back(std::move(ring));
+    }
+  const std::atomic<bool> stop{false};
+  // Processor time: a shared machine stretches the wall clock.
+  const std::clock_t started = std::clock();
+  try {
+    AreaPaths({rings}, {}, 1, lsHorizontal, PlainJob(20, 60000), stop);
+    FAIL() << "the fill was computed";
+  } catch (const std::runtime_error &error) {
+    const std::string message = error.what();
+    EXPECT_NE(message.find("too large to fill"), std::string::npos) << message;
+    EXPECT_NE(message.find("972000 corners"), std::string::npos) << message;
+  }
+  EXPECT_LT(static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC, 0.5 * SanitizerSlowdown);
 }

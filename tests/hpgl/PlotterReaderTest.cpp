@@ -1,6 +1,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
+#include <ctime>
 #include <numbers>
 #include <random>
 #include <string>
@@ -608,6 +609,39 @@ TEST(PlotterReaderBadInput, SameLargeFillTwice) {
   // Four cubic pieces lie a little outside the true circle.
   EXPECT_NEAR(PathsArea(sets[0]) / (std::numbers::pi * 25e6 * 25e6), 1, 1e-3);
   EXPECT_TRUE(sets[1].empty());
+}
+
+TEST(PlotterReaderBadInput, NearlyTheSameLargeFillTwice) {
+  // Found by fuzzing: a disc of 250 m radius (15000 points) filled even-odd,
+  // then non-zero, which differ along a few edges only. Subtracting one from
+  // the other split the result along some 15000 shared edges, 2.5 s in the
+  // clipper and half a minute under the sanitizers.
+  using namespace std::literals;
+  const std::string_view fuzzed = "SP2;PU0,0\x3f"
+                                  "PM0;PD100],0,OF\x00"
+                                  "\x00"
+                                  "6;IR1AA5,0&10000000,0999,000\xb8"
+                                  "PM1;"
+                                  "PUPD75\x00\x00\x00\x00\x00\x00\x00\x00\x00"
+                                  "0,\xc4\xca"
+                                  "0,750,,750,740;PM2;"
+                                  "FP;E\xd0;E\xd0;FP1;"sv;
+  const std::clock_t started = std::clock();
+  try {
+    Read(fuzzed);
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &e) {
+    EXPECT_STREQ(e.what(), "HP-GL line 1: FP makes the drawing too complex");
+  }
+  EXPECT_LT(static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC, 1.0);
+  // Fills that share a few edges, side by side or one over the other, are
+  // still stored minus each other.
+  const TReadResult r = Read("PU0,0;RA100,100;RA200,100;PU0,0;RA100,50;");
+  ASSERT_EQ(r.Levels.size(), 1u);
+  const std::vector<TPaths> &sets = *r.Levels[0]->Input();
+  ASSERT_EQ(sets.size(), 3u);
+  EXPECT_DOUBLE_EQ(PathsArea(sets[1]), 100 * 100 * 6.25);
+  EXPECT_TRUE(sets[2].empty());
 }
 
 TEST(PlotterReaderBadInput, ManyCommandsStayFast) {
