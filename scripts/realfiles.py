@@ -209,7 +209,10 @@ def compare(brennix_png, peer_png, slack, peer_by_alpha=False):
 
 def peer_render(kind, path, out_png, timeout, dpi=254):
     if kind == "gerber":
-        command = ["gerbv", "-x", "png", "-D", str(dpi), "-B", "0", "-b", "#FFFFFF", "-f", "#000000FF",
+        # gerbv's own extents of arcs can fall short, and its picture would
+        # then cut them off; a wide border keeps the whole drawing in view
+        # (the comparison trims the blank anyway).
+        command = ["gerbv", "-x", "png", "-D", str(dpi), "-B", "60", "-b", "#FFFFFF", "-f", "#000000FF",
                    "-o", out_png, path]
     elif kind == "svg":
         command = ["rsvg-convert", "-w", "800", "--keep-aspect-ratio", "-o", out_png, path]
