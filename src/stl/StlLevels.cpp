@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <numeric>
 #include <optional>
 
@@ -236,10 +237,12 @@ bool PointLess(const TIntPoint &a, const TIntPoint &b) {
 // the triangles fill, and one union of a few long loops takes the polygon
 // library a fraction of the time that hundreds of thousands of triangles
 // sharing edges take (a relief's bottom triangulated cell by cell).
-// This form compares points pairwise; TriangleLoops below gives the same
-// loops faster and hands corners too far apart for its keys to this one.
-TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
-  using TEdge = std::pair<TIntPoint, TIntPoint>;
+// Corners are walked as keys: keyOf and pointOf convert, less orders keys
+// as PointLess orders their points.
+template <class TKey, class TKeyOf, class TPointOf, class TLess>
+TPaths WalkTriangleLoops(const std::vector<const THorizontalFacet *> &facets, TKeyOf keyOf,
+                         TPointOf pointOf, TLess less) {
+  using TEdge = std::pair<TKey, TKey>;
   std::vector<TEdge> all;
   all.reserve(3 * facets.size());
   for (const auto *facet : facets) {
@@ -250,16 +253,15 @@ TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
     if (cross == 0)
       continue;
     for (std::size_t i = 0; i < 3; ++i) {
-      TIntPoint a = c[i], b = c[(i + 1) % 3];
-      if (PointLess(b, a))
+      TKey a = keyOf(c[i]), b = keyOf(c[(i + 1) % 3]);
+      if (less(b, a))
         std::swap(a, b);
       all.emplace_back(a, b);
     }
   }
-  auto edgeLess = [](const TEdge &x, const TEdge &y) {
-    return PointLess(x.first, y.first) || (x.first == y.first && PointLess(x.second, y.second));
-  };
-  std::sort(all.begin(), all.end(), edgeLess);
+  std::sort(all.begin(), all.end(), [&](const TEdge &x, const TEdge &y) {
+    return less(x.first, y.first) || (x.first == y.first && less(x.second, y.second));
+  });
   std::vector<TEdge> edges;
   for (std::size_t i = 0; i < all.size();) {
     std::size_t j = i;
@@ -271,21 +273,20 @@ TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
   }
   // Both ends of every edge, sorted by point, with a cursor per point past
   // the edges already walked.
-  std::vector<std::pair<TIntPoint, std::size_t>> ends;
+  std::vector<std::pair<TKey, std::size_t>> ends;
   ends.reserve(2 * edges.size());
   for (std::size_t e = 0; e < edges.size(); ++e) {
     ends.emplace_back(edges[e].first, e);
     ends.emplace_back(edges[e].second, e);
   }
-  std::sort(ends.begin(), ends.end(), [](const auto &x, const auto &y) {
-    return PointLess(x.first, y.first) || (x.first == y.first && x.second < y.second);
+  std::sort(ends.begin(), ends.end(), [&](const auto &x, const auto &y) {
+    return less(x.first, y.first) || (x.first == y.first && x.second < y.second);
   });
-  auto firstEnd = [&](const TIntPoint &p) {
-    return static_cast<std::size_t>(std::lower_bound(ends.begin(), ends.end(), p,
-                                                     [](const auto &end, const TIntPoint &q) {
-                                                       return PointLess(end.first, q);
-                                                     }) -
-                                    ends.begin());
+  auto firstEnd = [&](const TKey &p) {
+    return static_cast<std::size_t>(
+        std::lower_bound(ends.begin(), ends.end(), p,
+                         [&](const auto &end, const TKey &q) { return less(end.first, q); }) -
+        ends.begin());
   };
   std::vector<char> used(edges.size(), 0);
   TPaths loops;
@@ -293,10 +294,11 @@ TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
     if (used[e])
       continue;
     used[e] = 1;
-    TPath loop{edges[e].first};
-    TIntPoint at = edges[e].second;
-    while (!(at == loop.front())) {
-      loop.push_back(at);
+    const TKey start = edges[e].first;
+    TPath loop{pointOf(start)};
+    TKey at = edges[e].second;
+    while (!(at == start)) {
+      loop.push_back(pointOf(at));
       std::size_t k = firstEnd(at);
       while (k < ends.size() && ends[k].first == at && used[ends[k].second])
         ++k;
@@ -315,9 +317,9 @@ TPaths TriangleLoopsWide(const std::vector<const THorizontalFacet *> &facets) {
 
 TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
   // Points go into one 64-bit key each, X in the high half, so that keys
-  // sort as PointLess sorts the points and the sorts below compare single
+  // sort as PointLess sorts the points and the sorts compare single
   // integers. Corners come from the reader within 31 bits; anything wider
-  // than 32 bits after moving the origin is left to the point comparison.
+  // than 32 bits after moving the origin is walked as points.
   cInt minX = 0, minY = 0, maxX = 0, maxY = 0;
   bool first = true;
   for (const auto *facet : facets)
@@ -333,81 +335,18 @@ TPaths TriangleLoops(const std::vector<const THorizontalFacet *> &facets) {
       maxY = std::max(maxY, c.Y);
     }
   constexpr cInt Span = cInt{1} << 32;
-  if (!first && (maxX - minX >= Span || maxY - minY >= Span || maxX - minX < 0 || maxY - minY < 0))
-    return TriangleLoopsWide(facets);
-  auto key = [&](const TIntPoint &p) {
+  if (!first &&
+      (maxX - minX >= Span || maxY - minY >= Span || maxX - minX < 0 || maxY - minY < 0)) {
+    const auto same = [](const TIntPoint &p) { return p; };
+    return WalkTriangleLoops<TIntPoint>(facets, same, same, PointLess);
+  }
+  const auto key = [&](const TIntPoint &p) {
     return (static_cast<std::uint64_t>(p.X - minX) << 32) | static_cast<std::uint64_t>(p.Y - minY);
   };
-  auto point = [&](std::uint64_t k) {
+  const auto point = [&](std::uint64_t k) {
     return TIntPoint(static_cast<cInt>(k >> 32) + minX, static_cast<cInt>(k & 0xFFFFFFFFu) + minY);
   };
-  using TEdge = std::pair<std::uint64_t, std::uint64_t>;
-  std::vector<TEdge> all;
-  all.reserve(3 * facets.size());
-  for (const auto *facet : facets) {
-    const auto &c = facet->Corners;
-    // A triangle of no area fills nothing (the library drops it too).
-    const TWide cross =
-        TWide{c[1].X - c[0].X} * (c[2].Y - c[0].Y) - TWide{c[1].Y - c[0].Y} * (c[2].X - c[0].X);
-    if (cross == 0)
-      continue;
-    for (std::size_t i = 0; i < 3; ++i) {
-      std::uint64_t a = key(c[i]), b = key(c[(i + 1) % 3]);
-      if (b < a)
-        std::swap(a, b);
-      all.emplace_back(a, b);
-    }
-  }
-  std::sort(all.begin(), all.end());
-  std::vector<TEdge> edges;
-  for (std::size_t i = 0; i < all.size();) {
-    std::size_t j = i;
-    while (j < all.size() && all[j] == all[i])
-      ++j;
-    if ((j - i) % 2)
-      edges.push_back(all[i]);
-    i = j;
-  }
-  // Both ends of every edge, sorted by point, with a cursor per point past
-  // the edges already walked.
-  std::vector<std::pair<std::uint64_t, std::size_t>> ends;
-  ends.reserve(2 * edges.size());
-  for (std::size_t e = 0; e < edges.size(); ++e) {
-    ends.emplace_back(edges[e].first, e);
-    ends.emplace_back(edges[e].second, e);
-  }
-  std::sort(ends.begin(), ends.end());
-  auto firstEnd = [&](std::uint64_t p) {
-    return static_cast<std::size_t>(
-        std::lower_bound(ends.begin(), ends.end(), p,
-                         [](const auto &end, std::uint64_t q) { return end.first < q; }) -
-        ends.begin());
-  };
-  std::vector<char> used(edges.size(), 0);
-  TPaths loops;
-  for (std::size_t e = 0; e < edges.size(); ++e) {
-    if (used[e])
-      continue;
-    used[e] = 1;
-    const std::uint64_t start = edges[e].first;
-    TPath loop{point(start)};
-    std::uint64_t at = edges[e].second;
-    while (at != start) {
-      loop.push_back(point(at));
-      std::size_t k = firstEnd(at);
-      while (k < ends.size() && ends[k].first == at && used[ends[k].second])
-        ++k;
-      // Every corner has an even number of edges, so the walk can only end
-      // where it started; the check keeps a broken invariant from looping.
-      if (k == ends.size() || ends[k].first != at)
-        break;
-      const TEdge &next = edges[ends[k].second];
-      used[ends[k].second] = 1;
-      at = next.first == at ? next.second : next.first;
-    }
-    loops.push_back(std::move(loop));
-  }
-  return loops;
+  return WalkTriangleLoops<std::uint64_t>(facets, key, point, std::less<std::uint64_t>());
 }
 
 // The polygon library now and then hands back an outline turned like a

@@ -69,16 +69,24 @@ TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
   EXPECT_TRUE(OutlinePaths(strokes, 20, 200).empty());
 }
 
+namespace {
+
+// Sets the internal unit for one test and puts back what was there.
+struct TUnitsFor {
+  explicit TUnitsFor(double unitsPerMM) : Old(UnitsPerMM()) { SetUnitsPerMM(unitsPerMM); }
+  ~TUnitsFor() { SetUnitsPerMM(Old); }
+  TUnitsFor(const TUnitsFor &) = delete;
+  TUnitsFor &operator=(const TUnitsFor &) = delete;
+  const double Old;
+};
+
+} // namespace
+
 TEST(BurnPaths, FillTooLargeForTheWorkBoundIsRefusedAtOnce) {
   // A round area of many corners; units of 0.01 mm, focus 0.2 mm. The
   // message speaks millimetres, so the units are set here whatever an
   // earlier test's focus left them at.
-  const double units = UnitsPerMM();
-  SetUnitsPerMM(100);
-  struct TRestore {
-    double Units;
-    ~TRestore() { SetUnitsPerMM(Units); }
-  } restore{units};
+  const TUnitsFor units(100);
   auto circle = [](double radius) {
     TPath path;
     for (int i = 0; i < 6000; ++i) {
@@ -110,12 +118,7 @@ TEST(BurnPaths, FillOfNearlyAMillionCornersIsRefusedBeforeItIsMerged) {
   // 600 mm of overlapping rings, 2025 of 480 corners each, at 0.2 mm: the
   // merging and insetting alone took longer than the bound allows before the
   // hatch estimate refused it.
-  const double units = UnitsPerMM();
-  SetUnitsPerMM(100);
-  struct TRestore {
-    double Units;
-    ~TRestore() { SetUnitsPerMM(Units); }
-  } restore{units};
+  const TUnitsFor units(100);
   TPaths rings;
   for (int row = 0; row < 45; ++row)
     for (int column = 0; column < 45; ++column) {
