@@ -10,9 +10,9 @@
 #include "core/MachineProfile.h"
 
 class QWidget;
-class TBrennixSettings;
+struct TBrennixSettings;
 class TLevels;
-class TMachineSettings;
+struct TMachineSettings;
 class TMainWindow;
 
 // A QObject so that its connections end with it, before the window's
