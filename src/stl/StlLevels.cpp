@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <functional>
+#include <iterator>
 #include <numeric>
 #include <optional>
 
@@ -92,8 +93,29 @@ TPaths OffsetClosed(const TPaths &paths, double delta) {
 struct TZone {
   TPaths Polygons;
   std::vector<IntRect> Boxes;
+  // The boxes of runs of ChunkEdges consecutive edges of each polygon, the
+  // closing edge included: a finer look at where its boundary runs.
+  std::vector<std::vector<IntRect>> Chunks;
   IntRect Box = EmptyBox;
 };
+
+constexpr std::size_t ChunkEdges = 8;
+
+IntRect SegmentBox(const IntPoint &a, const IntPoint &b) {
+  return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
+}
+
+std::vector<IntRect> EdgeChunks(const TPath &polygon) {
+  std::vector<IntRect> chunks;
+  const std::size_t n = polygon.size();
+  for (std::size_t i = 0; i < n; i += ChunkEdges) {
+    IntRect box = EmptyBox;
+    for (std::size_t k = i; k < std::min(n, i + ChunkEdges); ++k)
+      box = UniteBoxes(box, SegmentBox(polygon[k], polygon[(k + 1) % n]));
+    chunks.push_back(box);
+  }
+  return chunks;
+}
 
 TZone MakeZone(const TLevelInput &input, double distance) {
   TZone zone;
@@ -101,8 +123,10 @@ TZone MakeZone(const TLevelInput &input, double distance) {
   for (const auto &set : input)
     paths.insert(paths.end(), set.begin(), set.end());
   zone.Polygons = StrokeZone(paths, distance);
-  for (const auto &polygon : zone.Polygons)
+  for (const auto &polygon : zone.Polygons) {
     zone.Boxes.push_back(PathsBounds({polygon}));
+    zone.Chunks.push_back(EdgeChunks(polygon));
+  }
   if (!zone.Polygons.empty())
     zone.Box = PathsBounds(zone.Polygons);
   return zone;
@@ -128,11 +152,31 @@ bool SegmentMeetsBox(const IntPoint &a, const IntPoint &b, const IntRect &box) {
   return below > 0 && above > 0;
 }
 
-bool PolygonMeetsBox(const TPath &polygon, const IntRect &box) {
-  for (std::size_t i = 0; i < polygon.size(); ++i)
-    if (SegmentMeetsBox(polygon[i], polygon[(i + 1) % polygon.size()], box))
-      return true;
+// Whether the boundary of a zone polygon touches the box; only the runs of
+// edges whose chunk box meets it are looked at edge by edge.
+bool PolygonMeetsBox(const TPath &polygon, const std::vector<IntRect> &chunks, const IntRect &box) {
+  const std::size_t n = polygon.size();
+  for (std::size_t c = 0; c < chunks.size(); ++c) {
+    if (!BoxesMeet(chunks[c], box))
+      continue;
+    for (std::size_t i = c * ChunkEdges; i < std::min(n, (c + 1) * ChunkEdges); ++i)
+      if (SegmentMeetsBox(polygon[i], polygon[(i + 1) % n], box))
+        return true;
+  }
   return false;
+}
+
+// The pieces of an open path outside the polygons (non-zero filling).
+TPaths ClipOpen(const TPaths &path, const std::vector<const TPath *> &polygons) {
+  TClipper clipper;
+  clipper.AddSubject(path, false);
+  for (const TPath *polygon : polygons)
+    clipper.AddClip(*polygon);
+  PolyTree tree;
+  clipper.Execute(ctDifference, tree, pftNonZero);
+  TPaths pieces;
+  OpenPathsFromPolyTree(tree, pieces);
+  return pieces;
 }
 
 // The pieces of an open path outside all zones (non-zero filling).
@@ -143,10 +187,12 @@ bool PolygonMeetsBox(const TPath &polygon, const IntRect &box) {
 // adding 0 go; the others go too when their windings cancel out (the hole
 // of a ring lying around the path, with its outer boundary). What is left
 // clips the path at the same places and fills the same points of it.
-TPaths OutsideZones(const TPaths &path, const std::vector<const TZone *> &zones, bool indexed) {
-  const IntRect target = PathsBounds(path);
-  TClipper clipper;
-  clipper.AddSubject(path, false);
+//
+// Nothing when no polygon is left to clip the path: the path clipped by
+// nothing is the same for every call with it, so the caller keeps that.
+std::optional<TPaths> OutsideZones(const TPaths &path, const IntRect &target,
+                                   const std::vector<const TZone *> &zones, bool indexed) {
+  std::vector<const TPath *> clips;
   std::vector<const TPath *> around;
   int aroundWinding = 0;
   for (const TZone *zone : zones) {
@@ -155,25 +201,25 @@ TPaths OutsideZones(const TPaths &path, const std::vector<const TZone *> &zones,
     for (std::size_t k = 0; k < zone->Polygons.size(); ++k) {
       const TPath &polygon = zone->Polygons[k];
       if (!indexed) {
-        clipper.AddClip(polygon);
-      } else if (BoxesMeet(zone->Boxes[k], target)) {
-        if (PolygonMeetsBox(polygon, target) || path.empty() || path.front().empty()) {
-          clipper.AddClip(polygon);
-        } else if (PointInPolygon(path.front().front(), polygon) != 0) {
-          around.push_back(&polygon);
-          aroundWinding += Orientation(polygon) ? 1 : -1;
-        }
+        clips.push_back(&polygon);
+        continue;
+      }
+      if (!BoxesMeet(zone->Boxes[k], target))
+        continue;
+      if (PolygonMeetsBox(polygon, zone->Chunks[k], target) || path.empty() ||
+          path.front().empty()) {
+        clips.push_back(&polygon);
+      } else if (PointInPolygon(path.front().front(), polygon) != 0) {
+        around.push_back(&polygon);
+        aroundWinding += Orientation(polygon) ? 1 : -1;
       }
     }
   }
   if (aroundWinding != 0)
-    for (const TPath *polygon : around)
-      clipper.AddClip(*polygon);
-  PolyTree tree;
-  clipper.Execute(ctDifference, tree, pftNonZero);
-  TPaths pieces;
-  OpenPathsFromPolyTree(tree, pieces);
-  return pieces;
+    clips.insert(clips.end(), around.begin(), around.end());
+  if (clips.empty())
+    return std::nullopt;
+  return ClipOpen(path, clips);
 }
 
 // Zones of the levels of the list at one distance. The plain search makes
@@ -184,16 +230,14 @@ public:
   TZones(const TWorkList &list, double distance, TStlSearch search)
       : FList(list), FDistance(distance), FIndexed(search == ssIndexed), FCache(list.size()) {}
 
-  // The pieces of path outside the zones of the given levels. The path
-  // clipped by nothing is the same for every call with it, so the caller
-  // may keep it in unclipped.
-  TPaths Outside(const TPaths &path, const std::vector<int> &levels,
-                 std::optional<TPaths> *unclipped = nullptr) {
+  // The pieces of path (whose box is target) outside the zones of the
+  // given levels; nothing when no zone can clip it (see OutsideZones).
+  std::optional<TPaths> Outside(const TPaths &path, const IntRect &target,
+                                const std::vector<int> &levels) {
     std::vector<TZone> fresh;
     std::vector<const TZone *> zones;
     if (!FIndexed)
       fresh.reserve(levels.size());
-    const IntRect target = PathsBounds(path);
     for (const int level : levels) {
       if (!FIndexed) {
         fresh.push_back(MakeZone(Input(level), FDistance));
@@ -206,12 +250,7 @@ public:
       if (BoxesMeet(cached->Box, target))
         zones.push_back(&*cached);
     }
-    if (zones.empty() && unclipped) {
-      if (!*unclipped)
-        *unclipped = OutsideZones(path, {}, FIndexed);
-      return **unclipped;
-    }
-    return OutsideZones(path, zones, FIndexed);
+    return OutsideZones(path, target, zones, FIndexed);
   }
 
   // A zone is kept until its level changes.
@@ -224,6 +263,80 @@ private:
   const double FDistance;
   const bool FIndexed;
   std::vector<std::optional<TZone>> FCache;
+};
+
+// The lines levels whose zones may reach a box, found through a grid of
+// their boxes grown by the zone distance (with room for the offsetting's
+// rounding) instead of a look at every level. The plain search asks for all.
+class TNearLevels {
+public:
+  TNearLevels(const TWorkList &list, double distance, TStlSearch search)
+      : FIndexed(search == ssIndexed), FStamp(list.size(), 0) {
+    const cInt grow = static_cast<cInt>(std::ceil(2 * distance)) + 2;
+    IntRect all = EmptyBox;
+    for (std::size_t i = 0; i < list.size(); ++i) {
+      IntRect box = EmptyBox;
+      if (list[i].Kind == lkLines)
+        for (const auto &set : list[i].Input)
+          box = UniteBoxes(box, PointsBox(set));
+      if (!IsEmptyBox(box))
+        box = {box.left - grow, box.top - grow, box.right + grow, box.bottom + grow};
+      FBoxes.push_back(box);
+      all = UniteBoxes(all, box);
+      if (!IsEmptyBox(box))
+        FAll.push_back(static_cast<int>(i));
+    }
+    FGrid = all;
+    FSide = std::clamp<std::size_t>(static_cast<std::size_t>(std::sqrt(FAll.size())), 1, 256);
+    FCells.resize(FSide * FSide);
+    for (const int i : FAll)
+      ForCells(FBoxes[static_cast<std::size_t>(i)],
+               [&](std::size_t cell) { FCells[cell].push_back(i); });
+  }
+
+  // Ascending indices of the lines levels that may reach the box.
+  std::vector<int> Near(const IntRect &box) {
+    if (!FIndexed)
+      return FAll;
+    std::vector<int> found;
+    if (!BoxesMeet(box, FGrid))
+      return found;
+    ++FRound;
+    ForCells(box, [&](std::size_t cell) {
+      for (const int i : FCells[cell]) {
+        auto &stamp = FStamp[static_cast<std::size_t>(i)];
+        if (stamp != FRound && BoxesMeet(FBoxes[static_cast<std::size_t>(i)], box))
+          found.push_back(i);
+        stamp = FRound;
+      }
+    });
+    std::sort(found.begin(), found.end());
+    return found;
+  }
+
+private:
+  template <class TVisit> void ForCells(const IntRect &box, TVisit visit) const {
+    const auto cell = [&](cInt v, cInt from, cInt to) {
+      const TWide offset = TWide{std::clamp(v, from, to)} - from;
+      return static_cast<std::size_t>(offset * static_cast<TWide>(FSide) / (TWide{to} - from + 1));
+    };
+    const std::size_t x0 = cell(box.left, FGrid.left, FGrid.right);
+    const std::size_t x1 = cell(box.right, FGrid.left, FGrid.right);
+    const std::size_t y0 = cell(box.top, FGrid.top, FGrid.bottom);
+    const std::size_t y1 = cell(box.bottom, FGrid.top, FGrid.bottom);
+    for (std::size_t y = y0; y <= y1; ++y)
+      for (std::size_t x = x0; x <= x1; ++x)
+        visit(y * FSide + x);
+  }
+
+  const bool FIndexed;
+  std::vector<IntRect> FBoxes;
+  std::vector<int> FAll;
+  IntRect FGrid = EmptyBox;
+  std::size_t FSide = 1;
+  std::vector<std::vector<int>> FCells;
+  std::vector<std::uint32_t> FStamp;
+  std::uint32_t FRound = 0;
 };
 
 bool PointLess(const TIntPoint &a, const TIntPoint &b) {
@@ -424,12 +537,11 @@ void AddOutlineLevels(TWorkList &list) {
 void FindWallHeights(TWorkList &list, const TBuildOptions &options, const TProgress &progress) {
   // Levels before the one being searched still have their outline heights;
   // the search only changes levels it has finished with.
-  std::vector<std::vector<int>> byHeight(StlHeightCount);
-  for (std::size_t i = 0; i < list.size(); ++i)
-    if (list[i].Kind == lkLines)
-      byHeight[static_cast<std::size_t>(std::clamp(list[i].Height, 0, StlHeightCount - 1))]
-          .push_back(static_cast<int>(i));
+  const auto heightIndex = [&](int j) {
+    return std::clamp(list[static_cast<std::size_t>(j)].Height, 0, StlHeightCount - 1);
+  };
   TZones zones(list, 0.6 * options.Focus, options.Search);
+  TNearLevels near(list, 0.6 * options.Focus, options.Search);
   for (std::size_t i = list.size(); i-- > 0;) {
     progress.Step();
     TWork &level = list[i];
@@ -437,16 +549,34 @@ void FindWallHeights(TWorkList &list, const TBuildOptions &options, const TProgr
       continue;
     const TPaths path = AllPaths(level);
     const std::int32_t d = level.Height;
+    const IntRect box = PathsBounds(path);
     const double limit = 0.2 * static_cast<double>(PathsLength(path, true, 0));
-    std::optional<TPaths> unclipped;
+    const auto runsAlong = [&](const TPaths &rest) {
+      return rest.empty() || static_cast<double>(PathsLength(rest, true, 0)) < limit;
+    };
+    // The earlier lines levels nearby, highest first, each height in list
+    // order.
+    std::vector<int> candidates = near.Near(box);
+    std::erase_if(candidates, [&](int j) {
+      return j >= static_cast<int>(i) || list[static_cast<std::size_t>(j)].Kind != lkLines;
+    });
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [&](int a, int b) { return heightIndex(a) > heightIndex(b); });
+    auto next = candidates.begin();
+    std::optional<bool> unclippedRunsAlong;
     std::int32_t r = d;
     for (; r >= 1; --r) {
+      const int height = std::min(r, StlHeightCount - 1);
+      while (next != candidates.end() && heightIndex(*next) > height)
+        ++next;
       std::vector<int> earlier;
-      for (const int j : byHeight[static_cast<std::size_t>(std::min(r, StlHeightCount - 1))])
-        if (j < static_cast<int>(i))
-          earlier.push_back(j);
-      const TPaths rest = zones.Outside(path, earlier, &unclipped);
-      if (rest.empty() || static_cast<double>(PathsLength(rest, true, 0)) < limit)
+      for (auto k = next; k != candidates.end() && heightIndex(*k) == height; ++k)
+        earlier.push_back(*k);
+      const std::optional<TPaths> rest =
+          earlier.empty() ? std::nullopt : zones.Outside(path, box, earlier);
+      if (!rest && !unclippedRunsAlong)
+        unclippedRunsAlong = runsAlong(ClipOpen(path, {}));
+      if (rest ? runsAlong(*rest) : *unclippedRunsAlong)
         break;
     }
     level.Height = d - std::max(r, 0);
@@ -458,18 +588,26 @@ void RemoveDuplicates(TWorkList &list, const TBuildOptions &options, const TProg
   if (list.size() < 2)
     return;
   TZones zones(list, 0.5 * options.Focus, options.Search);
+  // Cutting only shortens a level, so the boxes found before stay wide enough.
+  TNearLevels near(list, 0.5 * options.Focus, options.Search);
   // Levels after the one being cut are final: their zones stay valid.
   for (std::size_t i = list.size() - 1; i-- > 0;) {
     progress.Step();
     TWork &level = list[i];
     if (level.Kind != lkLines)
       continue;
-    std::vector<int> later;
-    for (std::size_t j = i + 1; j < list.size(); ++j)
-      if (list[j].Kind == lkLines && !list[j].Removed)
-        later.push_back(static_cast<int>(j));
+    const TPaths path = AllPaths(level);
+    const IntRect box = PathsBounds(path);
+    std::vector<int> later = near.Near(box);
+    std::erase_if(later, [&](int j) {
+      const TWork &other = list[static_cast<std::size_t>(j)];
+      return j <= static_cast<int>(i) || other.Kind != lkLines || other.Removed;
+    });
     TPaths kept;
-    for (auto &piece : zones.Outside(AllPaths(level), later))
+    std::optional<TPaths> rest = later.empty() ? std::nullopt : zones.Outside(path, box, later);
+    if (!rest)
+      rest = ClipOpen(path, {});
+    for (auto &piece : *rest)
       if (PathLength(piece, true) > options.Focus)
         kept.push_back(std::move(piece));
     if (kept.empty())
@@ -489,16 +627,36 @@ void AppendInto(TWork &target, const TWork &source) {
 }
 
 // 2.4 One level per wall height.
+//
+// Each later level of a height joins the first one, the last joined first,
+// each in front of what the first holds: the first ends up with the later
+// levels' paths in list order, then its own.
 void MergeEqualWalls(TWorkList &list) {
-  for (std::size_t i = list.size(); i-- > 0;) {
-    if (list[i].Kind != lkLines)
-      continue;
-    for (std::size_t j = 0; j < i; ++j)
-      if (list[j].Kind == lkLines && !list[j].Removed && list[j].Height == list[i].Height) {
-        AppendInto(list[j], list[i]);
-        list[i].Removed = true;
-        break;
+  std::vector<std::pair<std::int32_t, std::size_t>> byHeight;
+  for (std::size_t i = 0; i < list.size(); ++i)
+    if (list[i].Kind == lkLines)
+      byHeight.emplace_back(list[i].Height, i);
+  std::sort(byHeight.begin(), byHeight.end());
+  for (std::size_t a = 0; a < byHeight.size();) {
+    std::size_t b = a + 1;
+    while (b < byHeight.size() && byHeight[b].first == byHeight[a].first)
+      ++b;
+    if (b - a > 1) {
+      TWork &first = list[byHeight[a].second];
+      TPaths joined;
+      for (std::size_t k = a + 1; k < b; ++k) {
+        TWork &later = list[byHeight[k].second];
+        for (auto &set : later.Input)
+          joined.insert(joined.end(), std::make_move_iterator(set.begin()),
+                        std::make_move_iterator(set.end()));
+        later.Removed = true;
       }
+      for (auto &set : first.Input)
+        joined.insert(joined.end(), std::make_move_iterator(set.begin()),
+                      std::make_move_iterator(set.end()));
+      first.Input = {std::move(joined)};
+    }
+    a = b;
   }
   RemoveMarked(list);
 }
