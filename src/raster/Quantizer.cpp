@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
@@ -32,6 +33,8 @@ constexpr std::uint32_t SampleSeed = 123;
 constexpr std::int64_t MergeDistance = 200;
 // Pictures from this many pixels on run two rounds at a time.
 constexpr std::int64_t ParallelSamples = 1 << 20;
+
+std::atomic<std::uint64_t> QuantizeRuns{0};
 
 // Running sums of Lab colours. They are 64-bit: 32-bit sums overflow at about
 // 21 million white samples, which a photo of today easily has.
@@ -579,8 +582,11 @@ std::vector<TLabColor> QuantizeColorsReference(const QImage &picture,
   return MergeAndAverage(std::move(clusters));
 }
 
+std::uint64_t QuantizeColorsRuns() { return QuantizeRuns.load(); }
+
 std::vector<TLabColor> QuantizeColors(const QImage &picture,
                                       const std::function<void()> &progress) {
+  ++QuantizeRuns;
   if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0)
     return {};
   const QImage image = Mapped(picture);
