@@ -588,16 +588,18 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   levels.SetFocus(options.Focus ? static_cast<std::int32_t>(RoundUnit(*options.Focus * 1000))
                                 : settings.MicroFocusSize->Value());
 
-  phase.emplace("read");
-  host.BeginPhase("Reading");
-  LoadFromFile(levels, options.Drawing, options.FilterIndex);
-  phase.emplace("set-up");
   TRasterSettings raster = TRasterModeSettings().Read();
   for (const auto &option : options.Raster) {
     const std::string &text = option.second;
     ParseRasterOption(
         option.first, [&text] { return text; }, raster);
   }
+  // Another mode replaces a picture's colour levels right after reading.
+  levels.Job().PictureColourLevels = raster.Mode == TRasterMode::ColourLevels;
+  phase.emplace("read");
+  host.BeginPhase("Reading");
+  LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  phase.emplace("set-up");
   const bool rasterMode =
       ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);
   ApplyRasterOverscan(levels, raster);

@@ -40,4 +40,7 @@ struct TJobState {
   // is not negative: by the machine's acceleration, or by this many
   // millimetres when the acceleration is not known.
   double ScanOverscanMM = -1;
+  // Whether a picture read next gets its colour levels (TReadOptions::ColourLevels):
+  // cleared by a caller that applies another raster mode right after reading.
+  bool PictureColourLevels = true;
 };

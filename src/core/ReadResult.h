@@ -30,6 +30,11 @@ struct TReadOptions {
   std::function<void()> Progress;
   // A message box the reader shows by itself (not an error).
   std::function<void(const std::string &)> ShowMessage;
+  // A picture's colour levels are wanted. False when another raster mode
+  // replaces them as soon as the picture is in: the picture then comes
+  // without levels, and the colour quantiser, the costliest step of reading
+  // a photo, does not run for nothing.
+  bool ColourLevels = true;
 };
 
 struct TReadResult;

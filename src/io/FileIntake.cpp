@@ -47,6 +47,7 @@ bool ReadDrawing(TLevels &levels, const std::string &fileName, int filterIndex, 
   options.UnitsPerMM = UnitsPerMM();
   options.Focus = levels.Focus();
   options.FilterIndex = filterIndex;
+  options.ColourLevels = levels.Job().PictureColourLevels;
   TReadResult result;
   const bool done = host.RunInBackground([&](const TBackgroundSteps &steps) {
     TReadOptions own = options;

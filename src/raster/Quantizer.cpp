@@ -2,11 +2,18 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <memory>
 #include <span>
 #include <thread>
+
+#include <cstdlib>
+#include <new>
+#if defined(__linux__)
+#include <sys/mman.h>
+#endif
 
 // BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
 #if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
@@ -26,6 +33,8 @@ constexpr std::uint32_t SampleSeed = 123;
 constexpr std::int64_t MergeDistance = 200;
 // Pictures from this many pixels on run two rounds at a time.
 constexpr std::int64_t ParallelSamples = 1 << 20;
+
+std::atomic<std::uint64_t> QuantizeRuns{0};
 
 // Running sums of Lab colours. They are 64-bit: 32-bit sums overflow at about
 // 21 million white samples, which a photo of today easily has.
@@ -462,29 +471,62 @@ void RunRound(std::vector<TCluster> &clusters, std::span<const std::uint32_t> sa
 }
 #endif
 
+// Room for count 32-bit values, uninitialised, in huge pages where the
+// system offers them on request: the samples are read at random over tens
+// of megabytes, and with 4 KiB pages nearly every read also misses the
+// address translation cache; the fresh pages' faults cost too.
+struct TFree {
+  void operator()(std::uint32_t *p) const { std::free(p); }
+};
+using TWords = std::unique_ptr<std::uint32_t[], TFree>;
+TWords HugeWords(std::size_t count) {
+  constexpr std::size_t Huge = std::size_t{2} << 20;
+  const std::size_t bytes = (std::max<std::size_t>(count, 1) * 4 + Huge - 1) / Huge * Huge;
+  void *memory = std::aligned_alloc(Huge, bytes);
+  if (!memory)
+    throw std::bad_alloc();
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+  madvise(memory, bytes, MADV_HUGEPAGE); // only a wish: without it, plain pages serve
+#endif
+  return TWords(static_cast<std::uint32_t *>(memory));
+}
+
+// Rows first .. last of the picture as packed Lab, row after row without gaps.
+// The colours are read in order, so the colour cache's slots can be asked
+// for ahead of their use.
+void ConvertRows(const QImage &image, int first, int last, TLabCache &cache, std::uint32_t *lab) {
+  constexpr int Ahead = 16;
+  const int w = image.width();
+  for (int y = first; y < last; ++y) {
+    const auto *row = reinterpret_cast<const std::uint32_t *>(image.constScanLine(y));
+    std::uint32_t *out = lab + static_cast<std::size_t>(y) * static_cast<std::size_t>(w);
+    for (int x = 0; x < w; ++x) {
+      if (x + Ahead < w)
+        cache.Prefetch(row[x + Ahead]);
+      out[x] = cache.Packed(row[x]);
+    }
+  }
+}
+
 // The samples are random pixels of a picture far larger than the caches, so
 // fetching them is what costs. Their positions do not depend on the pixels:
-// draw a batch of positions ahead and ask for their memory before it is read,
-// and likewise for the colour cache's slots.
+// draw a batch of positions ahead and ask for their memory before it is read.
 // Samples begin .. begin + count of the sequence go to out.
-void DrawSamples(const QImage &image, std::int64_t begin, std::int64_t count, TLabCache &cache,
-                 std::uint32_t *samples) {
+void DrawSamples(const std::uint32_t *lab, int width, int height, std::int64_t begin,
+                 std::int64_t count, std::uint32_t *samples) {
   constexpr int Batch = 32;
-  const auto w = static_cast<std::uint32_t>(image.width());
-  const auto h = static_cast<std::uint32_t>(image.height());
-  const auto *bits = reinterpret_cast<const std::uint32_t *>(image.constBits());
-  const std::size_t stride = static_cast<std::size_t>(image.bytesPerLine()) / 4;
+  const auto w = static_cast<std::uint32_t>(width);
+  const auto h = static_cast<std::uint32_t>(height);
   TRandom random(SampleSeed);
   random.Skip(2 * static_cast<std::uint64_t>(begin)); // a sample draws y, then x
-  // Three batches in flight: positions drawn, pixels read, colours converted.
+  // Two batches in flight: positions drawn, values read.
   const std::uint32_t *drawn[Batch], *read[Batch];
-  std::uint32_t colours[Batch];
   auto draw = [&](std::int64_t first) {
     const std::int64_t n = std::min<std::int64_t>(Batch, count - first);
     for (std::int64_t j = 0; j < n; ++j) {
       const std::uint32_t y = random.Next(h);
       const std::uint32_t x = random.Next(w);
-      drawn[j] = bits + y * stride + x;
+      drawn[j] = lab + static_cast<std::size_t>(y) * w + x;
       __builtin_prefetch(drawn[j]);
     }
   };
@@ -495,12 +537,8 @@ void DrawSamples(const QImage &image, std::int64_t begin, std::int64_t count, TL
     std::copy(drawn, drawn + n, read);
     if (first + n < count)
       draw(first + n);
-    for (std::int64_t j = 0; j < n; ++j) {
-      colours[j] = *read[j];
-      cache.Prefetch(colours[j]);
-    }
     for (std::int64_t j = 0; j < n; ++j)
-      samples[static_cast<std::size_t>(first + j)] = cache.Packed(colours[j]);
+      samples[static_cast<std::size_t>(first + j)] = *read[j];
     first += n;
   }
 }
@@ -544,8 +582,11 @@ std::vector<TLabColor> QuantizeColorsReference(const QImage &picture,
   return MergeAndAverage(std::move(clusters));
 }
 
+std::uint64_t QuantizeColorsRuns() { return QuantizeRuns.load(); }
+
 std::vector<TLabColor> QuantizeColors(const QImage &picture,
                                       const std::function<void()> &progress) {
+  ++QuantizeRuns;
   if (picture.isNull() || picture.width() <= 0 || picture.height() <= 0)
     return {};
   const QImage image = Mapped(picture);
@@ -554,28 +595,38 @@ std::vector<TLabColor> QuantizeColors(const QImage &picture,
 
   // Every round restarts the generator from the same seed, so every round
   // sees the same samples in the same order: draw and convert them once.
-  // The draws are independent of each other, so two cores share them on
-  // large pictures, each converting colours through its own cache.
-  // A cache of about a sixteenth as many colours as there are samples, from
+  // The picture is converted to Lab in order first, each colour through the
+  // cache, so that the random draws then read one compact array and nothing
+  // else. Both steps are split between two cores on large pictures, each
+  // converting colours through its own cache.
+  // A cache of about a sixteenth as many colours as there are pixels, from
   // 64 thousand to a million.
   int slotBits = 16;
   while (slotBits < 20 && (std::int64_t{16} << slotBits) < count)
     ++slotBits;
   TLabCache cache(slotBits);
-  // Every entry is written before it is read: no need to clear 4 bytes a pixel first.
-  const auto storage = std::make_unique_for_overwrite<std::uint32_t[]>(static_cast<std::size_t>(count));
-  const std::span<std::uint32_t> samples(storage.get(), static_cast<std::size_t>(count));
   const bool beside = count >= ParallelSamples && std::thread::hardware_concurrency() > 1;
-  if (beside) {
-    const std::int64_t half = count / 2;
-    std::thread other([&] {
-      TLabCache otherCache(slotBits);
-      DrawSamples(image, half, count - half, otherCache, samples.data() + half);
-    });
-    DrawSamples(image, 0, half, cache, samples.data());
-    other.join();
-  } else {
-    DrawSamples(image, 0, count, cache, samples.data());
+  // Every entry of both is written before it is read.
+  const TWords samplesStorage = HugeWords(static_cast<std::size_t>(count));
+  const std::span<std::uint32_t> samples(samplesStorage.get(), static_cast<std::size_t>(count));
+  {
+    const TWords lab = HugeWords(static_cast<std::size_t>(count));
+    if (beside) {
+      const int middle = h / 2;
+      std::thread other([&] {
+        TLabCache otherCache(slotBits);
+        ConvertRows(image, middle, h, otherCache, lab.get());
+      });
+      ConvertRows(image, 0, middle, cache, lab.get());
+      other.join();
+      const std::int64_t half = count / 2;
+      std::thread drawing([&] { DrawSamples(lab.get(), w, h, half, count - half, samples.data() + half); });
+      DrawSamples(lab.get(), w, h, 0, half, samples.data());
+      drawing.join();
+    } else {
+      ConvertRows(image, 0, h, cache, lab.get());
+      DrawSamples(lab.get(), w, h, 0, count, samples.data());
+    }
   }
 
   const TSampleRange range = RangeOf(samples);

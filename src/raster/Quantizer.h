@@ -16,6 +16,10 @@ class QImage;
 std::vector<TLabColor> QuantizeColors(const QImage &picture,
                                       const std::function<void()> &progress = {});
 
+// How many times QuantizeColors has run in this process, from any thread:
+// tells whether a load quantised.
+std::uint64_t QuantizeColorsRuns();
+
 // The sampling sequence: a 32-bit linear congruential generator.
 class TRandom {
 public:

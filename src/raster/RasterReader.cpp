@@ -245,7 +245,9 @@ TReadResult MakeLevels(QImage picture, const TReadOptions &options) {
                      PixelsText(picture.width(), picture.height()));
   TReadResult result;
   result.Size = {static_cast<std::int32_t>(cx), static_cast<std::int32_t>(cy)};
-  for (const TLabColor &colour : QuantizeColors(picture, options.Progress)) {
+  const std::vector<TLabColor> colours =
+      options.ColourLevels ? QuantizeColors(picture, options.Progress) : std::vector<TLabColor>();
+  for (const TLabColor &colour : colours) {
     auto level = std::make_unique<TLevel>(lkLines);
     // Darker colours burn deeper; light ones are the material itself.
     level->SetHeight(31 - (3 * colour.L) / 10);

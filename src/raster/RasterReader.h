@@ -24,6 +24,7 @@ constexpr std::int64_t MaxRasterCells = 40'000'000;
 // (named after it, printed unless it is light); the picture comes back in
 // Raster and each pixel is one focus spot of Size. The levels get their
 // segments from VectorizeRaster. Transparent parts read as white paper.
+// Without options.ColourLevels no colours are sought and no level is made.
 TReadResult LoadRasterFile(const std::string &fileName, const TReadOptions &options);
 // The same from the file's bytes (the format is found from the content);
 // maxPixels lowers the size limit (the fuzz target keeps its runs short).

@@ -1,5 +1,6 @@
 #include "raster/RasterModes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <stdexcept>
 #include <string>
@@ -9,8 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QTemporaryDir>
+
 #include "core/HeadlessHost.h"
 #include "core/Levels.h"
+#include "io/FileIntake.h"
+#include "raster/Quantizer.h"
 
 namespace {
 
@@ -371,6 +376,68 @@ TEST(ApplyRasterMode, ColourLevelsAndBadSettingsLeaveTheListAlone) {
   bad.GrayLevels = 1;
   EXPECT_THROW(ApplyRasterMode(job.Levels, bad), std::invalid_argument);
   EXPECT_EQ(job.Levels.Count(), 0);
+}
+
+// What a job's levels burn after a cycle: name, power and segments of each.
+struct TLevelPrint {
+  std::string Name;
+  std::int32_t Power;
+  std::vector<TPaths> Input;
+  friend bool operator==(const TLevelPrint &, const TLevelPrint &) = default;
+};
+std::vector<TLevelPrint> PrintOf(TLevels &levels) {
+  levels.RunCycles();
+  std::vector<TLevelPrint> print;
+  for (int i = 0; i < levels.Count(); ++i) {
+    const TLevel &level = *levels.Item(i);
+    print.push_back({level.Name(), level.Power(),
+                     level.Input() ? *level.Input() : std::vector<TPaths>()});
+  }
+  return print;
+}
+
+TEST(ApplyRasterMode, AReadForAnotherModeSkipsTheQuantiserAndEndsInTheSameLevels) {
+  QTemporaryDir dir;
+  const std::string file = dir.filePath("photo.png").toStdString();
+  ASSERT_TRUE(HalfPaper(60, 20).save(QString::fromStdString(file)));
+  TRasterSettings dithered, gray;
+  dithered.Mode = TRasterMode::Dithered;
+  dithered.Kernel = TDitherKernel::Atkinson;
+  gray.Mode = TRasterMode::GrayLevels;
+  gray.GrayLevels = 6;
+  for (const auto &settings : {dithered, gray}) {
+    SCOPED_TRACE(RasterSettingsText(settings));
+    auto read = [&](TLevels &levels, bool colourLevels) {
+      levels.SetFocus(200);
+      levels.Job().PictureColourLevels = colourLevels;
+      const std::uint64_t before = QuantizeColorsRuns();
+      LoadFromFile(levels, file, 1);
+      return QuantizeColorsRuns() - before;
+    };
+    THeadlessHost fullHost, skippedHost;
+    TLevels full(fullHost, false), skipped(skippedHost, false);
+    EXPECT_EQ(read(full, true), 1u);
+    const std::vector<TLevelPrint> colour = PrintOf(full);
+    ASSERT_FALSE(colour.empty());
+    EXPECT_EQ(read(skipped, false), 0u);
+    EXPECT_TRUE(skipped.HasRaster());
+    for (int i = 0; i < skipped.Count(); ++i)
+      EXPECT_NE(skipped.Item(i)->Kind(), lkLines) << "no colour level without the quantiser";
+    ASSERT_TRUE(ApplyRasterMode(full, settings));
+    ASSERT_TRUE(ApplyRasterMode(skipped, settings));
+    const std::vector<TLevelPrint> expected = PrintOf(full);
+    EXPECT_TRUE(std::any_of(expected.begin(), expected.end(), [](const TLevelPrint &level) {
+      return !level.Input.empty() && !level.Input.front().empty();
+    })) << "the mode's levels burn something";
+    EXPECT_EQ(PrintOf(skipped), expected);
+    EXPECT_EQ(skipped.Size(), full.Size());
+    // Back to colour levels: the picture is read again, and quantised then.
+    skipped.Job().PictureColourLevels = true;
+    const std::uint64_t before = QuantizeColorsRuns();
+    ReloadDrawing(skipped);
+    EXPECT_EQ(QuantizeColorsRuns() - before, 1u);
+    EXPECT_EQ(PrintOf(skipped), colour);
+  }
 }
 
 } // namespace
