@@ -168,6 +168,17 @@ double TLevels::EstimateSeconds() const { return ::EstimateSeconds(*this); }
 std::string TLevels::EstimateText(double seconds) { return ::EstimateText(seconds); }
 
 void TLevels::UpdateEstimate() {
+  ShowPlainEstimate();
+  if (FLateHook)
+    RequestLateEstimate();
+}
+
+void TLevels::ShowPlainEstimate() {
   const std::string text = EstimateText(EstimateSeconds());
   HandOver([&] { FHost.SetCalcResult(text); });
+}
+
+void TLevels::RequestLateEstimate() {
+  FWorker.RequestCycle();
+  FLateOnly = true;
 }
