@@ -177,12 +177,20 @@ void TCycle::ComputeOutlines() {
   }
 }
 
+// The sum runs over every burn path, so here on the worker; the window only
+// takes the text.
 void TCycle::Finish() {
+  if (Clearing())
+    return;
+  std::string text;
+  {
+    const TPhaseMark mark("estimate");
+    text = TLevels::EstimateText(FLevels.EstimateSeconds());
+  }
   HandOver([&] {
     if (Clearing())
       return;
-    const TPhaseMark mark("estimate");
-    FLevels.ShowPlainEstimate();
+    FHost.SetCalcResult(text);
     FHost.ShowCalcProgress(false);
     FHost.ShowCalcResult(true);
   });

@@ -168,14 +168,10 @@ double TLevels::EstimateSeconds() const { return ::EstimateSeconds(*this); }
 std::string TLevels::EstimateText(double seconds) { return ::EstimateText(seconds); }
 
 void TLevels::UpdateEstimate() {
-  ShowPlainEstimate();
-  if (FLateHook)
-    RequestLateEstimate();
-}
-
-void TLevels::ShowPlainEstimate() {
   const std::string text = EstimateText(EstimateSeconds());
   HandOver([&] { FHost.SetCalcResult(text); });
+  if (FLateHook)
+    RequestLateEstimate();
 }
 
 void TLevels::RequestLateEstimate() {

@@ -86,8 +86,6 @@ public:
   void Restart();
   // The plain figure at once; the late ones follow from the worker.
   void UpdateEstimate();
-  // The plain figure only: the cycle's last step brings the late ones.
-  void ShowPlainEstimate();
   double EstimateSeconds() const;
   static std::string EstimateText(double seconds);
 
