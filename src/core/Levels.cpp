@@ -175,6 +175,9 @@ void TLevels::UpdateEstimate() {
 }
 
 void TLevels::RequestLateEstimate() {
+  // A full cycle asked for and not begun yet stays a full one.
+  const bool pending = FWorker.Clearing();
   FWorker.RequestCycle();
-  FLateOnly = true;
+  if (!pending)
+    FLateOnly = true;
 }
