@@ -69,9 +69,20 @@ private:
 
 void TCycle::Run() {
   using TStep = void (TCycle::*)();
-  for (TStep step :
-       {&TCycle::Begin, &TCycle::RebuildRaster, &TCycle::ComputeLines, &TCycle::DrawLines,
-        &TCycle::ComputeAreas, &TCycle::ComputeOutlines, &TCycle::Finish, &TCycle::LateEstimate}) {
+  for (TStep step : {&TCycle::Begin, &TCycle::RebuildRaster, &TCycle::ComputeLines,
+                     &TCycle::DrawLines, &TCycle::ComputeAreas}) {
+    (this->*step)();
+    if (Clearing())
+      return;
+  }
+  // Only Outline Only mode draws, writes and counts the outline, which on a
+  // large picture takes longer than everything before it: otherwise the
+  // estimates are shown first and the outline is computed after them. A
+  // change of the mode restarts the cycle.
+  const bool outline = FLevels.Outline();
+  for (TStep step : {outline ? &TCycle::ComputeOutlines : &TCycle::Finish,
+                     outline ? &TCycle::Finish : &TCycle::LateEstimate,
+                     outline ? &TCycle::LateEstimate : &TCycle::ComputeOutlines}) {
     (this->*step)();
     if (Clearing())
       return;
