@@ -238,6 +238,27 @@ TEST(LevelsCycle, LateFiguresAloneNeitherRecomputeNorRedraw) {
   EXPECT_EQ(job.Levels.Preview(), withoutLines);
 }
 
+// The estimates wait for the outline only where they count it.
+TEST(LevelsCycle, EstimatesComeBeforeTheOutlineUnlessOutlineOnly) {
+  for (const bool outlineOnly : {false, true}) {
+    TJob job;
+    job.AddLines({{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}}});
+    job.Finish({1000, 1000});
+    job.Levels.SetOutline(outlineOnly);
+    bool outlineDue = false;
+    job.Levels.SetLateEstimateHook([&]() -> TLevels::TLateWork {
+      outlineDue = job.Outline->Recalc();
+      EXPECT_TRUE(job.Host.ResultVisible);
+      return {};
+    });
+    job.Levels.RunCycles();
+    EXPECT_EQ(outlineDue, !outlineOnly) << outlineOnly;
+    // Either way the cycle ends with the outline computed.
+    EXPECT_FALSE(job.Outline->Recalc());
+    EXPECT_FALSE(job.Outline->Output().empty());
+  }
+}
+
 TEST(LevelsPreview, DrawsStrokesYUpWithMargin) {
   TJob job;
   job.Levels.SetView({220, 220});
