@@ -674,6 +674,9 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
           steps.Step();
         },
         &extent);
+    // The copied paths, millions for a picture, are freed here and not where
+    // the job goes out of scope, on the main thread.
+    job.Levels.clear();
     // Refused before the file is touched: a job that would drive the head
     // into the frame must not be there to run.
     if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())
