@@ -186,6 +186,7 @@ TMainWindow::TMainWindow(const QString &fileArgument) {
 
   PowerGrid->setRowCount(0);
   FLevels = std::make_unique<TLevels>(*this);
+  FProfile->InstallAccelerationEstimate();
   FGrid = std::make_unique<TGridHandlers>(*FLevels, *PowerGrid);
   FLevels->SetView({Preview->width(), Preview->height()});
 
@@ -881,7 +882,7 @@ void TMainWindow::ShowCalcProgress(bool visible) { CalcProgress->setVisible(visi
 
 void TMainWindow::SetCalcResult(const std::string &text) {
   CalcResult->setText(QString::fromStdString(text));
-  FProfile->UpdateAccelerationEstimate();
+  FProfile->AwaitAccelerationEstimate();
 }
 
 void TMainWindow::ShowCalcResult(bool visible) {

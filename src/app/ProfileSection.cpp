@@ -179,12 +179,54 @@ void TProfileSection::MarkCustom() {
   FMachine.Profile->SetValue(CustomProfileName);
 }
 
+namespace {
+
+// Thrown through the walk's progress when a change makes its figure useless.
+struct TEstimateStopped {};
+
+} // namespace
+
+void TProfileSection::InstallAccelerationEstimate() {
+  FLevels->SetLateEstimateHook([this]() -> TLevels::TLateWork {
+    if (FWindow.AccelerationBox->value() <= 0) {
+      ShowAccelerationText({});
+      return {};
+    }
+    // The settings are read here, the paths on the worker, which keeps the
+    // levels in place while its cycle runs.
+    auto sources = std::make_shared<std::vector<const TLevel *>>();
+    auto job = std::make_shared<TGcodeJob>(JobSettingsFromLevels(*FLevels, *sources));
+    return [this, job, sources](const std::atomic<bool> &stop) -> std::function<void()> {
+      CopyPaths(*job, *sources);
+      std::string text;
+      try {
+        text = GcodeText(*job, [&stop](int) {
+          if (stop)
+            throw TEstimateStopped();
+        });
+      } catch (const TEstimateStopped &) {
+        return {};
+      }
+      const double seconds = GcodeSeconds(text, job->Profile, job->IdleSpeed);
+      return [this, shown = AccelerationEstimateText(seconds)] { ShowAccelerationText(shown); };
+    };
+  });
+}
+
 void TProfileSection::UpdateAccelerationEstimate() {
-  // Runs the writer's walk over the job, so only with an acceleration set.
-  std::string text;
-  if (FLevels && FWindow.AccelerationBox->value() > 0)
-    if (const auto seconds = AccelerationSeconds(*FLevels))
-      text = AccelerationEstimateText(*seconds);
+  if (!FLevels)
+    return;
+  AwaitAccelerationEstimate();
+  if (FWindow.AccelerationBox->value() > 0)
+    FLevels->RequestLateEstimate();
+}
+
+void TProfileSection::AwaitAccelerationEstimate() {
+  // The slot keeps its line while the figure is made, so nothing shifts.
+  ShowAccelerationText(FWindow.AccelerationBox->value() > 0 ? AccelerationPending : "");
+}
+
+void TProfileSection::ShowAccelerationText(const std::string &text) {
   FWindow.AccelResult->setText(QString::fromStdString(text));
   FWindow.AccelResult->setVisible(!text.empty() &&
                                   FWindow.CalcResult->isVisibleTo(FWindow.InputGroup));

@@ -4,6 +4,7 @@
 // step with the machine settings store and the window's templates.
 
 #include <memory>
+#include <string>
 
 #include <QObject>
 
@@ -33,10 +34,20 @@ public:
   void PresetChange();
   // A template edited by hand: the profile is no longer the preset's.
   void MarkCustom();
-  // The running time with acceleration, shown only with one set.
+  // The running time with acceleration, shown only with one set. It walks
+  // the whole job, so the worker makes it at the end of every cycle; a
+  // change of the profile asks for it again.
+  void InstallAccelerationEstimate();
   void UpdateAccelerationEstimate();
+  // A new plain estimate: the figure with acceleration follows.
+  void AwaitAccelerationEstimate();
+
+  // What the slot shows while the figure is made.
+  static constexpr const char *AccelerationPending = "With acceleration, travel and passes: ...";
 
 private:
+  void ShowAccelerationText(const std::string &text);
+
   TMainWindow &FWindow;
   TBrennixSettings &FSettings;
   TMachineSettings &FMachine;

@@ -39,5 +39,7 @@ TAreaPaths AreaPaths(const std::vector<TPaths> &input, const TPaths &printedLine
                      const std::atomic<bool> &stop, const TAreaProgress &progress = {});
 
 // The outline level: the outer boundary, at least 4 mm² per contour, of the
-// strokes of every other printed level.
-TPaths OutlinePaths(const TPaths &strokes, std::int32_t focus, double unitsPerMM);
+// strokes of every other printed level. Empty when stop is seen set: the
+// computation is abandoned.
+TPaths OutlinePaths(const TPaths &strokes, std::int32_t focus, double unitsPerMM,
+                    const std::atomic<bool> &stop);

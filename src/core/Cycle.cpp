@@ -39,6 +39,7 @@ private:
   void ComputeAreas();
   void ComputeOutlines();
   void Finish();
+  void LateEstimate();
 
   bool DrawNextArea();
   bool ComputeNextArea();
@@ -68,9 +69,20 @@ private:
 
 void TCycle::Run() {
   using TStep = void (TCycle::*)();
-  for (TStep step :
-       {&TCycle::Begin, &TCycle::RebuildRaster, &TCycle::ComputeLines, &TCycle::DrawLines,
-        &TCycle::ComputeAreas, &TCycle::ComputeOutlines, &TCycle::Finish}) {
+  for (TStep step : {&TCycle::Begin, &TCycle::RebuildRaster, &TCycle::ComputeLines,
+                     &TCycle::DrawLines, &TCycle::ComputeAreas}) {
+    (this->*step)();
+    if (Clearing())
+      return;
+  }
+  // Only Outline Only mode draws, writes and counts the outline, which on a
+  // large picture takes longer than everything before it: otherwise the
+  // estimates are shown first and the outline is computed after them. A
+  // change of the mode restarts the cycle.
+  const bool outline = FLevels.Outline();
+  for (TStep step : {outline ? &TCycle::ComputeOutlines : &TCycle::Finish,
+                     outline ? &TCycle::Finish : &TCycle::LateEstimate,
+                     outline ? &TCycle::LateEstimate : &TCycle::ComputeOutlines}) {
     (this->*step)();
     if (Clearing())
       return;
@@ -82,6 +94,10 @@ void TCycle::Begin() {
     if (!FWorker.TakeRequest())
       return;
     FLevels.UpdateScale();
+    // Only the late figures: what is drawn stays, and the steps below find
+    // nothing to compute or draw.
+    if (FLevels.TakeLateOnly())
+      return;
     FPreview.Reset(FLevels.View(), FLevels.Output());
     FHost.PresentPreview(FPreview.Image());
     FHost.SetCalcProgress(1, FHost.CalcProgressMax());
@@ -172,15 +188,44 @@ void TCycle::ComputeOutlines() {
   }
 }
 
+// The sum runs over every burn path, so here on the worker; the window only
+// takes the text.
 void TCycle::Finish() {
+  if (Clearing())
+    return;
+  std::string text;
+  {
+    const TPhaseMark mark("estimate");
+    text = TLevels::EstimateText(FLevels.EstimateSeconds());
+  }
   HandOver([&] {
     if (Clearing())
       return;
-    const TPhaseMark mark("estimate");
-    FLevels.UpdateEstimate();
+    FHost.SetCalcResult(text);
     FHost.ShowCalcProgress(false);
     FHost.ShowCalcResult(true);
   });
+}
+
+// After the plain estimate is shown, so that it never waits for this one.
+void TCycle::LateEstimate() {
+  TLevels::TLateWork work;
+  HandOver([&] {
+    if (!Clearing())
+      work = FLevels.LateEstimateWork();
+  });
+  if (Clearing() || !work)
+    return;
+  std::function<void()> show;
+  {
+    const TPhaseMark mark("acceleration estimate");
+    show = work(FWorker.Clearing());
+  }
+  if (show && !Clearing())
+    HandOver([&] {
+      if (!Clearing())
+        show();
+    });
 }
 
 // Draws the level's paths not drawn yet, chunk by chunk. In Outline Only mode
@@ -279,12 +324,17 @@ void TCycle::RecalcArea(TLevel &level, TLevel *perimeter) {
     });
 }
 
-// Unlike the others, the outline clears its own mark, on the worker.
+// Unlike the others, the outline clears its own mark, on the worker. On a
+// large picture it takes seconds, so a change meanwhile abandons it; the mark
+// stays and the next cycle computes it again.
 void TCycle::RecalcOutline(TLevel &level) {
   const TPhaseMark mark("burn paths: outline");
   const TPaths strokes =
       Strokes([&](const TLevel &other) { return &other != &level && other.Print(); });
-  level.SetOutput(OutlinePaths(strokes, FLevels.Focus(), UnitsPerMM()));
+  TPaths outline = OutlinePaths(strokes, FLevels.Focus(), UnitsPerMM(), FWorker.Clearing());
+  if (Clearing())
+    return;
+  level.SetOutput(std::move(outline));
   level.SetRecalc(false);
 }
 

@@ -16,7 +16,7 @@ double EstimateSeconds(const TLevels &levels) {
     if (!level.Print() || level.Passes() < 1 || level.Power() < 1 ||
         (level.Kind() == lkOutline) != levels.Outline())
       continue;
-    const double length = static_cast<double>(PathsLength(level.Output(), false, 0));
+    const double length = static_cast<double>(level.OutputLength());
     seconds += length * 100 / unitsPerMM * level.Passes() / level.Speed();
   }
   return seconds;

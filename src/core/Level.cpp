@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Levels.h"
+#include "PathUtils.h"
 
 TLevel::TLevel(TLevelKind kind) : FKind(kind) {
   if (kind != lkPerimeter)
@@ -70,6 +71,11 @@ TPaths TLevel::OutputPart(std::size_t first, std::size_t count) const {
 std::size_t TLevel::OutputCount() const {
   std::lock_guard lock(FOutputLock);
   return FOutput.size();
+}
+
+std::int64_t TLevel::OutputLength() const {
+  std::lock_guard lock(FOutputLock);
+  return PathsLength(FOutput, false, 0);
 }
 
 void TLevel::ClearOutput() {

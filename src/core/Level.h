@@ -59,6 +59,9 @@ public:
   // At most count burn paths from index first on, copied consistently.
   TPaths OutputPart(std::size_t first, std::size_t count) const;
   std::size_t OutputCount() const;
+  // PathsLength of the burn paths as open paths, read in place: a picture's
+  // millions of runs are not copied for the estimate.
+  std::int64_t OutputLength() const;
   // Burn paths are replaced by the worker; these keep every reader consistent.
   void ClearOutput();
   void AppendOutput(const TPaths &paths);

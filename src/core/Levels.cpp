@@ -1,6 +1,7 @@
 #include "Levels.h"
 
 #include <algorithm>
+#include <thread>
 
 #include "Cycle.h"
 #include "Estimate.h"
@@ -40,8 +41,24 @@ void TLevels::Move(int from, int to) {
 }
 
 void TLevels::Clear() {
-  TPause pause(*this);
-  FItems.clear();
+  std::vector<std::unique_ptr<TLevel>> gone;
+  {
+    TPause pause(*this);
+    gone.swap(FItems);
+  }
+  // A picture's levels hold millions of paths, whose freeing would hold the
+  // window for most of a second: a large job goes on a thread of its own.
+  // The levels are no one's any more, and freeing them touches nothing else.
+  std::size_t paths = 0;
+  for (const auto &level : gone) {
+    level->SetOwner(nullptr);
+    paths += level->OutputCount();
+    if (const auto *input = level->Input())
+      for (const TPaths &set : *input)
+        paths += set.size();
+  }
+  if (paths > 100000)
+    std::thread([levels = std::move(gone)]() mutable { levels.clear(); }).detach();
 }
 
 TLevel *TLevels::ByIndex(int index) const {
@@ -170,4 +187,14 @@ std::string TLevels::EstimateText(double seconds) { return ::EstimateText(second
 void TLevels::UpdateEstimate() {
   const std::string text = EstimateText(EstimateSeconds());
   HandOver([&] { FHost.SetCalcResult(text); });
+  if (FLateHook)
+    RequestLateEstimate();
+}
+
+void TLevels::RequestLateEstimate() {
+  // A full cycle asked for and not begun yet stays a full one.
+  const bool pending = FWorker.Clearing();
+  FWorker.RequestCycle();
+  if (!pending)
+    FLateOnly = true;
 }

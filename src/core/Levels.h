@@ -67,15 +67,36 @@ public:
   // The cycle's step: runs the hook if a rebuild is due; one cut short stays due.
   void RebuildRaster();
 
+  // Figures made from the finished burn paths that take too long for the
+  // main thread: the running time with acceleration walks the whole job as
+  // the writer would. At the end of a cycle the hook runs on the main thread,
+  // where it reads what it needs of the window, and returns the work, or
+  // nothing. The work runs on the worker, checking stop; what it returns runs
+  // on the main thread, unless a change came meanwhile and starts a new cycle.
+  using TLateWork = std::function<std::function<void()>(const std::atomic<bool> &stop)>;
+  void SetLateEstimateHook(std::function<TLateWork()> hook) { FLateHook = std::move(hook); }
+  // Main thread only, or inside a hand-over.
+  TLateWork LateEstimateWork() const { return FLateHook ? FLateHook() : TLateWork(); }
+
+  // Asks for the late figures again without recomputing or redrawing
+  // anything: a cycle that keeps the preview as it is (main thread).
+  void RequestLateEstimate();
+
   void RecalcAll();
   void Restart();
+  // The plain figure at once; the late ones follow from the worker.
   void UpdateEstimate();
   double EstimateSeconds() const;
   static std::string EstimateText(double seconds);
 
   // The worker's operations (see Worker.h).
   bool Clearing() const { return FWorker.Clearing(); }
-  void RequestCycle() { FWorker.RequestCycle(); }
+  void RequestCycle() {
+    FLateOnly = false;
+    FWorker.RequestCycle();
+  }
+  // Main thread, at the start of a cycle: whether only the late figures are due.
+  bool TakeLateOnly() { return FLateOnly.exchange(false); }
   void HandOver(const std::function<void()> &step) { FWorker.HandOver(step); }
   void RunHandOvers() { FWorker.RunHandOvers(); }
   // Without a worker: runs processing cycles until none is requested.
@@ -99,6 +120,9 @@ private:
   // Set by the setters that change the raster grid, taken by RebuildRaster.
   std::atomic<bool> FUpdateRaster{false};
   std::function<void(TLevels &)> FRasterHook;
+  std::function<TLateWork()> FLateHook;
+  // Set by RequestLateEstimate, cleared by every other request.
+  std::atomic<bool> FLateOnly{false};
   // Drawn by the worker; read and resized by the main thread only in hand-overs.
   TPreview FPreview;
   // Last, so that it is stopped before anything its cycle uses goes away.

@@ -462,8 +462,6 @@ std::string GcodeFileText(const std::vector<std::string> &lines) {
   return text;
 }
 
-namespace {
-
 // The job without its burn paths, and for each of its levels the level whose
 // paths it writes (null for a level that writes none).
 TGcodeJob JobSettingsFromLevels(const TLevels &levels, std::vector<const TLevel *> &sources) {
@@ -505,8 +503,6 @@ void CopyPaths(TGcodeJob &job, const std::vector<const TLevel *> &sources) {
     if (sources[i])
       job.Levels[i].Paths = sources[i]->Output();
 }
-
-} // namespace
 
 TGcodeJob GcodeJobFromLevels(const TLevels &levels) {
   std::vector<const TLevel *> sources;
@@ -678,6 +674,9 @@ std::vector<TGcodeProblem> SaveToGcode(TLevels &levels, const std::string &fileN
           steps.Step();
         },
         &extent);
+    // The copied paths, millions for a picture, are freed here and not where
+    // the job goes out of scope, on the main thread.
+    job.Levels.clear();
     // Refused before the file is touched: a job that would drive the head
     // into the frame must not be there to run.
     if (std::string refusal = BedRefusal(job.Profile, extent); !refusal.empty())

@@ -12,6 +12,7 @@
 #include "core/Geometry.h"
 #include "core/JobHost.h"
 
+class TLevel;
 class TLevels;
 
 // A job whose moves leave the machine's bed: nothing is written.
@@ -58,6 +59,11 @@ struct TMoveExtent {
 
 // The job as the writer sees it: printed levels, offsets and templates.
 TGcodeJob GcodeJobFromLevels(const TLevels &levels);
+// The same in two steps: the settings, read where the window lives, and the
+// burn paths of the levels in sources (null for a level that writes none),
+// which may be copied on another thread while the levels stay.
+TGcodeJob JobSettingsFromLevels(const TLevels &levels, std::vector<const TLevel *> &sources);
+void CopyPaths(TGcodeJob &job, const std::vector<const TLevel *> &sources);
 // The file's lines (without line ends). progress(maximum) sets the bar's
 // maximum when not negative and advances it by one. extent, when given,
 // receives where the head moves reach.

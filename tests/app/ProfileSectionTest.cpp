@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QDoubleSpinBox>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -15,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include "app/MainWindow.h"
+#include "core/Estimate.h"
 #include "core/Levels.h"
 #include "io/GcodeWriter.h"
 #include "settings/MachineSettings.h"
@@ -127,20 +129,44 @@ TEST_F(ProfileSectionTest, AccelerationEstimateShowsBesideThePlainOne) {
   EXPECT_TRUE(plain.startsWith("Estimated burning time:   ")) << plain.toStdString();
   EXPECT_FALSE(w.AccelResult->isVisible());
   const int height = w.InputGroup->height();
+  const QImage preview = w.Levels().Preview();
+  // The figure walks the whole job, so the worker makes it; the slot holds
+  // its line meanwhile.
+  auto expected = [&w] {
+    const auto seconds = AccelerationSeconds(w.Levels());
+    return seconds ? QString::fromStdString(AccelerationEstimateText(*seconds)) : QString();
+  };
   w.AccelerationBox->setValue(500);
   EXPECT_TRUE(w.AccelResult->isVisible());
   EXPECT_EQ(w.InputGroup->height(), height + 18);
-  EXPECT_TRUE(w.AccelResult->text().startsWith("With acceleration, travel and passes: "))
-      << w.AccelResult->text().toStdString();
+  const QString first = expected();
+  EXPECT_TRUE(first.startsWith("With acceleration, travel and passes: ")) << first.toStdString();
+  // Asking for the figure again neither recomputes nor redraws: the plain
+  // figure stays in view meanwhile, where a new cycle shows its progress.
+  bool plainHidden = false;
+  EXPECT_TRUE(PumpUntil([&] {
+    plainHidden = plainHidden || !w.CalcResult->isVisible();
+    return w.AccelResult->text() == first;
+  })) << w.AccelResult->text().toStdString();
+  EXPECT_FALSE(plainHidden);
+  EXPECT_TRUE(w.AccelResult->isVisible());
   const auto seconds = AccelerationSeconds(w.Levels());
   ASSERT_TRUE(seconds);
   EXPECT_GT(*seconds, w.Levels().EstimateSeconds());
-  // The plain text is as it was; a new cycle keeps both.
   EXPECT_EQ(w.CalcResult->text(), plain);
+  EXPECT_EQ(w.Levels().Preview(), preview);
+  // A change of the job brings both figures anew, the later one for the
+  // passes as they are now, also when a second change comes before it.
   w.Levels().Item(0)->SetPasses(2);
+  w.Levels().Item(0)->SetPasses(3);
   ASSERT_TRUE(w.Levels().WaitUntilIdle());
   EXPECT_NE(w.CalcResult->text(), plain);
   EXPECT_TRUE(w.AccelResult->isVisible());
+  const QString third = expected();
+  EXPECT_NE(third, first);
+  EXPECT_TRUE(PumpUntil([&] { return w.AccelResult->text() == third; }))
+      << w.AccelResult->text().toStdString();
+  EXPECT_EQ(w.Levels().Preview(), preview);
   w.AccelerationBox->setValue(0);
   EXPECT_FALSE(w.AccelResult->isVisible());
   EXPECT_EQ(w.InputGroup->height(), height);

@@ -8,6 +8,7 @@
 #include "JobFixture.h"
 #include "core/BurnPaths.h"
 #include "core/Geometry.h"
+#include "core/PathUtils.h"
 
 namespace {
 
@@ -57,16 +58,101 @@ TEST(BurnPaths, StopSetGivesNothing) {
   EXPECT_TRUE(area.Hatch.empty());
   EXPECT_EQ(calls, 0);
   EXPECT_TRUE(LinePaths({{{{0, 0}, {500, 0}}}}, job, stop).empty());
+  EXPECT_TRUE(OutlinePaths({{{0, 0}, {3000, 0}, {3000, 3000}}}, 20, 100, stop).empty());
+}
+
+namespace {
+
+// The outline as one union of every stroke's zone, grouped as the program
+// groups many strokes, then shrunk: what OutlinePaths must give, whatever
+// strokes it leaves out of its unions.
+TPaths EveryStrokeOutline(const TPaths &strokes, std::int32_t focus, double unitsPerMM) {
+  const TPaths zone = UnitedStrokeZone(strokes, 2.1 * focus);
+  TOffsetter shrink;
+  shrink.Add(zone, ClipperLib::jtRound, ClipperLib::etClosedPolygon);
+  ClipperLib::PolyTree tree;
+  shrink.Execute(tree, -1.9 * focus);
+  TPaths outline;
+  for (int i = 0; i < tree.ChildCount(); ++i) {
+    TPath contour = ClosePath(tree.Childs[static_cast<std::size_t>(i)]->Contour);
+    for (auto &p : contour) {
+      p.X = std::max<ClipperLib::cInt>(p.X, 0);
+      p.Y = std::max<ClipperLib::cInt>(p.Y, 0);
+    }
+    if (ClipperLib::Area(contour) > 4.0 * unitsPerMM * unitsPerMM)
+      outline.push_back(std::move(contour));
+  }
+  return outline;
+}
+
+// Scan-line runs of a made-up picture of columns x rows focus spots, as a
+// picture's levels hold them: runs of 1 to 8 spots, a third of a spot short
+// at each end. Spots whose colour is not printed leave gaps, some a spot
+// wide, some long, and a round clearing in the middle leaves a hole.
+TPaths PictureRuns(int columns, int rows, std::int32_t focus, unsigned seed) {
+  TPaths runs;
+  const double third = focus / 3.0;
+  for (int r = 0; r < rows; ++r)
+    for (int x = 0; x < columns;) {
+      seed = seed * 1103515245u + 12345u;
+      const int length = 1 + static_cast<int>((seed >> 16) % 8);
+      const int e = std::min(columns, x + length);
+      const double dx = x - columns / 2.0, dy = r - rows / 2.0;
+      const bool clearing = dx * dx + dy * dy < rows * rows / 16.0;
+      const bool unprinted = (seed >> 8) % 7 == 0 || (x > columns - 12 && r % 9 < 4);
+      if (!clearing && !unprinted) {
+        const ClipperLib::cInt y = static_cast<ClipperLib::cInt>(r) * focus + focus / 2;
+        runs.push_back({{std::lround(x * focus + third), y}, {std::lround(e * focus - third), y}});
+      }
+      x = e;
+    }
+  return runs;
+}
+
+} // namespace
+
+TEST(BurnPaths, OutlineOfManyStrokesIsTheOutlineOfEveryStroke) {
+  struct TCase {
+    const char *Name;
+    std::int32_t Focus;
+    int Columns, Rows;
+    bool Extra; // strokes across the runs, and runs lying on each other
+  };
+  const TCase cases[] = {
+      {"focus 0.2 mm", 20, 120, 90, false},
+      {"fine focus", 4, 150, 100, false},
+      {"focus 0.2 mm with other strokes", 20, 100, 80, true},
+      {"a few runs, one group", 20, 30, 8, false},
+  };
+  const std::atomic<bool> stop{false};
+  for (const TCase &c : cases) {
+    TPaths strokes = PictureRuns(c.Columns, c.Rows, c.Focus, 77);
+    if (c.Extra) {
+      const ClipperLib::cInt w = c.Columns * c.Focus, h = c.Rows * c.Focus;
+      strokes.push_back({{0, 0}, {w, h}});
+      strokes.push_back({{w / 3, h + 5 * c.Focus}, {w / 2, h + 5 * c.Focus}, {w / 2, h}});
+      for (int r = 0; r < c.Rows; r += 5) {
+        const ClipperLib::cInt y = static_cast<ClipperLib::cInt>(r) * c.Focus + c.Focus / 2;
+        strokes.push_back({{w / 4, y}, {w / 4 + 7 * c.Focus, y}});
+        strokes.push_back({{w / 5, y}, {w / 5, y}});
+      }
+    }
+    const double unitsPerMM = 100;
+    const TPaths outline = OutlinePaths(strokes, c.Focus, unitsPerMM, stop);
+    EXPECT_EQ(outline, EveryStrokeOutline(strokes, c.Focus, unitsPerMM)) << c.Name;
+    ASSERT_FALSE(outline.empty()) << c.Name;
+  }
 }
 
 TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
   // A square of 300 units traced as one closed stroke: its outline encloses
   // some 300 × 300 units: 9 mm² at 100 units per mm, under 2.5 mm² at 200.
   const TPaths strokes{{{0, 0}, {300, 0}, {300, 300}, {0, 300}, {0, 0}}};
-  const TPaths outline = OutlinePaths(strokes, 20, 100);
+  const std::atomic<bool> stop{false};
+  const TPaths outline = OutlinePaths(strokes, 20, 100, stop);
   ASSERT_EQ(outline.size(), 1u);
   EXPECT_EQ(outline[0].front(), outline[0].back());
-  EXPECT_TRUE(OutlinePaths(strokes, 20, 200).empty());
+  EXPECT_TRUE(OutlinePaths(strokes, 20, 200, stop).empty());
 }
 
 namespace {

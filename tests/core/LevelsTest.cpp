@@ -193,6 +193,72 @@ TEST(LevelsCycle, OutlineOnlyDrawsOnlyTheOutline) {
   EXPECT_GT(job.Outline->LastDrawn(), 0);
 }
 
+// The late figures alone keep the preview and compute nothing; asked for
+// after a change that redraws, they leave that cycle a full one.
+TEST(LevelsCycle, LateFiguresAloneNeitherRecomputeNorRedraw) {
+  TJob job;
+  job.Levels.SetView({200, 200});
+  job.AddLines({{{0, 0}, {1000, 0}, {1000, 1000}}});
+  job.AddArea({Square(200, 200, 500)});
+  job.Finish({1000, 1000});
+  int works = 0, shown = 0;
+  job.Levels.SetLateEstimateHook([&]() -> TLevels::TLateWork {
+    return [&](const std::atomic<bool> &) -> std::function<void()> {
+      ++works;
+      return [&] { ++shown; };
+    };
+  });
+  job.Levels.RunCycles();
+  EXPECT_EQ(works, 1);
+  EXPECT_EQ(shown, 1);
+  const QImage drawn = job.Levels.Preview();
+  const TPaths hatch = job.Area->Output();
+  ASSERT_FALSE(hatch.empty());
+
+  // A full cycle presents the cleared preview and then every drawn batch.
+  const int presented = job.Host.PresentCount;
+  job.Levels.RequestLateEstimate();
+  job.Levels.RunCycles();
+  EXPECT_EQ(works, 2);
+  EXPECT_EQ(shown, 2);
+  EXPECT_EQ(job.Host.PresentCount, presented);
+  EXPECT_EQ(job.Levels.Preview(), drawn);
+  EXPECT_EQ(job.Area->Output(), hatch);
+
+  // The lines level is switched off, then the figures are asked for before
+  // the cycle began: the preview is drawn anew without the lines.
+  job.Lines->SetPower(0);
+  job.Levels.RequestLateEstimate();
+  job.Levels.RunCycles();
+  EXPECT_EQ(works, 3);
+  const QImage withoutLines = job.Levels.Preview();
+  EXPECT_NE(withoutLines, drawn);
+  job.Levels.Restart();
+  job.Levels.RunCycles();
+  EXPECT_EQ(job.Levels.Preview(), withoutLines);
+}
+
+// The estimates wait for the outline only where they count it.
+TEST(LevelsCycle, EstimatesComeBeforeTheOutlineUnlessOutlineOnly) {
+  for (const bool outlineOnly : {false, true}) {
+    TJob job;
+    job.AddLines({{{0, 0}, {1000, 0}, {1000, 1000}, {0, 1000}, {0, 0}}});
+    job.Finish({1000, 1000});
+    job.Levels.SetOutline(outlineOnly);
+    bool outlineDue = false;
+    job.Levels.SetLateEstimateHook([&]() -> TLevels::TLateWork {
+      outlineDue = job.Outline->Recalc();
+      EXPECT_TRUE(job.Host.ResultVisible);
+      return {};
+    });
+    job.Levels.RunCycles();
+    EXPECT_EQ(outlineDue, !outlineOnly) << outlineOnly;
+    // Either way the cycle ends with the outline computed.
+    EXPECT_FALSE(job.Outline->Recalc());
+    EXPECT_FALSE(job.Outline->Output().empty());
+  }
+}
+
 TEST(LevelsPreview, DrawsStrokesYUpWithMargin) {
   TJob job;
   job.Levels.SetView({220, 220});

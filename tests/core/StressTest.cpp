@@ -41,12 +41,29 @@ TEST(Stress, EditsWhileTheWorkerRuns) {
       levels.SetOutput({2000, 1500});
       levels.SetReading(false);
     };
+    // A late figure as the window's: the levels taken on the main thread,
+    // their paths read on the worker, the result shown on the main thread.
+    int shown = 0;
+    levels.SetLateEstimateHook([&]() -> TLevels::TLateWork {
+      std::vector<const TLevel *> sources;
+      for (int i = 0; i < levels.Count(); ++i)
+        sources.push_back(levels.Item(i));
+      return [sources, &shown](const std::atomic<bool> &stop) -> std::function<void()> {
+        std::size_t paths = 0;
+        for (const TLevel *source : sources) {
+          if (stop)
+            return {};
+          paths += source->Output().size();
+        }
+        return [&shown, paths] { shown += paths > 0 ? 1 : 0; };
+      };
+    });
     refill();
     for (int step = 0; step < 300; ++step) {
       levels.RunHandOvers();
       const int count = levels.Count();
       TLevel &level = *levels.Item(static_cast<int>(random() % static_cast<unsigned>(count)));
-      switch (random() % 9) {
+      switch (random() % 10) {
       case 0: level.SetPasses(static_cast<std::int32_t>(random() % 3)); break;
       case 1: level.SetPower(static_cast<std::int32_t>(random() % 2) * 255); break;
       case 2: level.SetPrint(!level.Print()); break;
@@ -55,6 +72,7 @@ TEST(Stress, EditsWhileTheWorkerRuns) {
       case 5: levels.SetMirror(!levels.Mirror()); break;
       case 6: (void)levels.EstimateSeconds(); (void)level.Output(); break;
       case 7: if (step % 30 == 7) refill(); break;
+      case 8: levels.RequestLateEstimate(); break;
       default: levels.SetOutline(!levels.Outline()); break;
       }
       if (step % 50 == 0)
@@ -63,6 +81,7 @@ TEST(Stress, EditsWhileTheWorkerRuns) {
     ASSERT_TRUE(levels.WaitUntilIdle());
     EXPECT_FALSE(levels.Clearing());
     EXPECT_TRUE(host.ResultVisible);
+    EXPECT_GT(shown, 0);
     // Shutting down in the middle of a fresh cycle must not hang.
     levels.RecalcAll();
   }
