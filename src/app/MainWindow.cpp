@@ -683,6 +683,7 @@ void TMainWindow::LoadFile(const QString &fileName, int filterIndex) {
     ~TAfter() { Window->ShowReport(); }
   } after{this};
   try {
+    RasterBox->BeforeRead();
     // Cancelled: the job stays as it was, and so does the list of recent files.
     if (!LoadFromFile(*FLevels, fileName.toStdString(), filterIndex))
       return;
@@ -701,6 +702,7 @@ void TMainWindow::Reload() {
   } after{this};
   const std::string fileName = FLevels->Job().File.FileName;
   try {
+    RasterBox->BeforeRead();
     if (!ReloadDrawing(*FLevels))
       return;
   } catch (const std::exception &error) {

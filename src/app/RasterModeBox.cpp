@@ -189,6 +189,11 @@ void TRasterModeBox::Changed() {
     FLevels().RequestCycle();
 }
 
+void TRasterModeBox::BeforeRead() {
+  FLevels().Job().PictureColourLevels =
+      TRasterModeSettings().Read().Mode == TRasterMode::ColourLevels;
+}
+
 void TRasterModeBox::DrawingLoaded() {
   FModeApplied = false;
   const bool picture = FLevels().HasRaster();

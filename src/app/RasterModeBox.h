@@ -25,6 +25,10 @@ public:
   // After every successful read: shows the box for a picture only and applies
   // the stored mode, as brennix-cli does after loading.
   void DrawingLoaded();
+  // Before the file is read: a picture gets the colour quantiser's levels
+  // only when the stored mode engraves them, since the other modes replace
+  // them at once.
+  void BeforeRead();
   // What the boxes say, checked against their ranges.
   TRasterSettings Settings() const;
 

@@ -24,6 +24,7 @@
 #include "app/RasterModeBox.h"
 #include "core/Level.h"
 #include "core/Levels.h"
+#include "raster/Quantizer.h"
 #include "raster/RasterModes.h"
 #include "settings/RasterModeSettings.h"
 
@@ -151,10 +152,12 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
   gray.Contrast = 20;
   gray.Overscan = true;
   gray.OverscanMM = 3.5;
+  std::vector<std::string> colourLevels;
   {
     TMainWindow w;
     w.show();
     Open(w, picture);
+    colourLevels = LevelNames(w.Levels());
     TRasterModeBox &box = *w.RasterBox;
     box.ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::GrayLevels));
     box.GrayLevelsBox->setValue(gray.GrayLevels);
@@ -171,7 +174,11 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
   TMainWindow w;
   w.show();
   EXPECT_EQ(w.RasterBox->Settings(), gray);
+  // The gray bands replace the colour levels at once: the quantiser is left
+  // out of the load, and runs when the colour levels are asked for.
+  const std::uint64_t quantised = QuantizeColorsRuns();
   Open(w, picture);
+  EXPECT_EQ(QuantizeColorsRuns(), quantised);
   const TLevels &levels = w.Levels();
   ASSERT_EQ(levels.Count(), gray.GrayLevels + 1);
   for (int band = 0; band < gray.GrayLevels; ++band) {
@@ -185,6 +192,10 @@ TEST_F(RasterModeBoxTest, StoredSettingsComeBackAndApplyOnLoading) {
             CliGcode(picture, {"--raster-mode", "gray", "--gray-levels", "5", "--min-power", "40",
                                "--max-power", "200", "--power-gamma", "1.5", "--contrast", "20",
                                "--overscan", "3.5"}));
+  w.RasterBox->ModeBox->setCurrentIndex(static_cast<int>(TRasterMode::ColourLevels));
+  ASSERT_TRUE(w.Levels().WaitUntilIdle());
+  EXPECT_EQ(QuantizeColorsRuns(), quantised + 1);
+  EXPECT_EQ(LevelNames(levels), colourLevels);
 }
 
 TEST_F(RasterModeBoxTest, BackToColourLevelsWithThePictureGoneShowsWhyAndKeepsTheJob) {
