@@ -262,16 +262,17 @@ public:
     FOut.Line(move);
   }
 
-  void Run(const std::vector<TWalkPiece> &pieces, int sweeps,
-           const std::function<void(int)> &progress) {
+  void Run(std::vector<TWalkPiece> pieces, int sweeps, const std::function<void(int)> &progress) {
     const auto idleFeed = static_cast<std::int64_t>(RoundUnit(FJob.IdleSpeed * 100));
     const double focus2 = static_cast<double>(FJob.Focus) * FJob.Focus;
+    const std::size_t count = pieces.size();
     for (; sweeps > 0; --sweeps) {
       // Each sweep starts its walk at the origin, while the head stays where
       // the last sweep left it: moves are measured from where it really is.
       TIntPoint from(0, 0);
-      TSearch search(pieces);
-      for (std::size_t left = pieces.size(); left > 0; --left) {
+      // The last sweep hands the pieces over rather than copying them.
+      TSearch search = sweeps > 1 ? TSearch(pieces) : TSearch(std::move(pieces));
+      for (std::size_t left = count; left > 0; --left) {
         const TPieceHit hit = search.Nearest(from);
         const TGcodeLevel &level = FJob.Levels[static_cast<std::size_t>(hit.Tag)];
         const std::int32_t passes = FJob.OutlineOnly ? 1 : level.Passes;
@@ -294,7 +295,7 @@ public:
         }
         search.Remove(hit);
         from = FPosition;
-        if ((pieces.size() - left + 1) % 32 == 0 && progress)
+        if ((count - left + 1) % 32 == 0 && progress)
           progress(-1);
       }
     }
@@ -574,7 +575,7 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
   // the laser lines; room that stays unused costs only address space.
   lines.Reserve(pieces.size() * 80 + 4096);
   TWalk<TSearch, TSink> walk(job, lines);
-  walk.Run(pieces, sweeps, progress);
+  walk.Run(std::move(pieces), sweeps, progress);
   if (extent)
     *extent = walk.Extent();
 

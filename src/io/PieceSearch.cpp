@@ -18,8 +18,9 @@ TPieceHit HitOf(const std::vector<TWalkPiece> &pieces, std::int64_t end) {
 
 } // namespace
 
-TLinearPieceSearch::TLinearPieceSearch(const std::vector<TWalkPiece> &pieces) : FPieces(pieces) {
-  FRemaining.resize(2 * pieces.size());
+TLinearPieceSearch::TLinearPieceSearch(std::vector<TWalkPiece> pieces)
+    : FPieces(std::move(pieces)) {
+  FRemaining.resize(2 * FPieces.size());
   std::iota(FRemaining.begin(), FRemaining.end(), 0);
 }
 
@@ -69,6 +70,15 @@ template <typename TNodeT> bool Empty(const TNodeT &node) { return node.MinX > n
 
 // Halves never overflow, even at the coordinates' limits.
 ClipperLib::cInt Middle(ClipperLib::cInt a, ClipperLib::cInt b) { return a / 2 + b / 2; }
+
+// a - b, held at the type's limits rather than wrapping.
+ClipperLib::cInt Difference(ClipperLib::cInt a, ClipperLib::cInt b) {
+  ClipperLib::cInt result = 0;
+  if (__builtin_sub_overflow(a, b, &result))
+    return a < b ? Lowest : Highest;
+  return result;
+}
+ClipperLib::cInt Magnitude(ClipperLib::cInt a) { return a == Lowest ? Highest : a < 0 ? -a : a; }
 } // namespace
 
 struct TPieceIndex::TBest {
@@ -85,24 +95,29 @@ struct TPieceIndex::TBest {
   }
 };
 
-TPieceIndex::TPieceIndex(const std::vector<TWalkPiece> &pieces) {
-  FItems.reserve(pieces.size());
-  for (std::size_t i = 0; i < pieces.size(); ++i) {
-    const TWalkPiece &piece = pieces[i];
-    FItems.push_back(
-        {piece.A.X, piece.A.Y, piece.B.X, piece.B.Y, static_cast<std::int32_t>(i), piece.Tag});
+TPieceIndex::TPieceIndex(std::vector<TWalkPiece> pieces) : FItems(std::move(pieces)) {
+  for (std::size_t i = 0; i < FItems.size(); ++i) {
+    TWalkPiece &item = FItems[i];
+    item.Number = static_cast<std::int32_t>(i);
+    const ClipperLib::cInt mx = Middle(item.A.X, item.B.X), my = Middle(item.A.Y, item.B.Y);
+    FReach = std::max({FReach, Magnitude(Difference(item.A.X, mx)),
+                       Magnitude(Difference(item.B.X, mx)), Magnitude(Difference(item.A.Y, my)),
+                       Magnitude(Difference(item.B.Y, my))});
   }
-  FLeafOf.resize(pieces.size());
-  if (!pieces.empty()) {
-    FNodes.reserve(pieces.size() / LeafSize * 2 + 2);
-    Build(0, static_cast<std::int32_t>(pieces.size()), -1, 0);
+  FLeafOf.resize(FItems.size());
+  if (!FItems.empty()) {
+    // A split leaves more than LeafSize / 2 pieces on each side, so there are
+    // fewer than 2 n / (LeafSize / 2) nodes.
+    FNodes.reserve(FItems.size() * 4 / LeafSize + 2);
+    Build(0, static_cast<std::int32_t>(FItems.size()), -1, 0, {Lowest, Lowest, Highest, Highest});
   }
 }
 
 std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32_t parent,
-                                int depth) {
+                                int depth, const TCell &cell) {
   const auto id = static_cast<std::int32_t>(FNodes.size());
-  FNodes.push_back({Highest, Highest, Lowest, Lowest, begin, end, -1, -1, parent});
+  FNodes.push_back({Highest, Highest, Lowest, Lowest, cell.MinX, cell.MinY, cell.MaxX, cell.MaxY,
+                    begin, end, -1, -1, parent});
   if (end - begin <= LeafSize) {
     for (std::int32_t i = begin; i < end; ++i)
       FLeafOf[static_cast<std::size_t>(i)] = id;
@@ -113,16 +128,20 @@ std::int32_t TPieceIndex::Build(std::int32_t begin, std::int32_t end, std::int32
     const std::int32_t middle = begin + (end - begin) / 2;
     const auto first = FItems.begin() + begin, nth = FItems.begin() + middle,
                last = FItems.begin() + end;
-    if (depth % 2 == 0)
-      std::nth_element(first, nth, last, [](const TItem &a, const TItem &b) {
-        return Middle(a.AX, a.BX) < Middle(b.AX, b.BX);
+    TCell lowCell = cell, highCell = cell;
+    if (depth % 2 == 0) {
+      std::nth_element(first, nth, last, [](const TWalkPiece &a, const TWalkPiece &b) {
+        return Middle(a.A.X, a.B.X) < Middle(b.A.X, b.B.X);
       });
-    else
-      std::nth_element(first, nth, last, [](const TItem &a, const TItem &b) {
-        return Middle(a.AY, a.BY) < Middle(b.AY, b.BY);
+      lowCell.MaxX = highCell.MinX = Middle(nth->A.X, nth->B.X);
+    } else {
+      std::nth_element(first, nth, last, [](const TWalkPiece &a, const TWalkPiece &b) {
+        return Middle(a.A.Y, a.B.Y) < Middle(b.A.Y, b.B.Y);
       });
-    const std::int32_t low = Build(begin, middle, id, depth + 1);
-    const std::int32_t high = Build(middle, end, id, depth + 1);
+      lowCell.MaxY = highCell.MinY = Middle(nth->A.Y, nth->B.Y);
+    }
+    const std::int32_t low = Build(begin, middle, id, depth + 1, lowCell);
+    const std::int32_t high = Build(middle, end, id, depth + 1, highCell);
     FNodes[static_cast<std::size_t>(id)].Low = low;
     FNodes[static_cast<std::size_t>(id)].High = high;
   }
@@ -134,10 +153,10 @@ void TPieceIndex::Search(std::int32_t id, const TIntPoint &from, TBest &best) co
   const TNode &node = FNodes[static_cast<std::size_t>(id)];
   if (node.Low < 0) {
     for (std::int32_t i = node.Begin; i < node.End; ++i) {
-      const TItem &item = FItems[static_cast<std::size_t>(i)];
-      const std::int64_t end = 2 * static_cast<std::int64_t>(item.Piece);
-      best.Offer(WalkDistance(from, TIntPoint(item.AX, item.AY)), end, i);
-      best.Offer(WalkDistance(from, TIntPoint(item.BX, item.BY)), end + 1, i);
+      const TWalkPiece &item = FItems[static_cast<std::size_t>(i)];
+      const std::int64_t end = 2 * static_cast<std::int64_t>(item.Number);
+      best.Offer(WalkDistance(from, item.A), end, i);
+      best.Offer(WalkDistance(from, item.B), end + 1, i);
     }
     return;
   }
@@ -167,6 +186,10 @@ TPieceHit TPieceIndex::Nearest(const TIntPoint &from) const {
     if (!Empty(FNodes[static_cast<std::size_t>(id)]))
       Search(id, from, best);
     while (id != 0) {
+      // What lies outside a cell that holds the nearest end's whole circle
+      // cannot be nearer: the climb ends there.
+      if (best.End >= 0 && Encloses(FNodes[static_cast<std::size_t>(id)], from, best.Distance))
+        break;
       const TNode &parent = FNodes[static_cast<std::size_t>(FNodes[static_cast<std::size_t>(id)].Parent)];
       const std::int32_t sibling = parent.Low == id ? parent.High : parent.Low;
       const TNode &other = FNodes[static_cast<std::size_t>(sibling)];
@@ -178,14 +201,30 @@ TPieceHit TPieceIndex::Nearest(const TIntPoint &from) const {
   TPieceHit hit;
   if (best.End < 0)
     return hit;
-  const TItem &item = FItems[static_cast<std::size_t>(best.Slot)];
-  const TIntPoint a(item.AX, item.AY), b(item.BX, item.BY);
+  const TWalkPiece &item = FItems[static_cast<std::size_t>(best.Slot)];
+  const TIntPoint &a = item.A, &b = item.B;
   hit.End = best.End;
   hit.Near = best.End % 2 ? b : a;
   hit.Far = best.End % 2 ? a : b;
   hit.Tag = item.Tag;
   hit.Slot = best.Slot;
   return hit;
+}
+
+bool TPieceIndex::Encloses(const TNode &node, const TIntPoint &from, double distance) const {
+  // Every piece outside the node has its middle at least margin away along
+  // one axis, and its ends within FReach of that middle.
+  const ClipperLib::cInt margin =
+      std::min({Difference(from.X, node.CellMinX), Difference(node.CellMaxX, from.X),
+                Difference(from.Y, node.CellMinY), Difference(node.CellMaxY, from.Y)});
+  ClipperLib::cInt clear = Difference(margin, FReach);
+  if (clear <= 0)
+    return false;
+  // Exact as a double, and its rounded square is at most any such end's
+  // rounded distance.
+  clear = std::min<ClipperLib::cInt>(clear, ClipperLib::cInt(1) << 52);
+  const auto c = static_cast<double>(clear);
+  return distance < c * c;
 }
 
 bool TPieceIndex::Refit(TNode &node) {
@@ -201,9 +240,9 @@ bool TPieceIndex::Refit(TNode &node) {
   };
   if (node.Low < 0) {
     for (std::int32_t i = node.Begin; i < node.End; ++i) {
-      const TItem &item = FItems[static_cast<std::size_t>(i)];
-      include(std::min(item.AX, item.BX), std::min(item.AY, item.BY), std::max(item.AX, item.BX),
-                std::max(item.AY, item.BY));
+      const TWalkPiece &item = FItems[static_cast<std::size_t>(i)];
+      include(std::min(item.A.X, item.B.X), std::min(item.A.Y, item.B.Y),
+              std::max(item.A.X, item.B.X), std::max(item.A.Y, item.B.Y));
     }
   } else {
     for (std::int32_t child : {node.Low, node.High}) {

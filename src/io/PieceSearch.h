@@ -20,6 +20,9 @@ inline double WalkDistance(const TIntPoint &a, const TIntPoint &b) {
 struct TWalkPiece {
   TIntPoint A, B;
   std::int32_t Tag = 0; // the caller's: the level the piece belongs to
+  // The piece's place in the cut: the index sets it before it reorders the
+  // pieces, so ties still go to the piece cut first.
+  std::int32_t Number = 0;
 };
 
 // What a search found: the piece with all the walk needs of it, so the walk
@@ -35,32 +38,30 @@ struct TPieceHit {
 // the first end at distance 0.
 class TLinearPieceSearch {
 public:
-  explicit TLinearPieceSearch(const std::vector<TWalkPiece> &pieces);
+  explicit TLinearPieceSearch(std::vector<TWalkPiece> pieces);
   TPieceHit Nearest(const TIntPoint &from) const;
   // Takes the whole piece out.
   void Remove(const TPieceHit &hit);
 
 private:
-  const std::vector<TWalkPiece> &FPieces;
+  std::vector<TWalkPiece> FPieces;
   std::vector<std::int64_t> FRemaining;
 };
 
 class TPieceIndex {
 public:
-  explicit TPieceIndex(const std::vector<TWalkPiece> &pieces);
+  // Takes the pieces over (a moved-in list is reordered in place, not copied).
+  explicit TPieceIndex(std::vector<TWalkPiece> pieces);
   TPieceHit Nearest(const TIntPoint &from) const;
   void Remove(const TPieceHit &hit);
 
 private:
-  // Pieces in tree order, so a leaf's pieces lie together in memory and the
-  // walk, which moves through space, moves through memory the same way.
-  struct TItem {
-    ClipperLib::cInt AX, AY, BX, BY;
-    std::int32_t Piece, Tag;
-  };
-  // Boxes hold only the ends still in the walk.
+  // Boxes hold only the ends still in the walk. The cell is the region the
+  // splits above gave the node: every piece below it has its middle there,
+  // every other piece has its middle on the cell's edge or outside.
   struct TNode {
     ClipperLib::cInt MinX, MinY, MaxX, MaxY;
+    ClipperLib::cInt CellMinX, CellMinY, CellMaxX, CellMaxY;
     // Range in FItems; a leaf keeps its remaining pieces in front, so the
     // range of a leaf shrinks as pieces leave it and a search never reads
     // a piece that is gone.
@@ -69,15 +70,25 @@ private:
     std::int32_t Parent;
   };
   struct TBest;
-  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent, int depth);
+  struct TCell {
+    ClipperLib::cInt MinX, MinY, MaxX, MaxY;
+  };
+  std::int32_t Build(std::int32_t begin, std::int32_t end, std::int32_t parent, int depth,
+                     const TCell &cell);
   void Search(std::int32_t node, const TIntPoint &from, TBest &best) const;
+  // Whether no piece outside the node can be as near as distance.
+  bool Encloses(const TNode &node, const TIntPoint &from, double distance) const;
   // Recomputes a node's box from its pieces (leaf) or children.
   bool Refit(TNode &node);
 
-  std::vector<TItem> FItems;
+  // Pieces in tree order, so a leaf's pieces lie together in memory and the
+  // walk, which moves through space, moves through memory the same way.
+  std::vector<TWalkPiece> FItems;
   std::vector<TNode> FNodes;
   std::vector<std::int32_t> FLeafOf; // by slot in FItems
   // The leaf of the piece taken last: the next one is usually close by, so
   // the search starts there and climbs rather than coming down from the root.
   std::int32_t FStart = 0;
+  // How far an end lies from its piece's middle at most, along either axis.
+  ClipperLib::cInt FReach = 0;
 };
