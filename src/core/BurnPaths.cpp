@@ -233,21 +233,10 @@ TAreaPaths AreaPaths(const std::vector<TPaths> &input, const TPaths &printedLine
 
 namespace {
 
-// The outline's zone is grown in groups of strokes nearby, 256 at a time in
-// the order of a Morton key of their first point, and the groups' results are
-// united once: the same grouping as UnitedStrokeZone, so the same vertices.
-constexpr std::size_t OutlineGroup = 256;
-
-std::uint32_t MortonKey(std::uint32_t x, std::uint32_t y) {
-  auto spread = [](std::uint32_t v) {
-    v = (v | (v << 8)) & 0x00FF00FFu;
-    v = (v | (v << 4)) & 0x0F0F0F0Fu;
-    v = (v | (v << 2)) & 0x33333333u;
-    v = (v | (v << 1)) & 0x55555555u;
-    return v;
-  };
-  return spread(x) | (spread(y) << 1);
-}
+// The outline's zone is grown in the groups of nearby strokes that
+// UnitedStrokeZone grows, and the groups' results are united once: the same
+// grouping, so the same vertices.
+constexpr std::size_t OutlineGroup = StrokeZoneGroup;
 
 // A horizontal stroke of a group: the scan-line runs of a picture, which are
 // nearly all of the strokes of a large one.
@@ -395,29 +384,14 @@ TPaths OutlineZone(const TPaths &strokes, double delta, const std::atomic<bool> 
       group.push_back(i);
     return grown(group);
   }
-  const IntRect bounds = PathsBounds(strokes);
-  const double width = static_cast<double>(bounds.right - bounds.left) + 1;
-  const double height = static_cast<double>(bounds.bottom - bounds.top) + 1;
-  std::vector<std::pair<std::uint32_t, std::size_t>> order;
-  order.reserve(strokes.size());
-  for (std::size_t i = 0; i < strokes.size(); ++i) {
-    if (strokes[i].empty())
-      continue;
-    const TIntPoint &p = strokes[i].front();
-    const auto x =
-        static_cast<std::uint32_t>(static_cast<double>(p.X - bounds.left) / width * 65535);
-    const auto y =
-        static_cast<std::uint32_t>(static_cast<double>(p.Y - bounds.top) / height * 65535);
-    order.emplace_back(MortonKey(x, y), i);
-  }
-  std::sort(order.begin(), order.end());
+  const std::vector<std::size_t> order = NearbyOrder(strokes);
   TClipper clipper;
   for (std::size_t first = 0; first < order.size(); first += OutlineGroup) {
     if (stop)
       return {};
-    group.clear();
-    for (std::size_t i = first; i < std::min(order.size(), first + OutlineGroup); ++i)
-      group.push_back(order[i].second);
+    group.assign(order.begin() + static_cast<std::ptrdiff_t>(first),
+                 order.begin() +
+                     static_cast<std::ptrdiff_t>(std::min(order.size(), first + OutlineGroup)));
     clipper.AddSubject(grown(group));
   }
   if (stop)

@@ -128,10 +128,6 @@ TPaths StrokeZone(const TPaths &strokes, double delta) {
 
 namespace {
 
-// Strokes per group grown by one offsetting object: small enough that the
-// union inside it stays cheap, large enough that the tree stays shallow.
-constexpr std::size_t ZoneGroup = 256;
-
 // Interleaves the bits of two 16-bit values: nearby points get nearby keys.
 std::uint32_t MortonKey(std::uint32_t x, std::uint32_t y) {
   auto spread = [](std::uint32_t v) {
@@ -146,14 +142,12 @@ std::uint32_t MortonKey(std::uint32_t x, std::uint32_t y) {
 
 } // namespace
 
-TPaths UnitedStrokeZone(const TPaths &strokes, double delta) {
-  if (strokes.size() <= ZoneGroup)
-    return StrokeZone(strokes, delta);
+std::vector<std::size_t> NearbyOrder(const TPaths &strokes) {
   const IntRect bounds = PathsBounds(strokes);
   const double width = static_cast<double>(bounds.right - bounds.left) + 1;
   const double height = static_cast<double>(bounds.bottom - bounds.top) + 1;
-  std::vector<std::pair<std::uint32_t, std::size_t>> order;
-  order.reserve(strokes.size());
+  std::vector<std::pair<std::uint32_t, std::size_t>> keyed;
+  keyed.reserve(strokes.size());
   for (std::size_t i = 0; i < strokes.size(); ++i) {
     if (strokes[i].empty())
       continue;
@@ -162,16 +156,25 @@ TPaths UnitedStrokeZone(const TPaths &strokes, double delta) {
         static_cast<std::uint32_t>(static_cast<double>(p.X - bounds.left) / width * 65535);
     const auto y =
         static_cast<std::uint32_t>(static_cast<double>(p.Y - bounds.top) / height * 65535);
-    order.emplace_back(MortonKey(x, y), i);
+    keyed.emplace_back(MortonKey(x, y), i);
   }
-  std::sort(order.begin(), order.end());
-  // Nearby strokes share a group, so overlapping outlines merge inside it
-  // and the one union at the end meets few edges.
+  std::sort(keyed.begin(), keyed.end());
+  std::vector<std::size_t> order;
+  order.reserve(keyed.size());
+  for (const auto &[key, index] : keyed)
+    order.push_back(index);
+  return order;
+}
+
+TPaths UnitedStrokeZone(const TPaths &strokes, double delta) {
+  if (strokes.size() <= StrokeZoneGroup)
+    return StrokeZone(strokes, delta);
+  const std::vector<std::size_t> order = NearbyOrder(strokes);
   TClipper clipper;
-  for (std::size_t first = 0; first < order.size(); first += ZoneGroup) {
+  for (std::size_t first = 0; first < order.size(); first += StrokeZoneGroup) {
     TOffsetter offsetter;
-    for (std::size_t i = first; i < std::min(order.size(), first + ZoneGroup); ++i)
-      offsetter.Add(strokes[order[i].second], jtRound, etOpenRound);
+    for (std::size_t i = first; i < std::min(order.size(), first + StrokeZoneGroup); ++i)
+      offsetter.Add(strokes[order[i]], jtRound, etOpenRound);
     clipper.AddSubject(offsetter.Execute(delta));
   }
   return clipper.Execute(ctUnion, pftPositive);

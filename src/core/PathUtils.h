@@ -2,6 +2,8 @@
 // Path measures, the toolpath helpers and the one wrapper around Clipper.
 
 #include <cmath>
+#include <cstddef>
+#include <vector>
 
 #include "Bounds.h"
 #include "Geometry.h"
@@ -73,6 +75,13 @@ TPaths StrokeZone(const TPaths &strokes, double delta);
 // separately and their results united, instead of one union over thousands
 // of overlapping outlines. Vertices may differ by rounding only.
 TPaths UnitedStrokeZone(const TPaths &strokes, double delta);
+// Strokes per group there: small enough that the union inside a group stays
+// cheap, large enough that the tree stays shallow.
+constexpr std::size_t StrokeZoneGroup = 256;
+// The indices of the non-empty strokes along a Morton curve of their first
+// points, which UnitedStrokeZone cuts into its groups: nearby strokes share
+// a group, so overlapping outlines merge inside it.
+std::vector<std::size_t> NearbyOrder(const TPaths &strokes);
 
 // Area minus the zone that strokes of the given focus burn (grown by 0.75 focus).
 TPaths SubtractBurned(const TPaths &area, const TPaths &strokes, int focus);
