@@ -93,29 +93,8 @@ TPaths OffsetClosed(const TPaths &paths, double delta) {
 struct TZone {
   TPaths Polygons;
   std::vector<IntRect> Boxes;
-  // The boxes of runs of ChunkEdges consecutive edges of each polygon, the
-  // closing edge included: a finer look at where its boundary runs.
-  std::vector<std::vector<IntRect>> Chunks;
   IntRect Box = EmptyBox;
 };
-
-constexpr std::size_t ChunkEdges = 8;
-
-IntRect SegmentBox(const IntPoint &a, const IntPoint &b) {
-  return {std::min(a.X, b.X), std::min(a.Y, b.Y), std::max(a.X, b.X), std::max(a.Y, b.Y)};
-}
-
-std::vector<IntRect> EdgeChunks(const TPath &polygon) {
-  std::vector<IntRect> chunks;
-  const std::size_t n = polygon.size();
-  for (std::size_t i = 0; i < n; i += ChunkEdges) {
-    IntRect box = EmptyBox;
-    for (std::size_t k = i; k < std::min(n, i + ChunkEdges); ++k)
-      box = UniteBoxes(box, SegmentBox(polygon[k], polygon[(k + 1) % n]));
-    chunks.push_back(box);
-  }
-  return chunks;
-}
 
 TZone MakeZone(const TLevelInput &input, double distance) {
   TZone zone;
@@ -123,10 +102,8 @@ TZone MakeZone(const TLevelInput &input, double distance) {
   for (const auto &set : input)
     paths.insert(paths.end(), set.begin(), set.end());
   zone.Polygons = StrokeZone(paths, distance);
-  for (const auto &polygon : zone.Polygons) {
+  for (const auto &polygon : zone.Polygons)
     zone.Boxes.push_back(PathsBounds({polygon}));
-    zone.Chunks.push_back(EdgeChunks(polygon));
-  }
   if (!zone.Polygons.empty())
     zone.Box = PathsBounds(zone.Polygons);
   return zone;
@@ -152,17 +129,10 @@ bool SegmentMeetsBox(const IntPoint &a, const IntPoint &b, const IntRect &box) {
   return below > 0 && above > 0;
 }
 
-// Whether the boundary of a zone polygon touches the box; only the runs of
-// edges whose chunk box meets it are looked at edge by edge.
-bool PolygonMeetsBox(const TPath &polygon, const std::vector<IntRect> &chunks, const IntRect &box) {
-  const std::size_t n = polygon.size();
-  for (std::size_t c = 0; c < chunks.size(); ++c) {
-    if (!BoxesMeet(chunks[c], box))
-      continue;
-    for (std::size_t i = c * ChunkEdges; i < std::min(n, (c + 1) * ChunkEdges); ++i)
-      if (SegmentMeetsBox(polygon[i], polygon[(i + 1) % n], box))
-        return true;
-  }
+bool PolygonMeetsBox(const TPath &polygon, const IntRect &box) {
+  for (std::size_t i = 0; i < polygon.size(); ++i)
+    if (SegmentMeetsBox(polygon[i], polygon[(i + 1) % polygon.size()], box))
+      return true;
   return false;
 }
 
@@ -206,8 +176,7 @@ std::optional<TPaths> OutsideZones(const TPaths &path, const IntRect &target,
       }
       if (!BoxesMeet(zone->Boxes[k], target))
         continue;
-      if (PolygonMeetsBox(polygon, zone->Chunks[k], target) || path.empty() ||
-          path.front().empty()) {
+      if (PolygonMeetsBox(polygon, target) || path.empty() || path.front().empty()) {
         clips.push_back(&polygon);
       } else if (PointInPolygon(path.front().front(), polygon) != 0) {
         around.push_back(&polygon);
