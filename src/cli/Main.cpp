@@ -620,8 +620,12 @@ int Run(int argc, char **argv, TTerminal &terminal) {
     ApplyLevelChange(levels, change);
   phase.reset();
   host.BeginPhase("Burn paths");
+  const std::size_t loadMessages = host.Messages.size();
   levels.RunCycles();
   terminal.EndBar();
+  // What the burn paths could not do (an outline left empty) is said, not fatal.
+  for (std::size_t i = loadMessages; i < host.Messages.size(); ++i)
+    std::cerr << host.Messages[i] << '\n';
   std::cout << host.Result << '\n';
   phase.emplace("acceleration estimate");
   const std::optional<double> accelerated = AccelerationSeconds(levels);

@@ -7,6 +7,7 @@
 #include <limits>
 #include <stdexcept>
 
+#include "Crossings.h"
 #include "PathUtils.h"
 #include "Toolpaths.h"
 
@@ -402,8 +403,18 @@ TPaths OutlineZone(const TPaths &strokes, double delta, const std::atomic<bool> 
 } // namespace
 
 TPaths OutlinePaths(const TPaths &strokes, std::int32_t focus, double unitsPerMM,
-                    const std::atomic<bool> &stop) {
+                    const std::atomic<bool> &stop, std::string *refusal) {
   const int f = focus;
+  // Growing the strokes unites every crossing of their grown edges, and
+  // Clipper sorts them all: a curve through thousands of random points keeps
+  // it busy for minutes. Counted first, such a drawing gets no outline
+  // instead; the rest of the job stays usable.
+  const std::uint64_t crossings = EstimateCrossings(strokes, MaxOutlineCrossings);
+  if (crossings > MaxOutlineCrossings) {
+    if (refusal)
+      *refusal = TooManyCrossingsText(crossings, "outline it");
+    return {};
+  }
   const TPaths zone = OutlineZone(strokes, 2.1 * f, stop);
   if (stop)
     return {};

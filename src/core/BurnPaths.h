@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "Geometry.h"
@@ -40,6 +41,11 @@ TAreaPaths AreaPaths(const std::vector<TPaths> &input, const TPaths &printedLine
 
 // The outline level: the outer boundary, at least 4 mm² per contour, of the
 // strokes of every other printed level. Empty when stop is seen set: the
-// computation is abandoned.
+// computation is abandoned. Empty too when the strokes cross themselves more
+// often than the polygon library unites in a few seconds; refusal, if
+// given, then receives the reason to show ("The drawing crosses itself
+// about 3,100,000 times: too many to outline it").
 TPaths OutlinePaths(const TPaths &strokes, std::int32_t focus, double unitsPerMM,
-                    const std::atomic<bool> &stop);
+                    const std::atomic<bool> &stop, std::string *refusal = nullptr);
+// Crossings of the strokes above which the outline is not computed.
+inline constexpr std::uint64_t MaxOutlineCrossings = 200'000;

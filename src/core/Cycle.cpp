@@ -331,9 +331,14 @@ void TCycle::RecalcOutline(TLevel &level) {
   const TPhaseMark mark("burn paths: outline");
   const TPaths strokes =
       Strokes([&](const TLevel &other) { return &other != &level && other.Print(); });
-  TPaths outline = OutlinePaths(strokes, FLevels.Focus(), UnitsPerMM(), FWorker.Clearing());
+  std::string refusal;
+  TPaths outline =
+      OutlinePaths(strokes, FLevels.Focus(), UnitsPerMM(), FWorker.Clearing(), &refusal);
   if (Clearing())
     return;
+  // Left empty, the outline matters only to the one who asked for it.
+  if (!refusal.empty() && FLevels.Outline())
+    HandOver([&] { FHost.ShowMessage(refusal + "; the outline is left empty."); });
   level.SetOutput(std::move(outline));
   level.SetRecalc(false);
 }

@@ -2,9 +2,11 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 #include <string>
 #include <tuple>
 
+#include "core/Crossings.h"
 #include "core/Level.h"
 #include "core/PathUtils.h"
 
@@ -20,6 +22,8 @@ constexpr double SliverDepth = 50;
 constexpr std::size_t MergedPoints = 4096;
 // Lines within this share of the focus of a later line are burnt by it.
 constexpr double LineCoverShare = 0.4;
+// Crossings of a lines level above which it is neither cut nor grown.
+constexpr std::uint64_t MaxCoverCrossings = 200'000;
 
 const TPaths &FirstSet(const TLevel &level) {
   static const TPaths none;
@@ -152,6 +156,15 @@ public:
     return OpenDifference(lines, clip, pftNonZero);
   }
 
+  // Whether SubtractOpen of lines in box would cut against anything.
+  bool Reaches(const IntRect &box) const {
+    for (const TRegion *region : Near(box))
+      for (const IntRect &pathBox : region->Boxes)
+        if (BoxesMeet(pathBox, box))
+          return true;
+    return false;
+  }
+
 private:
   // Regions whose boxes meet box, the largest overlap first: a shape covered
   // completely is then emptied by few cuts.
@@ -232,7 +245,8 @@ void HideCoveredAreas(TLevelList &levels) {
   EraseMarked(levels, erase);
 }
 
-void HideCoveredLinesReference(TLevelList &levels, std::int32_t focus) {
+void HideCoveredLinesReference(TLevelList &levels, std::int32_t focus,
+                               std::vector<std::string> &) {
   std::vector<bool> erase(levels.size());
   TPaths cover;
   for (std::size_t i = levels.size(); i-- > 0;) {
@@ -253,8 +267,16 @@ void HideCoveredLinesReference(TLevelList &levels, std::int32_t focus) {
   EraseMarked(levels, erase);
 }
 
-void HideCoveredLines(TLevelList &levels, std::int32_t focus) {
+void HideCoveredLines(TLevelList &levels, std::int32_t focus, std::vector<std::string> &report) {
   std::vector<bool> erase(levels.size());
+  // A line's cover only cuts lines drawn before it: the first lines level
+  // needs none, and a drawing of one polyline no cover at all.
+  std::size_t firstLines = levels.size();
+  for (std::size_t i = 0; i < levels.size() && firstLines == levels.size(); ++i)
+    if (levels[i]->Kind() == lkLines)
+      firstLines = i;
+  std::size_t whole = 0;
+  std::uint64_t most = 0;
   TCover cover;
   for (std::size_t i = levels.size(); i-- > 0;) {
     TLevel &level = *levels[i];
@@ -262,8 +284,25 @@ void HideCoveredLines(TLevelList &levels, std::int32_t focus) {
       cover.Add(Offset(FirstSet(level), -SliverDepth, etClosedPolygon));
     } else if (level.Kind() == lkLines) {
       const TPaths lines = FirstSet(level);
-      const TPaths visible = cover.SubtractOpen(lines);
-      cover.Add(Offset(lines, LineCoverShare * focus, etOpenRound));
+      // Both the cut and the growing sort every crossing of the lines, which
+      // for a curve through thousands of random points takes minutes. Such
+      // lines stay whole and cover nothing: burnt twice where they overlap
+      // other lines, but the drawing loads.
+      std::optional<std::uint64_t> crossings;
+      auto crowded = [&] {
+        if (!crossings)
+          crossings = EstimateCrossings(lines, MaxCoverCrossings);
+        return *crossings > MaxCoverCrossings;
+      };
+      const bool cut = cover.Reaches(PointsBox(lines));
+      const bool grow = i > firstLines;
+      if ((cut || grow) && crowded()) {
+        ++whole;
+        most = std::max(most, *crossings);
+      }
+      const TPaths visible = cut && !crowded() ? cover.SubtractOpen(lines) : lines;
+      if (grow && !crowded())
+        cover.Add(Offset(lines, LineCoverShare * focus, etOpenRound));
       TPaths kept = KeepLong(visible, focus);
       if (kept.empty())
         erase[i] = true;
@@ -272,6 +311,10 @@ void HideCoveredLines(TLevelList &levels, std::int32_t focus) {
     }
   }
   EraseMarked(levels, erase);
+  if (whole)
+    report.push_back(TooManyCrossingsText(most, "hide what lines cover") + ": " +
+                     std::to_string(whole) + (whole > 1 ? " lines levels" : " lines level") +
+                     " left as drawn, hiding nothing");
 }
 
 void MergeEqualLevels(TLevelList &levels) {

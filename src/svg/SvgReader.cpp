@@ -250,7 +250,7 @@ public:
   // The clean-up steps are passed in, so that the slow reference clean-up
   // runs the same reading around it.
   using THideAreas = void (*)(TLevelList &);
-  using THideLines = void (*)(TLevelList &, std::int32_t);
+  using THideLines = void (*)(TLevelList &, std::int32_t, std::vector<std::string> &);
   TSvgDocumentReader(std::string_view bytes, const TReadOptions &options, THideAreas hideAreas,
                      THideLines hideLines)
       : FBytes(bytes), FOptions(options), FHideAreas(hideAreas), FHideLines(hideLines),
@@ -265,7 +265,7 @@ public:
     Progress();
     FHideAreas(FResult.Levels);
     Progress();
-    FHideLines(FResult.Levels, FOptions.Focus);
+    FHideLines(FResult.Levels, FOptions.Focus, FCleanupReport);
     Progress();
     MergeEqualLevels(FResult.Levels);
     PlaceAtOrigin();
@@ -327,6 +327,8 @@ private:
     if (FWarnings.size() > ShownWarnings)
       FResult.Report.push_back("(and " + std::to_string(FWarnings.size() - ShownWarnings) +
                                " more like these)");
+    for (const auto &line : FCleanupReport)
+      FResult.Report.push_back(line);
   }
 
   void Note(const std::string &text) {
@@ -1464,6 +1466,8 @@ private:
   // The line of the element being read, for messages.
   std::int64_t FLine = 0;
   std::vector<std::string> FWarnings;
+  // What the clean-up steps could not do.
+  std::vector<std::string> FCleanupReport;
   std::vector<TNote> FNotes;
 };
 

@@ -472,3 +472,89 @@ TEST(Cli, PlotsThatWouldFillForHoursEndWithinASecond) {
     }
   }
 }
+
+namespace {
+
+// A curve through points at random across a 100 mm square: it crosses
+// itself millions of times.
+std::vector<std::pair<int, int>> RandomPoints(std::size_t count, unsigned seed) {
+  std::vector<std::pair<int, int>> points;
+  unsigned state = seed;
+  auto next = [&] {
+    state = state * 1103515245u + 12345u;
+    return static_cast<int>((state >> 8) % 100001);
+  };
+  for (std::size_t i = 0; i < count; ++i) {
+    const int x = next();
+    points.emplace_back(x, next());
+  }
+  return points;
+}
+
+std::string Decimal(int thousandths) {
+  return std::to_string(thousandths / 1000) + "." + std::to_string(thousandths % 1000 + 1000).substr(1);
+}
+
+} // namespace
+
+TEST(Cli, SelfCrossingDrawingsLoadWithoutTheirOutlineWithinSeconds) {
+  std::string spline = "0\nSECTION\n2\nHEADER\n9\n$INSUNITS\n70\n4\n0\nENDSEC\n"
+                       "0\nSECTION\n2\nENTITIES\n0\nSPLINE\n8\n0\n70\n8\n71\n3\n74\n5000\n";
+  for (const auto &[x, y] : RandomPoints(5000, 1))
+    spline += "11\n" + Decimal(x) + "\n21\n" + Decimal(y) + "\n31\n0\n";
+  spline += "0\nENDSEC\n0\nEOF\n";
+  // One polyline, then a second drawn over it: the second would hide what
+  // it covers of the first.
+  auto polyline = [](unsigned seed, const char *colour) {
+    std::string points;
+    for (const auto &[x, y] : RandomPoints(5000, seed))
+      points += Decimal(x) + "," + Decimal(y) + " ";
+    return "<polyline fill=\"none\" stroke=\"" + std::string(colour) + "\" points=\"" + points +
+           "\"/>\n";
+  };
+  const std::string svgHead =
+      "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"100mm\" height=\"100mm\" "
+      "viewBox=\"0 0 100 100\">\n";
+  const std::string one = svgHead + polyline(2, "red") + "</svg>\n";
+  const std::string two = svgHead + polyline(2, "red") + polyline(3, "blue") + "</svg>\n";
+  const struct {
+    const char *Name;
+    const std::string *Text;
+    const char *Report; // what loading says, or nullptr
+  } cases[] = {
+      {"spline.dxf", &spline, nullptr},
+      {"one.svg", &one, nullptr},
+      {"two.svg", &two, "too many to hide what lines cover: 1 lines level left as drawn, hiding nothing"},
+  };
+  QTemporaryDir dir;
+  for (const auto &c : cases) {
+    const QString file = dir.filePath(c.Name), gcode = dir.filePath("out.gcode");
+    {
+      std::ofstream out(file.toStdString(), std::ios::binary);
+      out << *c.Text;
+    }
+    for (bool outlineOnly : {false, true}) {
+      SCOPED_TRACE(std::string(c.Name) + (outlineOnly ? " outline only" : ""));
+      QStringList arguments{"-o", gcode, file};
+      if (outlineOnly)
+        arguments.prepend("--outline-only");
+      QElapsedTimer timer;
+      timer.start();
+      const TRun run = RunCli(arguments, dir.path());
+      EXPECT_LT(timer.elapsed(), 10000 * SanitizerSlowdown);
+      ASSERT_EQ(run.Status, 0) << run.Err;
+      const bool refused = run.Err.find("The drawing crosses itself about ") != std::string::npos &&
+                           run.Err.find("too many to outline it; the outline is left empty.") !=
+                               std::string::npos;
+      // The outline is burnt only in Outline Only mode: only there is it missed.
+      EXPECT_EQ(refused, outlineOnly) << run.Err;
+      if (c.Report)
+        EXPECT_NE(run.Err.find(c.Report), std::string::npos) << run.Err;
+      else
+        EXPECT_EQ(run.Err.find("too many to hide"), std::string::npos) << run.Err;
+      // The lines are burnt whatever happened to the outline.
+      if (!outlineOnly)
+        EXPECT_GT(ReadFile(gcode).size(), 50000u);
+    }
+  }
+}

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cmath>
 #include <ctime>
+#include <random>
 
 #include "../common/Slowdown.h"
 #include "JobFixture.h"
@@ -153,6 +154,38 @@ TEST(BurnPaths, OutlineKeepsContoursOfAtLeastFourSquareMillimetres) {
   ASSERT_EQ(outline.size(), 1u);
   EXPECT_EQ(outline[0].front(), outline[0].back());
   EXPECT_TRUE(OutlinePaths(strokes, 20, 200, stop).empty());
+}
+
+TEST(BurnPaths, OutlineOfStrokesCrossingTooOftenIsLeftEmptyAtOnce) {
+  // 5,000 points at random in a 100 mm square cross some three million
+  // times, which the union of the grown strokes sorts for minutes; a grid of
+  // 200 lines crosses itself 10,000 times and is outlined as ever.
+  std::mt19937 random(5);
+  std::uniform_int_distribution<ClipperLib::cInt> coordinate(0, 10000);
+  TPath scribble;
+  for (int i = 0; i < 5000; ++i)
+    scribble.push_back({coordinate(random), coordinate(random)});
+  TPaths grid;
+  for (ClipperLib::cInt i = 0; i < 100; ++i) {
+    grid.push_back({{0, 100 * i}, {10000, 100 * i}});
+    grid.push_back({{100 * i, 0}, {100 * i, 10000}});
+  }
+  const std::atomic<bool> stop{false};
+  for (const bool crowded : {true, false}) {
+    SCOPED_TRACE(crowded);
+    std::string refusal;
+    const auto start = std::chrono::steady_clock::now();
+    const TPaths outline = OutlinePaths(crowded ? TPaths{scribble} : grid, 20, 100, stop, &refusal);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3 * SanitizerSlowdown));
+    if (crowded) {
+      EXPECT_TRUE(outline.empty());
+      EXPECT_NE(refusal.find("The drawing crosses itself about "), std::string::npos) << refusal;
+      EXPECT_NE(refusal.find(" times: too many to outline it"), std::string::npos) << refusal;
+    } else {
+      EXPECT_EQ(outline.size(), 1u);
+      EXPECT_TRUE(refusal.empty()) << refusal;
+    }
+  }
 }
 
 namespace {

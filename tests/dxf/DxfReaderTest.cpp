@@ -751,6 +751,43 @@ TEST(DxfReader, BlockThatInsertsItselfIsDrawnOnce) {
       << AllMessages(loaded);
 }
 
+TEST(DxfReader, NestedBlocksAreDrawnToABoundedDepth) {
+  // Block N0 inserts N1, which inserts N2, ... ; every block has a line of
+  // its own, 1 mm above the one it inserts. Each insert moves by (0, 1).
+  auto chain = [](int length) {
+    std::string blocks;
+    for (int i = 0; i < length; ++i) {
+      const std::string name = "N" + std::to_string(i), next = "N" + std::to_string(i + 1);
+      blocks += G({"0", "BLOCK", "8", "0", "2", name.c_str(), "70", "0", "10", "0", "20", "0",
+                   "30", "0"}) +
+                Line("0", "0", "1", "0");
+      if (i + 1 < length)
+        blocks += G({"0", "INSERT", "8", "0", "2", next.c_str(), "10", "0", "20", "1"});
+      blocks += G({"0", "ENDBLK"});
+    }
+    return blocks;
+  };
+  const struct {
+    int Length;
+    std::size_t Lines;
+    bool Told;
+  } cases[] = {{5, 5, false}, {MaxDxfInsertDepth, MaxDxfInsertDepth, false},
+               {MaxDxfInsertDepth + 8, MaxDxfInsertDepth, true}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Length);
+    const auto loaded = Load(Doc(G({"0", "INSERT", "8", "0", "2", "N0", "10", "0", "20", "0"}),
+                                 chain(c.Length)));
+    ASSERT_EQ(loaded.Result.Levels.size(), 1u);
+    EXPECT_EQ(AllInput(*loaded.Result.Levels[0]).size(), c.Lines);
+    EXPECT_EQ(loaded.Result.Size.cy, static_cast<std::int32_t>(c.Lines - 1) * 100);
+    EXPECT_EQ(AllMessages(loaded).find("blocks nested deeper than " +
+                                       std::to_string(MaxDxfInsertDepth) + " are left out") !=
+                  std::string::npos,
+              c.Told)
+        << AllMessages(loaded);
+  }
+}
+
 TEST(DxfReader, FileCutShortShowsWhatItHoldsAndSaysSo) {
   const std::string whole = Doc(Line("0", "0", "10", "0") + Line("0", "0", "0", "10"));
   // Cut inside the second line's numbers.

@@ -100,9 +100,11 @@ TEST(SvgCleanup, FastOcclusionMatchesTheReference) {
     HideCoveredAreas(fast);
     HideCoveredAreasReference(reference);
     ExpectSameRegions(fast, reference);
-    HideCoveredLines(fast, 200);
-    HideCoveredLinesReference(reference, 200);
+    std::vector<std::string> report;
+    HideCoveredLines(fast, 200, report);
+    HideCoveredLinesReference(reference, 200, report);
     ExpectSameRegions(fast, reference);
+    EXPECT_TRUE(report.empty());
     EXPECT_LT(fast.size(), scene.size()); // the scene overlaps enough to hide something
   }
 }
@@ -163,3 +165,37 @@ TEST(SvgCleanup, MergingKeepsDrawingOrder) {
 }
 
 } // namespace
+
+TEST(SvgCleanup, LinesCrossingThemselvesTooOftenStayWholeAndSaySo) {
+  // A scribble through 3,000 random points crosses itself a million times:
+  // growing it into a cover would take Clipper minutes.
+  std::mt19937 random(7);
+  std::uniform_int_distribution<ClipperLib::cInt> coordinate(0, 100000);
+  TPath scribble;
+  for (int i = 0; i < 3000; ++i)
+    scribble.push_back({coordinate(random), coordinate(random)});
+  const TPath under{{0, 50000}, {100000, 50000}};
+  for (const bool drawnOver : {true, false}) {
+    SCOPED_TRACE(drawnOver);
+    TLevelList levels;
+    levels.push_back(MakeLevel(lkLines, "Red", 4, {{under}}));
+    levels.push_back(MakeLevel(lkLines, "Blue", 4, {{drawnOver ? scribble : TPath{{0, 50000}, {60000, 50000}}}}));
+    std::vector<std::string> report;
+    HideCoveredLines(levels, 200, report);
+    ASSERT_EQ(levels.size(), 2u);
+    const TPaths &red = levels[0]->Input()->front();
+    if (drawnOver) {
+      // The scribble covers nothing, so the line under it is burnt whole.
+      EXPECT_EQ(red, TPaths{under});
+      ASSERT_EQ(report.size(), 1u);
+      EXPECT_NE(report[0].find("The drawing crosses itself about "), std::string::npos);
+      EXPECT_NE(report[0].find("too many to hide what lines cover: 1 lines level left as drawn, hiding nothing"),
+                std::string::npos)
+          << report[0];
+    } else {
+      // An ordinary line still hides what it covers.
+      EXPECT_LT(PathsLength(red, false, 0), 50000);
+      EXPECT_TRUE(report.empty());
+    }
+  }
+}
