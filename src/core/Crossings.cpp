@@ -164,8 +164,12 @@ std::string TooManyCrossingsText(std::uint64_t crossings, const std::string &wha
     rounded = (rounded + 5) / 10;
     scale *= 10;
   }
-  std::string digits = std::to_string(rounded * scale);
-  for (auto i = static_cast<std::ptrdiff_t>(digits.size()) - 3; i > 0; i -= 3)
-    digits.insert(static_cast<std::size_t>(i), ",");
-  return "The drawing crosses itself about " + digits + " times: too many to " + what;
+  const std::string digits = std::to_string(rounded * scale);
+  std::string grouped;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0)
+      grouped += ',';
+    grouped += digits[i];
+  }
+  return "The drawing crosses itself about " + grouped + " times: too many to " + what;
 }
