@@ -548,13 +548,15 @@ TEST(Cli, SelfCrossingDrawingsLoadWithoutTheirOutlineWithinSeconds) {
                                std::string::npos;
       // The outline is burnt only in Outline Only mode: only there is it missed.
       EXPECT_EQ(refused, outlineOnly) << run.Err;
-      if (c.Report)
+      if (c.Report) {
         EXPECT_NE(run.Err.find(c.Report), std::string::npos) << run.Err;
-      else
+      } else {
         EXPECT_EQ(run.Err.find("too many to hide"), std::string::npos) << run.Err;
+      }
       // The lines are burnt whatever happened to the outline.
-      if (!outlineOnly)
+      if (!outlineOnly) {
         EXPECT_GT(ReadFile(gcode).size(), 50000u);
+      }
     }
   }
 }
