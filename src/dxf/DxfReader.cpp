@@ -1656,6 +1656,10 @@ private:
       if (set.empty())
         continue;
       if (e.Fill) {
+        // A fill larger than any drawing may be is refused before its union:
+        // curves that large are flattened into so many points that uniting
+        // them takes seconds, and the drawing would be refused after it.
+        RefuseOversized(PointsBox(set));
         set = BooleanPaths(set, {}, ClipperLib::ctUnion);
         if (set.empty())
           continue;
@@ -1897,8 +1901,7 @@ private:
                      std::to_string(MaxDxfPoints) + " points");
   }
 
-  void PlaceAtOrigin(TReadResult &result) {
-    const ClipperLib::IntRect box = LevelsInputBox(result);
+  void RefuseOversized(const ClipperLib::IntRect &box) const {
     if (IsEmptyBox(box))
       return;
     const double width = static_cast<double>(box.right - box.left);
@@ -1906,6 +1909,13 @@ private:
     if (width > MaxDxfExtent || height > MaxDxfExtent)
       throw TReadError("The drawing is too large: " + Millimetres(width / FOptions.UnitsPerMM) +
                        " x " + Millimetres(height / FOptions.UnitsPerMM) + " mm");
+  }
+
+  void PlaceAtOrigin(TReadResult &result) {
+    const ClipperLib::IntRect box = LevelsInputBox(result);
+    if (IsEmptyBox(box))
+      return;
+    RefuseOversized(box);
     MoveLevelsInput(result, {box.left, box.top});
     result.Size = {static_cast<std::int32_t>(box.right - box.left),
                    static_cast<std::int32_t>(box.bottom - box.top)};

@@ -664,8 +664,12 @@ private:
         wi = ParseSvgLength(*width, FUnits).Size;
         hi = ParseSvgLength(*height, FUnits).Size;
       } else {
-        wi = RoundUnit(w * FUnits / 4);
-        hi = RoundUnit(h * FUnits / 4);
+        // Checked before rounding: a huge viewBox has no integer size.
+        const double sw = w * FUnits / 4, sh = h * FUnits / 4;
+        if (!(std::fabs(sw) <= MaxSvgCoordinate && std::fabs(sh) <= MaxSvgCoordinate))
+          throw TReadError("The drawing is too large");
+        wi = RoundUnit(sw);
+        hi = RoundUnit(sh);
       }
     } else {
       if (!width || !height)
