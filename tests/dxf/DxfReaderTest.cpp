@@ -1,4 +1,5 @@
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <numbers>
 #include <set>
@@ -6,6 +7,8 @@
 #include <vector>
 
 #include <gtest/gtest.h>
+
+#include "../common/Slowdown.h"
 
 #include "core/Bounds.h"
 #include "core/PathUtils.h"
@@ -735,6 +738,30 @@ TEST(DxfReader, RefusesWhatItCannotRead) {
       EXPECT_EQ(std::string(error.what()), c.Message);
     }
   }
+}
+
+TEST(DxfReader, FillTooLargeForAnyDrawingIsRefusedBeforeItsUnion) {
+  // A fuzzer's find, cleaned: a hatch of four equal loops, each a half
+  // circle of 25 km radius. Flattened, the loops hold some 40,000 points
+  // each, and uniting loops that share every edge took seconds before the
+  // drawing was refused for its size.
+  std::string loops;
+  for (int i = 0; i < 4; ++i)
+    loops += G({"92", "2", "72", "1", "73", "1", "93", "2", "10", "0", "20", "0", "42", "1", "10",
+                "50000000", "20", "0", "97", "0"});
+  const std::string hatch =
+      G({"0", "HATCH", "8", "0", "10", "0", "20", "0", "30", "0", "210", "0", "220", "0", "230",
+         "1", "2", "SOLID", "70", "1", "71", "0", "91", "4"}) +
+      loops + G({"75", "0", "76", "1", "98", "0"});
+  const auto start = std::chrono::steady_clock::now();
+  try {
+    Load(Doc(hatch));
+    ADD_FAILURE() << "no error";
+  } catch (const TReadError &error) {
+    EXPECT_EQ(std::string(error.what()).rfind("The drawing is too large: 5e+07 x 2.5e+07 mm", 0), 0u)
+        << error.what();
+  }
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1 * SanitizerSlowdown));
 }
 
 TEST(DxfReader, BlockThatInsertsItselfIsDrawnOnce) {
