@@ -18,6 +18,10 @@
 // scaled up, so that the estimate costs no more than a fraction of a second.
 std::uint64_t EstimateCrossings(const TPaths &paths, std::uint64_t cap);
 
+// Crossings of one polygon set above which a reader does not unite it into
+// a filled area: beyond it the union takes Clipper more than a few seconds.
+inline constexpr std::uint64_t MaxFillCrossings = 200'000;
+
 // The message for strokes that cross too often for what: "The drawing
 // crosses itself about 3,100,000 times: too many to outline it".
 std::string TooManyCrossingsText(std::uint64_t crossings, const std::string &what);

@@ -22,6 +22,7 @@
 #include "DxfScan.h"
 #include "DxfText.h"
 #include "core/Bounds.h"
+#include "core/Crossings.h"
 #include "core/FileBytes.h"
 #include "core/FontOutline.h"
 #include "core/PathData.h"
@@ -1499,6 +1500,19 @@ public:
       polygons.reserve(refs.size());
       for (const auto &ref : refs)
         polygons.push_back(&FBuilds[ref.Build].Sets[ref.Set][ref.Path]);
+      {
+        TPaths closed;
+        closed.reserve(polygons.size());
+        for (const TPath *polygon : polygons)
+          closed.push_back(*polygon);
+        if (const std::uint64_t crossings = EstimateCrossings(closed, MaxFillCrossings);
+            crossings > MaxFillCrossings) {
+          FCollector.Warn(TooManyCrossingsText(crossings, "find the areas of layer \"" + layer +
+                                                             "\"") +
+                          "; its areas level is left out");
+          continue;
+        }
+      }
       TPaths area = UniteApart(polygons);
       if (area.empty() || std::fabs(PathsArea(area)) < 1)
         continue;
@@ -1660,6 +1674,13 @@ private:
         // curves that large are flattened into so many points that uniting
         // them takes seconds, and the drawing would be refused after it.
         RefuseOversized(PointsBox(set));
+        // Boundaries through thousands of random points cross each other
+        // millions of times, which the union sorts for minutes.
+        if (const std::uint64_t crossings = EstimateCrossings(ClosePaths(set), MaxFillCrossings);
+            crossings > MaxFillCrossings) {
+          FCollector.Warn(TooManyCrossingsText(crossings, "fill it") + "; a fill is left out");
+          continue;
+        }
         set = BooleanPaths(set, {}, ClipperLib::ctUnion);
         if (set.empty())
           continue;

@@ -19,6 +19,7 @@
 #include "SvgText.h"
 #include "core/Bounds.h"
 #include "core/ColorUnit.h"
+#include "core/Crossings.h"
 #include "core/FileBytes.h"
 #include "core/FontOutline.h"
 #include "core/Matrix.h"
@@ -1422,6 +1423,13 @@ private:
       if (percent < 90)
         level->SetName(level->Name() + " " + std::to_string(percent) + "%");
       level->SetHeight(RoundWeight(fillWeight / 60));
+      // A polygon through thousands of random points crosses itself
+      // millions of times, which the simplification sorts for minutes.
+      if (const std::uint64_t crossings = EstimateCrossings(ClosePaths(paths), MaxFillCrossings);
+          crossings > MaxFillCrossings) {
+        Warn(TooManyCrossingsText(crossings, "fill it") + "; the fill is left out");
+        return;
+      }
       TPaths simple;
       ClipperLib::SimplifyPolygons(paths, simple,
                                    state.EvenOdd ? ClipperLib::pftEvenOdd : ClipperLib::pftNonZero);

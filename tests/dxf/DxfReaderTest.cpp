@@ -764,6 +764,43 @@ TEST(DxfReader, FillTooLargeForAnyDrawingIsRefusedBeforeItsUnion) {
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1 * SanitizerSlowdown));
 }
 
+TEST(DxfReader, ContoursCrossingThemselvesTooOftenAreCutButNotFilled) {
+  // 3,000 points at random in a 1 m square, once as a closed polyline
+  // and once as a hatch boundary: each crosses itself about a million times,
+  // which uniting into an area would sort for a minute.
+  unsigned state = 5;
+  std::string vertices;
+  for (int i = 0; i < 3000; ++i) {
+    for (const char *code : {"10", "20"}) {
+      state = state * 1103515245u + 12345u;
+      vertices += std::string(code) + "\n" + std::to_string(state >> 16 & 1023) + "\n";
+    }
+  }
+  const struct {
+    std::string Entity;
+    const char *Names;
+    const char *Told;
+  } cases[] = {
+      {G({"0", "LWPOLYLINE", "8", "P", "90", "3000", "70", "1"}) + vertices, "[P]",
+       "too many to find the areas of layer \"P\"; its areas level is left out"},
+      {G({"0", "HATCH", "8", "H", "10", "0", "20", "0", "30", "0", "210", "0", "220", "0", "230",
+          "1", "2", "SOLID", "70", "1", "71", "0", "91", "1", "92", "2", "72", "0", "73", "1",
+          "93", "3000"}) +
+           vertices + G({"97", "0", "75", "0", "76", "1", "98", "0"}) + Line("0", "0", "5", "0", "H"),
+       "[H]", "too many to fill it; a fill is left out"},
+  };
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Names);
+    const auto start = std::chrono::steady_clock::now();
+    const auto loaded = Load(Doc(c.Entity));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2 * SanitizerSlowdown));
+    EXPECT_EQ(Names(loaded.Result), c.Names);
+    const std::string messages = AllMessages(loaded);
+    EXPECT_NE(messages.find("The drawing crosses itself about "), std::string::npos) << messages;
+    EXPECT_NE(messages.find(c.Told), std::string::npos) << messages;
+  }
+}
+
 TEST(DxfReader, BlockThatInsertsItselfIsDrawnOnce) {
   const std::string block =
       G({"0", "BLOCK", "8", "0", "2", "Loop", "70", "0", "10", "0", "20", "0", "30", "0"}) +
