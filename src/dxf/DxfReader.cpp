@@ -1505,6 +1505,9 @@ public:
         closed.reserve(polygons.size());
         for (const TPath *polygon : polygons)
           closed.push_back(*polygon);
+        // As for fills: contours beyond any drawing's size are refused before
+        // the union of their many points.
+        RefuseOversized(PointsBox(closed));
         if (const std::uint64_t crossings = EstimateCrossings(closed, MaxFillCrossings);
             crossings > MaxFillCrossings) {
           FCollector.Warn(TooManyCrossingsText(crossings, "find the areas of layer \"" + layer +
@@ -1530,6 +1533,10 @@ public:
     for (std::size_t i = 0; i < order.size(); ++i) {
       TLevelBuild &build = *order[i];
       const bool contour = i >= firstContour && i < firstContour + contours.size();
+      // A level whose only fill was left out is not offered empty.
+      if (!contour && build.Sets.empty() &&
+          FLeftOut.count(static_cast<std::size_t>(&build - FBuilds.data())))
+        continue;
       auto level = std::make_unique<TLevel>(build.Key.Kind);
       std::string name = LayerTitle(build.Key.Layer);
       if (contour)
@@ -1679,6 +1686,7 @@ private:
         if (const std::uint64_t crossings = EstimateCrossings(ClosePaths(set), MaxFillCrossings);
             crossings > MaxFillCrossings) {
           FCollector.Warn(TooManyCrossingsText(crossings, "fill it") + "; a fill is left out");
+          FLeftOut.insert(static_cast<std::size_t>(&build - FBuilds.data()));
           continue;
         }
         set = BooleanPaths(set, {}, ClipperLib::ctUnion);
@@ -1958,6 +1966,8 @@ private:
     std::size_t Build, Set, Path;
   };
   std::map<std::string, std::vector<TContourRef>> FContours;
+  // Builds that lost a fill to its crossings.
+  std::set<std::size_t> FLeftOut;
   std::map<std::string, int> FSkippedLayers;
   // Curves may take all the points a drawing is allowed.
   std::size_t FCurveBudget = MaxDxfPoints;
