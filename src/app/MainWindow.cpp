@@ -45,7 +45,7 @@
 #include "GridHandlers.h"
 #include "LoadingWindow.h"
 #include "Menus.h"
-#include "Messages.h"
+#include "io/Messages.h"
 #include "BackgroundJob.h"
 #include "PowerGrid.h"
 #include "PreviewImage.h"

@@ -13,6 +13,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include <QFileInfo>
 #include <QGuiApplication>
 
 #include "JobJson.h"
@@ -31,6 +32,7 @@
 #include "gerber/BoardOutline.h"
 #include "io/FileIntake.h"
 #include "io/GcodeWriter.h"
+#include "io/Messages.h"
 #include "raster/RasterModes.h"
 #include "settings/BrennixSettings.h"
 #include "settings/MachineSettings.h"
@@ -598,7 +600,18 @@ int Run(int argc, char **argv, TTerminal &terminal) {
   levels.Job().PictureColourLevels = raster.Mode == TRasterMode::ColourLevels;
   phase.emplace("read");
   host.BeginPhase("Reading");
-  LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  try {
+    LoadFromFile(levels, options.Drawing, options.FilterIndex);
+  } catch (const std::exception &error) {
+    // As the window does: the message names the file, unless the reader's
+    // own message already does.
+    const std::string reason = error.what();
+    const std::string name =
+        QFileInfo(QString::fromStdString(options.Drawing)).fileName().toStdString();
+    throw std::runtime_error(reason.find(name) != std::string::npos
+                                 ? reason
+                                 : OpenFailureText(options.Drawing, reason));
+  }
   phase.emplace("set-up");
   const bool rasterMode =
       ApplyRasterMode(levels, raster) || (levels.HasRaster() && raster.Overscan);

@@ -1,6 +1,7 @@
 #include "GerberReader.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <limits>
 #include <map>
@@ -74,6 +75,33 @@ bool IsDigitRun(std::string_view text) {
     if (c < '0' || c > '9')
       return false;
   return true;
+}
+
+// Any file whose extension names no other reader comes here, pictures in
+// other formats (or with a wrong extension) too: say what the file is rather
+// than quoting its binary as a bad command.
+std::string PictureKind(std::string_view bytes) {
+  struct TSignature {
+    std::string_view Start;
+    const char *Kind;
+  };
+  static constexpr TSignature signatures[] = {
+      {"\x89PNG\r\n\x1a\n", "PNG"}, {"\xFF\xD8\xFF", "JPEG"},  {"GIF87a", "GIF"},
+      {"GIF89a", "GIF"},               {{"II*\0", 4}, "TIFF"},      {{"MM\0*", 4}, "TIFF"},
+      {"8BPS", "Photoshop"},           {"gimp xcf", "GIMP"},       {{"\0\0\1\0", 4}, "Windows icon"}};
+  for (const auto &signature : signatures)
+    if (bytes.starts_with(signature.Start))
+      return signature.Kind;
+  if (bytes.size() >= 12 && bytes.starts_with("RIFF") && bytes.substr(8, 4) == "WEBP")
+    return "WebP";
+  if (bytes.size() >= 12 && bytes.substr(4, 4) == "ftyp") {
+    const std::string_view brand = bytes.substr(8, 4);
+    if (brand == "avif" || brand == "avis")
+      return "AVIF";
+    if (brand == "heic" || brand == "heix" || brand == "mif1")
+      return "HEIF";
+  }
+  return {};
 }
 
 // Excellon drill files share extensions with Gerber layers (.drl, .txt, even
@@ -303,6 +331,17 @@ bool IsPrintable(char c) {
 TPaths TGerberParser::Run(std::string_view raw) {
   if (LooksLikeExcellon(raw))
     throw TReadError("This is an Excellon drill file, not a Gerber layer");
+  if (const std::string kind = PictureKind(raw); !kind.empty()) {
+    const bool readable = kind == "PNG" || kind == "JPEG" || kind == "GIF" || kind == "TIFF";
+    std::string extension = kind;
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    throw TReadError("This file holds a picture in " + kind + " format, not a Gerber layer: " +
+                     (readable ? "give it the extension ." + extension +
+                                     " to open it as a picture"
+                               : std::string("pictures are read as GIF, PNG, JPEG, BMP or TIFF; "
+                                             "save it as one of those and open that")));
+  }
 
   // A file that never names its unit (no MO, G70 or G71) comes from the
   // RS-274-D era, whose unit was the inch; gerbv reads such files so too.

@@ -10,6 +10,7 @@
 
 #include "PieceSearch.h"
 #include "SafeSave.h"
+#include "core/HugePages.h"
 #include "core/Levels.h"
 #include "core/PathUtils.h"
 #include "core/PhaseTimes.h"
@@ -146,7 +147,10 @@ private:
 class TTextSink {
 public:
   void Line(std::string_view line) { AppendAsciiLine(FText, line); }
-  void Reserve(std::size_t bytes) { FText.reserve(bytes); }
+  void Reserve(std::size_t bytes) {
+    FText.reserve(bytes);
+    AskHugePages(FText.data(), FText.capacity());
+  }
   std::string Take() { return std::move(FText); }
 
 private:
@@ -541,6 +545,7 @@ auto WriteLines(const TGcodeJob &job, const std::function<void(int)> &progress,
     for (const auto &path : level.Paths)
       segments += path.empty() ? 0 : path.size() - 1;
     pieces.reserve(pieces.size() + segments);
+    AskHugePages(pieces.data() + pieces.size(), (pieces.capacity() - pieces.size()) * sizeof(TWalkPiece));
     ForEachInQuadrant(level.Paths, [&](const TPath &path) {
       for (std::size_t i = 1; i < path.size(); ++i) {
         const TIntPoint &a = path[i - 1], &b = path[i];

@@ -4,6 +4,8 @@
 #include <limits>
 #include <numeric>
 
+#include "core/HugePages.h"
+
 namespace {
 
 TPieceHit HitOf(const std::vector<TWalkPiece> &pieces, std::int64_t end) {
@@ -104,11 +106,14 @@ TPieceIndex::TPieceIndex(std::vector<TWalkPiece> pieces) : FItems(std::move(piec
                        Magnitude(Difference(item.B.X, mx)), Magnitude(Difference(item.A.Y, my)),
                        Magnitude(Difference(item.B.Y, my))});
   }
+  FLeafOf.reserve(FItems.size());
+  AskHugePages(FLeafOf.data(), FLeafOf.capacity() * sizeof(std::int32_t));
   FLeafOf.resize(FItems.size());
   if (!FItems.empty()) {
     // A split leaves more than LeafSize / 2 pieces on each side, so there are
     // fewer than 2 n / (LeafSize / 2) nodes.
     FNodes.reserve(FItems.size() * 4 / LeafSize + 2);
+    AskHugePages(FNodes.data(), FNodes.capacity() * sizeof(TNode));
     Build(0, static_cast<std::int32_t>(FItems.size()), -1, 0, {Lowest, Lowest, Highest, Highest});
   }
 }

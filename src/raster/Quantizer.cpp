@@ -11,9 +11,6 @@
 
 #include <cstdlib>
 #include <new>
-#if defined(__linux__)
-#include <sys/mman.h>
-#endif
 
 // BRENNIX_NO_SIMD builds the portable round, so that it can be tested on x86 too.
 #if defined(__SSE2__) && !defined(BRENNIX_NO_SIMD)
@@ -24,6 +21,7 @@
 
 #include "LabCache.h"
 #include "core/ColorUnit.h"
+#include "core/HugePages.h"
 
 namespace {
 
@@ -485,9 +483,7 @@ TWords HugeWords(std::size_t count) {
   void *memory = std::aligned_alloc(Huge, bytes);
   if (!memory)
     throw std::bad_alloc();
-#if defined(__linux__) && defined(MADV_HUGEPAGE)
-  madvise(memory, bytes, MADV_HUGEPAGE); // only a wish: without it, plain pages serve
-#endif
+  AskHugePages(memory, bytes);
   return TWords(static_cast<std::uint32_t *>(memory));
 }
 

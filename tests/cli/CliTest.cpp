@@ -104,7 +104,17 @@ TEST(Cli, FailuresExitWithoutWriting) {
   // A drawing that cannot be read: status 1, the reader's message, no file.
   TRun run = RunCli({"-o", gcode, dir.filePath("missing.svg")}, dir.path());
   EXPECT_EQ(run.Status, 1);
-  EXPECT_FALSE(run.Err.empty());
+  EXPECT_NE(run.Err.find("missing.svg"), std::string::npos) << run.Err;
+  EXPECT_FALSE(QFile::exists(gcode));
+  // A file the reader refuses: its name before the reader's words.
+  {
+    QFile broken(dir.filePath("broken.svg"));
+    ASSERT_TRUE(broken.open(QIODevice::WriteOnly));
+    broken.write("garbage");
+  }
+  run = RunCli({"-o", gcode, dir.filePath("broken.svg")}, dir.path());
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_EQ(run.Err.rfind("Cannot open \"broken.svg\": ", 0), 0u) << run.Err;
   EXPECT_FALSE(QFile::exists(gcode));
 
   // Bad usage: status 2 and the usage text.

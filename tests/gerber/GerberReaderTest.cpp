@@ -486,6 +486,32 @@ TEST(GerberReader, DrillFilesAreNamed) {
   EXPECT_EQ(ParseError("G04 M48*\n" + Header + "M02*"), "");
 }
 
+TEST(GerberReader, PicturesAreNamedNotQuoted) {
+  // Files with an extension no other reader takes end here, pictures too.
+  using namespace std::string_literals;
+  const std::string other = "pictures are read as GIF, PNG, JPEG, BMP or TIFF; save it as one "
+                            "of those and open that";
+  struct TCase {
+    std::string Bytes, Message;
+  } cases[] = {
+      {"RIFF\x24\x10\0\0WEBPVP8 \x18\x10\0\0\x10\xff"s,
+       "This file holds a picture in WebP format, not a Gerber layer: " + other},
+      {"\0\0\0\x1c" "ftypavif\0\0\0\0"s,
+       "This file holds a picture in AVIF format, not a Gerber layer: " + other},
+      {"\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s,
+       "This file holds a picture in PNG format, not a Gerber layer: give it the extension .png "
+       "to open it as a picture"},
+      {"\xFF\xD8\xFF\xE0\0\x10JFIF"s,
+       "This file holds a picture in JPEG format, not a Gerber layer: give it the extension "
+       ".jpeg to open it as a picture"}};
+  for (const auto &c : cases) {
+    SCOPED_TRACE(c.Message);
+    EXPECT_EQ(ParseError(c.Bytes), c.Message);
+  }
+  // A Gerber layer that merely mentions a format is read as one.
+  EXPECT_EQ(ParseError("G04 RIFF WEBP GIF89a*\n" + Header + "M02*"), "");
+}
+
 } // namespace
 
 namespace {

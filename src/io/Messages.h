@@ -8,5 +8,7 @@
 // as \xNN, each line cut to maxLine characters and at most maxLines lines.
 std::string ReadableText(const std::string &text, std::size_t maxLine = 160,
                          std::size_t maxLines = 6);
-// "Cannot open "name.svg": <reason>" and what the user can do about it.
+// "Cannot open "name.svg": <reason>", the way brennix-cli says it.
+std::string OpenFailureText(const std::string &fileName, const std::string &reason);
+// The same and what the user can do about it in the window.
 std::string LoadFailureText(const std::string &fileName, const std::string &reason);

@@ -97,9 +97,13 @@ std::string ReadableText(const std::string &text, std::size_t maxLine, std::size
   return result;
 }
 
-std::string LoadFailureText(const std::string &fileName, const std::string &reason) {
+std::string OpenFailureText(const std::string &fileName, const std::string &reason) {
   const std::string name = QFileInfo(QString::fromStdString(fileName)).fileName().toStdString();
-  return "Cannot open \"" + ReadableText(name, 120, 1) + "\": " + ReadableText(reason) +
+  return "Cannot open \"" + ReadableText(name, 120, 1) + "\": " + ReadableText(reason);
+}
+
+std::string LoadFailureText(const std::string &fileName, const std::string &reason) {
+  return OpenFailureText(fileName, reason) +
          "\n\nThe job was left as it was. Check that the file is complete and of a kind "
          "the open dialog lists, or open another file.";
 }
