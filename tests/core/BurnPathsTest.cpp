@@ -262,5 +262,6 @@ TEST(BurnPaths, FillOfNearlyAMillionCornersIsRefusedBeforeItIsMerged) {
     EXPECT_NE(message.find("too large to fill"), std::string::npos) << message;
     EXPECT_NE(message.find("972000 corners"), std::string::npos) << message;
   }
-  EXPECT_LT(static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC, 0.5 * SanitizerSlowdown);
+  // The refusal takes a fraction of a second; the merge it spares took many.
+  EXPECT_LT(static_cast<double>(std::clock() - started) / CLOCKS_PER_SEC, 2.0 * SanitizerSlowdown);
 }
