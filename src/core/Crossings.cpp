@@ -1,5 +1,7 @@
 #include "Crossings.h"
 
+#include "Bounds.h"
+
 #include <algorithm>
 #include <cmath>
 #include <numeric>
@@ -28,20 +30,8 @@ double Orientation(double ax, double ay, double bx, double by, double cx, double
 } // namespace
 
 std::uint64_t EstimateCrossings(const TPaths &paths, std::uint64_t cap) {
-  cInt minX = 0, minY = 0, maxX = 0, maxY = 0;
-  bool any = false;
-  for (const TPath &path : paths)
-    for (const IntPoint &p : path) {
-      if (!any) {
-        minX = maxX = p.X;
-        minY = maxY = p.Y;
-        any = true;
-      }
-      minX = std::min(minX, p.X);
-      maxX = std::max(maxX, p.X);
-      minY = std::min(minY, p.Y);
-      maxY = std::max(maxY, p.Y);
-    }
+  const ClipperLib::IntRect box = PathsBounds(paths);
+  const cInt minX = box.left, minY = box.top, maxX = box.right, maxY = box.bottom;
   // Coordinates from the corner of the box keep the products exact enough.
   std::vector<TSegment> segments;
   double manhattan = 0;
